@@ -1,0 +1,41 @@
+// Text rules shared by the file and the folder engine: letter case, search
+// and replace, the counter text and the date and time texts of the masks.
+// Texts are sequences of 16-bit code units; every rule keeps a text's length
+// except search and replace.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace nameedits {
+
+// Every code unit in small / capital letters, one unit at a time, so that the
+// length never changes ("straße" stays six units long).
+QString ToLowerUnits(const QString &AText);
+QString ToUpperUnits(const QString &AText);
+
+// The first unit raised to its capital form; nothing else changes.
+QString FirstLetterUp(const QString &AText);
+
+// FirstLetterUp, and every unit that directly follows a blank (U+0020) raised.
+QString AllFirstUp(const QString &AText);
+
+// Every occurrence of ASearch in AText replaced by AReplace: found from left to
+// right regardless of letter case, without overlaps, the replacement never
+// searched again. An empty ASearch replaces nothing.
+QString SearchReplace(const QString &AText, const QString &ASearch, const QString &AReplace);
+
+// The decimal text of AValue (with "-" when negative), padded with leading "0"
+// to ADigits characters; a longer text is never cut.
+QString CounterText(int AValue, int ADigits);
+
+// The counter value ACounterStart + ACounterStep * AIndex in 32-bit signed
+// arithmetic (wrapping, as the counter of the masks always has).
+int CounterValue(int ACounterStart, int ACounterStep, int AIndex);
+
+// "ddmmyyyy" and "hhmmss" (24-hour clock) of a local date-time. An invalid
+// date-time stands for the zero date, 30 December 1899 00:00:00.
+QString DateText(const QDateTime &ADate);
+QString TimeText(const QDateTime &ADate);
+
+} // namespace nameedits

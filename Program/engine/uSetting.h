@@ -1,0 +1,61 @@
+// The one settings object of a run and its INI file "Settings.ini" beside the
+// executable.
+#pragma once
+
+#include <QString>
+
+class TSettings {
+public:
+  TSettings() = default;
+
+  bool EnableLog() const { return FEnableLog; }
+  void SetEnableLog(bool AValue) { FEnableLog = AValue; }
+  const QString &LogFolder() const { return FLogFolder; }
+  void SetLogFolder(const QString &AValue) { FLogFolder = AValue; }
+  bool DeleteOldLogFiles() const { return FDeleteOldLogFiles; }
+  void SetDeleteOldLogFiles(bool AValue) { FDeleteOldLogFiles = AValue; }
+  int DeleteOldLogFilesDays() const { return FDeleteOldLogFilesDays; }
+  void SetDeleteOldLogFilesDays(int AValue) { FDeleteOldLogFilesDays = AValue; }
+  const QString &ExeptionText() const { return FExeptionText; }
+  void SetExeptionText(const QString &AValue) { FExeptionText = AValue; }
+  const QString &LastOpenedFolder() const { return FLastOpenedFolder; }
+  void SetLastOpenedFolder(const QString &AValue) { FLastOpenedFolder = AValue; }
+  bool IncludeSelectedSubFolder() const { return FIncludeSelectedSubFolder; }
+  void SetIncludeSelectedSubFolder(bool AValue) { FIncludeSelectedSubFolder = AValue; }
+  bool IncludeSelectedRootFolder() const { return FIncludeSelectedRootFolder; }
+  void SetIncludeSelectedRootFolder(bool AValue) { FIncludeSelectedRootFolder = AValue; }
+
+  // Full path of "Settings.ini": the executable's folder followed by the name;
+  // computed on first read and cached.
+  const QString &SettingsFileName();
+  // The executable's folder followed by "Logs".
+  QString DefaultLogFolder();
+
+  // Logging off, the default log folder, deletion on, 7 days. The folder
+  // chooser's memory and ExeptionText are not touched; nothing is written.
+  void LoadDefaultValues();
+  // Reads the seven keys in order, each with its default; a missing file is no
+  // error and is not created. A failure stops at the failing key and sets
+  // ExeptionText; nothing is shown.
+  void LoadSettingsFromIniFile();
+  // Writes the seven keys in order, keeping every other line of the file.
+  void SaveSettingsToIniFile();
+
+  // Test seam: the folder that stands for the executable's folder. Set before
+  // the first read of SettingsFileName; empty means the real one.
+  static void SetExecutableFolderForTesting(const QString &AFolder);
+
+private:
+  bool FEnableLog = false;
+  QString FLogFolder;
+  bool FDeleteOldLogFiles = false;
+  int FDeleteOldLogFilesDays = 0;
+  QString FExeptionText;
+  QString FSettingsFileName;
+  QString FLastOpenedFolder;
+  bool FIncludeSelectedSubFolder = false;
+  bool FIncludeSelectedRootFolder = false;
+};
+
+// The one settings object, created on first use.
+TSettings &GetSettings();

@@ -1,0 +1,37 @@
+// Fixtures shared by the engine tests: a temporary folder tree and a snapshot
+// of everything in it.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <map>
+
+namespace testsupport {
+
+// A temporary folder, removed with everything in it at the end of the test.
+class TTempTree {
+public:
+  TTempTree();
+  // Full path of the root folder, without a final delimiter.
+  QString Root() const;
+  // Full path of ARelative below the root ("a/b.txt").
+  QString Path(const QString &ARelative) const;
+  // Creates the file ARelative (and its folders) holding AContent; returns its full path.
+  QString WriteFile(const QString &ARelative, const QByteArray &AContent = QByteArray());
+  // Creates the folder ARelative with its parents; returns its full path.
+  QString MakeDir(const QString &ARelative);
+
+private:
+  QTemporaryDir FDir;
+};
+
+// The bytes of a file; an empty array when it cannot be read.
+QByteArray ReadFile(const QString &APath);
+
+// Every entry below ARoot by relative path: folders map to "<dir>", files to
+// their bytes, symbolic links to "<link:target>". Hidden entries included.
+std::map<QString, QByteArray> SnapshotTree(const QString &ARoot);
+
+} // namespace testsupport
