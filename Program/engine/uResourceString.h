@@ -1,0 +1,73 @@
+// The program's message texts: every text that a message dialog shows or the
+// change log records, kept in one place. Formats use "%d" for an integer and
+// "%s" for a text (see FormatMessage).
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <initializer_list>
+
+namespace rs {
+
+// Rename and rollback results.
+inline const QString RenameDone = QStringLiteral("Rename done.");
+inline const QString RollbackDone = QStringLiteral("Rollback done.");
+inline const QString FailedToRenameOne = QStringLiteral("Failed to rename %d file. List is below.");
+inline const QString FailedToRenameMany = QStringLiteral("Failed to rename %d files. List is below.");
+inline const QString FailedToRollbackOne = QStringLiteral("Failed to rollback %d file. List is below.");
+inline const QString FailedToRollbackMany =
+    QStringLiteral("Failed to rollback %d files. List is below.");
+
+// Reasons kept with an item whose rename failed.
+inline const QString FileNotExist = QStringLiteral("File not exist");
+inline const QString DirectoryNotExist = QStringLiteral("Directory not exist");
+inline const QString InvalidFileName = QStringLiteral("Invalid file name");
+
+// Collecting.
+inline const QString TryingToAddFiles = QStringLiteral("Trying to add files");
+inline const QString TryingToAddFolder = QStringLiteral("Trying to add folder");
+inline const QString FileWasAdded = QStringLiteral("%d file was added");
+inline const QString FilesWereAdded = QStringLiteral("%d files were added");
+inline const QString FileWasNotAdded = QStringLiteral("%d file was not added");
+inline const QString FilesWereNotAdded = QStringLiteral("%d files were not added");
+inline const QString ClearList = QStringLiteral("Clear list");
+inline const QString ClearFoldersList = QStringLiteral("Clear folders list");
+inline const QString DeleteFileFromList = QStringLiteral("Delete file \"%s\" from list");
+inline const QString DeleteFolderFromList = QStringLiteral("Delete folder \"%s\" from list");
+inline const QString FirstAddSomeFile = QStringLiteral("First add some file.");
+inline const QString FirstAddSomeFolder = QStringLiteral("First add some folder");
+
+// Counts under the grids.
+inline const QString FileCountOne = QStringLiteral("%d file");
+inline const QString FileCountMany = QStringLiteral("%d files");
+inline const QString FolderCountOne = QStringLiteral("%d folder");
+inline const QString FolderCountMany = QStringLiteral("%d folders");
+
+// The select-folder dialog.
+inline const QString SpecifyCorrectDirectory = QStringLiteral("Please specify correct directory name");
+inline const QString CheckOptions = QStringLiteral("Please check \"%s\" or \"%s\" options");
+
+// Program and settings.
+inline const QString ApplicationStarted = QStringLiteral("Application was started");
+inline const QString ApplicationFinished = QStringLiteral("Application was finished\r\n\r\n");
+inline const QString LoggingStarted = QStringLiteral("Logging was started");
+inline const QString LoggingStopped = QStringLiteral("Logging was stopped\r\n\r\n");
+inline const QString RestoreDefaultSettings = QStringLiteral("Restore default settings");
+inline const QString UnableToWriteLog =
+    QStringLiteral("Unable to write log. Please check program settings and then re-enable logging.");
+inline const QString UnableToDeleteOldLogs = QStringLiteral(
+    "Unable to delete old log files. Please check program settings and then re-enable this feature.");
+inline const QString PleaseWait = QStringLiteral("Please wait...");
+
+// Picks the singular text for a count of exactly 1 and the plural otherwise.
+inline const QString &ForCount(int ACount, const QString &AOne, const QString &AMany) {
+  return ACount == 1 ? AOne : AMany;
+}
+
+// Formats AFormat with AArgs by the common rules: "%d" takes the next
+// argument as an integer, "%s" as a text, "%%" gives "%". A missing argument
+// leaves its directive as it stands.
+QString FormatMessage(const QString &AFormat, std::initializer_list<QVariant> AArgs);
+
+} // namespace rs
