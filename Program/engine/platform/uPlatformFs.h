@@ -62,9 +62,23 @@ struct TPathInfo {
   bool FReadOnly = false;    // the owner may not write it
   int64_t FSize = -1;        // size in bytes, -1 when the stat failed
   QDateTime FModified;       // last modification, local time; invalid when the stat failed
+  // Further facts of the same stat.
+  int64_t FModifiedMSecs = 0; // last modification in ms since 1970-01-01 UTC; 0 when it failed
+  bool FArchive = false;      // the archive flag; on POSIX set for every regular file
+  bool FHidden = false;       // the name is hidden (IsHiddenName of the last component)
+  bool FSystem = false;       // the system flag; never set on POSIX
+  uint64_t FDevice = 0;       // device and inode: the identity of the entry
+  uint64_t FInode = 0;
 };
 
 TPathInfo StatPath(const QString &APath);
+
+// StatPath without the conversion of the time to a local QDateTime (FModified
+// stays invalid; FModifiedMSecs is set): for callers that stat many paths.
+TPathInfo StatPathNoLocalTime(const QString &APath);
+
+// A local date-time from milliseconds since 1970-01-01 UTC.
+QDateTime LocalDateTimeFromMSecs(int64_t AMSecs);
 
 // A file exists at APath: an entry that is not a folder, links followed
 // (a link counts when its target exists).
@@ -90,11 +104,11 @@ bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEn
 
 enum class TMoveError {
   None,
-  TargetExists,   // an entry already has the target's name; nothing was moved
-  SourceMissing,  // no entry at the source
-  CrossDevice,    // source and target lie on different file systems
-  InvalidName,    // the target is no usable name
-  Other           // any other refusal of the system (access, busy, ...)
+  TargetExists,  // an entry already has the target's name; nothing was moved
+  SourceMissing, // no entry at the source
+  CrossDevice,   // source and target lie on different file systems
+  InvalidName,   // the target is no usable name
+  Other          // any other refusal of the system (access, busy, ...)
 };
 
 struct TMoveResult {
@@ -108,5 +122,25 @@ struct TMoveResult {
 // never replacing an existing entry and never copying. A change of letter
 // case alone succeeds, also where the file system ignores case.
 TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget);
+
+// The steps of MoveNoReplace, open to tests that cannot make a file system
+// which refuses the no-replace flag or ignores letter case.
+namespace detail {
+
+// True when ATarget names the same entry as ASource (same device and inode)
+// under another spelling, and the folder of ATarget holds no entry spelled
+// exactly like its name: a case-insensitive file system answering for the
+// source. A hard link is its own entry and therefore never counts.
+bool IsSameEntryOtherSpelling(const QString &ASource, const QString &ATarget);
+
+// Moves ASource to a unique temporary name in the folder of ATarget, then to
+// ATarget; moves it back when the second step fails.
+TMoveResult MoveThroughTemporaryName(const QString &ASource, const QString &ATarget);
+
+// The move used where the file system refuses the no-replace flag: link and
+// unlink for a file, a check followed by rename for a folder.
+TMoveResult MoveWithoutNoReplaceFlag(const QString &ASource, const QString &ATarget);
+
+} // namespace detail
 
 } // namespace platform

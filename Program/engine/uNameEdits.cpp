@@ -1,0 +1,110 @@
+#include "uNameEdits.h"
+
+#include "uZeroDate.h"
+
+namespace nameedits {
+
+namespace {
+
+// Two decimal digits of AValue (0..99) appended to AText.
+void AppendTwoDigits(QString &AText, int AValue) {
+  AText.append(QChar(static_cast<char16_t>(u'0' + AValue / 10 % 10)));
+  AText.append(QChar(static_cast<char16_t>(u'0' + AValue % 10)));
+}
+
+} // namespace
+
+QString ToLowerUnits(const QString &AText) {
+  QString LResult = AText;
+  for (QChar &LChar : LResult)
+    LChar = LChar.toLower();
+  return LResult;
+}
+
+QString ToUpperUnits(const QString &AText) {
+  QString LResult = AText;
+  for (QChar &LChar : LResult)
+    LChar = LChar.toUpper();
+  return LResult;
+}
+
+QString FirstLetterUp(const QString &AText) {
+  if (AText.isEmpty())
+    return AText;
+  QString LResult = AText;
+  LResult[0] = LResult[0].toUpper();
+  return LResult;
+}
+
+QString AllFirstUp(const QString &AText) {
+  QString LResult = FirstLetterUp(AText);
+  for (qsizetype i = 0; i + 1 < LResult.size(); ++i)
+    if (LResult[i] == QLatin1Char(' '))
+      LResult[i + 1] = LResult[i + 1].toUpper();
+  return LResult;
+}
+
+QString SearchReplace(const QString &AText, const QString &ASearch, const QString &AReplace) {
+  if (ASearch.isEmpty())
+    return AText;
+  // Both texts are compared in their capital forms, unit by unit, so that
+  // positions in the capital text are positions in AText.
+  const QString LUpperText = ToUpperUnits(AText);
+  const QString LUpperSearch = ToUpperUnits(ASearch);
+  qsizetype LFound = LUpperText.indexOf(LUpperSearch, 0, Qt::CaseSensitive);
+  if (LFound < 0)
+    return AText;
+  QString LResult;
+  LResult.reserve(AText.size());
+  qsizetype LFrom = 0;
+  while (LFound >= 0) {
+    LResult.append(QStringView(AText).sliced(LFrom, LFound - LFrom));
+    LResult.append(AReplace);
+    LFrom = LFound + ASearch.size();
+    LFound = LUpperText.indexOf(LUpperSearch, LFrom, Qt::CaseSensitive);
+  }
+  LResult.append(QStringView(AText).sliced(LFrom));
+  return LResult;
+}
+
+QString CounterText(int AValue, int ADigits) {
+  const QString LDigits = QString::number(AValue);
+  if (ADigits <= LDigits.size())
+    return LDigits;
+  QString LResult(ADigits - LDigits.size(), QLatin1Char('0'));
+  LResult.append(LDigits);
+  return LResult;
+}
+
+int CounterValue(int ACounterStart, int ACounterStep, int AIndex) {
+  // Unsigned arithmetic wraps like the 32-bit counter without undefined behaviour.
+  const uint32_t LValue = static_cast<uint32_t>(ACounterStart) +
+                          static_cast<uint32_t>(ACounterStep) * static_cast<uint32_t>(AIndex);
+  return static_cast<int>(LValue);
+}
+
+QString DateText(const QDateTime &ADate) {
+  const QDate LDate = ADate.isValid() ? ADate.date() : ZeroDateTime().date();
+  QString LResult;
+  LResult.reserve(8);
+  AppendTwoDigits(LResult, LDate.day());
+  AppendTwoDigits(LResult, LDate.month());
+  const int LYear = LDate.year();
+  if (LYear < 0 || LYear > 9999)
+    return LResult + QString::number(LYear);
+  AppendTwoDigits(LResult, LYear / 100);
+  AppendTwoDigits(LResult, LYear % 100);
+  return LResult;
+}
+
+QString TimeText(const QDateTime &ADate) {
+  const QTime LTime = ADate.isValid() ? ADate.time() : QTime(0, 0, 0);
+  QString LResult;
+  LResult.reserve(6);
+  AppendTwoDigits(LResult, LTime.hour());
+  AppendTwoDigits(LResult, LTime.minute());
+  AppendTwoDigits(LResult, LTime.second());
+  return LResult;
+}
+
+} // namespace nameedits

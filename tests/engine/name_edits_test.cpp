@@ -1,0 +1,99 @@
+#include "uNameEdits.h"
+
+#include "uZeroDate.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using namespace nameedits;
+
+TEST(NameEdits, CaseRulesKeepLengthAndOnlyRaiseWhereAsked) {
+  struct TCase {
+    const char16_t *FText;
+    const char16_t *FLower;
+    const char16_t *FUpper;
+    const char16_t *FFirst;
+    const char16_t *FAllFirst;
+  };
+  const TCase LCases[] = {
+      {u"IMG_01", u"img_01", u"IMG_01", u"IMG_01", u"IMG_01"},
+      {u"élan vital", u"élan vital", u"ÉLAN VITAL", u"Élan vital", u"Élan Vital"},
+      {u"2015 trip", u"2015 trip", u"2015 TRIP", u"2015 trip", u"2015 Trip"},
+      {u"iPHONE", u"iphone", u"IPHONE", u"IPHONE", u"IPHONE"},
+      {u"my holiday photo", u"my holiday photo", u"MY HOLIDAY PHOTO", u"My holiday photo",
+       u"My Holiday Photo"},
+      {u"foo_bar-baz.qux\tz", u"foo_bar-baz.qux\tz", u"FOO_BAR-BAZ.QUX\tZ", u"Foo_bar-baz.qux\tz",
+       u"Foo_bar-baz.qux\tz"},
+      {u"a  b", u"a  b", u"A  B", u"A  b", u"A  B"},
+      {u"straße ", u"straße ", u"STRAßE ", u"Straße ", u"Straße "},
+      {u"", u"", u"", u"", u""},
+  };
+  for (const auto &LCase : LCases) {
+    const QString LText = QString::fromUtf16(LCase.FText);
+    EXPECT_EQ(ToLowerUnits(LText), QString::fromUtf16(LCase.FLower)) << LText.toStdString();
+    EXPECT_EQ(ToUpperUnits(LText), QString::fromUtf16(LCase.FUpper)) << LText.toStdString();
+    EXPECT_EQ(FirstLetterUp(LText), QString::fromUtf16(LCase.FFirst)) << LText.toStdString();
+    EXPECT_EQ(AllFirstUp(LText), QString::fromUtf16(LCase.FAllFirst)) << LText.toStdString();
+  }
+}
+
+TEST(NameEdits, SearchReplaceIgnoresCaseAndNeverSearchesTheReplacement) {
+  struct TCase {
+    const char16_t *FText;
+    const char16_t *FSearch;
+    const char16_t *FReplace;
+    const char16_t *FExpected;
+  };
+  const TCase LCases[] = {
+      {u"photo.JPG", u"jpg", u"png", u"photo.png"},
+      {u"foo.txt", u"o", u"oo", u"foooo.txt"},
+      {u"a.txt", u".", u"_", u"a_txt"},
+      {u"note.txt", u"e.t", u"E-T", u"notE-Txt"},
+      {u"ABab.txt", u"ab", u"x", u"xx.txt"},
+      {u"aaaa", u"aa", u"b", u"bb"},
+      {u"aaa", u"aa", u"b", u"ba"},
+      {u"Élan.txt", u"élan", u"x", u"x.txt"},
+      {u"abc", u"", u"x", u"abc"},
+      {u"abc", u"abcd", u"x", u"abc"},
+      {u"abc", u"B", u"", u"ac"},
+      {u"ab", u"ab", u"ab", u"ab"},
+  };
+  for (const auto &LCase : LCases)
+    EXPECT_EQ(SearchReplace(QString::fromUtf16(LCase.FText), QString::fromUtf16(LCase.FSearch),
+                            QString::fromUtf16(LCase.FReplace)),
+              QString::fromUtf16(LCase.FExpected))
+        << QString::fromUtf16(LCase.FText).toStdString();
+}
+
+TEST(NameEdits, CounterValueAndText) {
+  EXPECT_EQ(CounterValue(5, 10, 3), 35);
+  EXPECT_EQ(CounterValue(1, 1, 0), 1);
+  EXPECT_EQ(CounterValue(INT_MAX, 1, 1), INT_MIN);
+  EXPECT_EQ(CounterValue(0, -3, 2), -6);
+
+  struct TCase {
+    int FValue;
+    int FDigits;
+    const char16_t *FExpected;
+  };
+  const TCase LCases[] = {
+      {35, 1, u"35"}, {35, 4, u"0035"}, {1234, 2, u"1234"}, {1, 3, u"001"},
+      {0, 0, u"0"},   {-5, 3, u"0-5"},  {-5, 1, u"-5"},     {7, -2, u"7"},
+  };
+  for (const auto &LCase : LCases)
+    EXPECT_EQ(CounterText(LCase.FValue, LCase.FDigits), QString::fromUtf16(LCase.FExpected));
+}
+
+TEST(NameEdits, DateAndTimeTexts) {
+  const QDateTime LDate(QDate(2015, 3, 5), QTime(14, 7, 9));
+  EXPECT_EQ(DateText(LDate), QStringLiteral("05032015"));
+  EXPECT_EQ(TimeText(LDate), QStringLiteral("140709"));
+  EXPECT_EQ(DateText(ZeroDateTime()), QStringLiteral("30121899"));
+  EXPECT_EQ(TimeText(ZeroDateTime()), QStringLiteral("000000"));
+  EXPECT_EQ(DateText(QDateTime()), QStringLiteral("30121899"));
+  EXPECT_EQ(TimeText(QDateTime()), QStringLiteral("000000"));
+  const QDateTime LEarly(QDate(987, 12, 31), QTime(0, 0, 59));
+  EXPECT_EQ(DateText(LEarly), QStringLiteral("31120987"));
+  EXPECT_EQ(TimeText(LEarly), QStringLiteral("000059"));
+}
