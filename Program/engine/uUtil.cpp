@@ -1,0 +1,65 @@
+#include "uUtil.h"
+
+#include "platform/uPlatformFs.h"
+
+#include <QLocale>
+
+#include <set>
+#include <utility>
+#include <vector>
+
+int64_t GetFileSizeByName(const QString &APath) {
+  const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(APath);
+  if (!LInfo.FExists)
+    return -1;
+  return LInfo.FIsDirectory ? 0 : LInfo.FSize;
+}
+
+int64_t GetFolderSize(const QString &AFolder) {
+  // Folders already taken, by device and inode: a link back to one of them
+  // (or a second link to the same folder) is not walked again.
+  std::set<std::pair<uint64_t, uint64_t>> LVisited;
+  const platform::TPathInfo LRoot = platform::StatPathNoLocalTime(AFolder);
+  if (!LRoot.FExists || !LRoot.FIsDirectory)
+    return 0;
+  LVisited.insert({LRoot.FDevice, LRoot.FInode});
+
+  int64_t LSum = 0;
+  std::vector<QString> LPending{AFolder};
+  while (!LPending.empty()) {
+    const QString LFolder = std::move(LPending.back());
+    LPending.pop_back();
+    platform::ListDirectory(LFolder, [&](const platform::TDirEntry &AEntry) {
+      const QString LPath = platform::JoinPath(LFolder, AEntry.FName);
+      const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(LPath);
+      if (!LInfo.FExists)
+        return true;
+      if (!LInfo.FIsDirectory)
+        LSum += LInfo.FSize;
+      else if (LVisited.insert({LInfo.FDevice, LInfo.FInode}).second)
+        LPending.push_back(LPath);
+      return true;
+    });
+  }
+  return LSum;
+}
+
+namespace {
+
+QString FixedTwoDecimals(double AValue) {
+  QString LText = QString::number(AValue, 'f', 2);
+  LText.replace(QLatin1Char('.'), QLocale().decimalPoint());
+  return LText;
+}
+
+} // namespace
+
+QString SizeToStr(int64_t ASize) {
+  if (ASize < 1024)
+    return QString::number(ASize) + QStringLiteral(" B");
+  if (ASize < 1048576)
+    return QString::number(ASize / 1024) + QStringLiteral(" KB");
+  if (ASize < 1073741824)
+    return FixedTwoDecimals(static_cast<double>(ASize) / 1048576.0) + QStringLiteral(" MB");
+  return FixedTwoDecimals(static_cast<double>(ASize) / 1073741824.0) + QStringLiteral(" GB");
+}

@@ -1,0 +1,99 @@
+#include "uUtil.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+using testsupport::TTempTree;
+
+namespace {
+
+// Sets the default locale for one test and restores the C locale after it.
+class TScopedLocale {
+public:
+  explicit TScopedLocale(const QLocale &ALocale) { QLocale::setDefault(ALocale); }
+  ~TScopedLocale() { QLocale::setDefault(QLocale::c()); }
+};
+
+} // namespace
+
+TEST(SizeToStr, EachUnitAndItsBoundaries) {
+  TScopedLocale LLocale(QLocale::c());
+  struct TCase {
+    int64_t FSize;
+    const char *FExpected;
+  };
+  const TCase LCases[] = {
+      {-1, "-1 B"},
+      {0, "0 B"},
+      {1023, "1023 B"},
+      {1024, "1 KB"},
+      {2047, "1 KB"},
+      {1048575, "1023 KB"},
+      {1048576, "1.00 MB"},
+      {1572864, "1.50 MB"},
+      {1073741823, "1024.00 MB"},
+      {1073741824, "1.00 GB"},
+      {5368709120, "5.00 GB"},
+      {1099511627776, "1024.00 GB"},
+  };
+  for (const auto &LCase : LCases)
+    EXPECT_EQ(SizeToStr(LCase.FSize), QString::fromLatin1(LCase.FExpected)) << LCase.FSize;
+}
+
+TEST(SizeToStr, UsesTheDecimalSeparatorOfTheLocale) {
+  TScopedLocale LLocale(QLocale(QLocale::German, QLocale::Germany));
+  EXPECT_EQ(SizeToStr(1572864), QStringLiteral("1,50 MB"));
+  EXPECT_EQ(SizeToStr(1288490188800), QStringLiteral("1200,00 GB"));
+}
+
+TEST(GetFileSizeByName, SizeOfAFileALinkAndAMissingPath) {
+  TTempTree LTree;
+  const QString LFile = LTree.WriteFile(QStringLiteral("a.bin"), QByteArray(1536, 'x'));
+  EXPECT_EQ(GetFileSizeByName(LFile), 1536);
+  EXPECT_EQ(GetFileSizeByName(LTree.WriteFile(QStringLiteral("empty"))), 0);
+  ASSERT_TRUE(QFile::link(LFile, LTree.Path(QStringLiteral("link"))));
+  EXPECT_EQ(GetFileSizeByName(LTree.Path(QStringLiteral("link"))), 1536);
+  EXPECT_EQ(GetFileSizeByName(LTree.Path(QStringLiteral("missing"))), -1);
+  EXPECT_EQ(GetFileSizeByName(LTree.MakeDir(QStringLiteral("dir"))), 0);
+}
+
+TEST(GetFolderSize, SumsEveryFileAtEveryDepth) {
+  TTempTree LTree;
+  LTree.WriteFile(QStringLiteral("data/a.txt"), QByteArray(100, 'a'));
+  LTree.WriteFile(QStringLiteral("data/.hidden"), QByteArray(20, 'h'));
+  LTree.WriteFile(QStringLiteral("data/sub/deeper/b.txt"), QByteArray(3, 'b'));
+  LTree.MakeDir(QStringLiteral("data/empty"));
+  const QString LData = LTree.Path(QStringLiteral("data"));
+  EXPECT_EQ(GetFolderSize(LData), 123);
+  EXPECT_EQ(GetFolderSize(LData + QLatin1Char('/')), 123);
+
+  LTree.MakeDir(QStringLiteral("hollow/x/y"));
+  LTree.MakeDir(QStringLiteral("hollow/z"));
+  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("hollow"))), 0);
+  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("missing"))), 0);
+}
+
+TEST(GetFolderSize, FollowsLinksAndEndsALinkLoop) {
+  TTempTree LTree;
+  LTree.WriteFile(QStringLiteral("outside/o.txt"), QByteArray(7, 'o'));
+  LTree.WriteFile(QStringLiteral("root/a.txt"), QByteArray(10, 'a'));
+  LTree.WriteFile(QStringLiteral("root/sub/b.txt"), QByteArray(5, 'b'));
+  // A link to a file and a link to a folder outside are walked like their targets,
+  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("outside/o.txt")),
+                          LTree.Path(QStringLiteral("root/o-link"))));
+  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("outside")),
+                          LTree.Path(QStringLiteral("root/outside-link"))));
+  // a link back to the root and a second link to the same folder count nothing,
+  ASSERT_TRUE(
+      QFile::link(LTree.Path(QStringLiteral("root")), LTree.Path(QStringLiteral("root/sub/loop"))));
+  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("root/sub")),
+                          LTree.Path(QStringLiteral("root/sub-again"))));
+  // and a dangling link adds nothing.
+  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("nothing")),
+                          LTree.Path(QStringLiteral("root/dangling"))));
+  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("root"))), 10 + 5 + 7 + 7);
+}
