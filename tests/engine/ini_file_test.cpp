@@ -1,0 +1,223 @@
+#include "platform/uIniFile.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using platform::IniParseInteger;
+using platform::IniReadValue;
+using platform::IniWriteValue;
+
+namespace {
+
+QByteArray Utf16LE(const char16_t *AText) {
+  QByteArray LResult("\xFF\xFE", 2);
+  for (const char16_t *p = AText; *p; ++p) {
+    LResult.append(static_cast<char>(*p & 0xFF));
+    LResult.append(static_cast<char>(*p >> 8));
+  }
+  return LResult;
+}
+
+QByteArray Utf16BE(const char16_t *AText) {
+  QByteArray LResult("\xFE\xFF", 2);
+  for (const char16_t *p = AText; *p; ++p) {
+    LResult.append(static_cast<char>(*p >> 8));
+    LResult.append(static_cast<char>(*p & 0xFF));
+  }
+  return LResult;
+}
+
+} // namespace
+
+TEST(IniFile, ReadsOneKey) {
+  const QByteArray LFile = "; comment=1\r\n"
+                           "Top=outside\r\n"
+                           "[Other]\r\n"
+                           "EnableLog=5\r\n"
+                           "  [ logging ]  \r\n"
+                           "  enablelog  =   2   \r\n"
+                           "EnableLog=3\r\n"
+                           "Empty=\r\n"
+                           ";LogFolder=/commented\r\n"
+                           "Path = C:\\Tools\\Logs\\\r\n"
+                           "[Logging]\r\n"
+                           "Late=4";
+  const struct {
+    const char *FSection;
+    const char *FKey;
+    std::optional<QString> FExpected;
+  } LCases[] = {
+      {"Logging", "EnableLog", QStringLiteral("2")}, // case-insensitive, first wins, blanks dropped
+      {"LOGGING", "ENABLELOG", QStringLiteral("2")},
+      {"Other", "EnableLog", QStringLiteral("5")},
+      {"Logging", "Empty", QString()},
+      {"Logging", "Path", QStringLiteral("C:\\Tools\\Logs\\")},
+      {"Logging", "Late", QStringLiteral("4")}, // a repeated section is read too
+      {"Logging", "LogFolder", std::nullopt},   // only in a comment
+      {"Logging", "Top", std::nullopt},         // before any section
+      {"Missing", "EnableLog", std::nullopt},
+  };
+  for (const auto &LCase : LCases) {
+    SCOPED_TRACE(std::string(LCase.FSection) + "/" + LCase.FKey);
+    EXPECT_EQ(
+        IniReadValue(LFile, QString::fromLatin1(LCase.FSection), QString::fromLatin1(LCase.FKey)),
+        LCase.FExpected);
+  }
+}
+
+TEST(IniFile, ReadsEveryEncodingItKeeps) {
+  const struct {
+    const char *FName;
+    QByteArray FContent;
+  } LCases[] = {
+      {"UTF-8", QByteArray("[S]\nK=/home/jörg/Logs\n")},
+      {"UTF-8 with mark", QByteArray("\xEF\xBB\xBF[S]\nK=/home/jörg/Logs\n")},
+      {"UTF-16 LE", Utf16LE(u"[S]\r\nK=/home/jörg/Logs\r\n")},
+      {"UTF-16 BE", Utf16BE(u"[S]\r\nK=/home/jörg/Logs\r\n")},
+      {"CR only", QByteArray("[S]\rK=/home/jörg/Logs\r")},
+  };
+  for (const auto &LCase : LCases) {
+    SCOPED_TRACE(LCase.FName);
+    EXPECT_EQ(IniReadValue(LCase.FContent, QStringLiteral("S"), QStringLiteral("K")),
+              QString::fromUtf8("/home/jörg/Logs"));
+  }
+}
+
+TEST(IniFile, WritesOneKeyAndKeepsEveryOtherLine) {
+  const struct {
+    const char *FName;
+    QByteArray FBefore;
+    const char *FSection;
+    const char *FKey;
+    const char *FValue;
+    QByteArray FAfter;
+  } LCases[] = {
+      {"empty file", "", "Logging", "EnableLog", "0", "[Logging]\nEnableLog=0\n"},
+      {"rewritten in place, spacing and case of the key kept",
+       "; mine\r\n[logging]\r\nENABLELOG = 1\r\nLogFolder=/x\r\n", "Logging", "EnableLog", "0",
+       "; mine\r\n[logging]\r\nENABLELOG = 0\r\nLogFolder=/x\r\n"},
+      {"first of two keys", "[A]\nK=1\nK=2\n", "A", "K", "3", "[A]\nK=3\nK=2\n"},
+      {"missing key after the last line of its section, before the blank lines",
+       "[A]\r\nX=1\r\n\r\n[B]\r\nY=2\r\n", "A", "K", "v",
+       "[A]\r\nX=1\r\nK=v\r\n\r\n[B]\r\nY=2\r\n"},
+      {"missing key in a section of the last line without a line ending", "[A]\nX=1", "A", "K", "v",
+       "[A]\nX=1\nK=v\n"},
+      {"missing section at the end, no blank line added", "[A]\r\nX=1", "B", "K", "v",
+       "[A]\r\nX=1\r\n[B]\r\nK=v\r\n"},
+      {"missing key goes to the first of two sections", "[A]\nX=1\n[B]\n[A]\nY=2\n", "A", "K", "v",
+       "[A]\nX=1\nK=v\n[B]\n[A]\nY=2\n"},
+      {"a value with a backslash, a semicolon and spaces inside is written as is", "[A]\nK=old\n",
+       "A", "K", "C:\\a b;c", "[A]\nK=C:\\a b;c\n"},
+      {"a key in a comment is not rewritten", "[A]\n;K=1\n", "A", "K", "2", "[A]\n;K=1\nK=2\n"},
+      {"bytes that are no UTF-8 on other lines stay", "[A]\nN=\xE9t\xE9\nK=1\n", "A", "K", "2",
+       "[A]\nN=\xE9t\xE9\nK=2\n"},
+      {"UTF-8 mark kept", "\xEF\xBB\xBF[A]\nK=1\n", "A", "K", "2", "\xEF\xBB\xBF[A]\nK=2\n"},
+  };
+  for (const auto &LCase : LCases) {
+    SCOPED_TRACE(LCase.FName);
+    EXPECT_EQ(IniWriteValue(LCase.FBefore, QString::fromLatin1(LCase.FSection),
+                            QString::fromLatin1(LCase.FKey), QString::fromUtf8(LCase.FValue)),
+              LCase.FAfter);
+  }
+}
+
+TEST(IniFile, WritesUtf16InItsOwnByteOrder) {
+  EXPECT_EQ(IniWriteValue(Utf16LE(u"[Logging]\r\nLogFolder=/old\r\n; end\r\n"),
+                          QStringLiteral("Logging"), QStringLiteral("LogFolder"),
+                          QString::fromUtf8("/home/jörg")),
+            Utf16LE(u"[Logging]\r\nLogFolder=/home/jörg\r\n; end\r\n"));
+  EXPECT_EQ(IniWriteValue(Utf16BE(u"[A]\nX=1\n"), QStringLiteral("B"), QStringLiteral("K"),
+                          QStringLiteral("v")),
+            Utf16BE(u"[A]\nX=1\n[B]\nK=v\n"));
+}
+
+TEST(IniFile, ParsesIntegers) {
+  const struct {
+    const char *FText;
+    std::optional<int> FExpected;
+  } LCases[] = {
+      {"7", 7},
+      {" 12 ", 12},
+      {"-3", -3},
+      {"+4", 4},
+      {"0x0A", 10},
+      {"0XfF", 255},
+      {"0", 0},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"2147483648", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"abc", std::nullopt},
+      {"yes", std::nullopt},
+      {"12abc", std::nullopt},
+      {"0x", std::nullopt},
+      {"0xG", std::nullopt},
+      {"", std::nullopt},
+      {"1 2", std::nullopt},
+      {"\xd9\xa3", std::nullopt}, // an Arabic-Indic digit is not a decimal digit here
+  };
+  for (const auto &LCase : LCases) {
+    SCOPED_TRACE(LCase.FText);
+    EXPECT_EQ(IniParseInteger(QString::fromUtf8(LCase.FText)), LCase.FExpected);
+  }
+}
+
+TEST(IniFile, MissingFileReadsAsAbsentAndIsCreatedByTheFirstWrite) {
+  testsupport::TTempTree LTree;
+  platform::TIniFile LIni(LTree.Path(QStringLiteral("Settings.ini")));
+  const platform::TIniReadResult LRead = LIni.ReadKey(QStringLiteral("A"), QStringLiteral("K"));
+  EXPECT_TRUE(LRead.FOk);
+  EXPECT_FALSE(LRead.FValue.has_value());
+  EXPECT_FALSE(QFile::exists(LIni.FileName()));
+
+  ASSERT_TRUE(LIni.WriteKey(QStringLiteral("A"), QStringLiteral("K"), QStringLiteral("1")));
+  ASSERT_TRUE(LIni.WriteKey(QStringLiteral("A"), QStringLiteral("L"), QStringLiteral("2")));
+  EXPECT_EQ(testsupport::ReadFile(LIni.FileName()), QByteArray("[A]\nK=1\nL=2\n"));
+  EXPECT_EQ(LIni.ReadKey(QStringLiteral("a"), QStringLiteral("l")).FValue, QStringLiteral("2"));
+}
+
+TEST(IniFile, RefusesAValueThatWouldSplitTheLine) {
+  testsupport::TTempTree LTree;
+  const QString LPath = LTree.WriteFile(QStringLiteral("Settings.ini"), "[A]\nK=1\n");
+  platform::TIniFile LIni(LPath);
+  for (const QString &LValue : {QStringLiteral("/x\n[A]\nK=2"), QStringLiteral("/x\r"),
+                                QStringLiteral("/x") + QChar(u'\0')}) {
+    const platform::TIniWriteResult LWrite =
+        LIni.WriteKey(QStringLiteral("A"), QStringLiteral("K"), LValue);
+    EXPECT_FALSE(LWrite.FOk);
+    EXPECT_FALSE(LWrite.FError.isEmpty());
+  }
+  EXPECT_EQ(testsupport::ReadFile(LPath), QByteArray("[A]\nK=1\n"));
+}
+
+TEST(IniFile, ReportsAFileThatCannotBeReadOrWritten) {
+  testsupport::TTempTree LTree;
+  // A folder in the place of the file can be neither read nor written, also
+  // for the superuser.
+  const QString LPath = LTree.MakeDir(QStringLiteral("Settings.ini"));
+  platform::TIniFile LIni(LPath);
+  const platform::TIniReadResult LRead = LIni.ReadKey(QStringLiteral("A"), QStringLiteral("K"));
+  EXPECT_FALSE(LRead.FOk);
+  EXPECT_TRUE(LRead.FError.contains(LPath)) << LRead.FError.toStdString();
+  const platform::TIniWriteResult LWrite =
+      LIni.WriteKey(QStringLiteral("A"), QStringLiteral("K"), QStringLiteral("1"));
+  EXPECT_FALSE(LWrite.FOk);
+  EXPECT_TRUE(LWrite.FError.contains(LPath)) << LWrite.FError.toStdString();
+}
+
+TEST(IniFile, WritesThroughASymbolicLink) {
+  testsupport::TTempTree LTree;
+  const QString LTarget = LTree.WriteFile(QStringLiteral("real/Settings.ini"), "[A]\nK=1\n");
+  const QString LLink = LTree.Path(QStringLiteral("Settings.ini"));
+  ASSERT_TRUE(QFile::link(LTarget, LLink));
+  platform::TIniFile LIni(LLink);
+  ASSERT_TRUE(LIni.WriteKey(QStringLiteral("A"), QStringLiteral("K"), QStringLiteral("2")));
+  EXPECT_EQ(QFileInfo(LLink).symLinkTarget(), LTarget);
+  EXPECT_EQ(testsupport::ReadFile(LTarget), QByteArray("[A]\nK=2\n"));
+}

@@ -1,0 +1,308 @@
+#include "uSetting.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// Each test points the executable's folder at its own temporary folder.
+class SettingsTest : public ::testing::Test {
+protected:
+  SettingsTest() { TSettings::SetExecutableFolderForTesting(FTree.Root()); }
+  ~SettingsTest() override { TSettings::SetExecutableFolderForTesting(QString()); }
+
+  QString IniPath() const { return FTree.Path(QStringLiteral("Settings.ini")); }
+  QString LogsPath() const { return FTree.Path(QStringLiteral("Logs")); }
+
+  testsupport::TTempTree FTree;
+};
+
+// Makes a file unchangeable for the test's duration: read-only for an
+// ordinary user, immutable for the superuser (who may write read-only files).
+class TUnwritableFile {
+public:
+  explicit TUnwritableFile(const QString &APath) : FPath(APath.toLocal8Bit()) {
+    if (geteuid() != 0) {
+      FOk = chmod(FPath.constData(), 0444) == 0;
+      return;
+    }
+    FOk = SetImmutable(true);
+  }
+  ~TUnwritableFile() {
+    if (geteuid() == 0)
+      SetImmutable(false);
+    else
+      chmod(FPath.constData(), 0644);
+  }
+  bool Ok() const { return FOk; }
+
+private:
+  bool SetImmutable(bool AOn) {
+    const int LFd = open(FPath.constData(), O_RDONLY | O_CLOEXEC);
+    if (LFd < 0)
+      return false;
+    int LFlags = 0;
+    bool LOk = ioctl(LFd, FS_IOC_GETFLAGS, &LFlags) == 0;
+    LFlags = AOn ? (LFlags | FS_IMMUTABLE_FL) : (LFlags & ~FS_IMMUTABLE_FL);
+    LOk = LOk && ioctl(LFd, FS_IOC_SETFLAGS, &LFlags) == 0;
+    close(LFd);
+    return LOk;
+  }
+
+  QByteArray FPath;
+  bool FOk = false;
+};
+
+QStringList Lines(const QByteArray &AContent) {
+  return QString::fromUtf8(AContent).split(QLatin1Char('\n'));
+}
+
+} // namespace
+
+TEST_F(SettingsTest, ConstructionValuesBeforeAnythingIsLoaded) {
+  TSettings LSettings;
+  EXPECT_FALSE(LSettings.EnableLog());
+  EXPECT_EQ(LSettings.LogFolder(), QString());
+  EXPECT_FALSE(LSettings.DeleteOldLogFiles());
+  EXPECT_EQ(LSettings.DeleteOldLogFilesDays(), 0);
+  EXPECT_FALSE(LSettings.IncludeSelectedRootFolder());
+}
+
+TEST_F(SettingsTest, PathsLieInTheExecutablesFolder) {
+  TSettings LSettings;
+  EXPECT_EQ(LSettings.SettingsFileName(), IniPath());
+  EXPECT_EQ(LSettings.DefaultLogFolder(), LogsPath());
+  // The file name is cached at its first read.
+  const QString LFirst = LSettings.SettingsFileName();
+  TSettings::SetExecutableFolderForTesting(QStringLiteral("/elsewhere"));
+  EXPECT_EQ(LSettings.SettingsFileName(), LFirst);
+}
+
+TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
+  TSettings LSettings;
+  LSettings.SetLastOpenedFolder(QStringLiteral("/was/here"));
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_FALSE(LSettings.EnableLog());
+  EXPECT_EQ(LSettings.LogFolder(), LogsPath());
+  EXPECT_TRUE(LSettings.DeleteOldLogFiles());
+  EXPECT_EQ(LSettings.DeleteOldLogFilesDays(), 7);
+  EXPECT_EQ(LSettings.LastOpenedFolder(), QString());
+  EXPECT_FALSE(LSettings.IncludeSelectedSubFolder());
+  EXPECT_TRUE(LSettings.IncludeSelectedRootFolder());
+  EXPECT_EQ(LSettings.ExeptionText(), QString());
+  EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+TEST_F(SettingsTest, NewFileHoldsTheSevenKeysInOrder) {
+  TSettings LSettings;
+  LSettings.LoadSettingsFromIniFile();
+  LSettings.SaveSettingsToIniFile();
+  const QByteArray LContent = testsupport::ReadFile(IniPath());
+  EXPECT_FALSE(LContent.startsWith("\xEF\xBB\xBF"));
+  EXPECT_EQ(Lines(LContent), (QStringList{
+                                 QStringLiteral("[Logging]"),
+                                 QStringLiteral("EnableLog=0"),
+                                 QStringLiteral("LogFolder=") + LogsPath(),
+                                 QStringLiteral("DeleteOldLogFiles=1"),
+                                 QStringLiteral("DeleteOldLogFilesDays=7"),
+                                 QStringLiteral("[FolderMode]"),
+                                 QStringLiteral("LastOpenedFolder="),
+                                 QStringLiteral("IncludeSelectedSubFolders=0"),
+                                 QStringLiteral("IncludeSelectedRootFolders=1"),
+                                 QString(),
+                             }));
+  EXPECT_EQ(LSettings.ExeptionText(), QString());
+}
+
+TEST_F(SettingsTest, SavedValuesLoadBack) {
+  TSettings LSaved;
+  LSaved.SetEnableLog(true);
+  LSaved.SetLogFolder(QString::fromUtf8("/home/jörg/My Logs\\x"));
+  LSaved.SetDeleteOldLogFiles(false);
+  LSaved.SetDeleteOldLogFilesDays(-3);
+  LSaved.SetLastOpenedFolder(QString::fromUtf8("/données/été"));
+  LSaved.SetIncludeSelectedSubFolder(true);
+  LSaved.SetIncludeSelectedRootFolder(false);
+  LSaved.SaveSettingsToIniFile();
+
+  TSettings LLoaded;
+  LLoaded.LoadSettingsFromIniFile();
+  EXPECT_TRUE(LLoaded.EnableLog());
+  EXPECT_EQ(LLoaded.LogFolder(), QString::fromUtf8("/home/jörg/My Logs\\x"));
+  EXPECT_FALSE(LLoaded.DeleteOldLogFiles());
+  EXPECT_EQ(LLoaded.DeleteOldLogFilesDays(), -3);
+  EXPECT_EQ(LLoaded.LastOpenedFolder(), QString::fromUtf8("/données/été"));
+  EXPECT_TRUE(LLoaded.IncludeSelectedSubFolder());
+  EXPECT_FALSE(LLoaded.IncludeSelectedRootFolder());
+}
+
+TEST_F(SettingsTest, ValuesThatAreNoIntegersReadAsTheDefault) {
+  const struct {
+    const char *FEnableLog;
+    const char *FDays;
+    bool FExpectedEnableLog;
+    int FExpectedDays;
+  } LCases[] = {
+      {"2", "0x0A", true, 10},  {"yes", "abc", false, 7}, {"0x1", "0", true, 0},
+      {"-1", "400", true, 400}, {"0", "-5", false, -5},   {"", "", false, 7},
+  };
+  for (const auto &LCase : LCases) {
+    SCOPED_TRACE(std::string(LCase.FEnableLog) + " / " + LCase.FDays);
+    FTree.WriteFile(QStringLiteral("Settings.ini"),
+                    QByteArray("[Logging]\r\nEnableLog=") + LCase.FEnableLog +
+                        "\r\nDeleteOldLogFilesDays=" + LCase.FDays + "\r\n");
+    TSettings LSettings;
+    LSettings.LoadSettingsFromIniFile();
+    EXPECT_EQ(LSettings.EnableLog(), LCase.FExpectedEnableLog);
+    EXPECT_EQ(LSettings.DeleteOldLogFilesDays(), LCase.FExpectedDays);
+  }
+}
+
+TEST_F(SettingsTest, EmptyLogFolderValueIsNotTheDefault) {
+  FTree.WriteFile(QStringLiteral("Settings.ini"), "[Logging]\nLogFolder=\n");
+  TSettings LSettings;
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_EQ(LSettings.LogFolder(), QString());
+}
+
+TEST_F(SettingsTest, SaveKeepsForeignSectionsKeysAndComments) {
+  const QByteArray LBefore = "; hand-written\r\n"
+                             "[Window]\r\n"
+                             "Left=10\r\n"
+                             "\r\n"
+                             "[logging]\r\n"
+                             "Extra=keep me\r\n"
+                             "enablelog = 1\r\n"
+                             "\r\n"
+                             "[Tail]\r\n"
+                             "Z=1\r\n";
+  FTree.WriteFile(QStringLiteral("Settings.ini"), LBefore);
+  TSettings LSettings;
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_TRUE(LSettings.EnableLog());
+  LSettings.SetEnableLog(false);
+  LSettings.SetLogFolder(QStringLiteral("/var/log/varnwell"));
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(testsupport::ReadFile(IniPath()), QByteArray("; hand-written\r\n"
+                                                         "[Window]\r\n"
+                                                         "Left=10\r\n"
+                                                         "\r\n"
+                                                         "[logging]\r\n"
+                                                         "Extra=keep me\r\n"
+                                                         "enablelog = 0\r\n"
+                                                         "LogFolder=/var/log/varnwell\r\n"
+                                                         "DeleteOldLogFiles=1\r\n"
+                                                         "DeleteOldLogFilesDays=7\r\n"
+                                                         "\r\n"
+                                                         "[Tail]\r\n"
+                                                         "Z=1\r\n"
+                                                         "[FolderMode]\r\n"
+                                                         "LastOpenedFolder=\r\n"
+                                                         "IncludeSelectedSubFolders=0\r\n"
+                                                         "IncludeSelectedRootFolders=1\r\n"));
+}
+
+TEST_F(SettingsTest, Utf16FileFromWindowsKeepsItsEncoding) {
+  QByteArray LBefore("\xFF\xFE", 2);
+  for (const char16_t LUnit : std::u16string_view(u"[Logging]\r\nLogFolder=C:\\Logs\r\n"))
+    LBefore.append(static_cast<char>(LUnit & 0xFF)).append(static_cast<char>(LUnit >> 8));
+  FTree.WriteFile(QStringLiteral("Settings.ini"), LBefore);
+  TSettings LSettings;
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_EQ(LSettings.LogFolder(), QStringLiteral("C:\\Logs"));
+  LSettings.SetLogFolder(QString::fromUtf8("/home/jörg"));
+  LSettings.SaveSettingsToIniFile();
+  const QByteArray LAfter = testsupport::ReadFile(IniPath());
+  ASSERT_TRUE(LAfter.startsWith("\xFF\xFE"));
+  EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t *>(LAfter.constData() + 2),
+                               (LAfter.size() - 2) / 2),
+            QString::fromUtf8("[Logging]\r\nLogFolder=/home/jörg\r\nEnableLog=0\r\n"
+                              "DeleteOldLogFiles=1\r\nDeleteOldLogFilesDays=7\r\n"
+                              "[FolderMode]\r\nLastOpenedFolder=\r\n"
+                              "IncludeSelectedSubFolders=0\r\nIncludeSelectedRootFolders=1\r\n"));
+}
+
+TEST_F(SettingsTest, ReadOnlyFileStaysUnchangedAndSetsExeptionText) {
+  const QByteArray LBefore = "[Logging]\nEnableLog=1\n";
+  FTree.WriteFile(QStringLiteral("Settings.ini"), LBefore);
+  TUnwritableFile LGuard(IniPath());
+  ASSERT_TRUE(LGuard.Ok());
+  TSettings LSettings;
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_TRUE(LSettings.EnableLog());
+  EXPECT_EQ(LSettings.ExeptionText(), QString());
+  LSettings.SetEnableLog(false);
+  LSettings.SetLastOpenedFolder(QStringLiteral("/data"));
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(testsupport::ReadFile(IniPath()), LBefore);
+  EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileErrorCannot write ")))
+      << LSettings.ExeptionText().toStdString();
+  EXPECT_TRUE(LSettings.ExeptionText().contains(IniPath()));
+}
+
+TEST_F(SettingsTest, FailureStopsAtTheFailingKey) {
+  // A value with a line break cannot be stored: the keys before it are
+  // written, the key itself and the ones after it are not.
+  TSettings LSettings;
+  LSettings.SetEnableLog(true);
+  LSettings.SetLogFolder(QStringLiteral("/logs\n[FolderMode]\nIncludeSelectedRootFolders=0"));
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(testsupport::ReadFile(IniPath()), QByteArray("[Logging]\nEnableLog=1\n"));
+  EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileError")));
+
+  // ExeptionText is replaced by the next failure, never cleared by success.
+  LSettings.SetLogFolder(QStringLiteral("/logs"));
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_FALSE(LSettings.ExeptionText().isEmpty());
+}
+
+TEST_F(SettingsTest, UnreadableFileKeepsTheKeysNotYetRead) {
+  FTree.MakeDir(QStringLiteral("Settings.ini"));
+  TSettings LSettings;
+  LSettings.SetLogFolder(QStringLiteral("/before"));
+  LSettings.SetIncludeSelectedRootFolder(false);
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_EQ(LSettings.LogFolder(), QStringLiteral("/before"));
+  EXPECT_FALSE(LSettings.IncludeSelectedRootFolder());
+  EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileErrorCannot read ")))
+      << LSettings.ExeptionText().toStdString();
+}
+
+TEST_F(SettingsTest, RestoreDefaultsLeavesTheFolderChooserAlone) {
+  TSettings LSettings;
+  LSettings.SetEnableLog(true);
+  LSettings.SetLogFolder(QStringLiteral("/custom"));
+  LSettings.SetDeleteOldLogFiles(false);
+  LSettings.SetDeleteOldLogFilesDays(30);
+  LSettings.SetLastOpenedFolder(QStringLiteral("/photos"));
+  LSettings.SetIncludeSelectedSubFolder(true);
+  LSettings.SetIncludeSelectedRootFolder(false);
+  LSettings.SetExeptionText(QStringLiteral("EXearlier"));
+  LSettings.LoadDefaultValues();
+  EXPECT_FALSE(QFile::exists(IniPath()));
+  LSettings.SaveSettingsToIniFile();
+
+  TSettings LLoaded;
+  LLoaded.LoadSettingsFromIniFile();
+  EXPECT_FALSE(LLoaded.EnableLog());
+  EXPECT_EQ(LLoaded.LogFolder(), LogsPath());
+  EXPECT_TRUE(LLoaded.DeleteOldLogFiles());
+  EXPECT_EQ(LLoaded.DeleteOldLogFilesDays(), 7);
+  EXPECT_EQ(LLoaded.LastOpenedFolder(), QStringLiteral("/photos"));
+  EXPECT_TRUE(LLoaded.IncludeSelectedSubFolder());
+  EXPECT_FALSE(LLoaded.IncludeSelectedRootFolder());
+  EXPECT_EQ(LSettings.ExeptionText(), QStringLiteral("EXearlier"));
+}
+
+TEST(Settings, GetSettingsReturnsOneObject) {
+  EXPECT_EQ(&GetSettings(), &GetSettings());
+}
