@@ -1,0 +1,520 @@
+#include "MainUn.h"
+
+#include "FMX.BallonHint.h"
+#include "MainUnFilePage.h"
+#include "MainUnFolderPage.h"
+#include "uControlUtils.h"
+#include "uLog.h"
+#include "uMessageForm.h"
+#include "uResourceString.h"
+#include "uSetting.h"
+#include "uStyle.h"
+#include "uUtilGui.h"
+#include "uWarningSink.h"
+
+#include <QAbstractItemModel>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+
+const QString AboutHomeUrl = QStringLiteral("https://varnwell.org");
+const QString AboutStoreUrl = QStringLiteral("https://varnwell.org/store");
+
+QToolButton *MakeMenuButton(const QString &AName, const QString &AText, QWidget *AParent) {
+  auto *LButton = new QToolButton(AParent);
+  LButton->setObjectName(AName);
+  LButton->setText(AText);
+  LButton->setFixedSize(60, 60);
+  LButton->setCursor(Qt::PointingHandCursor);
+  LButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  LButton->setIconSize(QSize(28, 28));
+  LButton->setAutoRaise(true);
+  return LButton;
+}
+
+QLabel *MakeImage(const QString &AName, const QString &APicture, QWidget *AParent) {
+  auto *LImage = new QLabel(AParent);
+  LImage->setObjectName(AName);
+  LImage->setFixedSize(16, 16);
+  LImage->setScaledContents(true);
+  LImage->setCursor(Qt::PointingHandCursor);
+  QPixmap LPixmap;
+  if (LoadBitmapFromResource(LPixmap, APicture))
+    LImage->setPixmap(LPixmap);
+  return LImage;
+}
+
+QWidget *MakePage(const QString &AName, QWidget *AParent) {
+  auto *LPage = new QWidget(AParent);
+  LPage->setObjectName(AName);
+  auto *LLayout = new QVBoxLayout(LPage);
+  LLayout->setContentsMargins(0, 0, 0, 0);
+  return LPage;
+}
+
+} // namespace
+
+QString GetFileVersion(const QString &ACompiled) {
+  if (ACompiled.trimmed().isEmpty())
+    return QStringLiteral("0.0.0.0");
+  QStringList LParts = ACompiled.trimmed().split(QLatin1Char('.'));
+  while (LParts.size() < 4)
+    LParts.append(QStringLiteral("0"));
+  return LParts.mid(0, 4).join(QLatin1Char('.'));
+}
+
+TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
+  setObjectName(QStringLiteral("fmMain"));
+  setWindowTitle(QStringLiteral("Varnwell"));
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  setAttribute(Qt::WA_StyledBackground, true);
+  setStyleSheet(MainStyleSheet());
+  // 1. The client size.
+  setFixedSize(ClientWidth, ClientHeight);
+
+  FActions = new TActionList(this);
+
+  Panel5 = new QWidget(this);
+  Panel5->setObjectName(QStringLiteral("Panel5"));
+  Panel5->setAttribute(Qt::WA_StyledBackground, true);
+  Panel5->installEventFilter(this);
+  auto *LRoot = new QVBoxLayout(this);
+  LRoot->setContentsMargins(0, 0, 0, 0);
+  LRoot->addWidget(Panel5);
+  auto *LPanelLayout = new QVBoxLayout(Panel5);
+  LPanelLayout->setContentsMargins(0, 0, 0, 0);
+  LPanelLayout->setSpacing(0);
+
+  CreateHeader();
+  LPanelLayout->addWidget(Panel10);
+
+  LayoutMain = new QWidget(Panel5);
+  LayoutMain->setObjectName(QStringLiteral("LayoutMain"));
+  auto *LMainLayout = new QVBoxLayout(LayoutMain);
+  LMainLayout->setContentsMargins(12, 10, 12, 12);
+  LPanelLayout->addWidget(LayoutMain, 1);
+
+  // 3. The hidden holder of every page not shown.
+  LayoutInvisible = new QWidget(Panel5);
+  LayoutInvisible->setObjectName(QStringLiteral("LayoutInvisible"));
+  LayoutInvisible->setLayout(new QVBoxLayout);
+  LayoutInvisible->hide();
+
+  ltFileRename = MakePage(QStringLiteral("ltFileRename"), LayoutInvisible);
+  ltFolderRename = MakePage(QStringLiteral("ltFolderRename"), LayoutInvisible);
+  ltSelectMode = MakePage(QStringLiteral("ltSelectMode"), LayoutInvisible);
+  LayoutSetting = MakePage(QStringLiteral("LayoutSetting"), LayoutInvisible);
+  LayoutAbout = MakePage(QStringLiteral("LayoutAbout"), LayoutInvisible);
+  CreateModePage();
+  CreateSettingsPage();
+  CreateAboutPage();
+
+  // 6. The deferred-run timer.
+  FRunTimer = new QTimer(this);
+  FRunTimer->setObjectName(QStringLiteral("FRunTimer"));
+  FRunTimer->setSingleShot(true);
+  FRunTimer->setInterval(1);
+  connect(FRunTimer, &QTimer::timeout, this, [this] {
+    FRunTimer->stop();
+    std::function<void()> LHandler = std::move(FRunHandler);
+    FRunHandler = nullptr;
+    if (LHandler)
+      LHandler();
+    UpdateActions();
+  });
+
+  // 8. The lists' pages (the lists themselves are members).
+  FilePage = new TFilePage(*this, ltFileRename);
+  ltFileRename->layout()->addWidget(FilePage);
+  FolderPage = new TFolderPage(*this, ltFolderRename);
+  ltFolderRename->layout()->addWidget(FolderPage);
+
+  // 2. Pictures, once every control that shows one exists.
+  LoadButtonImages();
+  // 4. The header's unused buttons.
+  btnHistory->hide();
+  btnSearch->hide();
+  btnRename->hide();
+  // 5. The program always opens on the mode selection.
+  ShowPage(TMainPage::mpSelectMode);
+
+  // The engine's warnings (the log's failures) appear in the message dialog.
+  SetWarningSink([](const QString &AText) { ShowWarningMessage(AText); });
+
+  // 9. Settings into the page.
+  TSettings &LSettings = GetSettings();
+  LSettings.LoadSettingsFromIniFile();
+  SettingsToForm();
+
+  // 12. The logger's failure event.
+  GetLogger().SetOnDisableLogging([this](TLogger &ASender) { LoggingDisabled(ASender); });
+
+  // 13. The version.
+  textVersion->setText(QStringLiteral("ver. ") + GetFileVersion());
+
+  // 15. Logging, when the settings say so.
+  if (LSettings.EnableLog()) {
+    GetLogger().StartLogging(LSettings.LogFolder(),
+                             LSettings.DeleteOldLogFiles() ? LSettings.DeleteOldLogFilesDays() : 0);
+    GetLogger().WriteLog(rs::ApplicationStarted);
+  }
+
+  UpdateActions();
+  // Centred on the primary screen when first shown.
+  if (const QScreen *LScreen = screen()) {
+    const QRect LAvail = LScreen->availableGeometry();
+    move(LAvail.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+  }
+}
+
+TfmMain::~TfmMain() {
+  HideBalloonHint();
+  FRunTimer->stop();
+  // 1. The pages go before the lists they show.
+  delete FilePage;
+  FilePage = nullptr;
+  delete FolderPage;
+  FolderPage = nullptr;
+  // 2., 3. The page's values, whether or not "Apply" was pressed, then save.
+  SettingsFromForm();
+  GetSettings().SaveSettingsToIniFile();
+  // 4. The closing entry (written only while logging is on).
+  GetLogger().WriteLog(rs::ApplicationFinished);
+  GetLogger().SetOnDisableLogging(nullptr);
+  SetWarningSink(nullptr);
+}
+
+void TfmMain::CreateHeader() {
+  Panel10 = new QWidget(Panel5);
+  Panel10->setObjectName(QStringLiteral("Panel10"));
+  Panel10->setAttribute(Qt::WA_StyledBackground, true);
+  Panel10->setFixedHeight(HeaderHeight);
+  Panel10->installEventFilter(this);
+
+  btnMode = MakeMenuButton(QStringLiteral("btnMode"), QStringLiteral("Mode"), Panel10);
+  btnSettings = MakeMenuButton(QStringLiteral("btnSettings"), QStringLiteral("Settings"), Panel10);
+  btnAbout = MakeMenuButton(QStringLiteral("btnAbout"), QStringLiteral("About"), Panel10);
+  btnSearch = MakeMenuButton(QStringLiteral("btnSearch"), QStringLiteral("Search"), Panel10);
+  btnHistory = MakeMenuButton(QStringLiteral("btnHistory"), QStringLiteral("History"), Panel10);
+  btnRename = MakeMenuButton(QStringLiteral("btnRename"), QStringLiteral("Rename"), Panel10);
+  connect(btnMode, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpSelectMode); });
+  connect(btnRename, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpSelectMode); });
+  connect(btnSettings, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpSettings); });
+  connect(btnAbout, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpAbout); });
+
+  auto *LTitle = new QLabel(QStringLiteral("Varnwell"), Panel10);
+  LTitle->setObjectName(QStringLiteral("textTitle"));
+  textVersion = new QLabel(Panel10);
+  textVersion->setObjectName(QStringLiteral("textVersion"));
+  Image2 = MakeImage(QStringLiteral("Image2"), QStringLiteral("Header_Close"), Panel10);
+  Image3 = MakeImage(QStringLiteral("Image3"), QStringLiteral("Header_Minimize"), Panel10);
+  Image2->setToolTip(QStringLiteral("Close"));
+  Image3->setToolTip(QStringLiteral("Minimize"));
+  Image2->installEventFilter(this);
+  Image3->installEventFilter(this);
+
+  auto *LLayout = new QHBoxLayout(Panel10);
+  LLayout->setContentsMargins(16, 0, 10, 0);
+  LLayout->setSpacing(6);
+  LLayout->addWidget(btnMode);
+  LLayout->addWidget(btnSettings);
+  LLayout->addWidget(btnAbout);
+  LLayout->addWidget(btnSearch);
+  LLayout->addWidget(btnHistory);
+  LLayout->addWidget(btnRename);
+  LLayout->addSpacing(18);
+  auto *LTitleColumn = new QVBoxLayout;
+  LTitleColumn->setSpacing(0);
+  LTitleColumn->addStretch(1);
+  LTitleColumn->addWidget(LTitle);
+  LTitleColumn->addWidget(textVersion);
+  LTitleColumn->addStretch(1);
+  LLayout->addLayout(LTitleColumn);
+  LLayout->addStretch(1);
+  auto *LImages = new QVBoxLayout;
+  auto *LImageRow = new QHBoxLayout;
+  LImageRow->setSpacing(10);
+  LImageRow->addWidget(Image3);
+  LImageRow->addWidget(Image2);
+  LImages->setContentsMargins(0, 10, 0, 0);
+  LImages->addLayout(LImageRow);
+  LImages->addStretch(1);
+  LLayout->addLayout(LImages);
+}
+
+void TfmMain::CreateModePage() {
+  auto *LGroup = new QGroupBox(QStringLiteral("Select Mode"), ltSelectMode);
+  LGroup->setObjectName(QStringLiteral("gbSelectMode"));
+  ltSelectMode->layout()->addWidget(LGroup);
+  btnFileRename = new QPushButton(QStringLiteral("File rename"), LGroup);
+  btnFileRename->setObjectName(QStringLiteral("btnFileRename"));
+  btnFolderRename = new QPushButton(QStringLiteral("Folder rename"), LGroup);
+  btnFolderRename->setObjectName(QStringLiteral("btnFolderRename"));
+  for (QPushButton *LButton : {btnFileRename, btnFolderRename}) {
+    QFont LFont = LButton->font();
+    LFont.setPixelSize(22);
+    LButton->setFont(LFont);
+    LButton->setCursor(Qt::PointingHandCursor);
+    LButton->setMinimumSize(300, 260);
+    LButton->setIconSize(QSize(64, 64));
+  }
+  connect(btnFileRename, &QPushButton::clicked, this,
+          [this] { ShowPage(TMainPage::mpFileRename); });
+  connect(btnFolderRename, &QPushButton::clicked, this,
+          [this] { ShowPage(TMainPage::mpFolderRename); });
+  auto *LLayout = new QHBoxLayout(LGroup);
+  LLayout->setContentsMargins(40, 40, 40, 40);
+  LLayout->setSpacing(40);
+  LLayout->addWidget(btnFileRename);
+  LLayout->addWidget(btnFolderRename);
+}
+
+void TfmMain::CreateAboutPage() {
+  auto *LGroup = new QGroupBox(LayoutAbout);
+  LGroup->setObjectName(QStringLiteral("gbAbout"));
+  LayoutAbout->layout()->addWidget(LGroup);
+  auto *LLogo = new QLabel(LGroup);
+  LLogo->setObjectName(QStringLiteral("imgLogo"));
+  LLogo->setFixedSize(330, 70);
+  LLogo->setScaledContents(true);
+  QPixmap LPixmap;
+  if (LoadBitmapFromResource(LPixmap, QStringLiteral("Logo")))
+    LLogo->setPixmap(LPixmap);
+  auto *LNotice = new QLabel(
+      QStringLiteral("Varnwell renames many files or folders in one go.\n"
+                     "Copyright \u00A9 2026 the Varnwell developers. All rights reserved."),
+      LGroup);
+  LNotice->setObjectName(QStringLiteral("textNotice"));
+  LNotice->setAlignment(Qt::AlignCenter);
+  auto *LMail = new QLabel(QStringLiteral("E-mail: support@varnwell.org"), LGroup);
+  LMail->setObjectName(QStringLiteral("textMail"));
+  LMail->setAlignment(Qt::AlignCenter);
+  Text_AbouteLink = new QLabel(QStringLiteral("varnwell.org"), LGroup);
+  Text_AbouteLink->setObjectName(QStringLiteral("Text_AbouteLink"));
+  Text4 = new QLabel(QStringLiteral("More tools in the Varnwell store"), LGroup);
+  Text4->setObjectName(QStringLiteral("Text4"));
+  for (QLabel *LLink : {Text_AbouteLink, Text4}) {
+    LLink->setCursor(Qt::PointingHandCursor);
+    LLink->setAlignment(Qt::AlignCenter);
+    LLink->setProperty("link", true);
+    LLink->installEventFilter(this);
+  }
+  auto *LLayout = new QVBoxLayout(LGroup);
+  LLayout->addStretch(2);
+  LLayout->addWidget(LLogo, 0, Qt::AlignHCenter);
+  LLayout->addSpacing(24);
+  LLayout->addWidget(LNotice);
+  LLayout->addSpacing(8);
+  LLayout->addWidget(LMail);
+  LLayout->addSpacing(16);
+  LLayout->addWidget(Text_AbouteLink);
+  LLayout->addWidget(Text4);
+  LLayout->addStretch(3);
+}
+
+void TfmMain::LoadButtonImages() {
+  const auto LSetIcon = [](QAbstractButton *AButton, const QString &AName) {
+    QPixmap LPixmap;
+    if (AButton != nullptr && LoadBitmapFromResource(LPixmap, AName))
+      AButton->setIcon(QIcon(LPixmap));
+  };
+  LSetIcon(btnMode, QStringLiteral("Header_Mode"));
+  LSetIcon(btnSettings, QStringLiteral("Header_Settings"));
+  LSetIcon(btnAbout, QStringLiteral("Header_About"));
+  LSetIcon(btnFileRename, QStringLiteral("Mode_FileRename"));
+  LSetIcon(btnFolderRename, QStringLiteral("Mode_FolderRename"));
+  QPixmap LPixmap;
+  if (LoadBitmapFromResource(LPixmap, QStringLiteral("Button_Undo")))
+    acRestoreSettings->setIcon(QIcon(LPixmap));
+  if (LoadBitmapFromResource(LPixmap, QStringLiteral("Button_Addfile")))
+    acApplySettings->setIcon(QIcon(LPixmap));
+}
+
+QWidget *TfmMain::PageLayout(TMainPage APage) const {
+  switch (APage) {
+  case TMainPage::mpFileRename:
+    return ltFileRename;
+  case TMainPage::mpFolderRename:
+    return ltFolderRename;
+  case TMainPage::mpSelectMode:
+    return ltSelectMode;
+  case TMainPage::mpSettings:
+    return LayoutSetting;
+  case TMainPage::mpAbout:
+    return LayoutAbout;
+  }
+  return ltSelectMode;
+}
+
+void TfmMain::ShowPage(TMainPage APage) {
+  // Leaving the settings page, or choosing it again, takes its values into the
+  // settings object without saving them.
+  if (LayoutSetting->parentWidget() == LayoutMain)
+    SettingsFromForm();
+  for (const TMainPage LPage :
+       {TMainPage::mpFileRename, TMainPage::mpFolderRename, TMainPage::mpSelectMode,
+        TMainPage::mpSettings, TMainPage::mpAbout}) {
+    QWidget *LLayout = PageLayout(LPage);
+    if (LPage == APage)
+      continue;
+    if (LLayout->parentWidget() != LayoutInvisible)
+      LayoutInvisible->layout()->addWidget(LLayout);
+  }
+  QWidget *LShown = PageLayout(APage);
+  if (LShown->parentWidget() != LayoutMain)
+    LayoutMain->layout()->addWidget(LShown);
+  LShown->show();
+  btnMode->setProperty("current", APage == TMainPage::mpSelectMode ||
+                                      APage == TMainPage::mpFileRename ||
+                                      APage == TMainPage::mpFolderRename);
+  btnSettings->setProperty("current", APage == TMainPage::mpSettings);
+  btnAbout->setProperty("current", APage == TMainPage::mpAbout);
+  for (QWidget *LButton : {static_cast<QWidget *>(btnMode), static_cast<QWidget *>(btnSettings),
+                           static_cast<QWidget *>(btnAbout)}) {
+    LButton->style()->unpolish(LButton);
+    LButton->style()->polish(LButton);
+  }
+  UpdateActions();
+}
+
+TMainPage TfmMain::CurrentPage() const {
+  for (const TMainPage LPage :
+       {TMainPage::mpFileRename, TMainPage::mpFolderRename, TMainPage::mpSelectMode,
+        TMainPage::mpSettings, TMainPage::mpAbout}) {
+    if (PageLayout(LPage)->parentWidget() == LayoutMain)
+      return LPage;
+  }
+  return TMainPage::mpSelectMode;
+}
+
+void TfmMain::RunDeferred(std::function<void()> AHandler) {
+  FRunTimer->stop();
+  FRunHandler = std::move(AHandler);
+  FRunTimer->start();
+}
+
+void TfmMain::UpdateActions() {
+  FActions->UpdateActions();
+}
+
+int TfmMain::ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault) {
+  static const QStringList LFileColumns = {QStringLiteral("StringColumn_OldName"),
+                                           QStringLiteral("StringColumn_NewName"),
+                                           QStringLiteral("StringColumn_Location")};
+  static const QStringList LFolderColumns = {
+      QStringLiteral("scOldName"), QStringLiteral("scNewName"), QStringLiteral("scLocation")};
+  const QStringList *LNameColumns = nullptr;
+  if (AGridName == QStringLiteral("StringGrid_Rename"))
+    LNameColumns = &LFileColumns;
+  else if (AGridName == QStringLiteral("sgFolderRename"))
+    LNameColumns = &LFolderColumns;
+  else
+    return ADefault;
+  if (LNameColumns->contains(AColumnName))
+    return 100;
+  if (AColumnName == HintColumnName)
+    return 20;
+  return ADefault;
+}
+
+void TfmMain::GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const {
+  const QAbstractItemModel *LModel = AGrid.model();
+  if (LModel == nullptr)
+    return;
+  const QString LColumnName =
+      LModel->headerData(AColumn, Qt::Horizontal, ColumnNameRole).toString();
+  AMinWidth = ColumnMinWidth(AGrid.objectName(), LColumnName, AMinWidth);
+}
+
+void TfmMain::InstallColumnMinWidth(QTableView &AGrid) {
+  auto *LHeader = new TMinWidthHeaderView(&AGrid);
+  LHeader->setObjectName(QStringLiteral("MinWidthHeader"));
+  QTableView *LGrid = &AGrid;
+  LHeader->SetMinWidthHook([this, LGrid](int AColumn, int &AMinWidth) {
+    GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
+  });
+  AGrid.setHorizontalHeader(LHeader);
+}
+
+void TfmMain::RegisterDropDown(QComboBox &ACombo) {
+  FDropDowns.append(&ACombo);
+}
+
+void TfmMain::CloseDropDowns() {
+  for (QComboBox *LCombo : FDropDowns)
+    LCombo->hidePopup();
+}
+
+bool TfmMain::CommonPanelMouseDown(Qt::MouseButton AButton) {
+  if (AButton != Qt::LeftButton)
+    return false;
+  CloseDropDowns();
+  if (QWidget *LGrabber = QWidget::mouseGrabber())
+    LGrabber->releaseMouse();
+  if (QWindow *LWindow = windowHandle())
+    LWindow->startSystemMove();
+  return true;
+}
+
+void TfmMain::Image2Click() {
+  close();
+}
+
+void TfmMain::Image3Click() {
+  showMinimized();
+}
+
+void TfmMain::Text_AbouteLinkClick() {
+  ShellOpen(AboutHomeUrl);
+}
+
+void TfmMain::Text4Click() {
+  ShellOpen(AboutStoreUrl);
+}
+
+bool TfmMain::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AEvent->type() == QEvent::MouseButtonPress && (AWatched == Panel5 || AWatched == Panel10)) {
+    if (CommonPanelMouseDown(static_cast<QMouseEvent *>(AEvent)->button()))
+      return true;
+  } else if (AEvent->type() == QEvent::MouseButtonRelease &&
+             static_cast<QMouseEvent *>(AEvent)->button() == Qt::LeftButton) {
+    if (AWatched == Image2) {
+      Image2Click();
+      return true;
+    }
+    if (AWatched == Image3) {
+      Image3Click();
+      return true;
+    }
+    if (AWatched == Text_AbouteLink) {
+      Text_AbouteLinkClick();
+      return true;
+    }
+    if (AWatched == Text4) {
+      Text4Click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(AWatched, AEvent);
+}
+
+void TfmMain::closeEvent(QCloseEvent *AEvent) {
+  HideBalloonHint();
+  QWidget::closeEvent(AEvent);
+}
+
+void TfmMain::changeEvent(QEvent *AEvent) {
+  if (AEvent->type() == QEvent::ActivationChange && !isActiveWindow())
+    HideBalloonHint();
+  QWidget::changeEvent(AEvent);
+}

@@ -1,0 +1,183 @@
+// TfmMain: the program's one main window.
+//
+// How the pages plug in
+// ---------------------
+// The window is a frameless widget (object name "fmMain") with a header strip,
+// the page host LayoutMain and a hidden holder LayoutInvisible. It owns five
+// page layouts, one of them inside LayoutMain at a time (ShowPage):
+//   ltFileRename   -> TFilePage   (MainUnFilePage.h)
+//   ltFolderRename -> TFolderPage (MainUnFolderPage.h)
+//   ltSelectMode   -> the two large mode buttons
+//   LayoutSetting  -> the settings page (MainUnSettings.cpp)
+//   LayoutAbout    -> the about page
+// TFilePage and TFolderPage are QWidgets constructed as
+//   TFilePage(TfmMain &AMain, QWidget *AParent)
+// and get everything shared through AMain:
+//   - Actions(): the window's TActionList. A page creates its actions as
+//       new TAction(u"Rename"_s, AMain.Actions(), this)
+//     binds its buttons with TAction::BindButton and gives each an execute
+//     and an update handler. The list runs every update handler after every
+//     action's execute handler and after every RunDeferred handler. When a
+//     page's state changes in any other way (selection, typing, a check box, a
+//     balloon), the page calls AMain.UpdateActions() once afterwards.
+//   - RunDeferred(handler): runs handler once from the 1 ms single-shot
+//     FRunTimer after the current event has returned; a second call before the
+//     timer fired replaces the pending handler; action updates follow it.
+//   - InstallColumnMinWidth(grid): gives a QTableView a header that keeps each
+//     column at GetColumnMinWidth while the user drags; the grid's model names
+//     its columns under ColumnNameRole (uControlUtils.h).
+//   - RegisterDropDown(combo): CloseDropDowns (before the window moves) closes
+//     the popups of the registered combo boxes (CBox_Case, CBox_CounterNumber).
+//   - ShowPage(page), FFileList / FFolderList (once the engine has them).
+// The four page flags (acRename, acRollback, acRenameFolder, acRollbackFolder)
+// are the Tag of the pages' own actions.
+//
+// Life cycle: the constructor is the start-up, the destructor the shut-down.
+// The destructor deletes the page widgets before the lists they show, then
+// takes the settings page's values, saves the settings and writes the closing
+// log entry. Settings and logger outlive the window.
+#pragma once
+
+#include "uAction.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class QToolButton;
+class TFilePage;
+class TFolderPage;
+class TLogger;
+
+enum class TMainPage {
+  mpFileRename = 0,
+  mpFolderRename = 1,
+  mpSelectMode = 2,
+  mpSettings = 3,
+  mpAbout = 4
+};
+
+// The version compiled into the program: four numbers, e.g. "1.0.0.1";
+// "0.0.0.0" when ACompiled is empty.
+QString GetFileVersion(const QString &ACompiled = QStringLiteral(VARNWELL_VERSION));
+
+class TfmMain : public QWidget {
+  Q_OBJECT
+public:
+  static constexpr int ClientWidth = 900;
+  static constexpr int ClientHeight = 700;
+  static constexpr int HeaderHeight = 100;
+
+  explicit TfmMain(QWidget *AParent = nullptr);
+  ~TfmMain() override;
+
+  // ---- Used by the pages ----
+  void ShowPage(TMainPage APage);
+  TMainPage CurrentPage() const;
+  void RunDeferred(std::function<void()> AHandler);
+  TActionList &Actions() { return *FActions; }
+  void UpdateActions();
+  // The minimum width of a column of AGrid, by the grid's object name and the
+  // column's name (ColumnNameRole); AMinWidth comes in as 10.
+  void GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const;
+  // The rule of GetColumnMinWidth on names.
+  static int ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault);
+  void InstallColumnMinWidth(QTableView &AGrid);
+  void RegisterDropDown(QComboBox &ACombo);
+  void CloseDropDowns();
+
+  // ---- Settings page (MainUnSettings.cpp) ----
+  void SettingsToForm();
+  void SettingsFromForm();
+  void BeginSettingsChange();
+  void EndSettingsChange();
+  void SwitchLogging(bool AWasEnabled);
+  void LoggingDisabled(TLogger &ASender);
+  void CheckBox_EnblLoggingChange();
+  void CheckBox_AutoDeleteChange();
+  void SpinBox_DaysChange();
+  void Button_SelectLogDirectoryClick();
+  void acApplySettingsExecute();
+  void acRestoreSettingsExecute();
+
+  // The press handler of the background and the header. Returns true when it
+  // asked the platform to move the window (left button only).
+  bool CommonPanelMouseDown(Qt::MouseButton AButton);
+  void Image2Click();
+  void Image3Click();
+  void Text_AbouteLinkClick();
+  void Text4Click();
+
+  // Header.
+  QWidget *Panel5 = nullptr;
+  QWidget *Panel10 = nullptr;
+  QToolButton *btnMode = nullptr;
+  QToolButton *btnSettings = nullptr;
+  QToolButton *btnAbout = nullptr;
+  QToolButton *btnSearch = nullptr;
+  QToolButton *btnHistory = nullptr;
+  QToolButton *btnRename = nullptr;
+  QLabel *textVersion = nullptr;
+  QLabel *Image2 = nullptr;
+  QLabel *Image3 = nullptr;
+
+  // Page host, holder and pages.
+  QWidget *LayoutMain = nullptr;
+  QWidget *LayoutInvisible = nullptr;
+  QWidget *ltFileRename = nullptr;
+  QWidget *ltFolderRename = nullptr;
+  QWidget *ltSelectMode = nullptr;
+  QWidget *LayoutSetting = nullptr;
+  QWidget *LayoutAbout = nullptr;
+  TFilePage *FilePage = nullptr;
+  TFolderPage *FolderPage = nullptr;
+
+  // Mode page.
+  QPushButton *btnFileRename = nullptr;
+  QPushButton *btnFolderRename = nullptr;
+
+  // Settings page.
+  QCheckBox *CheckBox_EnblLogging = nullptr;
+  QGroupBox *GroupBox_LogDirectory = nullptr;
+  QLineEdit *Edit_LogDirectory = nullptr;
+  QToolButton *Button_SelectLogDirectory = nullptr;
+  QCheckBox *CheckBox_AutoDelete = nullptr;
+  QSpinBox *SpinBox_Days = nullptr;
+  QPushButton *Button_RestoreSettings = nullptr;
+  QPushButton *Button_ApplySettings = nullptr;
+  TAction *acApplySettings = nullptr;
+  TAction *acRestoreSettings = nullptr;
+
+  // About page.
+  QLabel *Text_AbouteLink = nullptr;
+  QLabel *Text4 = nullptr;
+
+  int FDisableSettingsChange = 0;
+  QTimer *FRunTimer = nullptr;
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+  void closeEvent(QCloseEvent *AEvent) override;
+  void changeEvent(QEvent *AEvent) override;
+
+private:
+  void CreateHeader();
+  void CreateModePage();
+  void CreateSettingsPage();
+  void CreateAboutPage();
+  void LoadButtonImages();
+  QWidget *PageLayout(TMainPage APage) const;
+
+  TActionList *FActions = nullptr;
+  std::function<void()> FRunHandler;
+  QList<QComboBox *> FDropDowns;
+};
