@@ -1,0 +1,391 @@
+#include "uFileInfo.h"
+
+#include "platform/uPlatformFs.h"
+#include "uNameEdits.h"
+#include "uResourceString.h"
+#include "uZeroDate.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <exception>
+#include <typeinfo>
+
+namespace {
+
+enum : uint8_t {
+  KReadOnly = 1,
+  KArchive = 2,
+  KHidden = 4,
+  KSystem = 8,
+  KAllAttributes = KReadOnly | KArchive | KHidden | KSystem
+};
+
+uint8_t AttributeBitsOf(const platform::TPathInfo &AInfo) {
+  // An entry that cannot be read reports every attribute, as the platform's
+  // attribute query does.
+  if (!AInfo.FExists)
+    return KAllAttributes;
+  return static_cast<uint8_t>((AInfo.FReadOnly ? KReadOnly : 0) | (AInfo.FArchive ? KArchive : 0) |
+                              (AInfo.FHidden ? KHidden : 0) | (AInfo.FSystem ? KSystem : 0));
+}
+
+QString AttributeText(uint8_t ABits) {
+  const QChar LDash = QLatin1Char('-');
+  QString LText(4, LDash);
+  if (ABits & KReadOnly)
+    LText[0] = QLatin1Char('r');
+  if (ABits & KArchive)
+    LText[1] = QLatin1Char('a');
+  if (ABits & KHidden)
+    LText[2] = QLatin1Char('h');
+  if (ABits & KSystem)
+    LText[3] = QLatin1Char('a');
+  return LText;
+}
+
+// The exception's type name immediately followed by its message.
+QString ExceptionText(const std::exception &AException) {
+  const char *LMangled = typeid(AException).name();
+  int LStatus = 0;
+  char *LDemangled = abi::__cxa_demangle(LMangled, nullptr, nullptr, &LStatus);
+  QString LText = QString::fromUtf8(LStatus == 0 && LDemangled ? LDemangled : LMangled);
+  std::free(LDemangled);
+  return LText + QString::fromUtf8(AException.what());
+}
+
+QString UnknownExceptionText() {
+  return QStringLiteral("unknown exception");
+}
+
+bool StartsWith(QStringView AMask, qsizetype APos, QStringView AToken) {
+  return AMask.sliced(APos).startsWith(AToken);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TFileInfo
+
+TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName) {
+  const QString LName = platform::ExtractName(FFullFileName);
+  FNameStart = static_cast<int32_t>(FFullFileName.size() - LName.size());
+  const qsizetype LDot = LName.lastIndexOf(QLatin1Char('.'));
+  FExtDot = LDot < 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
+  FNewName = DelFileExt();
+
+  // One stat gives size, time and attributes.
+  const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(FFullFileName);
+  FSize = !LInfo.FExists ? -1 : LInfo.FIsDirectory ? 0 : LInfo.FSize;
+  FDateValid = LInfo.FExists && !LInfo.FIsDirectory;
+  FDateMSecs = FDateValid ? LInfo.FModifiedMSecs : 0;
+  FAttributeBits = AttributeBitsOf(LInfo);
+
+  FNewFileType = FileType();
+}
+
+QString TFileInfo::DelFileExt() const {
+  const qsizetype LEnd = FExtDot < 0 ? FFullFileName.size() : FExtDot;
+  return FFullFileName.mid(FNameStart, LEnd - FNameStart);
+}
+
+QStringView TFileInfo::FileTypeView() const {
+  if (FExtDot < 0)
+    return QStringView();
+  return QStringView(FFullFileName).sliced(FExtDot + 1);
+}
+
+QString TFileInfo::Location() const {
+  return platform::ExtractLocation(FFullFileName);
+}
+
+QString TFileInfo::NameExtDistribution(const QString &ANameExtStr) {
+  const qsizetype LDot = ANameExtStr.lastIndexOf(QLatin1Char('.'));
+  if (LDot < 0)
+    return ANameExtStr;
+  FNewFileType = ANameExtStr.mid(LDot);
+  return ANameExtStr.left(LDot);
+}
+
+QString TFileInfo::GetDigitNumber(int ANumber) const {
+  return nameedits::CounterText(ANumber, FCntDigitNumber);
+}
+
+int TFileInfo::ScanNameToken(QStringView AMask, qsizetype APos, QString &AOut) const {
+  if (StartsWith(AMask, APos, u"[N]")) {
+    const qsizetype LEnd = FExtDot < 0 ? FFullFileName.size() : FExtDot;
+    AOut.append(QStringView(FFullFileName).sliced(FNameStart, LEnd - FNameStart));
+    return 3;
+  }
+  if (StartsWith(AMask, APos, u"[C]")) {
+    AOut.append(GetDigitNumber(nameedits::CounterValue(FCounterStart, FCounterStep, FIndex)));
+    return 3;
+  }
+  if (StartsWith(AMask, APos, u"[YMD]")) {
+    AOut.append(nameedits::DateText(Date()));
+    return 5;
+  }
+  if (StartsWith(AMask, APos, u"[hms]")) {
+    AOut.append(nameedits::TimeText(Date()));
+    return 5;
+  }
+  AOut.append(AMask[APos]);
+  return 1;
+}
+
+int TFileInfo::ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter,
+                            QString &AOut) const {
+  if (StartsWith(AMask, APos, u"[E]")) {
+    AOut.append(FileTypeView());
+    return 3;
+  }
+  if (StartsWith(AMask, APos, u"[C]")) {
+    AOut.append(
+        GetDigitNumber(nameedits::CounterValue(FCounterStart, FCounterStep, AFListCounter)));
+    return 3;
+  }
+  AOut.append(AMask[APos]);
+  return 1;
+}
+
+int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
+  if (ACounter < 1 || ACounter > ANameMask.size())
+    return 1;
+  return ScanNameToken(ANameMask, ACounter - 1, FNewName);
+}
+
+int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int AFListCounter) {
+  if (ACounter < 1 || ACounter > AExtMask.size())
+    return 1;
+  return ScanExtToken(AExtMask, ACounter - 1, AFListCounter, FNewFileType);
+}
+
+void TFileInfo::FileNameMaskApply(const QString &ANameMask) {
+  const QStringView LMask(ANameMask);
+  QString LName;
+  LName.reserve(LMask.size() + (FFullFileName.size() - FNameStart));
+  qsizetype LPos = 0;
+  while (LPos < LMask.size()) {
+    const qsizetype LBracket = LMask.indexOf(QLatin1Char('['), LPos);
+    if (LBracket < 0) {
+      LName.append(LMask.sliced(LPos));
+      break;
+    }
+    LName.append(LMask.sliced(LPos, LBracket - LPos));
+    LPos = LBracket + ScanNameToken(LMask, LBracket, LName);
+  }
+  FNewName = LName;
+}
+
+void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
+  const QStringView LMask(AExtMask);
+  QString LExt;
+  LExt.reserve(1 + LMask.size() + FileTypeView().size());
+  LExt.append(QLatin1Char('.'));
+  qsizetype LPos = 0;
+  while (LPos < LMask.size()) {
+    const qsizetype LBracket = LMask.indexOf(QLatin1Char('['), LPos);
+    if (LBracket < 0) {
+      LExt.append(LMask.sliced(LPos));
+      break;
+    }
+    LExt.append(LMask.sliced(LPos, LBracket - LPos));
+    LPos = LBracket + ScanExtToken(LMask, LBracket, FIndex, LExt);
+  }
+  FNewFileType = LExt;
+}
+
+void TFileInfo::SetLowercase() {
+  FNewName = nameedits::ToLowerUnits(FNewName);
+  FNewFileType = nameedits::ToLowerUnits(FNewFileType);
+}
+
+void TFileInfo::SetUppercase() {
+  FNewName = nameedits::ToUpperUnits(FNewName);
+  FNewFileType = nameedits::ToUpperUnits(FNewFileType);
+}
+
+void TFileInfo::SetFirstLetterUp() {
+  FNewName = nameedits::FirstLetterUp(FNewName);
+}
+
+void TFileInfo::SetAllFirstUp() {
+  FNewName = nameedits::AllFirstUp(FNewName);
+}
+
+QString TFileInfo::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
+  const QString LReplaced =
+      nameedits::SearchReplace(FNewName + FNewFileType, ASearcStr, AReplaceStr);
+  FNewName = NameExtDistribution(LReplaced);
+  return QString();
+}
+
+QString TFileInfo::TargetName() const {
+  // A name keeps a trailing dot here: an extension that is only "." is left
+  // out, so that the file ends up without an extension.
+  if (FNewFileType == u".")
+    return FNewName;
+  return FNewName + FNewFileType;
+}
+
+int TFileInfo::TFileInfoRenameFile() {
+  try {
+    if (!platform::FileExists(FFullFileName)) {
+      FRenameErrorText = rs::FileNotExist;
+      FisRenamed = false;
+      return 1;
+    }
+    // A name that would leave the folder (a delimiter, "..") or that no file
+    // can carry fails without touching the disk.
+    const QString LName = TargetName();
+    if (platform::IsInvalidEntryName(LName)) {
+      FRenameErrorText = rs::InvalidFileName;
+      FisRenamed = false;
+      return 1;
+    }
+    FisRenamed = platform::MoveNoReplace(FFullFileName, platform::JoinPath(Location(), LName)).FOk;
+    return FisRenamed ? 0 : 1;
+  } catch (const std::exception &AException) {
+    FExeptionText = ExceptionText(AException);
+  } catch (...) {
+    FExeptionText = UnknownExceptionText();
+  }
+  FisRenamed = false;
+  return 1;
+}
+
+int TFileInfo::RollbackFile() {
+  try {
+    const QString LName = TargetName();
+    // The same guard as the rename: never fetch a file from outside the folder.
+    if (platform::IsInvalidEntryName(LName)) {
+      FisRenamed = true;
+      return 1;
+    }
+    const bool LMoved =
+        platform::MoveNoReplace(platform::JoinPath(Location(), LName), FFullFileName).FOk;
+    FisRenamed = !LMoved;
+    return LMoved ? 0 : 1;
+  } catch (const std::exception &AException) {
+    FExeptionText = ExceptionText(AException);
+  } catch (...) {
+    FExeptionText = UnknownExceptionText();
+  }
+  FisRenamed = true;
+  return 1;
+}
+
+QString TFileInfo::GetAttributes(const QString &AFullFileName) {
+  return AttributeText(AttributeBitsOf(platform::StatPathNoLocalTime(AFullFileName)));
+}
+
+QString TFileInfo::SizeStr() const {
+  return QString::number(FSize) + QStringLiteral(" bytes");
+}
+
+QDateTime TFileInfo::Date() const {
+  return FDateValid ? platform::LocalDateTimeFromMSecs(FDateMSecs) : ZeroDateTime();
+}
+
+QString TFileInfo::Attributes() const {
+  return AttributeText(FAttributeBits);
+}
+
+// ---------------------------------------------------------------------------
+// TFileList
+
+int TFileList::Add(std::unique_ptr<TFileInfo> AItem) {
+  ++FPaths[AItem->FullFileName()];
+  FItems.push_back(std::move(AItem));
+  return Count() - 1;
+}
+
+void TFileList::Delete(int AIndex) {
+  const auto LIt = FItems.begin() + AIndex;
+  const auto LPath = FPaths.find((*LIt)->FullFileName());
+  if (LPath != FPaths.end() && --LPath.value() <= 0)
+    FPaths.erase(LPath);
+  FItems.erase(LIt);
+}
+
+void TFileList::Clear() {
+  FItems.clear();
+  FPaths.clear();
+}
+
+void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
+  std::sort(FItems.begin(), FItems.end(),
+            [&ALess](const std::unique_ptr<TFileInfo> &ALeft,
+                     const std::unique_ptr<TFileInfo> &ARight) { return ALess(*ALeft, *ARight); });
+}
+
+bool TFileList::CheckInList(const QString &AFullFileName) const {
+  return !FPaths.contains(AFullFileName);
+}
+
+QString TFileList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
+  for (const auto &LItem : FItems)
+    LItem->SearchReplace_NewName(ASearcStr, AReplaceStr);
+  return QString();
+}
+
+bool TFileList::GetIsCounterInNameMask() const {
+  return FFileNameMask.contains(u"[C]");
+}
+
+bool TFileList::GetisCounterInExtMask() const {
+  return FFileExtMask.contains(u"[C]");
+}
+
+int TFileList::ExecuteRenaming() {
+  int LFailures = 0;
+  for (const auto &LItem : FItems)
+    LFailures += LItem->TFileInfoRenameFile();
+  return LFailures;
+}
+
+int TFileList::ExecuteRollback() {
+  // Undone in the reverse order of the renaming: a later item may have taken
+  // the old name of an earlier one, and is moved away again before the earlier
+  // item needs its name back.
+  int LFailures = 0;
+  for (auto LIt = FItems.rbegin(); LIt != FItems.rend(); ++LIt)
+    if ((*LIt)->isRenamed())
+      LFailures += (*LIt)->RollbackFile();
+  return LFailures;
+}
+
+bool TFileList::HasRenamedFiles() const {
+  return std::any_of(FItems.begin(), FItems.end(),
+                     [](const std::unique_ptr<TFileInfo> &AItem) { return AItem->isRenamed(); });
+}
+
+void TFileList::SetCounter(int Start, int Step, int Number) {
+  for (const auto &LItem : FItems) {
+    LItem->SetCounterStart(Start);
+    LItem->SetCounterStep(Step);
+    LItem->SetCntDigitNumber(Number);
+  }
+}
+
+void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
+  FFileNameMask = ANameMask;
+  for (int i = std::max(APosition, 0); i < Count(); ++i)
+    FItems[static_cast<size_t>(i)]->FileNameMaskApply(ANameMask);
+}
+
+void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {
+  FFileExtMask = AExtMask;
+  for (int i = std::max(APosition, 0); i < Count(); ++i)
+    FItems[static_cast<size_t>(i)]->FileExtMaskApply(AExtMask);
+}
+
+void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
+  AFileInfo->SetIndex(Count());
+  Add(std::move(AFileInfo));
+}
+
+void TFileList::ReindexFileInfo(int Value) {
+  for (int i = std::max(Value, 0); i < Count(); ++i)
+    FItems[static_cast<size_t>(i)]->SetIndex(i);
+}

@@ -1,0 +1,177 @@
+// One file to rename (TFileInfo) and the list that owns the files of the file
+// page (TFileList): old name, folder, size, date and attributes as found, the
+// new name computed by the masks and name edits, and renaming and rolling
+// back on disk.
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TFileInfo {
+public:
+  // Create: reads the entry at AFullFileName once. The path is not checked:
+  // a missing file gives the size -1, the zero date and the attributes raha.
+  explicit TFileInfo(const QString &AFullFileName);
+  TFileInfo(const TFileInfo &) = delete;
+  TFileInfo &operator=(const TFileInfo &) = delete;
+
+  // The old name without its last "." and what follows it.
+  QString DelFileExt() const;
+  // Splits a new full name at its last ".": NewFileType takes the dot and what
+  // follows, the result is the text before it; without a dot NewFileType stays
+  // and the result is ANameExtStr whole.
+  QString NameExtDistribution(const QString &ANameExtStr);
+
+  // One step of the name mask scan at position ACounter (from 1, at a "["):
+  // appends to NewName and returns the number of mask characters consumed.
+  int CheckSpecialSumbol(const QString &ANameMask, int ACounter);
+  // One step of the extension mask scan; AFListCounter is the position used
+  // for the counter value. Appends to NewFileType.
+  int CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int AFListCounter);
+  // The counter text of ANumber, padded to CntDigitNumber with leading zeros.
+  QString GetDigitNumber(int ANumber) const;
+  // NewName := the scan of the name mask ("[N]", "[C]", "[YMD]", "[hms]").
+  void FileNameMaskApply(const QString &ANameMask);
+  // NewFileType := "." followed by the scan of the extension mask ("[E]", "[C]").
+  void FileExtMaskApply(const QString &AExtMask);
+
+  // The letter-case rules.
+  void SetLowercase();
+  void SetUppercase();
+  void SetFirstLetterUp();
+  void SetAllFirstUp();
+
+  // Moves the file to Location + TargetName. 0 on success, 1 on failure.
+  int TFileInfoRenameFile();
+  // Moves the file from Location + TargetName back to its old path. 0 on
+  // success, 1 on failure.
+  int RollbackFile();
+
+  // Search and replace over NewName + NewFileType, split again at the last
+  // dot. The result is always empty.
+  QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+
+  // Four letters for the entry at AFullFileName: "r" read-only, "a" archive,
+  // "h" hidden, "a" system; "-" where unset; "raha" when it cannot be read.
+  static QString GetAttributes(const QString &AFullFileName);
+
+  // The full path given at creation; never changed by a rename.
+  const QString &FullFileName() const { return FFullFileName; }
+  QString OldName() const { return OldNameView().toString(); }
+  QStringView OldNameView() const { return QStringView(FFullFileName).sliced(FNameStart); }
+  // The old extension without its dot; empty when the old name has none.
+  QString FileType() const { return FileTypeView().toString(); }
+  QStringView FileTypeView() const;
+  QString Location() const;
+
+  const QString &NewName() const { return FNewName; }
+  void SetNewName(const QString &AValue) { FNewName = AValue; }
+  const QString &NewFileType() const { return FNewFileType; }
+  void SetNewFileType(const QString &AValue) { FNewFileType = AValue; }
+  // NewName followed by NewFileType, as the grid shows it.
+  QString NewFullName() const { return FNewName + FNewFileType; }
+  // The name the file gets on disk: NewName + NewFileType, except that an
+  // extension of "." alone is left out, so that the file ends up without one.
+  QString TargetName() const;
+
+  int64_t Size() const { return FSize; }
+  // "1536 bytes"; "-1 bytes" for an unknown size.
+  QString SizeStr() const;
+  // The last modification in local time; the zero date when it could not be read.
+  QDateTime Date() const;
+  QString Attributes() const;
+
+  int CounterStart() const { return FCounterStart; }
+  void SetCounterStart(int AValue) { FCounterStart = AValue; }
+  int CounterStep() const { return FCounterStep; }
+  void SetCounterStep(int AValue) { FCounterStep = AValue; }
+  int CntDigitNumber() const { return FCntDigitNumber; }
+  void SetCntDigitNumber(int AValue) { FCntDigitNumber = AValue; }
+  int Index() const { return FIndex; }
+  void SetIndex(int AValue) { FIndex = AValue; }
+  bool isRenamed() const { return FisRenamed; }
+  void SetisRenamed(bool AValue) { FisRenamed = AValue; }
+  const QString &ExeptionText() const { return FExeptionText; }
+  void SetExeptionText(const QString &AValue) { FExeptionText = AValue; }
+  const QString &RenameErrorText() const { return FRenameErrorText; }
+  void SetRenameErrorText(const QString &AValue) { FRenameErrorText = AValue; }
+  int GridRow() const { return FGridRow; }
+  void SetGridRow(int AValue) { FGridRow = AValue; }
+
+private:
+  int ScanNameToken(QStringView AMask, qsizetype APos, QString &AOut) const;
+  int ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter, QString &AOut) const;
+
+  // The old name, its extension and the folder are parts of FFullFileName,
+  // kept as offsets: an item stays small in lists of 100,000 files.
+  QString FFullFileName;
+  QString FNewFileType;
+  QString FNewName;
+  QString FExeptionText;
+  QString FRenameErrorText;
+  int64_t FSize = -1;
+  int64_t FDateMSecs = 0; // ms since 1970-01-01 UTC; meaningful when FDateValid
+  int32_t FNameStart = 0; // where the old name begins in FFullFileName
+  int32_t FExtDot = -1;   // where its last "." is, -1 when it has none
+  int32_t FCounterStart = 1;
+  int32_t FCounterStep = 1;
+  int32_t FCntDigitNumber = 1;
+  int32_t FIndex = 0;
+  int32_t FGridRow = 0;
+  uint8_t FAttributeBits = 0;
+  bool FDateValid = false;
+  bool FisRenamed = false;
+};
+
+class TFileList {
+public:
+  TFileList() = default;
+  TFileList(const TFileList &) = delete;
+  TFileList &operator=(const TFileList &) = delete;
+
+  // The general list: the items are owned; positions run from 0 to Count - 1.
+  int Count() const { return static_cast<int>(FItems.size()); }
+  TFileInfo *Items(int AIndex) const { return FItems[static_cast<size_t>(AIndex)].get(); }
+  TFileInfo &operator[](int AIndex) const { return *Items(AIndex); }
+  // Appends AItem and returns its position. Index is not touched.
+  int Add(std::unique_ptr<TFileInfo> AItem);
+  void Delete(int AIndex);
+  void Clear();
+  // Sorts with ALess ("comes before"); items that compare equal may change order.
+  void Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess);
+
+  const QString &FileNameMask() const { return FFileNameMask; }
+  const QString &FileExtMask() const { return FFileExtMask; }
+
+  // True when no item has exactly this full path, so it may still be added.
+  bool CheckInList(const QString &AFullFileName) const;
+  QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+  bool GetIsCounterInNameMask() const;
+  bool GetisCounterInExtMask() const;
+  // Renames every item in list order; returns the number that failed.
+  int ExecuteRenaming();
+  // Moves every renamed item back, last renamed first; returns the number that failed.
+  int ExecuteRollback();
+  bool HasRenamedFiles() const;
+  void SetCounter(int Start, int Step, int Number);
+  // Stores the mask and applies it to the items from APosition to the end.
+  void SetFileNameMask(const QString &ANameMask, int APosition);
+  void SetFileExtMask(const QString &AExtMask, int APosition);
+  // Sets the item's Index to Count and appends it.
+  void AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo);
+  // Index := position for the items from Value to the end.
+  void ReindexFileInfo(int Value);
+
+private:
+  std::vector<std::unique_ptr<TFileInfo>> FItems;
+  QHash<QString, int> FPaths; // full path -> how many items carry it
+  QString FFileNameMask;
+  QString FFileExtMask;
+};
