@@ -1,0 +1,182 @@
+// The folder rename engine: one folder to rename (TFolderInfo), the owning
+// list that collects folders without duplicates and renames them deepest
+// first (TFolderList), and the walk that collects the subfolders of a folder
+// (ScanSubFolders). A folder's name is renamed as a whole: there is no split
+// into name and extension.
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The directory entry of a folder as a listing gives it: its name and its
+// last-write time (any time spec; shown in local time; invalid when the time
+// could not be read, which shows as the zero date).
+struct TFolderEntry {
+  QString FName;
+  QDateTime FLastWrite;
+};
+
+class TFolderInfo {
+public:
+  // ALocation is the folder that contains the folder, kept as given (with or
+  // without a final delimiter); AFileInfo is the folder's own entry.
+  TFolderInfo(const QString &ALocation, const TFolderEntry &AFileInfo);
+
+  TFolderInfo(const TFolderInfo &) = delete;
+  TFolderInfo &operator=(const TFolderInfo &) = delete;
+
+  // --- Properties -------------------------------------------------------
+  const QString &OldName() const { return FOldName; }
+  const QString &NewName() const { return FNewName; }
+  void SetNewName(const QString &AValue) { FNewName = AValue; }
+  // The size of everything below the folder as a text; computed on the first
+  // read and kept from then on.
+  QString SizeStr();
+  const QString &Location() const { return FLocation; }
+  int CounterStart() const { return FCounterStart; }
+  void SetCounterStart(int AValue) { FCounterStart = AValue; }
+  int CounterStep() const { return FCounterStep; }
+  void SetCounterStep(int AValue) { FCounterStep = AValue; }
+  int CntDigitNumber() const { return FCntDigitNumber; }
+  void SetCntDigitNumber(int AValue) { FCntDigitNumber = AValue; }
+  int Index() const { return FIndex; }
+  void SetIndex(int AValue) { FIndex = AValue; }
+  bool isRenamed() const { return FisRenamed; }
+  void SetisRenamed(bool AValue) { FisRenamed = AValue; }
+  const QString &ExeptionText() const { return FExeptionText; }
+  void SetExeptionText(const QString &AValue) { FExeptionText = AValue; }
+  const QString &RenameErrorText() const { return FRenameErrorText; }
+  void SetRenameErrorText(const QString &AValue) { FRenameErrorText = AValue; }
+  int GridRow() const { return FGridRow; }
+  void SetGridRow(int AValue) { FGridRow = AValue; }
+  // The depth: the number of path delimiters in FullFolderName, counted on the
+  // first read and kept (renames do not change it).
+  int Level() const;
+  // Location, a delimiter unless Location ends in one, and the name the folder
+  // carries on disk now.
+  QString FullFolderName() const;
+  // The last-write time in the user's locale: short date, a blank, long time;
+  // the time is left out when it is exactly 00:00:00.
+  QString DateStr() const;
+
+  // --- Operations -------------------------------------------------------
+  // One token of the folder mask at the "[" at position ACounter (counted from
+  // 1): appends its text to NewName and returns the number of mask characters
+  // consumed.
+  int CheckSpecialSumbol(const QString &ANameMask, int ACounter);
+  // The counter text of ANumber, padded to CntDigitNumber characters.
+  QString GetDigitNumber(int ANumber) const;
+  // NewName := the scan of ANameMask.
+  void FolderNameMaskApply(const QString &ANameMask);
+  void SetLowercase();
+  void SetUppercase();
+  void SetFirstLetterUp();
+  void SetAllFirstUp();
+  // Moves the folder to NewName in its Location; the outcome is in isRenamed.
+  void RenameFolder();
+  // Moves the folder from its current name back to OldName; the outcome is in
+  // isRenamed.
+  void RollbackFolder();
+  void SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+  bool IsInitializedSize() const { return FSize >= 0; }
+  // After a folder moved from the full name AOldLocation to ANewLocation:
+  // rewrites Location when it is that folder or lies below it.
+  void CheckLocation(const QString &AOldLocation, const QString &ANewLocation);
+
+private:
+  friend class TFolderList;
+  // The mask scan with one reading of the clock shared by the caller (ANow
+  // is filled on the first date or time token and reused from then on).
+  void ApplyMask(const QString &ANameMask, std::optional<QDateTime> &ANow);
+  int ScanToken(const QString &ANameMask, int ACounter, std::optional<QDateTime> &ANow);
+
+  QString FOldName;
+  QString FNewName;
+  QString FRealName;
+  int64_t FSize = -1;
+  QString FSizeStr;
+  QDateTime FDate;
+  QString FLocation;
+  int FCounterStart = 1;
+  int FCounterStep = 1;
+  int FCntDigitNumber = 1;
+  int FIndex = 0;
+  bool FisRenamed = false;
+  QString FExeptionText;
+  QString FRenameErrorText;
+  int FGridRow = 0;
+  mutable int FLevel = -1;
+};
+
+// The list of folders of the folder page. It owns its items, keeps a
+// dictionary of the full names added so that no folder is listed twice, and
+// renames and rolls back all items deepest folder first.
+class TFolderList {
+public:
+  TFolderList() = default;
+  ~TFolderList();
+  TFolderList(const TFolderList &) = delete;
+  TFolderList &operator=(const TFolderList &) = delete;
+
+  // --- The owning list ----------------------------------------------------
+  int Count() const { return static_cast<int>(FItems.size()); }
+  TFolderInfo *Items(int AIndex) const { return FItems[static_cast<size_t>(AIndex)].get(); }
+  TFolderInfo *operator[](int AIndex) const { return Items(AIndex); }
+  // Appends AItem; it is not entered into the dictionary (AddFolderInfoIfNeed does that).
+  void Add(std::unique_ptr<TFolderInfo> AItem);
+  // Removes and destroys the item at AIndex; its current full name leaves the
+  // dictionary, so that the folder can be added again.
+  void Delete(int AIndex);
+  // Orders the items by ALess (a strict weak ordering), not necessarily stable.
+  void Sort(const std::function<bool(const TFolderInfo &, const TFolderInfo &)> &ALess);
+
+  // --- Operations -------------------------------------------------------
+  const QString &FolderNameMask() const { return FFolderNameMask; }
+  void SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+  // True when "[C]" occurs in FolderNameMask.
+  bool GetIsCounterInNameMask() const;
+  // Renames all items deepest first; returns the number of failures.
+  int ExecuteRenaming();
+  // Moves all renamed items back, deepest first; returns the number of failures.
+  int ExecuteRollback();
+  bool HasRenamedFolders() const;
+  void SetCounter(int Start, int Step, int Number);
+  // Stores ANameMask and applies it to the items from APosition to the end.
+  void SetFolderNameMask(const QString &ANameMask, int APosition);
+  // Adds the folder AFullFolderName itself (with or without a final
+  // delimiter) unless it is listed already, cannot be found, is hidden, is no
+  // real folder, or is a root. True when an item was added.
+  bool AddFolderInfoIfNeed(const QString &AFullFolderName);
+  // Adds the folder AFileInfo found in APath unless it is listed already. True
+  // when an item was added.
+  bool AddFolderInfoIfNeed(const QString &APath, const TFolderEntry &AFileInfo);
+  // Every item from position Value on gets its position as Index.
+  void ReindexFolderInfo(int Value);
+  // Orders the items deepest first; their Index values stay.
+  void SortFolderbyLocation();
+  // Removes and destroys all items and empties the dictionary.
+  void ClearList();
+
+private:
+  void RemoveFromDictionary(const TFolderInfo &AItem);
+
+  QString FFolderNameMask;
+  QHash<QString, int> FFullNameHash;
+  std::vector<std::unique_ptr<TFolderInfo>> FItems;
+};
+
+// Walks the folders below AFolder depth first, in the listing order of the
+// file system, and calls ACallback for every subfolder before walking into it:
+// APath is the folder in which it was found (AFolder exactly as given for the
+// first level), AFileInfo its entry. Hidden folders and symbolic links are
+// neither reported nor entered; a folder that cannot be listed adds nothing.
+void ScanSubFolders(
+    const QString &AFolder,
+    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback);
