@@ -1,0 +1,222 @@
+#include "uFileInfo.h"
+
+#include "TestSupport.h"
+#include "uResourceString.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Readable failure messages for texts.
+void PrintTo(const QString &AText, std::ostream *AStream) {
+  *AStream << AText.toStdString();
+}
+
+using testsupport::ReadFile;
+using testsupport::SnapshotTree;
+using testsupport::TTempTree;
+
+namespace {
+
+QStringList Names(const TTempTree &ATree) {
+  return QDir(ATree.Root())
+      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Appends one item per path and applies both masks to every item, as the
+// main window does after adding files.
+void Fill(TFileList &AList, const QStringList &APaths, const QString &ANameMask,
+          const QString &AExtMask) {
+  for (const QString &LPath : APaths)
+    AList.AddFileInfo(std::make_unique<TFileInfo>(LPath));
+  AList.SetFileNameMask(ANameMask, 0);
+  AList.SetFileExtMask(AExtMask, 0);
+}
+
+QStringList NewNames(const TFileList &AList) {
+  QStringList LNames;
+  for (int i = 0; i < AList.Count(); ++i)
+    LNames << AList[i].NewFullName();
+  return LNames;
+}
+
+} // namespace
+
+TEST(FileList, CheckInListFollowsAddDeleteAndClear) {
+  TFileList LList;
+  const QString LA = QStringLiteral("/nowhere/a.txt");
+  const QString LB = QStringLiteral("/nowhere/b.txt");
+  EXPECT_TRUE(LList.CheckInList(LA));
+  LList.Add(std::make_unique<TFileInfo>(LA));
+  LList.Add(std::make_unique<TFileInfo>(LB));
+  EXPECT_FALSE(LList.CheckInList(LA));
+  EXPECT_TRUE(LList.CheckInList(QStringLiteral("/nowhere/A.TXT")));
+  EXPECT_TRUE(LList.CheckInList(QStringLiteral("/nowhere/./a.txt")));
+
+  // The same path twice (only a caller that skips the check can do it): it
+  // stays listed until both items are gone.
+  LList.Add(std::make_unique<TFileInfo>(LA));
+  LList.Delete(0);
+  EXPECT_FALSE(LList.CheckInList(LA));
+  LList.Delete(1);
+  EXPECT_TRUE(LList.CheckInList(LA));
+  EXPECT_FALSE(LList.CheckInList(LB));
+  LList.Clear();
+  EXPECT_EQ(LList.Count(), 0);
+  EXPECT_TRUE(LList.CheckInList(LB));
+}
+
+TEST(FileList, PositionsIndexesAndSort) {
+  TFileList LList;
+  for (const char16_t *LName : {u"/n/c.txt", u"/n/a.txt", u"/n/b.txt"})
+    LList.AddFileInfo(std::make_unique<TFileInfo>(QString::fromUtf16(LName)));
+  EXPECT_EQ(LList.Count(), 3);
+  EXPECT_EQ(LList[2].Index(), 2);
+  EXPECT_EQ(LList.Items(1)->OldName(), QStringLiteral("a.txt"));
+
+  LList.Sort([](const TFileInfo &ALeft, const TFileInfo &ARight) {
+    return ALeft.OldNameView() < ARight.OldNameView();
+  });
+  EXPECT_EQ(LList[0].OldName(), QStringLiteral("a.txt"));
+  EXPECT_EQ(LList[2].OldName(), QStringLiteral("c.txt"));
+  EXPECT_EQ(LList[0].Index(), 1); // the caller renumbers
+  LList.ReindexFileInfo(5);
+  EXPECT_EQ(LList[0].Index(), 1);
+  LList.ReindexFileInfo(1);
+  EXPECT_EQ(LList[0].Index(), 1);
+  EXPECT_EQ(LList[1].Index(), 1);
+  EXPECT_EQ(LList[2].Index(), 2);
+  LList.ReindexFileInfo(0);
+  EXPECT_EQ(LList[0].Index(), 0);
+
+  const int LPosition = LList.Add(std::make_unique<TFileInfo>(QStringLiteral("/n/d.txt")));
+  EXPECT_EQ(LPosition, 3);
+  EXPECT_EQ(LList[3].Index(), 0); // Add leaves Index alone, AddFileInfo sets it
+}
+
+TEST(FileList, MasksFromAPositionCounterSettingsAndCounterTests) {
+  TFileList LList;
+  EXPECT_TRUE(LList.FileNameMask().isEmpty());
+  EXPECT_TRUE(LList.FileExtMask().isEmpty());
+  Fill(LList, {QStringLiteral("/n/a.txt"), QStringLiteral("/n/b.jpg"), QStringLiteral("/n/c")},
+       QStringLiteral("[N]"), QStringLiteral("[E]"));
+  EXPECT_EQ(NewNames(LList),
+            (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.jpg"), QStringLiteral("c.")}));
+
+  LList.SetCounter(10, 5, 3);
+  EXPECT_EQ(LList[1].CounterStart(), 10);
+  EXPECT_EQ(LList[1].CounterStep(), 5);
+  EXPECT_EQ(LList[1].CntDigitNumber(), 3);
+  EXPECT_EQ(NewNames(LList)[1], QStringLiteral("b.jpg")); // not rebuilt yet
+
+  LList.SetFileNameMask(QStringLiteral("x[C]y"), 3);
+  EXPECT_EQ(LList.FileNameMask(), QStringLiteral("x[C]y"));
+  EXPECT_EQ(NewNames(LList)[0], QStringLiteral("a.txt"));
+  LList.SetFileNameMask(QStringLiteral("x[C]y"), 1);
+  LList.SetFileExtMask(QStringLiteral("[c]"), 2);
+  EXPECT_EQ(NewNames(LList), (QStringList{QStringLiteral("a.txt"), QStringLiteral("x015y.jpg"),
+                                          QStringLiteral("x020y.[c]")}));
+  EXPECT_TRUE(LList.GetIsCounterInNameMask());
+  EXPECT_FALSE(LList.GetisCounterInExtMask());
+  LList.SetFileNameMask(QStringLiteral("[c]"), 3);
+  LList.SetFileExtMask(QStringLiteral("[E][C]"), 3);
+  EXPECT_FALSE(LList.GetIsCounterInNameMask());
+  EXPECT_TRUE(LList.GetisCounterInExtMask());
+
+  // An item added later starts with the counter settings 1, 1, 1.
+  LList.AddFileInfo(std::make_unique<TFileInfo>(QStringLiteral("/n/d.txt")));
+  LList.SetFileNameMask(QStringLiteral("[C]"), 3);
+  LList.SetFileExtMask(QStringLiteral("[E]"), 3);
+  EXPECT_EQ(LList[3].NewName(), QStringLiteral("4"));
+
+  EXPECT_EQ(LList.SearchReplace_NewName(QStringLiteral("[C]"), QStringLiteral("-")), QString());
+  EXPECT_EQ(NewNames(LList), (QStringList{QStringLiteral("a.txt"), QStringLiteral("x015y.jpg"),
+                                          QStringLiteral("x020y.-"), QStringLiteral("4.txt")}));
+}
+
+TEST(FileList, EmptyListAndNothingRenamed) {
+  TFileList LEmpty;
+  EXPECT_EQ(LEmpty.ExecuteRenaming(), 0);
+  EXPECT_EQ(LEmpty.ExecuteRollback(), 0);
+  EXPECT_FALSE(LEmpty.HasRenamedFiles());
+
+  TTempTree LTree;
+  TFileList LList;
+  Fill(LList, {LTree.WriteFile(QStringLiteral("a.txt"), "A")}, QStringLiteral("b"),
+       QStringLiteral("[E]"));
+  const auto LBefore = SnapshotTree(LTree.Root());
+  EXPECT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+}
+
+TEST(FileList, CounterOntoAnExistingNameFailsOnlyThatItem) {
+  TTempTree LTree;
+  TFileList LList;
+  for (const QString &LPath : {LTree.WriteFile(QStringLiteral("1.txt"), "one"),
+                               LTree.WriteFile(QStringLiteral("2.txt"), "two")})
+    LList.AddFileInfo(std::make_unique<TFileInfo>(LPath));
+  LList.SetCounter(2, 1, 1);
+  LList.SetFileNameMask(QStringLiteral("[C]"), 0);
+  LList.SetFileExtMask(QStringLiteral("[E]"), 0);
+  EXPECT_EQ(LList.ExecuteRenaming(), 1);
+  EXPECT_FALSE(LList[0].isRenamed());
+  EXPECT_TRUE(LList[1].isRenamed());
+  EXPECT_TRUE(LList.HasRenamedFiles());
+  EXPECT_EQ(Names(LTree), (QStringList{QStringLiteral("1.txt"), QStringLiteral("3.txt")}));
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("3.txt"))), "two");
+
+  EXPECT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_FALSE(LList.HasRenamedFiles());
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("1.txt"))), "one");
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("2.txt"))), "two");
+}
+
+TEST(FileList, TwoItemsWithTheSameNewName) {
+  TTempTree LTree;
+  TFileList LList;
+  Fill(LList,
+       {LTree.WriteFile(QStringLiteral("a.txt"), "A"),
+        LTree.WriteFile(QStringLiteral("b.txt"), "B")},
+       QStringLiteral("same"), QStringLiteral("[E]"));
+  EXPECT_EQ(LList.ExecuteRenaming(), 1);
+  EXPECT_TRUE(LList[0].isRenamed());
+  EXPECT_FALSE(LList[1].isRenamed());
+  EXPECT_EQ(Names(LTree), (QStringList{QStringLiteral("b.txt"), QStringLiteral("same.txt")}));
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("same.txt"))), "A");
+  EXPECT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_EQ(Names(LTree), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+}
+
+TEST(FileList, OneFileListedTwiceFailsTheSecondTime) {
+  TTempTree LTree;
+  TFileList LList;
+  const QString LPath = LTree.WriteFile(QStringLiteral("a.txt"), "A");
+  const QString LAlias = LTree.Root() + QStringLiteral("/./a.txt");
+  ASSERT_TRUE(LList.CheckInList(LAlias));
+  Fill(LList, {LPath, LAlias}, QStringLiteral("b"), QStringLiteral("[E]"));
+  EXPECT_EQ(LList.ExecuteRenaming(), 1);
+  EXPECT_EQ(LList[1].RenameErrorText(), rs::FileNotExist);
+  EXPECT_EQ(Names(LTree), QStringList{QStringLiteral("b.txt")});
+}
+
+TEST(FileList, RollbackGivesBackANameThatALaterItemTook) {
+  // The first item moves away from a.txt, the second then takes that name.
+  // Rolling back the second first frees a.txt for the first.
+  TTempTree LTree;
+  TFileList LList;
+  for (const QString &LPath : {LTree.WriteFile(QStringLiteral("a.txt"), "A"),
+                               LTree.WriteFile(QStringLiteral("z.txt"), "Z")})
+    LList.AddFileInfo(std::make_unique<TFileInfo>(LPath));
+  LList[0].SetNewName(QStringLiteral("b"));
+  LList[0].SetNewFileType(QStringLiteral(".txt"));
+  LList[1].SetNewName(QStringLiteral("a"));
+  LList[1].SetNewFileType(QStringLiteral(".txt"));
+  const auto LBefore = SnapshotTree(LTree.Root());
+  EXPECT_EQ(LList.ExecuteRenaming(), 0);
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("a.txt"))), "Z");
+  EXPECT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+}
