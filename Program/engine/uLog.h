@@ -1,12 +1,14 @@
 // The change log: one UTF-16 text file per day in the log folder.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class TLogger {
 public:
@@ -35,6 +37,12 @@ public:
   // because the file could not be opened or written.
   const TNotifyEvent &OnDisableLogging() const;
   void SetOnDisableLogging(TNotifyEvent AHandler);
+
+  // Test seam: replaces how the deletion of old log files reads a file's
+  // creation time (nullopt: it could not be read). An empty function restores
+  // the file system's own.
+  using TCreationTimeReader = std::function<std::optional<QDateTime>(const QString &APath)>;
+  static void SetCreationTimeReaderForTesting(TCreationTimeReader AReader);
 
 private:
   struct TImpl;
