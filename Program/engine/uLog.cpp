@@ -148,7 +148,13 @@ struct TLogger::TImpl {
       ShowEngineWarning(rs::UnableToDeleteOldLogs);
       return;
     }
-    const QDateTime LLimit = clock_source::Now().addDays(-static_cast<qint64>(ADays));
+    const QDateTime LNow = clock_source::Now();
+    // A limit before the first year of the calendar leaves nothing old; the
+    // date-time arithmetic would overflow on the way there and let a day count
+    // like 2147483647 from a hand-edited settings file delete every log file.
+    if (ADays > LNow.date().toJulianDay() - QDate(1, 1, 1).toJulianDay())
+      return;
+    const QDateTime LLimit = LNow.addDays(-static_cast<qint64>(ADays));
     for (const QString &LName : LNames) {
       if (!IsLogFileName(LName))
         continue;

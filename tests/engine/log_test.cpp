@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -350,11 +351,12 @@ TEST_F(LogTest, OldLogFilesAreDeletedByNameDateAndCreationTime) {
             }));
 }
 
-TEST_F(LogTest, NoDeletionForZeroOrNegativeDays) {
+TEST_F(LogTest, NothingIsDeletedForZeroNegativeOrHugeDayCounts) {
   SetNow(2015, 3, 10, 9, 0);
   FTree.WriteFile(QStringLiteral("Logs/2001-01-01.log"), "old");
   FTree.WriteFile(QStringLiteral("Logs/abcd-ef-gh.log"), "old");
-  for (const int LDays : {0, -1}) {
+  for (const int LDays : {0, -1, INT_MAX}) {
+    SCOPED_TRACE(LDays);
     TLogger LLogger;
     LLogger.StartLogging(Logs(), LDays);
     EXPECT_TRUE(QFile::exists(LogFile("2001-01-01.log")));
