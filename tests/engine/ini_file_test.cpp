@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
+#include <random>
 
 using platform::IniParseInteger;
 using platform::IniReadValue;
@@ -220,4 +222,51 @@ TEST(IniFile, WritesThroughASymbolicLink) {
   ASSERT_TRUE(LIni.WriteKey(QStringLiteral("A"), QStringLiteral("K"), QStringLiteral("2")));
   EXPECT_EQ(QFileInfo(LLink).symLinkTarget(), LTarget);
   EXPECT_EQ(testsupport::ReadFile(LTarget), QByteArray("[A]\nK=2\n"));
+}
+
+// Random files built from the pieces that matter to the parser: after one key
+// is written, it reads back as written and every other key reads as before.
+TEST(IniFile, RandomFilesKeepEveryOtherKey) {
+  const char *const LPieces[] = {"[A]", "[a]", "[B]", "[",    "]",    "K",  "k",  "L",    "=", " ",
+                                 "\t",  ";",   "v",   "\xE9", "\r\n", "\n", "\r", "\r\n", "\n"};
+  const QString LSections[] = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+  const QString LKeys[] = {QStringLiteral("K"), QStringLiteral("L"), QStringLiteral("M")};
+  std::mt19937 LRandom(20150310);
+  for (int LRound = 0; LRound < 3000; ++LRound) {
+    QByteArray LText;
+    const int LCount = static_cast<int>(LRandom() % 24);
+    for (int i = 0; i < LCount; ++i)
+      LText.append(LPieces[LRandom() % std::size(LPieces)]);
+    QByteArray LContent;
+    switch (LRandom() % 4) {
+    case 0:
+      LContent = LText;
+      break;
+    case 1:
+      LContent = "\xEF\xBB\xBF" + LText;
+      break;
+    default: {
+      const QString LDecoded = QString::fromLatin1(LText);
+      LContent = LRandom() % 2 ? Utf16LE(reinterpret_cast<const char16_t *>(LDecoded.utf16()))
+                               : Utf16BE(reinterpret_cast<const char16_t *>(LDecoded.utf16()));
+      if (LRandom() % 4 == 0)
+        LContent.append('\x01'); // an odd last byte
+    }
+    }
+    const QString &LSection = LSections[LRandom() % 3];
+    const QString &LKey = LKeys[LRandom() % 3];
+    const QString LValue = QString::fromUtf8(LRandom() % 2 ? "C:\\x y" : "");
+    const QByteArray LAfter = IniWriteValue(LContent, LSection, LKey, LValue);
+    SCOPED_TRACE(LContent.toHex().toStdString());
+    ASSERT_EQ(IniReadValue(LAfter, LSection, LKey), LValue);
+    for (const QString &LOtherSection : LSections) {
+      for (const QString &LOtherKey : LKeys) {
+        if (LOtherSection == LSection && LOtherKey == LKey)
+          continue;
+        ASSERT_EQ(IniReadValue(LAfter, LOtherSection, LOtherKey),
+                  IniReadValue(LContent, LOtherSection, LOtherKey))
+            << LOtherSection.toStdString() << "/" << LOtherKey.toStdString();
+      }
+    }
+  }
 }
