@@ -1,7 +1,6 @@
 #include "uIniFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <climits>
@@ -161,8 +160,8 @@ TLineInfo Classify(const QString &AText) {
   return LInfo;
 }
 
-bool SameName(const QString &A, const QString &B) {
-  return A.compare(B, Qt::CaseInsensitive) == 0;
+bool SameName(const QString &AFirst, const QString &ASecond) {
+  return AFirst.compare(ASecond, Qt::CaseInsensitive) == 0;
 }
 
 QByteArray FirstLineEnding(const TDocument &ADoc) {
