@@ -133,7 +133,9 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
     UpdateActions();
   });
 
-  // 8. The lists' pages (the lists themselves are members).
+  // 8. Both lists, empty, then the pages that show them.
+  FFileList = std::make_unique<TFileList>();
+  FFolderList = std::make_unique<TFolderList>();
   FilePage = new TFilePage(*this, ltFileRename);
   ltFileRename->layout()->addWidget(FilePage);
   FolderPage = new TFolderPage(*this, ltFolderRename);
@@ -185,6 +187,8 @@ TfmMain::~TfmMain() {
   FilePage = nullptr;
   delete FolderPage;
   FolderPage = nullptr;
+  FFileList.reset();
+  FFolderList.reset();
   // 2., 3. The page's values, whether or not "Apply" was pressed, then save.
   SettingsFromForm();
   GetSettings().SaveSettingsToIniFile();

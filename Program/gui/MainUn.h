@@ -28,7 +28,8 @@
 //     its columns under ColumnNameRole (uControlUtils.h).
 //   - RegisterDropDown(combo): CloseDropDowns (before the window moves) closes
 //     the popups of the registered combo boxes (CBox_Case, CBox_CounterNumber).
-//   - ShowPage(page), FFileList / FFolderList (once the engine has them).
+//   - ShowPage(page); *AMain.FFileList and *AMain.FFolderList, the lists the
+//     pages work on (created before the pages, freed after them).
 // The four page flags (acRename, acRollback, acRenameFolder, acRollbackFolder)
 // are the Tag of the pages' own actions.
 //
@@ -39,11 +40,14 @@
 #pragma once
 
 #include "uAction.h"
+#include "uFileInfo.h"
+#include "uFolderInfo.h"
 
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -161,6 +165,10 @@ public:
   QLabel *Text_AbouteLink = nullptr;
   QLabel *Text4 = nullptr;
 
+  // The lists of the two renaming pages, owned for the whole run; freed
+  // first at shut-down, after the pages that show them.
+  std::unique_ptr<TFileList> FFileList;
+  std::unique_ptr<TFolderList> FFolderList;
   int FDisableSettingsChange = 0;
   QTimer *FRunTimer = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "uUtilGui.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHash>
@@ -92,14 +93,11 @@ THintColumn::THintColumn(QObject *AParent) : QStyledItemDelegate(AParent) {
 
 void THintColumn::paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
                         const QModelIndex &AIndex) const {
-  // Background and selection as any cell; the value is not drawn.
-  QStyleOptionViewItem LOption = AOption;
-  initStyleOption(&LOption, AIndex);
-  LOption.text.clear();
-  LOption.icon = QIcon();
-  LOption.features &= ~QStyleOptionViewItem::HasDisplay;
-  LOption.features &= ~QStyleOptionViewItem::HasDecoration;
-  QStyledItemDelegate::paint(APainter, LOption, QModelIndex());
+  // Background and selection as any cell; the value is not looked at.
+  const QWidget *LWidget = AOption.widget;
+  QStyle *LStyle = LWidget != nullptr ? LWidget->style() : QApplication::style();
+  LStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &AOption, APainter, LWidget);
+  (void)AIndex;
   if (FBitmap.isNull())
     return;
   APainter->save();
