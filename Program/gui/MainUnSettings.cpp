@@ -101,6 +101,13 @@ void TfmMain::CreateSettingsPage() {
   LLayout->setSpacing(14);
   LLayout->addWidget(CheckBox_EnblLogging);
   LLayout->addWidget(GroupBox_LogDirectory);
+  auto *LNote = new QLabel(
+      QStringLiteral("Switching the log on or off takes effect at once. The folder and the "
+                     "clean-up of old log files are used the next time logging starts."),
+      LGeneral);
+  LNote->setObjectName(QStringLiteral("textSettingsNote"));
+  LNote->setWordWrap(true);
+  LLayout->addWidget(LNote);
   LLayout->addStretch(1);
   auto *LStrip = new QHBoxLayout;
   LStrip->addWidget(Button_RestoreSettings);

@@ -26,8 +26,8 @@ QGroupBox::title {
 QGroupBox QGroupBox { background: #f7f9fb; border-radius: 6px; }
 QGroupBox QGroupBox::title { background: transparent; }
 #gbAbout, #GroupBox_General { margin-top: 0px; }
-QCheckBox, QLabel, QSpinBox, QLineEdit { font-weight: normal; color: #2c3e50; }
-QCheckBox:disabled, QLabel:disabled { color: #9aa7b4; }
+QCheckBox, QLabel, QSpinBox, QLineEdit, QComboBox { font-weight: normal; color: #2c3e50; }
+QCheckBox:disabled, QLabel:disabled, QSpinBox:disabled { color: #9aa7b4; }
 QPushButton {
   background: #f4f7fa; border: 1px solid #b9c6d2; border-radius: 6px;
   padding: 6px 14px; color: #2c3e50; font-weight: normal;
@@ -40,12 +40,13 @@ QPushButton:disabled { color: #a0acb8; background: #f1f3f5; border-color: #d6dde
   border: 1px solid #b9c6d2; border-radius: 14px; color: #2c3e50; font-weight: bold;
 }
 #btnFileRename:hover, #btnFolderRename:hover { border: 2px solid #16a085; background: #f0faf7; }
-QLineEdit, QSpinBox, QComboBox {
+QLineEdit {
   background: white; border: 1px solid #b9c6d2; border-radius: 4px; padding: 3px 5px;
   selection-background-color: #16a085;
 }
-QLineEdit:focus, QSpinBox:focus, QComboBox:focus { border-color: #16a085; }
-QLineEdit:disabled, QSpinBox:disabled { background: #f1f3f5; color: #9aa7b4; }
+QLineEdit:focus { border-color: #16a085; }
+QLineEdit:disabled { background: #f1f3f5; color: #9aa7b4; }
+#textSettingsNote { color: #6b7c8c; }
 #Button_SelectLogDirectory {
   border: none; background: #e6ecf1; border-radius: 3px; font-weight: bold; color: #2c3e50;
 }
