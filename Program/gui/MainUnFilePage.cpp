@@ -1,8 +1,800 @@
 #include "MainUnFilePage.h"
 
+#include "FMX.BallonHint.h"
 #include "MainUn.h"
+#include "uAction.h"
+#include "uControlUtils.h"
+#include "uFileGridModel.h"
+#include "uGridSupport.h"
+#include "uLog.h"
+#include "uMessageForm.h"
+#include "uResourceString.h"
+#include "uSetting.h"
+#include "uUtilGui.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <utility>
+
+namespace {
+
+TOpenFilesHook &OpenFilesHook() {
+  static TOpenFilesHook LHook;
+  return LHook;
+}
+
+// Qt's own open-file dialog: several existing files, no filter, resizable.
+std::optional<QStringList> ShowOpenFileDialog(QWidget *AOwner, const QString &ATitle,
+                                              QString &ALastFolder) {
+  if (const TOpenFilesHook &LHook = OpenFilesHook())
+    return LHook(ATitle);
+  QFileDialog LDialog(AOwner, ATitle, ALastFolder);
+  LDialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  LDialog.setOption(QFileDialog::ReadOnly, false);
+  LDialog.setFileMode(QFileDialog::ExistingFiles);
+  LDialog.setAcceptMode(QFileDialog::AcceptOpen);
+  LDialog.setSizeGripEnabled(true);
+  if (LDialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  ALastFolder = LDialog.directory().absolutePath();
+  return LDialog.selectedFiles();
+}
+
+// A date and time in the user's locale: the short date with a four-digit year
+// (so that the zero date reads 1899) and the time with seconds.
+QString DateTimeToStr(const QDateTime &ADateTime) {
+  const QLocale LLocale = QLocale::system();
+  QString LDateFormat = LLocale.dateFormat(QLocale::ShortFormat);
+  if (!LDateFormat.contains(QStringLiteral("yyyy")))
+    LDateFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  QString LTimeFormat = LLocale.timeFormat(QLocale::LongFormat);
+  // The long time format may name the time zone; the log-style time does not.
+  LTimeFormat.remove(QLatin1Char('t'));
+  LTimeFormat = LTimeFormat.trimmed();
+  return LLocale.toString(ADateTime.date(), LDateFormat) + QLatin1Char(' ') +
+         LLocale.toString(ADateTime.time(), LTimeFormat);
+}
+
+QPushButton *MakeButton(const QString &AName, QWidget *AParent) {
+  auto *LButton = new QPushButton(AParent);
+  LButton->setObjectName(AName);
+  return LButton;
+}
+
+QPushButton *MakeTokenButton(const QString &AName, QWidget *AParent) {
+  QPushButton *LButton = MakeButton(AName, AParent);
+  LButton->setFixedSize(96, 20);
+  // The mask edit keeps the keyboard focus and its caret.
+  LButton->setFocusPolicy(Qt::NoFocus);
+  return LButton;
+}
+
+QLineEdit *MakeEdit(const QString &AName, const QString &AText, QWidget *AParent) {
+  auto *LEdit = new QLineEdit(AText, AParent);
+  LEdit->setObjectName(AName);
+  return LEdit;
+}
+
+QSpinBox *MakeSpinBox(const QString &AName, QWidget *AParent) {
+  auto *LBox = new QSpinBox(AParent);
+  LBox->setObjectName(AName);
+  LBox->setRange(0, 100);
+  LBox->setValue(1);
+  return LBox;
+}
+
+bool IsEnterKey(const QEvent *AEvent) {
+  if (AEvent->type() != QEvent::KeyPress)
+    return false;
+  const int LKey = static_cast<const QKeyEvent *>(AEvent)->key();
+  return LKey == Qt::Key_Return || LKey == Qt::Key_Enter;
+}
+
+// Focus moving to another control of the window; not a popup opening or the
+// window losing activation (a modal dialog), during which no mask is applied.
+bool IsFocusLeaving(const QEvent *AEvent) {
+  if (AEvent->type() != QEvent::FocusOut)
+    return false;
+  const Qt::FocusReason LReason = static_cast<const QFocusEvent *>(AEvent)->reason();
+  return LReason != Qt::PopupFocusReason && LReason != Qt::ActiveWindowFocusReason;
+}
+
+const QString CounterToken = QStringLiteral("[C]");
+
+} // namespace
+
+TOpenFilesHook SetOpenFilesHook(TOpenFilesHook AHook) {
+  return std::exchange(OpenFilesHook(), std::move(AHook));
+}
+
+// ---------------------------------------------------------------------------
+// Construction
 
 TFilePage::TFilePage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain(AMain) {
   setObjectName(QStringLiteral("FilePage"));
-  (void)FMain;
+  auto *LLayout = new QVBoxLayout(this);
+  LLayout->setContentsMargins(0, 0, 0, 0);
+  LLayout->setSpacing(6);
+
+  auto *LNamePart = new QGroupBox(QStringLiteral("Name and extension"), this);
+  LNamePart->setObjectName(QStringLiteral("gbNameAndExt"));
+  CreateNamePart(*LNamePart);
+  LLayout->addWidget(LNamePart);
+
+  auto *LListPart = new QGroupBox(QStringLiteral("File List"), this);
+  LListPart->setObjectName(QStringLiteral("gbFileList"));
+  CreateListPart(*LListPart);
+  LLayout->addWidget(LListPart, 1);
+
+  CreateActions();
+
+  // The marker starts on the first header, so the first press on "Old Name"
+  // sorts descending.
+  CreateFileSortMarker();
+  SynchroFileList(0);
+  sgDetailInfoUpdate();
+}
+
+TFilePage::~TFilePage() {
+  // The balloon may still point at the grid.
+  HideBalloonHint();
+}
+
+TFileList &TFilePage::FileList() const {
+  return *FMain.FFileList;
+}
+
+void TFilePage::CreateNamePart(QWidget &AParent) {
+  auto *LRow = new QHBoxLayout(&AParent);
+  LRow->setContentsMargins(8, 4, 8, 8);
+  LRow->setSpacing(8);
+
+  auto *LMaskBox = new QGroupBox(QStringLiteral("Rename mask: file name "), &AParent);
+  LMaskBox->setObjectName(QStringLiteral("gbRenameMask"));
+  Edit_RenameMask = MakeEdit(QStringLiteral("Edit_RenameMask"), QStringLiteral("[N]"), LMaskBox);
+  Btn_NName = MakeTokenButton(QStringLiteral("Btn_NName"), LMaskBox);
+  Btn_CCounter = MakeTokenButton(QStringLiteral("Btn_CCounter"), LMaskBox);
+  Btn_YMDDate = MakeTokenButton(QStringLiteral("Btn_YMDDate"), LMaskBox);
+  Btn_hmsTime = MakeTokenButton(QStringLiteral("Btn_hmsTime"), LMaskBox);
+  auto *LMaskGrid = new QGridLayout(LMaskBox);
+  LMaskGrid->addWidget(Edit_RenameMask, 0, 0, 1, 2);
+  LMaskGrid->addWidget(Btn_NName, 1, 0);
+  LMaskGrid->addWidget(Btn_CCounter, 1, 1);
+  LMaskGrid->addWidget(Btn_YMDDate, 2, 0);
+  LMaskGrid->addWidget(Btn_hmsTime, 2, 1);
+  LMaskGrid->setRowStretch(3, 1);
+  LRow->addWidget(LMaskBox);
+
+  auto *LExtBox = new QGroupBox(QStringLiteral("Extension "), &AParent);
+  LExtBox->setObjectName(QStringLiteral("gbExtension"));
+  Edit_ExtMask = MakeEdit(QStringLiteral("Edit_ExtMask"), QStringLiteral("[E]"), LExtBox);
+  btn_EExt = MakeTokenButton(QStringLiteral("btn_EExt"), LExtBox);
+  btn_CCounterExt = MakeTokenButton(QStringLiteral("btn_CCounterExt"), LExtBox);
+  auto *LExtColumn = new QVBoxLayout(LExtBox);
+  LExtColumn->addWidget(Edit_ExtMask);
+  LExtColumn->addWidget(btn_EExt);
+  LExtColumn->addWidget(btn_CCounterExt);
+  LExtColumn->addStretch(1);
+  LRow->addWidget(LExtBox);
+
+  auto *LCounterBox = new QGroupBox(QStringLiteral("Define counter [C] "), &AParent);
+  LCounterBox->setObjectName(QStringLiteral("gbCounter"));
+  SBox_CounterStart = MakeSpinBox(QStringLiteral("SBox_CounterStart"), LCounterBox);
+  SBox_CounterStep = MakeSpinBox(QStringLiteral("SBox_CounterStep"), LCounterBox);
+  CBox_CounterNumber = new QComboBox(LCounterBox);
+  CBox_CounterNumber->setObjectName(QStringLiteral("CBox_CounterNumber"));
+  for (int LDigits = 1; LDigits <= 10; ++LDigits)
+    CBox_CounterNumber->addItem(QString::number(LDigits));
+  CBox_CounterNumber->setCurrentIndex(0);
+  auto *LCounterForm = new QFormLayout(LCounterBox);
+  LCounterForm->addRow(QStringLiteral("Start at:"), SBox_CounterStart);
+  LCounterForm->addRow(QStringLiteral("Step by:"), SBox_CounterStep);
+  LCounterForm->addRow(QStringLiteral("Digits"), CBox_CounterNumber);
+  LRow->addWidget(LCounterBox);
+
+  // "&&" shows one "&".
+  auto *LSearchBox = new QGroupBox(QStringLiteral("Search && Replace"), &AParent);
+  LSearchBox->setObjectName(QStringLiteral("gbSearchReplace"));
+  Edit_Search = MakeEdit(QStringLiteral("Edit_Search"), QString(), LSearchBox);
+  Edit_Replace = MakeEdit(QStringLiteral("Edit_Replace"), QString(), LSearchBox);
+  auto *LSearchColumn = new QVBoxLayout(LSearchBox);
+  LSearchColumn->addWidget(new QLabel(QStringLiteral("Search for:"), LSearchBox));
+  LSearchColumn->addWidget(Edit_Search);
+  LSearchColumn->addWidget(new QLabel(QStringLiteral("Replace whith:"), LSearchBox));
+  LSearchColumn->addWidget(Edit_Replace);
+  LSearchColumn->addStretch(1);
+  LRow->addWidget(LSearchBox, 1);
+
+  auto *LCaseBox = new QGroupBox(QStringLiteral("Upper/Lowercase"), &AParent);
+  LCaseBox->setObjectName(QStringLiteral("gbCase"));
+  CBox_Case = new QComboBox(LCaseBox);
+  CBox_Case->setObjectName(QStringLiteral("CBox_Case"));
+  CBox_Case->addItems({QStringLiteral("No change"), QStringLiteral("All in lower"),
+                       QStringLiteral("All in UPPER"), QStringLiteral("First letter in Upper"),
+                       QStringLiteral("Begining of Word in Upper")});
+  CBox_Case->setCurrentIndex(0);
+  btn_ApplyName = MakeButton(QStringLiteral("btn_ApplyName"), LCaseBox);
+  btn_ApplyName->setMinimumHeight(36);
+  auto *LCaseColumn = new QVBoxLayout(LCaseBox);
+  LCaseColumn->addWidget(CBox_Case);
+  LCaseColumn->addStretch(1);
+  LCaseColumn->addWidget(btn_ApplyName);
+  LRow->addWidget(LCaseBox);
+
+  FMain.RegisterDropDown(*CBox_Case);
+  FMain.RegisterDropDown(*CBox_CounterNumber);
+
+  for (QLineEdit *LEdit : {Edit_RenameMask, Edit_ExtMask, Edit_Search, Edit_Replace})
+    LEdit->installEventFilter(this);
+  const auto LCounterChange = [this] {
+    if (FileList().Count() > 0)
+      SynchroFileCounter();
+    FMain.UpdateActions();
+  };
+  connect(SBox_CounterStart, &QSpinBox::valueChanged, this, LCounterChange);
+  connect(SBox_CounterStep, &QSpinBox::valueChanged, this, LCounterChange);
+  connect(CBox_CounterNumber, &QComboBox::currentIndexChanged, this, LCounterChange);
+  connect(CBox_Case, &QComboBox::currentIndexChanged, this, [this] {
+    CBox_CaseChange();
+    FMain.UpdateActions();
+  });
+}
+
+void TFilePage::CreateListPart(QWidget &AParent) {
+  auto *LRow = new QHBoxLayout(&AParent);
+  LRow->setContentsMargins(8, 4, 8, 8);
+  LRow->setSpacing(8);
+
+  auto *LLeft = new QVBoxLayout;
+  LLeft->setSpacing(6);
+  auto *LButtons = new QHBoxLayout;
+  btnAddFile = MakeButton(QStringLiteral("btnAddFile"), &AParent);
+  btnAddFoldersFiles = MakeButton(QStringLiteral("btnAddFoldersFiles"), &AParent);
+  btnClear = MakeButton(QStringLiteral("btnClear"), &AParent);
+  Button_Delete = MakeButton(QStringLiteral("Button_Delete"), &AParent);
+  for (QPushButton *LButton : {btnAddFile, btnAddFoldersFiles, btnClear, Button_Delete})
+    LButtons->addWidget(LButton);
+  LButtons->addStretch(1);
+  LLeft->addLayout(LButtons);
+
+  StringGrid_Rename = new QTableView(&AParent);
+  StringGrid_Rename->setObjectName(QStringLiteral("StringGrid_Rename"));
+  StringGrid_RenameHeader = new TSortHeaderView(StringGrid_Rename);
+  QTableView *LGrid = StringGrid_Rename;
+  StringGrid_RenameHeader->SetMinWidthHook([this, LGrid](int AColumn, int &AMinWidth) {
+    FMain.GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
+  });
+  StringGrid_Rename->setHorizontalHeader(StringGrid_RenameHeader);
+  GridModel = new TFileGridModel(FileList(), StringGrid_Rename);
+  StringGrid_Rename->setModel(GridModel);
+  SetupPreviewGrid(*StringGrid_Rename);
+  StringGrid_Rename->setColumnWidth(TFileGridModel::dcOldName, 150);
+  StringGrid_Rename->setColumnWidth(TFileGridModel::dcNewName, 230);
+  StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 270);
+  StringGrid_Rename->setMouseTracking(true);
+  StringGrid_Rename->viewport()->setMouseTracking(true);
+  StringGrid_Rename->viewport()->installEventFilter(this);
+  connect(StringGrid_RenameHeader, &TSortHeaderView::SectionMouseDown, this,
+          [this](int ASection, Qt::MouseButton AButton) {
+            OnStringGridRenameHeaderMouseDown(ASection, AButton);
+            FMain.UpdateActions();
+          });
+  connect(StringGrid_Rename->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { sgDetailInfoUpdate(); });
+  LLeft->addWidget(StringGrid_Rename, 1);
+
+  auto *LBottom = new QHBoxLayout;
+  txtFileCount = new QLabel(&AParent);
+  txtFileCount->setObjectName(QStringLiteral("txtFileCount"));
+  Button_Rename = MakeButton(QStringLiteral("Button_Rename"), &AParent);
+  Button_Undo = MakeButton(QStringLiteral("Button_Undo"), &AParent);
+  LBottom->addWidget(txtFileCount);
+  LBottom->addStretch(1);
+  LBottom->addWidget(Button_Rename);
+  LBottom->addWidget(Button_Undo);
+  LLeft->addLayout(LBottom);
+  LRow->addLayout(LLeft, 1);
+
+  gbDetailInfo = new QGroupBox(QStringLiteral("Detail information"), &AParent);
+  gbDetailInfo->setObjectName(QStringLiteral("gbDetailInfo"));
+  sgDetailInfo = new QTableView(gbDetailInfo);
+  sgDetailInfo->setObjectName(QStringLiteral("sgDetailInfo"));
+  DetailModel = new TPropertyGridModel(
+      {QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Type"),
+       QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Attributes")},
+      QStringLiteral("Properties"), QStringLiteral("Value"), sgDetailInfo);
+  sgDetailInfo->setModel(DetailModel);
+  SetupPreviewGrid(*sgDetailInfo);
+  sgDetailInfo->setAlternatingRowColors(false);
+  sgDetailInfo->setSelectionMode(QAbstractItemView::NoSelection);
+  sgDetailInfo->setFocusPolicy(Qt::NoFocus);
+  sgDetailInfo->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  sgDetailInfo->setColumnWidth(0, 100);
+  sgDetailInfo->setColumnWidth(1, 200);
+  sgDetailInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sgDetailInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto *LDetailLayout = new QVBoxLayout(gbDetailInfo);
+  LDetailLayout->addWidget(sgDetailInfo);
+  gbDetailInfo->setFixedWidth(320);
+  LRow->addWidget(gbDetailInfo);
+}
+
+void TFilePage::CreateActions() {
+  TActionList &LList = FMain.Actions();
+  const auto LMake = [this, &LList](const QString &AName, const QString &AText,
+                                    QPushButton *AButton, const QString &AImage) {
+    auto *LAction = new TAction(AText, LList, this);
+    LAction->setObjectName(AName);
+    QPixmap LPixmap;
+    if (!AImage.isEmpty() && LoadBitmapFromResource(LPixmap, AImage))
+      LAction->setIcon(QIcon(LPixmap));
+    if (AButton != nullptr)
+      LAction->BindButton(*AButton);
+    return LAction;
+  };
+  acAddFile = LMake(QStringLiteral("acAddFile"), QStringLiteral("Add File"), btnAddFile,
+                    QStringLiteral("Button_Addfile"));
+  acAddFoldersFiles = LMake(QStringLiteral("acAddFoldersFiles"), QStringLiteral("Add Folders"),
+                            btnAddFoldersFiles, QStringLiteral("Button_Addfolder"));
+  acClearFile = LMake(QStringLiteral("acClearFile"), QStringLiteral("Clear"), btnClear,
+                      QStringLiteral("Button_Clear"));
+  acDeleteFile = LMake(QStringLiteral("acDeleteFile"), QStringLiteral("Delete"), Button_Delete,
+                       QStringLiteral("Button_Delete"));
+  acApplyAll =
+      LMake(QStringLiteral("acApplyAll"), QStringLiteral("Apply (Enter)"), btn_ApplyName, {});
+  acNName = LMake(QStringLiteral("acNName"), QStringLiteral("[N] Name"), Btn_NName, {});
+  acCCounter = LMake(QStringLiteral("acCCounter"), QStringLiteral("[C] Counter"), Btn_CCounter, {});
+  acYMDDate = LMake(QStringLiteral("acYMDDate"), QStringLiteral("[YMD] Date"), Btn_YMDDate, {});
+  achmsTime = LMake(QStringLiteral("achmsTime"), QStringLiteral("[hms] Time"), Btn_hmsTime, {});
+  acEExt = LMake(QStringLiteral("acEExt"), QStringLiteral("[E] Ext."), btn_EExt, {});
+  acCCounterExt =
+      LMake(QStringLiteral("acCCounterExt"), QStringLiteral("[C] Counter"), btn_CCounterExt, {});
+  acRename = LMake(QStringLiteral("acRename"), QStringLiteral("Rename"), Button_Rename,
+                   QStringLiteral("Button_Rename"));
+  acRollback = LMake(QStringLiteral("acRollback"), QStringLiteral("Rollback"), Button_Undo,
+                     QStringLiteral("Button_Undo"));
+
+  acAddFile->SetOnExecute([this](TAction &) { acAddFileExecute(); });
+  acAddFoldersFiles->SetOnExecute([this](TAction &) { acAddFoldersFilesExecute(); });
+  acClearFile->SetOnExecute([this](TAction &) { acClearFileExecute(); });
+  acClearFile->SetOnUpdate(
+      [this](TAction &ASender) { ASender.setEnabled(GridModel->rowCount() > 0); });
+  acDeleteFile->SetOnExecute([this](TAction &) { acDeleteFileExecute(); });
+  acDeleteFile->SetOnUpdate([this](TAction &ASender) {
+    ASender.setEnabled(FileList().Count() > 0 && acRename->Tag() == 0);
+  });
+  acApplyAll->SetOnExecute([this](TAction &) { acApplyAllExecute(); });
+
+  const auto LToken = [](const QString &AToken, QLineEdit *AEdit) {
+    return [AToken, AEdit](TAction &) {
+      InsertText2Edit(AToken, *AEdit);
+    };
+  };
+  acNName->SetOnExecute(LToken(QStringLiteral("[N]"), Edit_RenameMask));
+  acCCounter->SetOnExecute(LToken(CounterToken, Edit_RenameMask));
+  acYMDDate->SetOnExecute(LToken(QStringLiteral("[YMD]"), Edit_RenameMask));
+  achmsTime->SetOnExecute(LToken(QStringLiteral("[hms]"), Edit_RenameMask));
+  acEExt->SetOnExecute(LToken(QStringLiteral("[E]"), Edit_ExtMask));
+  acCCounterExt->SetOnExecute(LToken(CounterToken, Edit_ExtMask));
+
+  acRename->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRenameFiles(); }); });
+  acRename->SetOnUpdate([this](TAction &ASender) {
+    ASender.setEnabled(GridModel->rowCount() > 0 && !HasHintColumn());
+  });
+  acRollback->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRollbackFiles(); }); });
+  acRollback->SetOnUpdate([this](TAction &ASender) {
+    if (ASender.Tag() == 1)
+      ASender.setEnabled(false);
+    else if (ASender.Tag() == 0 && FileList().HasRenamedFiles())
+      ASender.setEnabled(true);
+  });
+  // Rollback starts disabled.
+  acRollback->setEnabled(false);
+}
+
+// ---------------------------------------------------------------------------
+// Collecting
+
+void TFilePage::StartNewListAfterRenaming() {
+  if (acRename->Tag() != 1)
+    return;
+  RemoveFileHintColumn();
+  FileList().Clear();
+  acRename->SetTag(0);
+  acRollback->SetTag(1);
+}
+
+int TFilePage::AddPaths(const QStringList &APaths) {
+  TFileList &LList = FileList();
+  int LNotAdded = 0;
+  for (const QString &LPath : APaths) {
+    if (LList.CheckInList(LPath))
+      LList.Add(std::make_unique<TFileInfo>(LPath));
+    else
+      ++LNotAdded;
+  }
+  return LNotAdded;
+}
+
+void TFilePage::acAddFileExecute() {
+  GetLogger().WriteLog(rs::TryingToAddFiles);
+  const std::optional<QStringList> LChosen =
+      ShowOpenFileDialog(&FMain, QStringLiteral("Select file(s)"), FLastOpenFolder);
+  if (!LChosen)
+    return;
+  StartNewListAfterRenaming();
+  const int LPosition = FileList().Count();
+  const int LNotAdded = AddPaths(*LChosen);
+  const int LAdded = FileList().Count() - LPosition;
+  GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
+  UpdateNewNames(LPosition);
+  ReportNotAdded(LNotAdded);
+}
+
+void TFilePage::acAddFoldersFilesExecute() {
+  GetLogger().WriteLog(rs::TryingToAddFolder);
+  QString LFolder = GetSettings().LastOpenedFolder();
+  if (!BrowseFolder(QStringLiteral("Select folder"), LFolder, &FMain, false))
+    return;
+  GetSettings().SetLastOpenedFolder(LFolder);
+  StartNewListAfterRenaming();
+  const QStringList LFiles = CollectFolderFiles(LFolder);
+  const int LPosition = FileList().Count();
+  const int LNotAdded = AddPaths(LFiles);
+  UpdateNewNames(LPosition);
+  ReportNotAdded(LNotAdded);
+}
+
+void TFilePage::UpdateNewNames(int APosition) {
+  TFileList &LList = FileList();
+  LList.ReindexFileInfo(APosition);
+  // With a counter in a mask every counter value may change.
+  const bool LCounterInName = LList.GetIsCounterInNameMask();
+  LList.SetFileNameMask(Edit_RenameMask->text(), LCounterInName ? 0 : APosition);
+  const bool LCounterInExt = LList.GetisCounterInExtMask();
+  LList.SetFileExtMask(Edit_ExtMask->text(), LCounterInExt ? 0 : APosition);
+  if (!Edit_Search->text().isEmpty())
+    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
+  UpperLowerCase(APosition);
+  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
+    SynchroFileList(0);
+  else
+    SynchroFileList(APosition);
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::acClearFileExecute() {
+  GetLogger().WriteLog(rs::ClearList);
+  FileList().Clear();
+  SynchroFileList(0);
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::acDeleteFileExecute() {
+  // Without a selected row nothing is deleted.
+  const int LRow = SelectedRow();
+  const int LIndex = FindFileByGridRow(LRow);
+  if (LIndex < 0)
+    return;
+  {
+    // Repainting is suspended for the whole step and resumed on every path.
+    struct TUpdatesGuard {
+      QWidget &FWidget;
+      ~TUpdatesGuard() { FWidget.setUpdatesEnabled(true); }
+    } LGuard{*StringGrid_Rename};
+    StringGrid_Rename->setUpdatesEnabled(false);
+    TFileList &LList = FileList();
+    GetLogger().WriteLogFmt(rs::DeleteFileFromList, {LList[LIndex].OldName()});
+    LList.Delete(LIndex);
+    LList.ReindexFileInfo(LIndex);
+    // Without a counter the other files' new names do not depend on their
+    // positions.
+    if (LList.GetIsCounterInNameMask())
+      LList.SetFileNameMask(Edit_RenameMask->text(), LIndex);
+    if (LList.GetisCounterInExtMask())
+      LList.SetFileExtMask(Edit_ExtMask->text(), LIndex);
+    SynchroFileList(LIndex);
+  }
+  if (StringGrid_Rename->focusPolicy() != Qt::NoFocus && StringGrid_Rename->isVisible())
+    StringGrid_Rename->setFocus();
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::SynchroFileList(int APosition) {
+  const bool LRenamedDisplay = HasHintColumn() || FileList().HasRenamedFiles();
+  GridModel->Synchro(APosition, LRenamedDisplay);
+  ShowCountText(GridModel->rowCount(), *txtFileCount, false);
+}
+
+int TFilePage::FindFileByGridRow(int ARow) const {
+  return GridModel->FindFileByGridRow(ARow);
+}
+
+int TFilePage::SelectedRow() const {
+  const QModelIndexList LRows = StringGrid_Rename->selectionModel()->selectedRows();
+  return LRows.isEmpty() ? -1 : LRows.first().row();
+}
+
+void TFilePage::sgDetailInfoUpdate() {
+  sgDetailInfo->setEnabled(false);
+  if (GridModel->rowCount() == 0) {
+    DetailModel->ClearValues();
+    return;
+  }
+  const int LRow = SelectedRow();
+  const int LIndex = FindFileByGridRow(LRow < 0 ? 0 : LRow);
+  if (LIndex < 0) {
+    DetailModel->ClearValues();
+    return;
+  }
+  const TFileInfo &LFile = FileList()[LIndex];
+  DetailModel->SetValues({LFile.OldName(), LFile.Location(), LFile.FileType(),
+                          QString::number(LFile.Size()) + QStringLiteral(" byte"),
+                          DateTimeToStr(LFile.Date()), LFile.Attributes()});
+  sgDetailInfo->setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------
+// Masks, counter, search and replace, case
+
+void TFilePage::Edit_RenameMaskExit() {
+  if (Edit_RenameMask->text() == FileList().FileNameMask())
+    return;
+  acRollback->SetTag(1);
+  FileList().SetFileNameMask(Edit_RenameMask->text(), 0);
+  SynchroFileList(0);
+}
+
+void TFilePage::Edit_ExtMaskExit() {
+  if (Edit_ExtMask->text() == FileList().FileExtMask())
+    return;
+  acRollback->SetTag(1);
+  FileList().SetFileExtMask(Edit_ExtMask->text(), 0);
+  SynchroFileList(0);
+}
+
+void TFilePage::Edit_ReplaceExit() {
+  if (FileList().Count() == 0)
+    return;
+  acRollback->SetTag(1);
+  RecomputeNewNames();
+}
+
+void TFilePage::RecomputeNewNames() {
+  TFileList &LList = FileList();
+  LList.SetFileNameMask(Edit_RenameMask->text(), 0);
+  LList.SetFileExtMask(Edit_ExtMask->text(), 0);
+  if (!Edit_Search->text().isEmpty())
+    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
+  UpperLowerCase(0);
+  SynchroFileList(0);
+}
+
+void TFilePage::SynchroFileCounter() {
+  TFileList &LList = FileList();
+  const int LDigits = CBox_CounterNumber->currentText().toInt();
+  LList.SetCounter(SBox_CounterStart->value(), SBox_CounterStep->value(), LDigits);
+  if (!LList.GetIsCounterInNameMask() && !LList.GetisCounterInExtMask())
+    return;
+  acRollback->SetTag(1);
+  RecomputeNewNames();
+}
+
+void TFilePage::CBox_CaseChange() {
+  acRollback->SetTag(1);
+  RecomputeNewNames();
+}
+
+void TFilePage::UpperLowerCase(int APosition) {
+  TFileList &LList = FileList();
+  const int LCase = CBox_Case->currentIndex();
+  if (LCase < 1 || LCase > 4)
+    return;
+  for (int i = std::max(APosition, 0); i < LList.Count(); ++i) {
+    TFileInfo &LFile = LList[i];
+    switch (LCase) {
+    case 1:
+      LFile.SetLowercase();
+      break;
+    case 2:
+      LFile.SetUppercase();
+      break;
+    case 3:
+      LFile.SetFirstLetterUp();
+      break;
+    case 4:
+      LFile.SetAllFirstUp();
+      break;
+    default:
+      break;
+    }
+  }
+}
+
+void TFilePage::acApplyAllExecute() {
+  TFileList &LList = FileList();
+  if (LList.Count() == 0) {
+    ShowWarningMessage(rs::FirstAddSomeFile);
+    return;
+  }
+  if (Edit_RenameMask->text() == LList.FileNameMask() &&
+      Edit_ExtMask->text() == LList.FileExtMask())
+    return;
+  acRollback->SetTag(1);
+  RecomputeNewNames();
+}
+
+// ---------------------------------------------------------------------------
+// Rename and Rollback
+
+void TFilePage::DoRenameFiles() {
+  FMain.FRunTimer->stop();
+  acRename->SetTag(1);
+  acRollback->SetTag(0);
+  const int LFailed = FileList().ExecuteRenaming();
+  if (LFailed == 0) {
+    GetLogger().WriteLog(rs::RenameDone);
+    ShowWarningMessage(rs::RenameDone);
+  } else {
+    const QString LText = rs::FormatMessage(
+        rs::ForCount(LFailed, rs::FailedToRenameOne, rs::FailedToRenameMany), {LFailed});
+    GetLogger().WriteLog(LText);
+    ShowWarningMessage(LText);
+    RecreateFileHintColumn();
+  }
+  SynchroFileList(INT_MAX);
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::DoRollbackFiles() {
+  FMain.FRunTimer->stop();
+  acRollback->SetTag(1);
+  acRename->SetTag(0);
+  const int LFailed = FileList().ExecuteRollback();
+  if (LFailed > 0) {
+    RecreateFileHintColumn();
+    SynchroFileList(INT_MAX);
+    const QString LText = rs::FormatMessage(
+        rs::ForCount(LFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany), {LFailed});
+    GetLogger().WriteLog(LText);
+    ShowWarningMessage(LText);
+  } else {
+    RemoveFileHintColumn();
+    SynchroFileList(INT_MAX);
+    GetLogger().WriteLog(rs::RollbackDone);
+    ShowWarningMessage(rs::RollbackDone);
+  }
+  sgDetailInfoUpdate();
+}
+
+bool TFilePage::HasHintColumn() const {
+  return GridModel->HasHintColumn();
+}
+
+void TFilePage::RemoveFileHintColumn() {
+  if (!HasHintColumn())
+    return;
+  HideBalloonHint();
+  FLastHintCell = -1;
+  QAbstractItemDelegate *LDelegate = StringGrid_Rename->itemDelegateForColumn(0);
+  StringGrid_Rename->setItemDelegateForColumn(0, nullptr);
+  GridModel->SetHintColumn(false);
+  delete LDelegate;
+}
+
+void TFilePage::RecreateFileHintColumn() {
+  // The data column whose header holds the marker, if any.
+  const int LMarked = StringGrid_RenameHeader->MarkerSection();
+  const int LDataColumn = LMarked >= 0 ? GridModel->DataColumnAt(LMarked) : -1;
+  RemoveFileHintColumn();
+  GridModel->SetHintColumn(true);
+  StringGrid_Rename->setItemDelegateForColumn(0, new THintColumn(StringGrid_Rename));
+  StringGrid_Rename->setColumnWidth(0, HintColumnWidth);
+  CreateFileSortMarker();
+  // Placing the marker again flips that column's direction, as every
+  // placement does.
+  if (LDataColumn >= 0)
+    PlaceFileSortMarker(GridModel->ColumnOf(static_cast<TFileGridModel::TDataColumn>(LDataColumn)));
+}
+
+void TFilePage::CreateFileSortMarker() {
+  StringGrid_RenameHeader->RemoveSortMarker();
+  // A new hint column starts without a direction.
+  if (HasHintColumn())
+    StringGrid_RenameHeader->SetSectionTag(0, QString());
+  PlaceFileSortMarker(0);
+}
+
+QString TFilePage::PlaceFileSortMarker(int ASection) {
+  return StringGrid_RenameHeader->PlaceSortMarker(ASection);
+}
+
+void TFilePage::OnStringGridRenameHeaderMouseDown(int ASection, Qt::MouseButton) {
+  if (GridModel->rowCount() < 2)
+    return;
+  const int LDataColumn = GridModel->DataColumnAt(ASection);
+  if (LDataColumn < 0)
+    return;
+  const QString LDirection = PlaceFileSortMarker(ASection);
+  TFileSortLess LLess;
+  LLess.FDown = LDirection == QStringLiteral("Down");
+  LLess.FKey = LDataColumn == TFileGridModel::dcOldName   ? TFileSortKey::OldName
+               : LDataColumn == TFileGridModel::dcNewName ? TFileSortKey::NewName
+                                                          : TFileSortKey::Location;
+  TFileList &LList = FileList();
+  LList.Sort(LLess);
+  LList.ReindexFileInfo(0);
+  // The counter values move with the new positions.
+  if (LList.GetIsCounterInNameMask()) {
+    acRollback->SetTag(1);
+    LList.SetFileNameMask(Edit_RenameMask->text(), 0);
+  }
+  if (LList.GetisCounterInExtMask()) {
+    acRollback->SetTag(1);
+    LList.SetFileExtMask(Edit_ExtMask->text(), 0);
+  }
+  SynchroFileList(0);
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::StringGrid_RenameMouseMove(const QPoint &APos) {
+  const int LRow = StringGrid_Rename->rowAt(APos.y());
+  const bool LOnHint = HasHintColumn() && StringGrid_Rename->columnAt(APos.x()) == 0;
+  if (LOnHint && LRow >= 0 && LRow < FileList().Count()) {
+    if (LRow == FLastHintCell)
+      return;
+    const int LIndex = FindFileByGridRow(LRow);
+    if (LIndex >= 0) {
+      const TFileInfo &LFile = FileList()[LIndex];
+      ShowBalloonHint(StringGrid_Rename, LFile.OldName(), LFile.RenameErrorText());
+    }
+    FLastHintCell = LRow;
+    return;
+  }
+  HideBalloonHint();
+  FLastHintCell = -1;
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+bool TFilePage::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AWatched == StringGrid_Rename->viewport()) {
+    if (AEvent->type() == QEvent::MouseMove)
+      StringGrid_RenameMouseMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
+    return QWidget::eventFilter(AWatched, AEvent);
+  }
+  const bool LEnter = IsEnterKey(AEvent);
+  const bool LLeaving = IsFocusLeaving(AEvent);
+  if (!LEnter && !LLeaving)
+    return QWidget::eventFilter(AWatched, AEvent);
+  if (AWatched == Edit_RenameMask)
+    Edit_RenameMaskExit();
+  else if (AWatched == Edit_ExtMask)
+    Edit_ExtMaskExit();
+  else if (AWatched == Edit_Replace)
+    Edit_ReplaceExit();
+  else if (AWatched == Edit_Search && LEnter)
+    Edit_ReplaceExit();
+  else
+    return QWidget::eventFilter(AWatched, AEvent);
+  FMain.UpdateActions();
+  return QWidget::eventFilter(AWatched, AEvent);
 }

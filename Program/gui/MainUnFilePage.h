@@ -1,15 +1,156 @@
-// The file page (placeholder: its content follows).
+// The file page: collecting files into the window's file list, the preview
+// grid with its normal and renamed displays, the count line and the detail
+// view (lower half); the masks, counter, search and replace and case rule
+// (upper half); Rename and Rollback with their reports, the hint column and
+// its balloon; sorting by a press on a column header.
+//
+// The page works on TfmMain::FFileList. The grid shows it through
+// TFileGridModel; every operation ends with SynchroFileList, which tells the
+// model what changed (rows added or removed at the end, or a new mapping) and
+// repaints only the visible rows.
+//
+// Page flags: acRename's Tag is 1 from a Rename until the next Rollback or
+// add; acRollback's Tag is 1 while Rollback is blocked (every step that
+// recomputes new names sets it, since Rollback finds each renamed file by its
+// current new name).
+//
+// Test seam: SetOpenFilesHook answers the open-file dialog.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class TAction;
+class TFileGridModel;
+class TFileList;
+class TPropertyGridModel;
+class TSortHeaderView;
 class TfmMain;
+
+// Answers the open-file dialog without a person: receives the dialog's title,
+// returns the chosen paths in the dialog's order, or nullopt for a cancel.
+using TOpenFilesHook = std::function<std::optional<QStringList>(const QString &ATitle)>;
+TOpenFilesHook SetOpenFilesHook(TOpenFilesHook AHook);
 
 class TFilePage : public QWidget {
   Q_OBJECT
 public:
   TFilePage(TfmMain &AMain, QWidget *AParent);
+  ~TFilePage() override;
+
+  // ---- Collecting, grid and detail view ----
+  void acAddFileExecute();
+  void acAddFoldersFilesExecute();
+  void acClearFileExecute();
+  void acDeleteFileExecute();
+  // Copies the list into the grid from APosition (see TFileGridModel::Synchro)
+  // and updates the count line.
+  void SynchroFileList(int APosition);
+  void sgDetailInfoUpdate();
+  // The list index of the file shown in grid row ARow; -1 for none.
+  int FindFileByGridRow(int ARow) const;
+
+  // ---- Masks, counter, search and replace, case ----
+  void Edit_RenameMaskExit();
+  void Edit_ExtMaskExit();
+  void Edit_ReplaceExit();
+  void SynchroFileCounter();
+  void CBox_CaseChange();
+  void UpperLowerCase(int APosition);
+  void acApplyAllExecute();
+
+  // ---- Rename, Rollback, hint column, sorting, balloon ----
+  void DoRenameFiles();
+  void DoRollbackFiles();
+  void RecreateFileHintColumn();
+  void RemoveFileHintColumn();
+  bool HasHintColumn() const;
+  void CreateFileSortMarker();
+  // Flips the direction of the column at ASection and moves the marker there;
+  // returns the new direction, "Up" or "Down".
+  QString PlaceFileSortMarker(int ASection);
+  void OnStringGridRenameHeaderMouseDown(int ASection, Qt::MouseButton AButton);
+  // APos in the coordinates of the grid's viewport.
+  void StringGrid_RenameMouseMove(const QPoint &APos);
+
+  // Upper half.
+  QLineEdit *Edit_RenameMask = nullptr;
+  QLineEdit *Edit_ExtMask = nullptr;
+  QSpinBox *SBox_CounterStart = nullptr;
+  QSpinBox *SBox_CounterStep = nullptr;
+  QComboBox *CBox_CounterNumber = nullptr;
+  QLineEdit *Edit_Search = nullptr;
+  QLineEdit *Edit_Replace = nullptr;
+  QComboBox *CBox_Case = nullptr;
+  QPushButton *btn_ApplyName = nullptr;
+  QPushButton *Btn_NName = nullptr;
+  QPushButton *Btn_CCounter = nullptr;
+  QPushButton *Btn_YMDDate = nullptr;
+  QPushButton *Btn_hmsTime = nullptr;
+  QPushButton *btn_EExt = nullptr;
+  QPushButton *btn_CCounterExt = nullptr;
+
+  // Lower half.
+  QPushButton *btnAddFile = nullptr;
+  QPushButton *btnAddFoldersFiles = nullptr;
+  QPushButton *btnClear = nullptr;
+  QPushButton *Button_Delete = nullptr;
+  QTableView *StringGrid_Rename = nullptr;
+  TSortHeaderView *StringGrid_RenameHeader = nullptr;
+  TFileGridModel *GridModel = nullptr;
+  QLabel *txtFileCount = nullptr;
+  QGroupBox *gbDetailInfo = nullptr;
+  QTableView *sgDetailInfo = nullptr;
+  TPropertyGridModel *DetailModel = nullptr;
+  QPushButton *Button_Rename = nullptr;
+  QPushButton *Button_Undo = nullptr;
+
+  TAction *acAddFile = nullptr;
+  TAction *acAddFoldersFiles = nullptr;
+  TAction *acClearFile = nullptr;
+  TAction *acDeleteFile = nullptr;
+  TAction *acApplyAll = nullptr;
+  TAction *acNName = nullptr;
+  TAction *acCCounter = nullptr;
+  TAction *acYMDDate = nullptr;
+  TAction *achmsTime = nullptr;
+  TAction *acEExt = nullptr;
+  TAction *acCCounterExt = nullptr;
+  TAction *acRename = nullptr;
+  TAction *acRollback = nullptr;
+
+  // The grid row whose balloon hint is showing, -1 for none.
+  int FLastHintCell = -1;
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
+  TFileList &FileList() const;
+  void CreateNamePart(QWidget &AParent);
+  void CreateListPart(QWidget &AParent);
+  void CreateActions();
+  // Step 3 of an add: after a renaming the list starts anew.
+  void StartNewListAfterRenaming();
+  // Appends the paths not yet in the list; returns how many were skipped.
+  int AddPaths(const QStringList &APaths);
+  // Brings the new names up to date after files were appended from APosition.
+  void UpdateNewNames(int APosition);
+  // Masks, search and replace and case rule over every file, then the grid.
+  void RecomputeNewNames();
+  // The selected grid row, -1 when none is selected.
+  int SelectedRow() const;
+
   TfmMain &FMain;
+  QString FLastOpenFolder;
 };

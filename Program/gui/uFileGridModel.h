@@ -1,0 +1,125 @@
+// The models behind the file page's grids: the preview grid over the file
+// list (TFileGridModel) and the two-column property grid of the detail view
+// (TPropertyGridModel); the sort order of the preview grid's columns and the
+// walk that collects every file below a folder.
+#pragma once
+
+#include "uFileInfo.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QStringView>
+
+#include <vector>
+
+// ---- Sorting ----------------------------------------------------------------
+
+// Compares two texts ignoring the case of the letters a to z (they count as A
+// to Z); every other character by its code value. <0, 0 or >0.
+int CompareTextAZ(QStringView ALeft, QStringView ARight);
+
+// The folder of AFile as Location() gives it, as a view into its full path.
+QStringView LocationView(const TFileInfo &AFile);
+
+enum class TFileSortKey { OldName, NewName, Location };
+
+// "Comes before" for sorting the file list by a column of the preview grid:
+// OldName by the old name, NewName by the new name without its extension,
+// Location by the folder and then the old name. ADown reverses every
+// comparison, the tie-break included.
+struct TFileSortLess {
+  TFileSortKey FKey = TFileSortKey::OldName;
+  bool FDown = false;
+  bool operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const;
+};
+
+// ---- Collecting -------------------------------------------------------------
+
+// Every entry below AFolder that is not a folder, hidden ones included, in a
+// depth-first walk that takes each folder's entries in the order the file
+// system lists them and descends into a subfolder where it meets it. Links to
+// folders are neither collected nor entered (so the walk cannot loop); links
+// to files are collected. A folder that cannot be listed adds nothing.
+QStringList CollectFolderFiles(const QString &AFolder);
+
+// ---- Preview grid -----------------------------------------------------------
+
+// A thin table model over a TFileList. Every row shows its file's current
+// values; the model keeps only the mapping from rows to files:
+//   - normal display: row i is file i of the list;
+//   - renamed display: the files whose isRenamed is false, in list order.
+// The row count and the mapping change only in Synchro, so a list that changed
+// a moment before is never read through a stale row. An optional hint column
+// comes first; the data columns follow.
+class TFileGridModel : public QAbstractTableModel {
+  Q_OBJECT
+public:
+  enum TDataColumn { dcOldName = 0, dcNewName = 1, dcLocation = 2, DataColumnCount = 3 };
+
+  explicit TFileGridModel(TFileList &AList, QObject *AParent = nullptr);
+
+  // Copies the list into the grid. ARenamedDisplay chooses the display. In
+  // the renamed display every file's GridRow is set (-1 for a renamed file)
+  // and the rows are rebuilt; in the normal display GridRow is set from
+  // APosition on (a position beyond the list sets none) and rows are added
+  // or removed at the end. Either way every visible row is repainted.
+  void Synchro(int APosition, bool ARenamedDisplay);
+  bool RenamedDisplay() const { return FRenamedDisplay; }
+
+  // The list index of the file shown in ARow; -1 for none.
+  int FindFileByGridRow(int ARow) const;
+
+  // The hint column in front of the data columns.
+  bool HasHintColumn() const { return FHintColumn; }
+  void SetHintColumn(bool AValue);
+
+  // The model column of a data column, and the data column of a model column
+  // (-1 for the hint column or none).
+  int ColumnOf(TDataColumn AColumn) const { return AColumn + (FHintColumn ? 1 : 0); }
+  int DataColumnAt(int AColumn) const;
+
+  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
+  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
+  QVariant data(const QModelIndex &AIndex, int ARole = Qt::DisplayRole) const override;
+  QVariant headerData(int ASection, Qt::Orientation AOrientation,
+                      int ARole = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex &AIndex) const override;
+
+private:
+  const TFileInfo *FileAtRow(int ARow) const;
+
+  TFileList &FList;
+  std::vector<int> FRows; // renamed display: row -> list index
+  int FRowCount = 0;
+  bool FRenamedDisplay = false;
+  bool FHintColumn = false;
+};
+
+// ---- Detail view ------------------------------------------------------------
+
+// A two-column grid of fixed property names and their values.
+class TPropertyGridModel : public QAbstractTableModel {
+  Q_OBJECT
+public:
+  TPropertyGridModel(const QStringList &ANames, const QString &ANameHeader,
+                     const QString &AValueHeader, QObject *AParent = nullptr);
+
+  // Values by row; missing ones are empty.
+  void SetValues(const QStringList &AValues);
+  void ClearValues() { SetValues({}); }
+  QString Value(int ARow) const { return FValues.value(ARow); }
+  QString Name(int ARow) const { return FNames.value(ARow); }
+
+  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
+  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
+  QVariant data(const QModelIndex &AIndex, int ARole = Qt::DisplayRole) const override;
+  QVariant headerData(int ASection, Qt::Orientation AOrientation,
+                      int ARole = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex &AIndex) const override;
+
+private:
+  QStringList FNames;
+  QStringList FValues;
+  QString FNameHeader;
+  QString FValueHeader;
+};

@@ -1,0 +1,652 @@
+// The file page driven through the window with real files in a temporary
+// folder: collecting, the counter and masks, Rename and Rollback with their
+// reports and hint column, sorting by header presses, the count line and the
+// detail view.
+#include "FMX.BallonHint.h"
+#include "GuiTestSupport.h"
+#include "MainUn.h"
+#include "MainUnFilePage.h"
+#include "uAction.h"
+#include "uControlUtils.h"
+#include "uFileGridModel.h"
+#include "uGridSupport.h"
+#include "uLog.h"
+#include "uSetting.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using guitest::TBrowseAnswer;
+using guitest::TExecutableFolder;
+using guitest::TMessageRecorder;
+
+namespace {
+
+// Answers the open-file dialog with the paths given to Choose (nullopt: cancel).
+class TOpenFilesAnswer {
+public:
+  TOpenFilesAnswer() {
+    FPrevious = SetOpenFilesHook([this](const QString &ATitle) {
+      FTitles.append(ATitle);
+      return FChosen;
+    });
+  }
+  ~TOpenFilesAnswer() { SetOpenFilesHook(std::move(FPrevious)); }
+  TOpenFilesAnswer(const TOpenFilesAnswer &) = delete;
+  TOpenFilesAnswer &operator=(const TOpenFilesAnswer &) = delete;
+
+  void Choose(std::optional<QStringList> APaths) { FChosen = std::move(APaths); }
+  const QStringList &Titles() const { return FTitles; }
+
+private:
+  std::optional<QStringList> FChosen;
+  QStringList FTitles;
+  TOpenFilesHook FPrevious;
+};
+
+// The window on the file page, shown, with a model tester on the grid.
+struct TPage {
+  TPage() {
+    Main.ShowPage(TMainPage::mpFileRename);
+    Main.show();
+    Main.activateWindow();
+    (void)QTest::qWaitForWindowActive(&Main);
+    Page = Main.FilePage;
+    Tester = std::make_unique<QAbstractItemModelTester>(
+        Page->GridModel, QAbstractItemModelTester::FailureReportingMode::QtTest);
+  }
+  TfmMain Main;
+  TFilePage *Page = nullptr;
+  std::unique_ptr<QAbstractItemModelTester> Tester;
+
+  QTableView &Grid() const { return *Page->StringGrid_Rename; }
+  TFileList &List() const { return *Main.FFileList; }
+  int Rows() const { return Page->GridModel->rowCount(); }
+  // The text of a data column (0 Old Name, 1 New Name, 2 Location) in ARow.
+  QString Cell(int ARow, int ADataColumn) const {
+    const auto LColumn = static_cast<TFileGridModel::TDataColumn>(ADataColumn);
+    return Page->GridModel->index(ARow, Page->GridModel->ColumnOf(LColumn)).data().toString();
+  }
+  QStringList Column(int ADataColumn) const {
+    QStringList LTexts;
+    for (int LRow = 0; LRow < Rows(); ++LRow)
+      LTexts.append(Cell(LRow, ADataColumn));
+    return LTexts;
+  }
+  QString Detail(int ARow) const { return Page->DetailModel->Value(ARow); }
+  void Add(TOpenFilesAnswer &AAnswer, const QStringList &APaths) {
+    AAnswer.Choose(APaths);
+    Page->acAddFile->trigger();
+  }
+  // Types AText into AEdit and presses Enter.
+  void TypeAndEnter(QLineEdit &AEdit, const QString &AText) {
+    AEdit.setFocus();
+    AEdit.setText(AText);
+    QTest::keyClick(&AEdit, Qt::Key_Return);
+  }
+  // Presses AButton on the header of the model column ASection.
+  void PressHeader(int ASection, Qt::MouseButton AButton = Qt::LeftButton) {
+    QHeaderView &LHeader = *Grid().horizontalHeader();
+    const QPoint LPos(LHeader.sectionViewportPosition(ASection) + LHeader.sectionSize(ASection) / 2,
+                      LHeader.height() / 2);
+    QTest::mousePress(LHeader.viewport(), AButton, {}, LPos);
+    QTest::mouseRelease(LHeader.viewport(), AButton, {}, LPos);
+  }
+  int SortSection(TFileGridModel::TDataColumn AColumn) const {
+    return Page->GridModel->ColumnOf(AColumn);
+  }
+};
+
+} // namespace
+
+class TTestFilePage : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<TExecutableFolder> FExe;
+  std::unique_ptr<TMessageRecorder> FMessages;
+  std::unique_ptr<TOpenFilesAnswer> FOpen;
+  std::unique_ptr<QTemporaryDir> FDir;
+
+  QString LogFolder() const { return FExe->File(QStringLiteral("Logs")); }
+  QString Log() const { return guitest::ReadLogFile(GetLogger().LogFileName()); }
+  // The log's messages, without their times.
+  QStringList LogEntries() const {
+    QStringList LEntries;
+    for (const QString &LLine : Log().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+      const qsizetype LTab = LLine.indexOf(QLatin1Char('\t'));
+      LEntries.append(LTab < 0 ? LLine : LLine.mid(LTab + 1));
+    }
+    return LEntries;
+  }
+  QString Path(const QString &ARelative) const { return FDir->filePath(ARelative); }
+  QString Write(const QString &ARelative, const QByteArray &AContent = QByteArray("x")) const {
+    const QString LPath = Path(ARelative);
+    QDir().mkpath(QFileInfo(LPath).path());
+    QFile LFile(LPath);
+    if (LFile.open(QIODevice::WriteOnly))
+      LFile.write(AContent);
+    return LPath;
+  }
+  QStringList WriteAll(const QStringList &ANames) const {
+    QStringList LPaths;
+    for (const QString &LName : ANames)
+      LPaths.append(Write(LName));
+    return LPaths;
+  }
+  bool Exists(const QString &ARelative) const { return QFileInfo::exists(Path(ARelative)); }
+  // Waits for the deferred Rename or Rollback to report.
+  void WaitForMessages(int ACount) { QTRY_COMPARE(FMessages->Messages().size(), ACount); }
+
+private Q_SLOTS:
+  void initTestCase() {
+    FExe = std::make_unique<TExecutableFolder>();
+    FMessages = std::make_unique<TMessageRecorder>();
+    FOpen = std::make_unique<TOpenFilesAnswer>();
+  }
+  void init() {
+    FDir = std::make_unique<QTemporaryDir>();
+    QDir(LogFolder()).removeRecursively();
+    FMessages->Clear();
+    GetLogger().StartLogging(LogFolder(), 0);
+  }
+  void cleanup() {
+    GetLogger().StopLogging();
+    HideBalloonHint();
+    if (TfmBallonHint *LBalloon = TfmBallonHint::Instance())
+      LBalloon->FinishHide();
+    FDir.reset();
+  }
+  void cleanupTestCase() {
+    FOpen.reset();
+    FMessages.reset();
+    FExe.reset();
+  }
+
+  // ---- Collecting ---------------------------------------------------------
+
+  void AddingTheSameFileTwiceAppendsNothingAndReportsIt() {
+    TPage LPage;
+    const QString LFile = Write(QStringLiteral("a.txt"));
+    LPage.Add(*FOpen, {LFile});
+    QCOMPARE(FMessages->Texts(), QStringList());
+    LPage.Add(*FOpen, {LFile});
+    QCOMPARE(LPage.List().Count(), 1);
+    QCOMPARE(LPage.Rows(), 1);
+    QCOMPARE(FOpen->Titles().last(), QStringLiteral("Select file(s)"));
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("1 file was not added")});
+    QCOMPARE(FMessages->Messages().first().Type, TMessageFormType::mftWarting);
+    QCOMPARE(
+        LogEntries(),
+        (QStringList{QStringLiteral("Trying to add files"), QStringLiteral("1 file was added"),
+                     QStringLiteral("Trying to add files"), QStringLiteral("0 files were added"),
+                     QStringLiteral("1 file was not added")}));
+  }
+
+  void CancelledDialogsChangeNothingButTheTryingEntry() {
+    TPage LPage;
+    TBrowseAnswer LBrowse(std::nullopt);
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    FOpen->Choose(std::nullopt);
+    LPage.Page->acAddFile->trigger();
+    LPage.Page->acAddFoldersFiles->trigger();
+    QCOMPARE(LPage.List().Count(), 1);
+    QCOMPARE(LogEntries().mid(2), (QStringList{QStringLiteral("Trying to add files"),
+                                               QStringLiteral("Trying to add folder")}));
+    QCOMPARE(FMessages->Texts(), QStringList());
+  }
+
+  void AddFoldersCollectsEveryFileBelowWithoutFollowingFolderLinks() {
+    TPage LPage;
+    WriteAll({QStringLiteral("top/a.txt"), QStringLiteral("top/.hidden"),
+              QStringLiteral("top/sub/b.txt"), QStringLiteral("top/sub/deeper/c.txt"),
+              QStringLiteral("top/sub/.dot/d.txt"), QStringLiteral("outside.txt")});
+    QDir().mkpath(Path(QStringLiteral("top/empty")));
+    // A link back to the top (a loop), a link to a folder outside, a link to a
+    // file and a dangling link.
+    QVERIFY(QFile::link(Path(QStringLiteral("top")), Path(QStringLiteral("top/sub/loop"))));
+    QVERIFY(QFile::link(FDir->path(), Path(QStringLiteral("top/up"))));
+    QVERIFY(
+        QFile::link(Path(QStringLiteral("outside.txt")), Path(QStringLiteral("top/file-link"))));
+    QVERIFY(QFile::link(Path(QStringLiteral("nowhere")), Path(QStringLiteral("top/dangling"))));
+    TBrowseAnswer LBrowse(Path(QStringLiteral("top")));
+    LPage.Page->acAddFoldersFiles->trigger();
+
+    QStringList LFound;
+    for (int i = 0; i < LPage.List().Count(); ++i)
+      LFound.append(
+          QDir(Path(QStringLiteral("top"))).relativeFilePath(LPage.List()[i].FullFileName()));
+    QStringList LSorted = LFound;
+    LSorted.sort();
+    QCOMPARE(LSorted, (QStringList{QStringLiteral(".hidden"), QStringLiteral("a.txt"),
+                                   QStringLiteral("dangling"), QStringLiteral("file-link"),
+                                   QStringLiteral("sub/.dot/d.txt"), QStringLiteral("sub/b.txt"),
+                                   QStringLiteral("sub/deeper/c.txt")}));
+    // Depth first: the files below "sub" come one after the other.
+    QList<qsizetype> LSubTree;
+    for (const QString &LEntry : LFound)
+      if (LEntry.startsWith(QStringLiteral("sub/")))
+        LSubTree.append(LFound.indexOf(LEntry));
+    QCOMPARE(LSubTree.size(), 3);
+    QCOMPARE(LSubTree.last() - LSubTree.first(), 2);
+    QCOMPARE(LPage.Rows(), 7);
+    QCOMPARE(GetSettings().LastOpenedFolder(), Path(QStringLiteral("top")));
+    QCOMPARE(LBrowse.Calls().size(), 1);
+    QCOMPARE(LBrowse.Calls().first().first, QStringLiteral("Select folder"));
+    // No "added" entry for folders; a second add of the same folder skips all.
+    LPage.Page->acAddFoldersFiles->trigger();
+    QCOMPARE(LPage.List().Count(), 7);
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("7 files were not added")});
+    QCOMPARE(LogEntries(), (QStringList{QStringLiteral("Trying to add folder"),
+                                        QStringLiteral("Trying to add folder"),
+                                        QStringLiteral("7 files were not added")}));
+  }
+
+  void CounterRenumbersEveryRowAfterAnAddAndADelete() {
+    TPage LPage;
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_[C]"));
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a_1.txt"), QStringLiteral("b_2.txt")}));
+    // An edited but unapplied mask with a counter in the applied one: every
+    // file takes the edit's text.
+    LPage.Page->Edit_RenameMask->setText(QStringLiteral("[C]-[N]"));
+    LPage.Add(*FOpen, {Write(QStringLiteral("c.txt"))});
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("1-a.txt"), QStringLiteral("2-b.txt"),
+                                           QStringLiteral("3-c.txt")}));
+    LPage.Grid().selectRow(0);
+    LPage.Page->acDeleteFile->trigger();
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("1-b.txt"), QStringLiteral("2-c.txt")}));
+    QCOMPARE(LPage.List()[1].Index(), 1);
+    QCOMPARE(LogEntries().last(), QStringLiteral("Delete file \"a.txt\" from list"));
+    // The selection stays on the row, which now shows the next file.
+    QCOMPARE(LPage.Detail(0), QStringLiteral("b.txt"));
+  }
+
+  void WithoutACounterOnlyTheNewFilesTakeTheMask() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    LPage.Page->Edit_RenameMask->setText(QStringLiteral("new"));
+    LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a.txt"), QStringLiteral("new.txt")}));
+    QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("new"));
+  }
+
+  void SearchAndReplaceRunsAgainOverOldFilesOnEveryAdd() {
+    TPage LPage;
+    LPage.Page->Edit_Search->setText(QStringLiteral("a"));
+    LPage.Page->Edit_Replace->setText(QStringLiteral("aa"));
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("aaaa.txt"), QStringLiteral("b.txt")}));
+  }
+
+  void DeleteWithoutASelectedRowRemovesNothing() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.Grid().clearSelection();
+    QVERIFY(LPage.Page->acDeleteFile->isEnabled());
+    LPage.Page->acDeleteFile->trigger();
+    QCOMPARE(LPage.List().Count(), 2);
+  }
+
+  // ---- Masks --------------------------------------------------------------
+
+  void EnterInTheMaskRecomputesWithoutSearchOrCase() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("ab.txt"))});
+    LPage.Page->Edit_Search->setText(QStringLiteral("a"));
+    LPage.Page->Edit_Replace->setText(QStringLiteral("z"));
+    LPage.Page->CBox_Case->setCurrentIndex(2); // "All in UPPER": recomputes
+    QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ZB.TXT"));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_[C]"));
+    // Only the name mask is applied: the extension keeps its case.
+    QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ab_1.TXT"));
+    QCOMPARE(LPage.Page->acRollback->Tag(), 1);
+    // Apply with the masks as applied does nothing more.
+    LPage.Page->acApplyAll->trigger();
+    QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ab_1.TXT"));
+    // Enter in the search edit runs the whole sequence again.
+    QTest::keyClick(LPage.Page->Edit_Search, Qt::Key_Return);
+    QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ZB_1.TXT"));
+  }
+
+  void ApplyOnAnEmptyListWarns() {
+    TPage LPage;
+    LPage.Page->acApplyAll->trigger();
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("First add some file.")});
+    // Leaving the mask edit on an empty list still stores the mask.
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[C]"));
+    QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("[C]"));
+  }
+
+  void TokenButtonsInsertAtTheCaretOrBeforeTheSelection() {
+    TPage LPage;
+    QLineEdit &LMask = *LPage.Page->Edit_RenameMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("[N]"));
+    LMask.setCursorPosition(3);
+    QTest::mouseClick(LPage.Page->Btn_CCounter, Qt::LeftButton);
+    QCOMPARE(LMask.text(), QStringLiteral("[N][C]"));
+    QCOMPARE(LMask.cursorPosition(), 6);
+    QVERIFY(LMask.hasFocus());
+
+    LMask.setText(QStringLiteral("[N]abc"));
+    LMask.setSelection(3, 3);
+    LPage.Page->acYMDDate->trigger();
+    QCOMPARE(LMask.text(), QStringLiteral("[N][YMD]abc"));
+    QCOMPARE(LMask.cursorPosition(), 8);
+    QVERIFY(!LMask.hasSelectedText());
+
+    QLineEdit &LExt = *LPage.Page->Edit_ExtMask;
+    LExt.setCursorPosition(0);
+    LPage.Page->acCCounterExt->trigger();
+    QCOMPARE(LExt.text(), QStringLiteral("[C][E]"));
+    // Inserting applies nothing.
+    QCOMPARE(LPage.List().FileNameMask(), QString());
+  }
+
+  void CounterControlsRecomputeOnlyWithACounterInAMask() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.Page->acRollback->SetTag(0);
+    LPage.Page->SBox_CounterStart->setValue(5);
+    QCOMPARE(LPage.Page->acRollback->Tag(), 0);
+    QCOMPARE(LPage.List()[0].CounterStart(), 5);
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N][C]"));
+    LPage.Page->CBox_CounterNumber->setCurrentIndex(2); // "3" digits
+    LPage.Page->SBox_CounterStep->setValue(0);
+    QCOMPARE(LPage.Column(1),
+             (QStringList{QStringLiteral("a005.txt"), QStringLiteral("b005.txt")}));
+    QCOMPARE(LPage.Page->CBox_CounterNumber->itemText(9), QStringLiteral("10"));
+  }
+
+  // ---- Rename and Rollback ------------------------------------------------
+
+  void RenameWithOneFailureShowsThatFileWithItsMark() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                QStringLiteral("c.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_new"));
+    QVERIFY(QFile::remove(Path(QStringLiteral("b.txt"))));
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    LPage.Page->acRename->trigger();
+    QCOMPARE(LPage.List()[0].isRenamed(), false); // deferred: nothing yet
+    WaitForMessages(1);
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Failed to rename 1 file. List is below.")});
+    QCOMPARE(LogEntries().last(), QStringLiteral("Failed to rename 1 file. List is below."));
+    QVERIFY(Exists(QStringLiteral("a_new.txt")));
+    QVERIFY(Exists(QStringLiteral("c_new.txt")));
+    QCOMPARE(LPage.Rows(), 1);
+    QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
+    QVERIFY(LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Page->GridModel->headerData(0, Qt::Horizontal, ColumnNameRole).toString(),
+             HintColumnName);
+    QVERIFY(qobject_cast<THintColumn *>(LPage.Grid().itemDelegateForColumn(0)) != nullptr);
+    QCOMPARE(LPage.Grid().columnWidth(0), 22);
+    QCOMPARE(LPage.Grid().columnWidth(1), 150); // the data columns keep their widths
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("1 file"));
+    QVERIFY(!LPage.Page->acRename->isEnabled());
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    QVERIFY(!LPage.Page->acDeleteFile->isEnabled());
+    QCOMPARE(LPage.List()[1].GridRow(), 0);
+    QCOMPARE(LPage.List()[0].GridRow(), -1);
+
+    // Hovering the mark requests the balloon with the name and the reason.
+    QWidget *LViewport = LPage.Grid().viewport();
+    const QRect LMark = LPage.Grid().visualRect(LPage.Page->GridModel->index(0, 0));
+    QTest::mouseMove(LViewport, LMark.center());
+    QCOMPARE(LPage.Page->FLastHintCell, 0);
+    TfmBallonHint *LBalloon = TfmBallonHint::Instance();
+    QVERIFY(LBalloon != nullptr);
+    QCOMPARE(LBalloon->lbTitle->text(), QStringLiteral("b.txt"));
+    QCOMPARE(LBalloon->lBallonHint->text(), QStringLiteral("File not exist"));
+    QVERIFY(LBalloon->TimerActive());
+    guitest::TFakeCursor LCursor;
+    LCursor.MoveTo(LViewport->mapToGlobal(LMark.center()));
+    LBalloon->TimerTimer(); // one tick with the mouse on the grid
+    QCOMPARE(LBalloon->Counter(), 1u);
+    QTest::mouseMove(LViewport, LMark.center() + QPoint(1, 0));
+    QCOMPARE(LBalloon->Counter(), 1u); // the same row is not requested again
+    const QRect LName = LPage.Grid().visualRect(LPage.Page->GridModel->index(0, 1));
+    QTest::mouseMove(LViewport, LName.center());
+    QCOMPARE(LPage.Page->FLastHintCell, -1);
+    QVERIFY(!LBalloon->TimerActive());
+
+    // The next add starts a new list: no hint column, Rollback blocked.
+    LPage.Add(*FOpen, {Write(QStringLiteral("d.txt"))});
+    QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("d.txt")});
+    QCOMPARE(LPage.List().Count(), 1);
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Page->GridModel->columnCount(), 3);
+    QCOMPARE(LPage.Grid().columnWidth(0), 150);
+    QVERIFY(!LPage.Page->acRollback->isEnabled());
+    QCOMPARE(LPage.Page->acRollback->Tag(), 1);
+    QCOMPARE(LPage.Page->acRename->Tag(), 0);
+    QVERIFY(LPage.Page->acRename->isEnabled());
+  }
+
+  void RenameAllThenRollbackRestoresTheRows() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
+    QCOMPARE(LPage.Rows(), 0);
+    QVERIFY(LPage.Page->txtFileCount->isHidden());
+    QVERIFY(!LPage.Page->acClearFile->isEnabled());
+    QVERIFY(!LPage.Page->acRename->isEnabled());
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    QVERIFY(!LPage.Page->sgDetailInfo->isEnabled());
+    QVERIFY(Exists(QStringLiteral("a_r.txt")) && Exists(QStringLiteral("b_r.txt")));
+
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    QCOMPARE(FMessages->Texts().last(), QStringLiteral("Rollback done."));
+    QVERIFY(Exists(QStringLiteral("a.txt")) && Exists(QStringLiteral("b.txt")));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a_r.txt"), QStringLiteral("b_r.txt")}));
+    QVERIFY(!LPage.Page->acRollback->isEnabled());
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    QCOMPARE(LogEntries().mid(LogEntries().size() - 2),
+             (QStringList{QStringLiteral("Rename done."), QStringLiteral("Rollback done.")}));
+  }
+
+  void RollbackWithOneFailureReportsIt() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    // Something new now carries a's old name.
+    Write(QStringLiteral("a.txt"), "blocker");
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    QCOMPARE(FMessages->Texts().last(),
+             QStringLiteral("Failed to rollback 1 file. List is below."));
+    QCOMPARE(LogEntries().last(), QStringLiteral("Failed to rollback 1 file. List is below."));
+    QVERIFY(Exists(QStringLiteral("a_r.txt")) && Exists(QStringLiteral("b.txt")));
+    QVERIFY(LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
+    QVERIFY(!LPage.Page->acRollback->isEnabled());
+    QVERIFY(!LPage.Page->acRename->isEnabled());
+  }
+
+  // ---- Sorting ------------------------------------------------------------
+
+  void HeaderPressesSortWithTheMarker() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("b.txt"), QStringLiteral("A.doc"),
+                                QStringLiteral("c.txt")}));
+    TSortHeaderView &LHeader = *LPage.Page->StringGrid_RenameHeader;
+    QVERIFY(!LHeader.sectionsMovable());
+    QCOMPARE(LHeader.MarkerSection(), 0);
+    QVERIFY(!LHeader.MarkerPointsDown());
+    // The first press on "Old Name" sorts descending, with any button.
+    LPage.PressHeader(0, Qt::RightButton);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("c.txt"), QStringLiteral("b.txt"),
+                                           QStringLiteral("A.doc")}));
+    QVERIFY(LHeader.MarkerPointsDown());
+    LPage.PressHeader(0, Qt::MiddleButton);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("A.doc"), QStringLiteral("b.txt"),
+                                           QStringLiteral("c.txt")}));
+    QVERIFY(!LHeader.MarkerPointsDown());
+    // The first press on "Location" sorts ascending: one folder, so by name.
+    LPage.PressHeader(2);
+    QCOMPARE(LHeader.MarkerSection(), 2);
+    QVERIFY(!LHeader.MarkerPointsDown());
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("A.doc"), QStringLiteral("b.txt"),
+                                           QStringLiteral("c.txt")}));
+    QCOMPARE(LPage.List()[2].Index(), 2);
+    // The detail view follows the selected row's new file.
+    LPage.Grid().selectRow(0);
+    LPage.PressHeader(2);
+    QCOMPARE(LPage.Detail(0), QStringLiteral("c.txt"));
+    QCOMPARE(LPage.Page->acRollback->Tag(), 0); // no counter: Rollback not blocked
+  }
+
+  void NewNameComparesTheNamePartOnly() {
+    TPage LPage;
+    // By the whole new name "a-b.c" would come first; by the name part "a" does.
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a-b.c"), QStringLiteral("a.z")}));
+    LPage.PressHeader(1);
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a.z"), QStringLiteral("a-b.c")}));
+  }
+
+  void LocationSortBreaksTiesByOldNameInTheSameDirection() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("f1/b.txt"), QStringLiteral("F0/c.txt"),
+                                QStringLiteral("f1/A.txt")}));
+    LPage.PressHeader(2);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("c.txt"), QStringLiteral("A.txt"),
+                                           QStringLiteral("b.txt")}));
+    LPage.PressHeader(2);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("A.txt"),
+                                           QStringLiteral("c.txt")}));
+  }
+
+  void CompareTextFoldsOnlyAToZ() {
+    struct TCase {
+      const char16_t *FLeft;
+      const char16_t *FRight;
+      int FSign;
+    };
+    const TCase LCases[] = {
+        {u"abc", u"ABC", 0},       {u"a", u"B", -1},    {u"_", u"a", 1}, // 'a' folds to 'A' < '_'
+        {u"\u00e9", u"\u00c9", 1}, {u"ab", u"abc", -1}, {u"", u"", 0},
+    };
+    for (const TCase &LCase : LCases) {
+      const int LResult = CompareTextAZ(QStringView(LCase.FLeft), QStringView(LCase.FRight));
+      QCOMPARE((LResult > 0) - (LResult < 0), LCase.FSign);
+    }
+  }
+
+  void OneRowAndTheHintColumnIgnorePresses() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    TSortHeaderView &LHeader = *LPage.Page->StringGrid_RenameHeader;
+    LPage.PressHeader(1);
+    QCOMPARE(LHeader.MarkerSection(), 0);
+    QCOMPARE(LHeader.SectionTag(1), QString());
+    QVERIFY(!LHeader.MarkerPointsDown());
+  }
+
+  void SortingWithACounterAfterARenameRenumbersAndBlocksRollback() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                QStringLiteral("c.txt"), QStringLiteral("d.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_[C]"));
+    QVERIFY(QFile::remove(Path(QStringLiteral("b.txt"))));
+    QVERIFY(QFile::remove(Path(QStringLiteral("d.txt"))));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QCOMPARE(FMessages->Texts().first(),
+             QStringLiteral("Failed to rename 2 files. List is below."));
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    TSortHeaderView &LHeader = *LPage.Page->StringGrid_RenameHeader;
+    // The marker moved along with "Old Name"; re-placing it flipped its direction.
+    QCOMPARE(LHeader.MarkerSection(), 1);
+    QVERIFY(LHeader.MarkerPointsDown());
+    // The hint column ignores presses.
+    LPage.PressHeader(0);
+    QCOMPARE(LHeader.MarkerSection(), 1);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("d.txt")}));
+    LPage.PressHeader(1); // "Down" becomes "Up": ascending
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("d.txt")}));
+    LPage.PressHeader(1); // descending
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("d.txt"), QStringLiteral("b.txt")}));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("d_1.txt"), QStringLiteral("b_3.txt")}));
+    QCOMPARE(LPage.List()[1].NewName(), QStringLiteral("c_2"));
+    QCOMPARE(LPage.Page->acRollback->Tag(), 1);
+    QVERIFY(!LPage.Page->acRollback->isEnabled());
+  }
+
+  // ---- Count line and detail view ----------------------------------------
+
+  void CountLineAndDetailView() {
+    TPage LPage;
+    QVERIFY(LPage.Page->txtFileCount->isHidden());
+    QVERIFY(!LPage.Page->sgDetailInfo->isEnabled());
+    QCOMPARE(LPage.Page->DetailModel->Name(3), QStringLiteral("Size"));
+    LPage.Add(*FOpen, {Write(QStringLiteral("data.bin"), QByteArray(2048, 'x'))});
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("1 file"));
+    QVERIFY(!LPage.Page->txtFileCount->isHidden());
+    QVERIFY(LPage.Page->sgDetailInfo->isEnabled());
+    QCOMPARE(LPage.Detail(0), QStringLiteral("data.bin"));
+    QCOMPARE(LPage.Detail(1), FDir->path());
+    QCOMPARE(LPage.Detail(2), QStringLiteral("bin"));
+    QCOMPARE(LPage.Detail(3), QStringLiteral("2048 byte"));
+    QVERIFY(!LPage.Detail(4).contains(QStringLiteral("1899")));
+    QCOMPARE(LPage.Detail(5), QStringLiteral("-a--"));
+
+    // A path that does not exist: unknown size and the zero date.
+    LPage.Add(*FOpen, {Path(QStringLiteral("missing.txt"))});
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("2 files"));
+    LPage.Grid().selectRow(1);
+    QCOMPARE(LPage.Detail(3), QStringLiteral("-1 byte"));
+    QVERIFY(LPage.Detail(4).contains(QStringLiteral("1899")));
+    QVERIFY(LPage.Detail(4).contains(QStringLiteral("30")));
+
+    LPage.Page->acClearFile->trigger();
+    QCOMPARE(LogEntries().last(), QStringLiteral("Clear list"));
+    QVERIFY(LPage.Page->txtFileCount->isHidden());
+    QCOMPARE(LPage.Rows(), 0);
+    QVERIFY(!LPage.Page->sgDetailInfo->isEnabled());
+    QCOMPARE(LPage.Detail(0), QString());
+    QVERIFY(!LPage.Page->acClearFile->isEnabled());
+    QVERIFY(!LPage.Page->acDeleteFile->isEnabled());
+  }
+
+  void CountLineWordingForFolders() {
+    QLabel LText;
+    ShowCountText(1, LText, true);
+    QCOMPARE(LText.text(), QStringLiteral("1 folder"));
+    ShowCountText(3, LText, true);
+    QCOMPARE(LText.text(), QStringLiteral("3 folders"));
+    ShowCountText(0, LText, true);
+    QVERIFY(LText.isHidden());
+  }
+
+  void GridRowsHaveAFixedHeight() {
+    TPage LPage;
+    QHeaderView &LRows = *LPage.Grid().verticalHeader();
+    QCOMPARE(LRows.sectionResizeMode(0), QHeaderView::Fixed);
+    QCOMPARE(LRows.defaultSectionSize(), 21);
+    QCOMPARE(LPage.Grid().horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+  }
+};
+
+QTEST_MAIN(TTestFilePage)
+#include "tst_filepage.moc"
