@@ -1,8 +1,824 @@
 #include "MainUnFolderPage.h"
 
+#include "FMX.BallonHint.h"
 #include "MainUn.h"
+#include "uControlUtils.h"
+#include "uFolderGridModel.h"
+#include "uFolderInfo.h"
+#include "uGridSupport.h"
+#include "uLog.h"
+#include "uMessageForm.h"
+#include "uResourceString.h"
+#include "uSelectFolderForm.h"
+#include "uSetting.h"
+#include "uSplash.h"
 
-TFolderPage::TFolderPage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain(AMain) {
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <optional>
+
+namespace {
+
+const QString TagDown = QStringLiteral("Down");
+
+// Compares two texts code unit by code unit, the letters a to z taken as
+// A to Z, every other character by its code.
+int CompareAsciiNoCase(const QString &ALeft, const QString &ARight) {
+  const qsizetype LCount = std::min(ALeft.size(), ARight.size());
+  for (qsizetype LIndex = 0; LIndex < LCount; ++LIndex) {
+    char16_t LLeft = ALeft.at(LIndex).unicode();
+    char16_t LRight = ARight.at(LIndex).unicode();
+    if (LLeft >= u'a' && LLeft <= u'z')
+      LLeft = static_cast<char16_t>(LLeft - u'a' + u'A');
+    if (LRight >= u'a' && LRight <= u'z')
+      LRight = static_cast<char16_t>(LRight - u'a' + u'A');
+    if (LLeft != LRight)
+      return LLeft < LRight ? -1 : 1;
+  }
+  if (ALeft.size() == ARight.size())
+    return 0;
+  return ALeft.size() < ARight.size() ? -1 : 1;
+}
+
+// Suspends a widget's painting for a scope; resumed on every way out.
+class TUpdatesSuspended {
+public:
+  explicit TUpdatesSuspended(QWidget &AWidget)
+      : FWidget(&AWidget), FWasEnabled(AWidget.updatesEnabled()) {
+    AWidget.setUpdatesEnabled(false);
+  }
+  ~TUpdatesSuspended() {
+    if (FWidget)
+      FWidget->setUpdatesEnabled(FWasEnabled);
+  }
+  TUpdatesSuspended(const TUpdatesSuspended &) = delete;
+  TUpdatesSuspended &operator=(const TUpdatesSuspended &) = delete;
+
+private:
+  QPointer<QWidget> FWidget;
+  bool FWasEnabled;
+};
+
+// Counts a nesting level for a scope.
+class TNesting {
+public:
+  explicit TNesting(int &ALevel) : FLevel(ALevel) { ++FLevel; }
+  ~TNesting() { --FLevel; }
+  TNesting(const TNesting &) = delete;
+  TNesting &operator=(const TNesting &) = delete;
+
+private:
+  int &FLevel;
+};
+
+QPushButton *MakeImageButton(const QString &AName, QWidget &AParent) {
+  auto *LButton = new QPushButton(&AParent);
+  LButton->setObjectName(AName);
+  LButton->setIconSize(QSize(24, 24));
+  LButton->setCursor(Qt::PointingHandCursor);
+  return LButton;
+}
+
+QToolButton *MakeTokenButton(const QString &AName, QWidget &AParent) {
+  auto *LButton = new QToolButton(&AParent);
+  LButton->setObjectName(AName);
+  // Pressing a token button keeps the caret in the mask field.
+  LButton->setFocusPolicy(Qt::NoFocus);
+  LButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  return LButton;
+}
+
+void SetActionImage(TAction &AAction, const QString &APicture) {
+  QPixmap LPixmap;
+  if (LoadBitmapFromResource(LPixmap, APicture))
+    AAction.setIcon(QIcon(LPixmap));
+}
+
+} // namespace
+
+TFolderPage::TFolderPage(TfmMain &AMain, QWidget *AParent)
+    : QWidget(AParent), FMain(AMain), FFolderList(*AMain.FFolderList) {
   setObjectName(QStringLiteral("FolderPage"));
-  (void)FMain;
+  CreateActions();
+  auto *LLayout = new QVBoxLayout(this);
+  LLayout->setContentsMargins(0, 0, 0, 0);
+  CreateNameGroup(*this);
+  CreateListGroup(*this);
+  // The grid's look is set up: the marker starts on the first column.
+  CreateFolderSortMarker();
+  SynchroFolderList(0);
+  sgDetailInfoFolderUpdate();
+}
+
+TFolderPage::~TFolderPage() {
+  // The balloon may point at the grid that goes away with the page.
+  HideBalloonHint();
+}
+
+void TFolderPage::CreateActions() {
+  TActionList &LList = FMain.Actions();
+  acAddFolder = new TAction(QStringLiteral("Add Folder"), LList, this);
+  acAddFolder->setObjectName(QStringLiteral("acAddFolder"));
+  acAddFolder->SetOnExecute([this](TAction &) { acAddFolderExecute(); });
+  SetActionImage(*acAddFolder, QStringLiteral("Button_Addfolder"));
+
+  acClearFolder = new TAction(QStringLiteral("Clear"), LList, this);
+  acClearFolder->setObjectName(QStringLiteral("acClearFolder"));
+  acClearFolder->SetOnExecute([this](TAction &) { acClearFolderExecute(); });
+  acClearFolder->SetOnUpdate([this](TAction &) { acClearFolderUpdate(); });
+  SetActionImage(*acClearFolder, QStringLiteral("Button_Clear"));
+
+  acDeleteFolder = new TAction(QStringLiteral("Delete"), LList, this);
+  acDeleteFolder->setObjectName(QStringLiteral("acDeleteFolder"));
+  acDeleteFolder->SetOnExecute([this](TAction &) { acDeleteFolderExecute(); });
+  acDeleteFolder->SetOnUpdate([this](TAction &) { acDeleteFolderUpdate(); });
+  SetActionImage(*acDeleteFolder, QStringLiteral("Button_Delete"));
+
+  acApplyAllFolder = new TAction(QStringLiteral("Apply (Enter)"), LList, this);
+  acApplyAllFolder->setObjectName(QStringLiteral("acApplyAllFolder"));
+  acApplyAllFolder->SetOnExecute([this](TAction &) { acApplyAllFolderExecute(); });
+
+  acFolder_Name = new TAction(QStringLiteral("[N] Name"), LList, this);
+  acFolder_Name->setObjectName(QStringLiteral("acFolder_Name"));
+  acFolder_Name->SetOnExecute([this](TAction &) { acFolder_NameExecute(); });
+  acFolder_Count = new TAction(QStringLiteral("[C] Counter"), LList, this);
+  acFolder_Count->setObjectName(QStringLiteral("acFolder_Count"));
+  acFolder_Count->SetOnExecute([this](TAction &) { acFolder_CountExecute(); });
+  acFolder_Date = new TAction(QStringLiteral("[YMD] Date"), LList, this);
+  acFolder_Date->setObjectName(QStringLiteral("acFolder_Date"));
+  acFolder_Date->SetOnExecute([this](TAction &) { acFolder_DateExecute(); });
+  acFolder_Time = new TAction(QStringLiteral("[hms] Time"), LList, this);
+  acFolder_Time->setObjectName(QStringLiteral("acFolder_Time"));
+  acFolder_Time->SetOnExecute([this](TAction &) { acFolder_TimeExecute(); });
+
+  acRenameFolder = new TAction(QStringLiteral("Rename"), LList, this);
+  acRenameFolder->setObjectName(QStringLiteral("acRenameFolder"));
+  acRenameFolder->SetOnExecute([this](TAction &) { acRenameFolderExecute(); });
+  acRenameFolder->SetOnUpdate([this](TAction &) { acRenameFolderUpdate(); });
+  SetActionImage(*acRenameFolder, QStringLiteral("Button_Rename"));
+
+  acRollbackFolder = new TAction(QStringLiteral("Rollback"), LList, this);
+  acRollbackFolder->setObjectName(QStringLiteral("acRollbackFolder"));
+  acRollbackFolder->SetOnExecute([this](TAction &) { acRollbackFolderExecute(); });
+  acRollbackFolder->SetOnUpdate([this](TAction &) { acRollbackFolderUpdate(); });
+  SetActionImage(*acRollbackFolder, QStringLiteral("Button_Undo"));
+  // Rollback starts disabled; only a Rename enables it.
+  acRollbackFolder->setEnabled(false);
+}
+
+void TFolderPage::CreateNameGroup(QWidget &AParent) {
+  auto *LGroup = new QGroupBox(QStringLiteral("Name"), &AParent);
+  LGroup->setObjectName(QStringLiteral("gbFolderName"));
+  AParent.layout()->addWidget(LGroup);
+  auto *LGrid = new QGridLayout(LGroup);
+
+  auto *LMaskGroup = new QGroupBox(QStringLiteral("Rename mask: folder name "), LGroup);
+  LMaskGroup->setObjectName(QStringLiteral("gbFolderMask"));
+  edFolderMask = new QLineEdit(QStringLiteral("[N]"), LMaskGroup);
+  edFolderMask->setObjectName(QStringLiteral("edFolderMask"));
+  edFolderMask->installEventFilter(this);
+  connect(edFolderMask, &QLineEdit::returnPressed, this, [this] {
+    edFolderMaskExit();
+    FMain.UpdateActions();
+  });
+  btnFolder_Name = MakeTokenButton(QStringLiteral("btnFolder_Name"), *LMaskGroup);
+  btnFolder_Count = MakeTokenButton(QStringLiteral("btnFolder_Count"), *LMaskGroup);
+  btnFolder_Date = MakeTokenButton(QStringLiteral("btnFolder_Date"), *LMaskGroup);
+  btnFolder_Time = MakeTokenButton(QStringLiteral("btnFolder_Time"), *LMaskGroup);
+  acFolder_Name->BindButton(*btnFolder_Name);
+  acFolder_Count->BindButton(*btnFolder_Count);
+  acFolder_Date->BindButton(*btnFolder_Date);
+  acFolder_Time->BindButton(*btnFolder_Time);
+  auto *LMaskLayout = new QVBoxLayout(LMaskGroup);
+  LMaskLayout->addWidget(edFolderMask);
+  auto *LTokens = new QHBoxLayout;
+  for (QToolButton *LButton : {btnFolder_Name, btnFolder_Count, btnFolder_Date, btnFolder_Time})
+    LTokens->addWidget(LButton);
+  LTokens->addStretch(1);
+  LMaskLayout->addLayout(LTokens);
+  LGrid->addWidget(LMaskGroup, 0, 0, 2, 1);
+
+  auto *LSearchLabel = new QLabel(QStringLiteral("Search for:"), LGroup);
+  edFolderSearch = new QLineEdit(LGroup);
+  edFolderSearch->setObjectName(QStringLiteral("edFolderSearch"));
+  connect(edFolderSearch, &QLineEdit::returnPressed, this, [this] {
+    edFolderReplaceExit();
+    FMain.UpdateActions();
+  });
+  auto *LReplaceLabel = new QLabel(QStringLiteral("Replace whith:"), LGroup);
+  edFolderReplace = new QLineEdit(LGroup);
+  edFolderReplace->setObjectName(QStringLiteral("edFolderReplace"));
+  edFolderReplace->installEventFilter(this);
+  connect(edFolderReplace, &QLineEdit::returnPressed, this, [this] {
+    edFolderReplaceExit();
+    FMain.UpdateActions();
+  });
+  auto *LSearchLayout = new QGridLayout;
+  LSearchLayout->addWidget(LSearchLabel, 0, 0);
+  LSearchLayout->addWidget(edFolderSearch, 0, 1);
+  LSearchLayout->addWidget(LReplaceLabel, 1, 0);
+  LSearchLayout->addWidget(edFolderReplace, 1, 1);
+  LGrid->addLayout(LSearchLayout, 0, 1, 2, 1);
+
+  auto *LCaseGroup = new QGroupBox(QStringLiteral("Upper/Lowercase"), LGroup);
+  LCaseGroup->setObjectName(QStringLiteral("gbFolderCase"));
+  cbxFolderCase = new QComboBox(LCaseGroup);
+  cbxFolderCase->setObjectName(QStringLiteral("cbxFolderCase"));
+  cbxFolderCase->addItems({QStringLiteral("No change"), QStringLiteral("All in lower"),
+                           QStringLiteral("All in UPPER"), QStringLiteral("First letter in Upper"),
+                           QStringLiteral("Begining of Word in Upper")});
+  cbxFolderCase->setCurrentIndex(0);
+  connect(cbxFolderCase, &QComboBox::currentIndexChanged, this, [this] {
+    cbxFolderCaseChange();
+    FMain.UpdateActions();
+  });
+  FMain.RegisterDropDown(*cbxFolderCase);
+  auto *LCaseLayout = new QVBoxLayout(LCaseGroup);
+  LCaseLayout->addWidget(cbxFolderCase);
+  LGrid->addWidget(LCaseGroup, 0, 2);
+
+  auto *LCounterGroup = new QGroupBox(QStringLiteral("Define counter [C] "), LGroup);
+  LCounterGroup->setObjectName(QStringLiteral("gbFolderCounter"));
+  sboxFolderCntStart = new QSpinBox(LCounterGroup);
+  sboxFolderCntStart->setObjectName(QStringLiteral("sboxFolderCntStart"));
+  sboxFolderCntStep = new QSpinBox(LCounterGroup);
+  sboxFolderCntStep->setObjectName(QStringLiteral("sboxFolderCntStep"));
+  for (QSpinBox *LBox : {sboxFolderCntStart, sboxFolderCntStep}) {
+    LBox->setRange(0, 100);
+    LBox->setValue(1);
+    connect(LBox, &QSpinBox::valueChanged, this, [this] {
+      if (FFolderList.Count() > 0)
+        SynchroFolderCounter();
+      FMain.UpdateActions();
+    });
+  }
+  cboxFolderCntNumber = new QComboBox(LCounterGroup);
+  cboxFolderCntNumber->setObjectName(QStringLiteral("cboxFolderCntNumber"));
+  for (int LDigits = 1; LDigits <= 10; ++LDigits)
+    cboxFolderCntNumber->addItem(QString::number(LDigits));
+  cboxFolderCntNumber->setCurrentIndex(0);
+  connect(cboxFolderCntNumber, &QComboBox::currentIndexChanged, this, [this] {
+    if (FFolderList.Count() > 0)
+      SynchroFolderCounter();
+    FMain.UpdateActions();
+  });
+  FMain.RegisterDropDown(*cboxFolderCntNumber);
+  auto *LCounterLayout = new QGridLayout(LCounterGroup);
+  LCounterLayout->addWidget(new QLabel(QStringLiteral("Start at:"), LCounterGroup), 0, 0);
+  LCounterLayout->addWidget(sboxFolderCntStart, 0, 1);
+  LCounterLayout->addWidget(new QLabel(QStringLiteral("Step by:"), LCounterGroup), 1, 0);
+  LCounterLayout->addWidget(sboxFolderCntStep, 1, 1);
+  LCounterLayout->addWidget(new QLabel(QStringLiteral("Digits"), LCounterGroup), 2, 0);
+  LCounterLayout->addWidget(cboxFolderCntNumber, 2, 1);
+  LGrid->addWidget(LCounterGroup, 0, 3, 2, 1);
+
+  btnApplyAllFolder = new QPushButton(LGroup);
+  btnApplyAllFolder->setObjectName(QStringLiteral("btnApplyAllFolder"));
+  acApplyAllFolder->BindButton(*btnApplyAllFolder);
+  LGrid->addWidget(btnApplyAllFolder, 1, 2);
+}
+
+void TFolderPage::CreateListGroup(QWidget &AParent) {
+  auto *LGroup = new QGroupBox(QStringLiteral("Folder List"), &AParent);
+  LGroup->setObjectName(QStringLiteral("gbFolderList"));
+  AParent.layout()->addWidget(LGroup);
+  static_cast<QVBoxLayout *>(AParent.layout())->setStretchFactor(LGroup, 1);
+
+  btnAddFolders = MakeImageButton(QStringLiteral("btnAddFolders"), *LGroup);
+  btnClearFolder = MakeImageButton(QStringLiteral("btnClearFolder"), *LGroup);
+  btnDeleteFolder = MakeImageButton(QStringLiteral("btnDeleteFolder"), *LGroup);
+  btnRenameFolder = MakeImageButton(QStringLiteral("btnRenameFolder"), *LGroup);
+  btnRollbackFolder = MakeImageButton(QStringLiteral("btnRollbackFolder"), *LGroup);
+  acAddFolder->BindButton(*btnAddFolders);
+  acClearFolder->BindButton(*btnClearFolder);
+  acDeleteFolder->BindButton(*btnDeleteFolder);
+  acRenameFolder->BindButton(*btnRenameFolder);
+  acRollbackFolder->BindButton(*btnRollbackFolder);
+
+  sgFolderRename = new QTableView(LGroup);
+  sgFolderRename->setObjectName(QStringLiteral("sgFolderRename"));
+  FHeader = new TSortHeaderView(sgFolderRename);
+  FHeader->SetMinWidthHook([this](int AColumn, int &AMinWidth) {
+    FMain.GetColumnMinWidth(*sgFolderRename, AColumn, AMinWidth);
+  });
+  sgFolderRename->setHorizontalHeader(FHeader);
+  FModel = new TFolderGridModel(FFolderList, this);
+  sgFolderRename->setModel(FModel);
+  SetupPreviewGrid(*sgFolderRename);
+  // A reset rebuilds the header's sections: the columns keep their widths by
+  // their names.
+  connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] { RestoreColumnWidths(); });
+  FColumnWidths = {{QStringLiteral("scOldName"), 150},
+                   {QStringLiteral("scNewName"), 230},
+                   {QStringLiteral("scLocation"), 270},
+                   {HintColumnName, HintColumnWidth}};
+  RestoreColumnWidths();
+  connect(FHeader, &TSortHeaderView::SectionMouseDown, this,
+          [this](int ASection, Qt::MouseButton AButton) {
+            OnsgFolderRenameHeaderMouseDown(ASection, AButton);
+            FMain.UpdateActions();
+          });
+  connect(sgFolderRename->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (FSynchronising > 0)
+      return;
+    sgFolderRenameSelChanged();
+    FMain.UpdateActions();
+  });
+  sgFolderRename->setMouseTracking(true);
+  sgFolderRename->viewport()->installEventFilter(this);
+
+  txtFolderCount = new QLabel(LGroup);
+  txtFolderCount->setObjectName(QStringLiteral("txtFolderCount"));
+  txtFolderCount->hide();
+
+  auto *LDetailGroup = new QGroupBox(QStringLiteral("Detail information"), LGroup);
+  LDetailGroup->setObjectName(QStringLiteral("gbDetailInfoFolder"));
+  sgDetailInfoFolder = new QTableWidget(4, 2, LDetailGroup);
+  sgDetailInfoFolder->setObjectName(QStringLiteral("sgDetailInfoFolder"));
+  sgDetailInfoFolder->setHorizontalHeaderLabels(
+      {QStringLiteral("Properties"), QStringLiteral("Value")});
+  sgDetailInfoFolder->verticalHeader()->hide();
+  sgDetailInfoFolder->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  sgDetailInfoFolder->verticalHeader()->setDefaultSectionSize(PreviewRowHeight);
+  sgDetailInfoFolder->setColumnWidth(0, 100);
+  sgDetailInfoFolder->setColumnWidth(1, 200);
+  sgDetailInfoFolder->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  sgDetailInfoFolder->setSelectionMode(QAbstractItemView::NoSelection);
+  sgDetailInfoFolder->setFocusPolicy(Qt::NoFocus);
+  sgDetailInfoFolder->setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  const QStringList LProperties = {QStringLiteral("Name"), QStringLiteral("Location"),
+                                   QStringLiteral("Size"), QStringLiteral("Date")};
+  for (int LRow = 0; LRow < 4; ++LRow) {
+    sgDetailInfoFolder->setItem(LRow, 0, new QTableWidgetItem(LProperties[LRow]));
+    sgDetailInfoFolder->setItem(LRow, 1, new QTableWidgetItem);
+  }
+  auto *LDetailLayout = new QVBoxLayout(LDetailGroup);
+  LDetailLayout->addWidget(sgDetailInfoFolder);
+
+  auto *LLayout = new QGridLayout(LGroup);
+  auto *LButtons = new QHBoxLayout;
+  LButtons->addWidget(btnAddFolders);
+  LButtons->addWidget(btnClearFolder);
+  LButtons->addWidget(btnDeleteFolder);
+  LButtons->addStretch(1);
+  LLayout->addLayout(LButtons, 0, 0);
+  LLayout->addWidget(sgFolderRename, 1, 0);
+  auto *LBottom = new QHBoxLayout;
+  LBottom->addWidget(txtFolderCount);
+  LBottom->addStretch(1);
+  LBottom->addWidget(btnRenameFolder);
+  LBottom->addWidget(btnRollbackFolder);
+  LLayout->addLayout(LBottom, 2, 0);
+  LLayout->addWidget(LDetailGroup, 1, 1);
+  LLayout->setColumnStretch(0, 1);
+  LLayout->setRowStretch(1, 1);
+}
+
+// ---- Collecting ---------------------------------------------------------------
+
+void TFolderPage::acAddFolderExecute() {
+  GetLogger().WriteLog(rs::TryingToAddFolder);
+  TSettings &LSettings = GetSettings();
+  QString LFolder = LSettings.LastOpenedFolder();
+  bool LIncludeSub = LSettings.IncludeSelectedSubFolder();
+  bool LIncludeRoot = LSettings.IncludeSelectedRootFolder();
+  if (!TfmSelectFolderForm::Execute(LFolder, LIncludeSub, LIncludeRoot))
+    return;
+  LSettings.SetLastOpenedFolder(LFolder);
+  LSettings.SetIncludeSelectedRootFolder(LIncludeRoot);
+  LSettings.SetIncludeSelectedSubFolder(LIncludeSub);
+
+  if (acRenameFolder->Tag() == 1) {
+    // The list holds the outcome of a Rename: start a new one, which can no
+    // longer be rolled back.
+    DestroyFolderHintColumn();
+    FFolderList.ClearList();
+    acRenameFolder->SetTag(0);
+    acRollbackFolder->SetTag(1);
+  }
+
+  // The overlay is painted before the walk starts and is gone when it ends,
+  // on every way out. Showing it lets queued events run (a click on Clear,
+  // say), so the start position is taken only once it is up.
+  std::optional<TSplashScope> LSplash;
+  if (LIncludeSub)
+    LSplash.emplace();
+  const int LPosition = FFolderList.Count();
+  int LFound = 0;
+  if (LIncludeRoot) {
+    FFolderList.AddFolderInfoIfNeed(LFolder);
+    ++LFound;
+  }
+  if (LIncludeSub) {
+    ScanSubFolders(LFolder, [this, &LFound](const QString &APath, const TFolderEntry &AFileInfo) {
+      FFolderList.AddFolderInfoIfNeed(APath, AFileInfo);
+      ++LFound;
+    });
+    LSplash.reset();
+  }
+
+  FFolderList.ReindexFolderInfo(LPosition);
+  if (FFolderList.GetIsCounterInNameMask())
+    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
+  else
+    FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
+  SearchReplaceIfNeeded();
+  SynchroFolderList(FFolderList.GetIsCounterInNameMask() ? 0 : LPosition);
+  ReportNotAdded(LFound - (FFolderList.Count() - LPosition));
+  // The size of the shown folder can take long: it is computed once the grid
+  // has been painted.
+  FMain.RunDeferred([this] {
+    FMain.FRunTimer->stop();
+    sgDetailInfoFolderUpdate();
+  });
+}
+
+void TFolderPage::SynchroFolderList(int APosition) {
+  const TNesting LSynchronising(FSynchronising);
+  const TUpdatesSuspended LSuspended(*sgFolderRename);
+  FModel->SetHintColumn(!FFolderHintColumn.isNull());
+  FModel->Synchro(APosition);
+  if (FFolderHintColumn)
+    sgFolderRename->setItemDelegateForColumn(0, FFolderHintColumn);
+  else
+    sgFolderRename->setItemDelegateForColumn(0, nullptr);
+  ShowCountText(*sgFolderRename, *txtFolderCount, true);
+}
+
+void TFolderPage::acClearFolderExecute() {
+  GetLogger().WriteLog(rs::ClearFoldersList);
+  FFolderList.ClearList();
+  SynchroFolderList(0);
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::acClearFolderUpdate() {
+  acClearFolder->setEnabled(FModel->rowCount() > 0);
+}
+
+void TFolderPage::acDeleteFolderExecute() {
+  const int LRow = SelectedRow();
+  const int LPosition = FModel->FolderAtRow(LRow);
+  // Nothing selected: nothing is removed.
+  if (LPosition < 0)
+    return;
+  {
+    const TUpdatesSuspended LSuspended(*sgFolderRename);
+    GetLogger().WriteLogFmt(rs::DeleteFolderFromList, {FFolderList.Items(LPosition)->OldName()});
+    FFolderList.Delete(LPosition);
+    FFolderList.ReindexFolderInfo(LPosition);
+    if (FFolderList.GetIsCounterInNameMask())
+      FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
+    SynchroFolderList(LPosition);
+    const TNesting LSynchronising(FSynchronising);
+    SelectRow(std::min(LRow, FModel->rowCount() - 1));
+  }
+  if (sgFolderRename->focusPolicy() != Qt::NoFocus && sgFolderRename->isEnabled())
+    sgFolderRename->setFocus();
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::acDeleteFolderUpdate() {
+  acDeleteFolder->setEnabled(FModel->rowCount() > 0 && acRenameFolder->Tag() == 0);
+}
+
+void TFolderPage::sgDetailInfoFolderUpdate() {
+  sgDetailInfoFolder->setEnabled(false);
+  const auto LSetValue = [this](int ARow, const QString &AText) {
+    sgDetailInfoFolder->item(ARow, 1)->setText(AText);
+  };
+  const int LPosition = FModel->FolderAtRow(std::max(SelectedRow(), 0));
+  if (FFolderList.Count() == 0 || FModel->rowCount() == 0 || LPosition < 0) {
+    for (int LRow = 0; LRow < 4; ++LRow)
+      LSetValue(LRow, QString());
+    return;
+  }
+  TFolderInfo &LItem = *FFolderList.Items(LPosition);
+  LSetValue(0, LItem.OldName());
+  LSetValue(1, LItem.Location());
+  LSetValue(2, LItem.SizeStr());
+  LSetValue(3, LItem.DateStr());
+  sgDetailInfoFolder->setEnabled(true);
+}
+
+void TFolderPage::sgFolderRenameSelChanged() {
+  sgDetailInfoFolderUpdate();
+}
+
+int TFolderPage::FindFolderByGridRow(int ARow) const {
+  // The model keeps the row -> item mapping that the GridRow values record.
+  const int LPosition = FModel->FolderAtRow(ARow);
+  if (LPosition < 0 || FFolderList.Items(LPosition)->GridRow() != ARow)
+    return -1;
+  return LPosition;
+}
+
+int TFolderPage::SelectedRow() const {
+  const QModelIndexList LRows = sgFolderRename->selectionModel()->selectedRows();
+  return LRows.isEmpty() ? -1 : LRows.first().row();
+}
+
+void TFolderPage::SelectRow(int ARow) {
+  if (ARow < 0 || ARow >= FModel->rowCount()) {
+    sgFolderRename->clearSelection();
+    return;
+  }
+  sgFolderRename->selectRow(ARow);
+}
+
+void TFolderPage::SaveColumnWidths() {
+  for (int LColumn = 0; LColumn < FModel->columnCount(); ++LColumn) {
+    const QString LName = FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString();
+    if (LColumn < FHeader->count())
+      FColumnWidths.insert(LName, FHeader->sectionSize(LColumn));
+  }
+}
+
+void TFolderPage::RestoreColumnWidths() {
+  for (int LColumn = 0; LColumn < FModel->columnCount(); ++LColumn) {
+    const QString LName = FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString();
+    const auto LWidth = FColumnWidths.constFind(LName);
+    if (LWidth != FColumnWidths.constEnd())
+      sgFolderRename->setColumnWidth(LColumn, *LWidth);
+  }
+  if (FModel->HintColumn())
+    FHeader->setSectionResizeMode(0, QHeaderView::Fixed);
+}
+
+// ---- Masks --------------------------------------------------------------------
+
+void TFolderPage::acFolder_NameExecute() {
+  InsertText2Edit(QStringLiteral("[N]"), *edFolderMask);
+}
+
+void TFolderPage::acFolder_CountExecute() {
+  InsertText2Edit(QStringLiteral("[C]"), *edFolderMask);
+}
+
+void TFolderPage::acFolder_DateExecute() {
+  InsertText2Edit(QStringLiteral("[YMD]"), *edFolderMask);
+}
+
+void TFolderPage::acFolder_TimeExecute() {
+  InsertText2Edit(QStringLiteral("[hms]"), *edFolderMask);
+}
+
+void TFolderPage::SearchReplaceIfNeeded() {
+  if (!edFolderSearch->text().isEmpty())
+    FFolderList.SearchReplace_NewName(edFolderSearch->text(), edFolderReplace->text());
+}
+
+void TFolderPage::RecomputeAllNames() {
+  acRollbackFolder->SetTag(1);
+  FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
+  SearchReplaceIfNeeded();
+  UpperLowerCaseFolder(0);
+  SynchroFolderList(0);
+}
+
+void TFolderPage::edFolderMaskExit() {
+  if (edFolderMask->text() == FFolderList.FolderNameMask())
+    return;
+  acRollbackFolder->SetTag(1);
+  FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
+  SynchroFolderList(0);
+}
+
+void TFolderPage::edFolderReplaceExit() {
+  if (FFolderList.Count() == 0)
+    return;
+  RecomputeAllNames();
+}
+
+void TFolderPage::cbxFolderCaseChange() {
+  RecomputeAllNames();
+}
+
+void TFolderPage::UpperLowerCaseFolder(int APosition) {
+  const int LMode = cbxFolderCase->currentIndex();
+  if (LMode < 1 || LMode > 4)
+    return;
+  for (int LPosition = std::max(APosition, 0); LPosition < FFolderList.Count(); ++LPosition) {
+    TFolderInfo &LItem = *FFolderList.Items(LPosition);
+    switch (LMode) {
+    case 1:
+      LItem.SetLowercase();
+      break;
+    case 2:
+      LItem.SetUppercase();
+      break;
+    case 3:
+      LItem.SetFirstLetterUp();
+      break;
+    default:
+      LItem.SetAllFirstUp();
+      break;
+    }
+  }
+}
+
+void TFolderPage::SynchroFolderCounter() {
+  const int LDigits = cboxFolderCntNumber->currentText().toInt();
+  const int LStep = sboxFolderCntStep->value();
+  const int LStart = sboxFolderCntStart->value();
+  FFolderList.SetCounter(LStart, LStep, LDigits);
+  if (!FFolderList.GetIsCounterInNameMask())
+    return;
+  RecomputeAllNames();
+}
+
+void TFolderPage::acApplyAllFolderExecute() {
+  if (FFolderList.Count() == 0) {
+    ShowWarningMessage(rs::FirstAddSomeFolder);
+    return;
+  }
+  if (edFolderMask->text() == FFolderList.FolderNameMask())
+    return;
+  RecomputeAllNames();
+}
+
+// ---- Rename and Rollback ------------------------------------------------------
+
+void TFolderPage::acRenameFolderExecute() {
+  acRenameFolder->SetTag(1);
+  acRollbackFolder->SetTag(0);
+  const int LFailed = FFolderList.ExecuteRenaming();
+  if (LFailed == 0) {
+    GetLogger().WriteLog(rs::RenameDone);
+    ShowWarningMessage(rs::RenameDone);
+    SynchroFolderList(0);
+  } else {
+    const QString LText = rs::FormatMessage(
+        rs::ForCount(LFailed, rs::FailedToRenameOne, rs::FailedToRenameMany), {LFailed});
+    GetLogger().WriteLog(LText);
+    // The message is shown before the grid changes.
+    ShowWarningMessage(LText);
+    RecreateFolderHintColumn();
+    SynchroFolderList(0);
+  }
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::acRenameFolderUpdate() {
+  acRenameFolder->setEnabled(FModel->rowCount() > 0 && FFolderHintColumn.isNull());
+}
+
+void TFolderPage::acRollbackFolderExecute() {
+  acRollbackFolder->SetTag(1);
+  acRenameFolder->SetTag(0);
+  const int LFailed = FFolderList.ExecuteRollback();
+  if (LFailed == 0) {
+    DestroyFolderHintColumn();
+    // Rollback reorders the list deepest first: every row is rewritten, so
+    // that the grid shows the list as it is now.
+    SynchroFolderList(0);
+    GetLogger().WriteLog(rs::RollbackDone);
+    ShowWarningMessage(rs::RollbackDone);
+  } else {
+    RecreateFolderHintColumn();
+    SynchroFolderList(0);
+    const QString LText = rs::FormatMessage(
+        rs::ForCount(LFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany), {LFailed});
+    GetLogger().WriteLog(LText);
+    ShowWarningMessage(LText);
+  }
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::acRollbackFolderUpdate() {
+  if (acRollbackFolder->Tag() == 1)
+    acRollbackFolder->setEnabled(false);
+  else if (FFolderList.HasRenamedFolders())
+    acRollbackFolder->setEnabled(true);
+}
+
+// ---- Hint column, balloon and sorting -----------------------------------------
+
+void TFolderPage::DestroyFolderHintColumn() {
+  if (FFolderHintColumn.isNull())
+    return;
+  HideBalloonHint();
+  FLastFolderHintCell = -1;
+  sgFolderRename->setItemDelegateForColumn(0, nullptr);
+  delete FFolderHintColumn.data();
+}
+
+void TFolderPage::RecreateFolderHintColumn() {
+  const QString LMarked = FHeader->MarkerColumn();
+  DestroyFolderHintColumn();
+  FFolderHintColumn = new THintColumn(sgFolderRename);
+  FFolderHintColumn->setObjectName(QStringLiteral("FFolderHintColumn"));
+  // The column goes in front of the names; the grid lays its columns out anew.
+  SynchroFolderList(INT_MAX);
+  CreateFolderSortMarker();
+  if (!LMarked.isEmpty()) {
+    for (int LSection = 0; LSection < FHeader->count(); ++LSection) {
+      if (FHeader->SectionName(LSection) == LMarked) {
+        PlaceFolderSortMarker(LSection);
+        break;
+      }
+    }
+  }
+}
+
+void TFolderPage::CreateFolderSortMarker() {
+  FHeader->RemoveSortMarker();
+  if (FHeader->count() > 0)
+    PlaceFolderSortMarker(0);
+}
+
+void TFolderPage::PlaceFolderSortMarker(int ASection) {
+  FHeader->PlaceSortMarker(ASection);
+}
+
+void TFolderPage::OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton) {
+  if (FModel->rowCount() <= 1)
+    return;
+  if (HasHintColumn() && ASection == 0)
+    return;
+  const QString LColumn = FHeader->SectionName(ASection);
+  PlaceFolderSortMarker(ASection);
+  const bool LDown = FHeader->SectionTag(ASection) == TagDown;
+  std::function<int(const TFolderInfo &, const TFolderInfo &)> LCompare;
+  if (LColumn == QStringLiteral("scOldName")) {
+    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+      return CompareAsciiNoCase(ALeft.OldName(), ARight.OldName());
+    };
+  } else if (LColumn == QStringLiteral("scNewName")) {
+    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+      return CompareAsciiNoCase(ALeft.NewName(), ARight.NewName());
+    };
+  } else if (LColumn == QStringLiteral("scLocation")) {
+    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+      const int LResult = CompareAsciiNoCase(ALeft.Location(), ARight.Location());
+      return LResult != 0 ? LResult : CompareAsciiNoCase(ALeft.OldName(), ARight.OldName());
+    };
+  } else {
+    return;
+  }
+  FFolderList.Sort([&LCompare, LDown](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+    return LDown ? LCompare(ARight, ALeft) < 0 : LCompare(ALeft, ARight) < 0;
+  });
+  FFolderList.ReindexFolderInfo(0);
+  if (FFolderList.GetIsCounterInNameMask()) {
+    acRollbackFolder->SetTag(1);
+    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
+  }
+  SynchroFolderList(0);
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::sgFolderRenameMouseMove(const QPoint &APos) {
+  const int LColumn = sgFolderRename->columnAt(APos.x());
+  const int LRow = sgFolderRename->rowAt(APos.y());
+  if (HasHintColumn() && LColumn == 0 && LRow >= 0 && LRow <= FFolderList.Count() - 1) {
+    if (LRow == FLastFolderHintCell)
+      return;
+    const int LPosition = FindFolderByGridRow(LRow);
+    if (LPosition >= 0) {
+      const TFolderInfo &LItem = *FFolderList.Items(LPosition);
+      ShowBalloonHint(sgFolderRename, LItem.OldName(), LItem.RenameErrorText());
+    }
+    FLastFolderHintCell = LRow;
+    return;
+  }
+  if (FLastFolderHintCell != -1 || TfmBallonHint::Instance() != nullptr)
+    HideBalloonHint();
+  FLastFolderHintCell = -1;
+}
+
+bool TFolderPage::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AWatched == sgFolderRename->viewport()) {
+    if (AEvent->type() == QEvent::MouseMove)
+      sgFolderRenameMouseMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
+    else if (AEvent->type() == QEvent::Leave)
+      sgFolderRenameMouseMove(QPoint(-1, -1));
+  } else if (AEvent->type() == QEvent::FocusOut) {
+    if (AWatched == edFolderMask) {
+      edFolderMaskExit();
+      FMain.UpdateActions();
+    } else if (AWatched == edFolderReplace) {
+      edFolderReplaceExit();
+      FMain.UpdateActions();
+    }
+  }
+  return QWidget::eventFilter(AWatched, AEvent);
 }

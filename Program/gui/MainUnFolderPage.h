@@ -1,15 +1,143 @@
-// The folder page (placeholder: its content follows).
+// The folder page: collecting folders through the select-folder dialog (the
+// walk under the wait overlay), the preview grid with its two display modes,
+// the count line, Delete, Clear and the details of the selected folder; the
+// mask with its token buttons, search-and-replace, letter case and counter;
+// Rename and Rollback, run directly, with their reports, the hint column and
+// the failure balloon; sorting by a press on a column header.
+//
+// The page's rename state is the Tag of two of its actions:
+//   acRenameFolder   1 from a Rename until the next Rollback or the next
+//                    Add Folder (which then starts a new list); Delete is off.
+//   acRollbackFolder 1 blocks Rollback.
 #pragma once
 
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class QTableWidget;
+class QToolButton;
+class TAction;
+class TFolderGridModel;
+class TFolderList;
+class THintColumn;
+class TSortHeaderView;
 class TfmMain;
 
 class TFolderPage : public QWidget {
   Q_OBJECT
 public:
   TFolderPage(TfmMain &AMain, QWidget *AParent);
+  ~TFolderPage() override;
+
+  // ---- Collecting (the "Folder List" group) ----
+  void acAddFolderExecute();
+  // Rebuilds the grid from the list; in the normal display the rows from
+  // APosition on are rewritten.
+  void SynchroFolderList(int APosition);
+  void acClearFolderExecute();
+  void acClearFolderUpdate();
+  void acDeleteFolderExecute();
+  void acDeleteFolderUpdate();
+  void sgDetailInfoFolderUpdate();
+  void sgFolderRenameSelChanged();
+  // The list position of the folder shown in ARow; -1 when there is none.
+  int FindFolderByGridRow(int ARow) const;
+
+  // ---- Masks, Rename and Rollback (the "Name" group) ----
+  void acFolder_NameExecute();
+  void acFolder_CountExecute();
+  void acFolder_DateExecute();
+  void acFolder_TimeExecute();
+  void edFolderMaskExit();
+  void edFolderReplaceExit();
+  void cbxFolderCaseChange();
+  void UpperLowerCaseFolder(int APosition);
+  void SynchroFolderCounter();
+  void acApplyAllFolderExecute();
+  void acRenameFolderExecute();
+  void acRenameFolderUpdate();
+  void acRollbackFolderExecute();
+  void acRollbackFolderUpdate();
+  void OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton AButton);
+  void sgFolderRenameMouseMove(const QPoint &APos);
+
+  // The grid's model and header (the rows and the sort marker).
+  TFolderGridModel &GridModel() const { return *FModel; }
+  TSortHeaderView &GridHeader() const { return *FHeader; }
+  bool HasHintColumn() const { return !FFolderHintColumn.isNull(); }
+  int LastFolderHintCell() const { return FLastFolderHintCell; }
+
+  // Controls, by their designer names.
+  QLineEdit *edFolderMask = nullptr;
+  QToolButton *btnFolder_Name = nullptr;
+  QToolButton *btnFolder_Count = nullptr;
+  QToolButton *btnFolder_Date = nullptr;
+  QToolButton *btnFolder_Time = nullptr;
+  QLineEdit *edFolderSearch = nullptr;
+  QLineEdit *edFolderReplace = nullptr;
+  QComboBox *cbxFolderCase = nullptr;
+  QSpinBox *sboxFolderCntStart = nullptr;
+  QSpinBox *sboxFolderCntStep = nullptr;
+  QComboBox *cboxFolderCntNumber = nullptr;
+  QPushButton *btnApplyAllFolder = nullptr;
+  QPushButton *btnAddFolders = nullptr;
+  QPushButton *btnClearFolder = nullptr;
+  QPushButton *btnDeleteFolder = nullptr;
+  QPushButton *btnRenameFolder = nullptr;
+  QPushButton *btnRollbackFolder = nullptr;
+  QTableView *sgFolderRename = nullptr;
+  QLabel *txtFolderCount = nullptr;
+  QTableWidget *sgDetailInfoFolder = nullptr;
+
+  // Actions; the Tag of the last two is the page's rename state.
+  TAction *acAddFolder = nullptr;
+  TAction *acClearFolder = nullptr;
+  TAction *acDeleteFolder = nullptr;
+  TAction *acApplyAllFolder = nullptr;
+  TAction *acFolder_Name = nullptr;
+  TAction *acFolder_Count = nullptr;
+  TAction *acFolder_Date = nullptr;
+  TAction *acFolder_Time = nullptr;
+  TAction *acRenameFolder = nullptr;
+  TAction *acRollbackFolder = nullptr;
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
+  void CreateNameGroup(QWidget &AParent);
+  void CreateListGroup(QWidget &AParent);
+  void CreateActions();
+  // The mask, search-and-replace and case rule applied anew to every item.
+  void RecomputeAllNames();
+  void SearchReplaceIfNeeded();
+  void CreateFolderSortMarker();
+  void PlaceFolderSortMarker(int ASection);
+  void RecreateFolderHintColumn();
+  void DestroyFolderHintColumn();
+  // The selected row of the grid, -1 when none.
+  int SelectedRow() const;
+  void SelectRow(int ARow);
+  void SaveColumnWidths();
+  void RestoreColumnWidths();
+
   TfmMain &FMain;
+  TFolderList &FFolderList;
+  TFolderGridModel *FModel = nullptr;
+  TSortHeaderView *FHeader = nullptr;
+  QPointer<THintColumn> FFolderHintColumn;
+  int FLastFolderHintCell = -1;
+  // Set while the page itself rebuilds the grid: selection signals of the
+  // rebuild do not compute details.
+  int FSynchronising = 0;
+  QHash<QString, int> FColumnWidths;
 };

@@ -1,0 +1,670 @@
+// The folder page driven through the main window on real temporary folder
+// trees: collecting with both options, the overlay, the details, Delete and
+// Clear, the masks, Rename and Rollback with their reports and hint column,
+// the balloon, and sorting by a header press.
+#include "GuiTestSupport.h"
+#include "MainUn.h"
+#include "MainUnFolderPage.h"
+#include "uFolderGridModel.h"
+#include "uGridSupport.h"
+#include "uLog.h"
+#include "uSelectFolderForm.h"
+#include "uSetting.h"
+#include "uSplash.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using guitest::TExecutableFolder;
+using guitest::TMessageRecorder;
+
+namespace {
+
+// Answers the select-folder dialog: types AFolder, sets the two options and
+// presses OK; AAfterOk runs once the dialog has accepted (before the walk).
+class TAddFolderAnswer {
+public:
+  TAddFolderAnswer(const QString &AFolder, bool ASub, bool ARoot,
+                   std::function<void()> AAfterOk = nullptr) {
+    FPrevious = SetSelectFolderHook([=](TfmSelectFolderForm &AForm) {
+      AForm.editSelectDir->setText(AFolder);
+      AForm.cbIncludeSubDir->setChecked(ASub);
+      AForm.cbIncludeRootDir->setChecked(ARoot);
+      AForm.Button_ClearClick();
+      if (AAfterOk)
+        AAfterOk();
+    });
+  }
+  ~TAddFolderAnswer() { SetSelectFolderHook(std::move(FPrevious)); }
+  TAddFolderAnswer(const TAddFolderAnswer &) = delete;
+  TAddFolderAnswer &operator=(const TAddFolderAnswer &) = delete;
+
+private:
+  TSelectFolderHook FPrevious;
+};
+
+// Counts paint events that reach the wait overlay.
+class TSplashPaints : public QObject {
+public:
+  TSplashPaints() { qApp->installEventFilter(this); }
+  ~TSplashPaints() override { qApp->removeEventFilter(this); }
+  int FPaints = 0;
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override {
+    if (AEvent->type() == QEvent::Paint && qobject_cast<TSplash *>(AWatched) != nullptr)
+      ++FPaints;
+    return QObject::eventFilter(AWatched, AEvent);
+  }
+};
+
+QString TodayLogFile(const QString &AFolder) {
+  return QDir(AFolder).filePath(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                                QStringLiteral(".log"));
+}
+
+// The log's entries without their time stamps.
+QStringList LogEntries(const QString &AFile) {
+  QStringList LEntries;
+  const QStringList LLines = guitest::ReadLogFile(AFile).split(QStringLiteral("\r\n"));
+  for (const QString &LLine : LLines) {
+    const qsizetype LTab = LLine.indexOf(QLatin1Char('\t'));
+    if (LTab >= 0)
+      LEntries.append(LLine.mid(LTab + 1));
+  }
+  return LEntries;
+}
+
+} // namespace
+
+class TTestFolderPage : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<TExecutableFolder> FExe;
+  std::unique_ptr<TMessageRecorder> FMessages;
+  std::unique_ptr<QTemporaryDir> FTree;
+  std::unique_ptr<TfmMain> FMain;
+  std::unique_ptr<QAbstractItemModelTester> FTester;
+
+  TFolderPage &Page() const { return *FMain->FolderPage; }
+  TFolderList &List() const { return *FMain->FFolderList; }
+  QString LogFolder() const { return FExe->File(QStringLiteral("Logs")); }
+  QString Root() const { return FTree->filePath(QStringLiteral("root")); }
+  QString Path(const QString &ARelative) const { return Root() + QLatin1Char('/') + ARelative; }
+  void MakeDirs(const QStringList &ARelatives) const {
+    for (const QString &LRelative : ARelatives)
+      QVERIFY(QDir().mkpath(Path(LRelative)));
+  }
+  int Rows() const { return Page().GridModel().rowCount(); }
+  QString Cell(int ARow, int ANameColumn) const {
+    const TFolderGridModel &LModel = Page().GridModel();
+    return LModel.index(ARow, LModel.NameColumn() + ANameColumn).data().toString();
+  }
+  QStringList Column(int ANameColumn) const {
+    QStringList LTexts;
+    for (int LRow = 0; LRow < Rows(); ++LRow)
+      LTexts.append(Cell(LRow, ANameColumn));
+    return LTexts;
+  }
+  QString Detail(int ARow) const { return Page().sgDetailInfoFolder->item(ARow, 1)->text(); }
+  void Add(const QString &AFolder, bool ASub, bool ARoot) {
+    TAddFolderAnswer LAnswer(AFolder, ASub, ARoot);
+    Page().acAddFolder->trigger();
+  }
+  void SetMask(const QString &AMask) {
+    Page().edFolderMask->setText(AMask);
+    Page().edFolderMaskExit();
+    FMain->UpdateActions();
+  }
+  // Waits until the deferred handler of the run timer has run.
+  void WaitDeferred() {
+    QTRY_VERIFY(!FMain->FRunTimer->isActive());
+    QTest::qWait(5);
+  }
+
+private Q_SLOTS:
+  void initTestCase() {
+    FExe = std::make_unique<TExecutableFolder>();
+    FMessages = std::make_unique<TMessageRecorder>();
+  }
+  void init() {
+    FExe->WriteSettings(
+        QStringLiteral("[Logging]\r\nEnableLog=1\r\nLogFolder=%1\r\nDeleteOldLogFiles=0\r\n")
+            .arg(LogFolder()));
+    QDir(LogFolder()).removeRecursively();
+    FMessages->Clear();
+    FTree = std::make_unique<QTemporaryDir>();
+    QVERIFY(FTree->isValid());
+    QVERIFY(QDir().mkpath(Root()));
+    FMain = std::make_unique<TfmMain>();
+    FTester = std::make_unique<QAbstractItemModelTester>(
+        &Page().GridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    FMain->ShowPage(TMainPage::mpFolderRename);
+    FMain->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FMain.get()));
+  }
+  void cleanup() {
+    FTester.reset();
+    FMain.reset();
+    GetLogger().StopLogging();
+    FTree.reset();
+  }
+  void cleanupTestCase() {
+    FMessages.reset();
+    FExe.reset();
+  }
+
+  void StartsEmpty() {
+    QCOMPARE(Rows(), 0);
+    QVERIFY(!Page().txtFolderCount->isVisible());
+    QCOMPARE(Page().edFolderMask->text(), QStringLiteral("[N]"));
+    QVERIFY(Page().acAddFolder->isEnabled());
+    QVERIFY(!Page().acClearFolder->isEnabled());
+    QVERIFY(!Page().acDeleteFolder->isEnabled());
+    QVERIFY(!Page().acRenameFolder->isEnabled());
+    QVERIFY(!Page().acRollbackFolder->isEnabled());
+    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(0), 150);
+    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(1), 230);
+    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(2), 270);
+    QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
+  }
+
+  void BothOptionsListTheRootFirstThenDepthFirst() {
+    MakeDirs({QStringLiteral("a/a1"), QStringLiteral("a/a2/a2x"), QStringLiteral("b/b1"),
+              QStringLiteral(".hidden/inner/deeper")});
+    Add(Root(), true, true);
+    QStringList LFull;
+    for (int LIndex = 0; LIndex < List().Count(); ++LIndex)
+      LFull.append(QDir::cleanPath(List().Items(LIndex)->FullFolderName()));
+    QCOMPARE(LFull.size(), 7);
+    QCOMPARE(LFull.first(), QDir::cleanPath(Root()));
+    QStringList LSorted = LFull;
+    LSorted.sort();
+    QStringList LExpected;
+    for (const QString &LName :
+         {QString(), QStringLiteral("/a"), QStringLiteral("/a/a1"), QStringLiteral("/a/a2"),
+          QStringLiteral("/a/a2/a2x"), QStringLiteral("/b"), QStringLiteral("/b/b1")})
+      LExpected.append(QDir::cleanPath(Root()) + LName);
+    QCOMPARE(LSorted, LExpected);
+    // Each folder comes after its parent, and the folders below it follow it
+    // as one block (depth first).
+    for (int LIndex = 1; LIndex < LFull.size(); ++LIndex) {
+      const QString LParent = LFull[LIndex].section(QLatin1Char('/'), 0, -2);
+      const int LParentAt = static_cast<int>(LFull.indexOf(LParent));
+      QVERIFY2(LParentAt >= 0 && LParentAt < LIndex, qPrintable(LFull[LIndex]));
+      for (int LBetween = LParentAt + 1; LBetween < LIndex; ++LBetween)
+        QVERIFY(LFull[LBetween].startsWith(LParent + QLatin1Char('/')));
+    }
+    QCOMPARE(Rows(), 7);
+    QCOMPARE(Cell(0, 0), QStringLiteral("root"));
+    QCOMPARE(Column(1), Column(0));
+    QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("7 folders"));
+    QVERIFY(Page().txtFolderCount->isVisible());
+    QVERIFY(FMessages->Texts().isEmpty());
+    // The choices are remembered in the settings.
+    QCOMPARE(GetSettings().LastOpenedFolder(), Root());
+    QVERIFY(GetSettings().IncludeSelectedSubFolder());
+    QVERIFY(GetSettings().IncludeSelectedRootFolder());
+  }
+
+  void OnlySubdirectoriesLeaveTheRootOut() {
+    MakeDirs({QStringLiteral("one"), QStringLiteral("two/three")});
+    Add(Root(), true, false);
+    QStringList LNames = Column(0);
+    LNames.sort();
+    QCOMPARE(LNames,
+             (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
+  }
+
+  void OnlyTheRootAddsOneFolderWithoutOverlay() {
+    MakeDirs({QStringLiteral("one")});
+    TSplashPaints LPaints;
+    Add(Root(), false, true);
+    QCOMPARE(Column(0), QStringList{QStringLiteral("root")});
+    QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("1 folder"));
+    QCOMPARE(LPaints.FPaints, 0);
+  }
+
+  void SameFolderTwiceAddsNothingAndReports() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
+    Add(Root(), true, true);
+    QCOMPARE(Rows(), 3);
+    Add(Root(), true, true);
+    QCOMPARE(Rows(), 3);
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("3 files were not added")});
+    Add(Path(QStringLiteral("a")), false, true);
+    QCOMPARE(FMessages->Texts().last(), QStringLiteral("1 file was not added"));
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())),
+             (QStringList{
+                 QStringLiteral("Application was started"), QStringLiteral("Trying to add folder"),
+                 QStringLiteral("Trying to add folder"), QStringLiteral("3 files were not added"),
+                 QStringLiteral("Trying to add folder"), QStringLiteral("1 file was not added")}));
+  }
+
+  void CancelledDialogOnlyLogs() {
+    MakeDirs({QStringLiteral("a")});
+    GetSettings().SetLastOpenedFolder(QStringLiteral("/kept"));
+    const TSelectFolderHook LPrevious =
+        SetSelectFolderHook([](TfmSelectFolderForm &AForm) { AForm.Image2Click(); });
+    Page().acAddFolder->trigger();
+    SetSelectFolderHook(LPrevious);
+    QCOMPARE(Rows(), 0);
+    QCOMPARE(GetSettings().LastOpenedFolder(), QStringLiteral("/kept"));
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Trying to add folder"));
+  }
+
+  void OverlayIsPaintedDuringTheWalkAndGoneAfter() {
+    MakeDirs({QStringLiteral("a/b/c")});
+    TSplashPaints LPaints;
+    Add(Root(), true, false);
+    QCOMPARE(Rows(), 3);
+    QVERIFY(LPaints.FPaints >= 1);
+    QVERIFY(TSplash::Current() == nullptr);
+    QVERIFY(FMain->findChildren<TSplash *>().isEmpty());
+  }
+
+  void OverlayIsGoneWhenTheWalkFails() {
+    MakeDirs({QStringLiteral("gone/below")});
+    const QString LGone = Path(QStringLiteral("gone"));
+    // The folder vanishes between the dialog and the walk.
+    TAddFolderAnswer LAnswer(LGone, true, true, [LGone] { QDir(LGone).removeRecursively(); });
+    Page().acAddFolder->trigger();
+    QCOMPARE(Rows(), 0);
+    QVERIFY(TSplash::Current() == nullptr);
+    QVERIFY(FMain->findChildren<TSplash *>().isEmpty());
+    QVERIFY(FMessages->Texts().isEmpty() ||
+            FMessages->Texts() == QStringList{QStringLiteral("1 file was not added")});
+  }
+
+  void DetailsAreFilledAfterTheGridWasPainted() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    QFile LFile(Path(QStringLiteral("a/data.bin")));
+    QVERIFY(LFile.open(QIODevice::WriteOnly));
+    LFile.write(QByteArray(2048, 'x'));
+    LFile.close();
+    Add(Path(QStringLiteral("a")), false, true);
+    // Not yet: the size is computed once the event has returned.
+    QVERIFY(!List().Items(0)->IsInitializedSize());
+    WaitDeferred();
+    QVERIFY(List().Items(0)->IsInitializedSize());
+    QCOMPARE(Detail(0), QStringLiteral("a"));
+    QCOMPARE(Detail(1), QDir::cleanPath(Root()));
+    QCOMPARE(Detail(2), List().Items(0)->SizeStr());
+    QVERIFY(!Detail(2).isEmpty());
+    QCOMPARE(Detail(3), List().Items(0)->DateStr());
+    QVERIFY(Page().sgDetailInfoFolder->isEnabled());
+    // Adding more computes the size of the shown folder only.
+    Add(Root(), true, false);
+    WaitDeferred();
+    int LMeasured = 0;
+    for (int LIndex = 0; LIndex < List().Count(); ++LIndex)
+      LMeasured += List().Items(LIndex)->IsInitializedSize() ? 1 : 0;
+    QCOMPARE(LMeasured, 1);
+  }
+
+  void DeleteWithCounterRenumbersTheRest() {
+    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"),
+              QStringLiteral("f4"), QStringLiteral("f5")});
+    Add(Root(), true, false);
+    QCOMPARE(Rows(), 5);
+    SetMask(QStringLiteral("[N]_[C]"));
+    const QStringList LOld = Column(0);
+    QCOMPARE(Column(1), (QStringList{LOld[0] + QStringLiteral("_1"), LOld[1] + QStringLiteral("_2"),
+                                     LOld[2] + QStringLiteral("_3"), LOld[3] + QStringLiteral("_4"),
+                                     LOld[4] + QStringLiteral("_5")}));
+    Page().sgFolderRename->selectRow(1);
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Rows(), 4);
+    QCOMPARE(Column(0), (QStringList{LOld[0], LOld[2], LOld[3], LOld[4]}));
+    QCOMPARE(Column(1),
+             (QStringList{LOld[0] + QStringLiteral("_1"), LOld[2] + QStringLiteral("_2"),
+                          LOld[3] + QStringLiteral("_3"), LOld[4] + QStringLiteral("_4")}));
+    // The row that was selected stays selected, with its new folder.
+    QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
+    QCOMPARE(Detail(0), LOld[2]);
+    QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("4 folders"));
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
+             QStringLiteral("Delete folder \"%1\" from list").arg(LOld[1]));
+  }
+
+  void DeleteWithoutCounterKeepsTheNames() {
+    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("x[N]"));
+    const QStringList LNew = Column(1);
+    Page().sgFolderRename->selectRow(0);
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Column(1), LNew.mid(1));
+    QCOMPARE(List().Items(0)->Index(), 0);
+    QCOMPARE(List().Items(1)->Index(), 1);
+  }
+
+  void DeleteTheLastRowSelectsTheNewLast() {
+    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
+    Add(Root(), true, false);
+    const QStringList LOld = Column(0);
+    Page().sgFolderRename->selectRow(2);
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Column(0), LOld.mid(0, 2));
+    QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
+    QCOMPARE(Detail(0), LOld[1]);
+  }
+
+  void DeleteTheOnlyRowEmptiesEverything() {
+    Add(Root(), false, true);
+    WaitDeferred();
+    QCOMPARE(Detail(0), QStringLiteral("root"));
+    Page().sgFolderRename->selectRow(0);
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Rows(), 0);
+    QCOMPARE(List().Count(), 0);
+    QVERIFY(!Page().txtFolderCount->isVisible());
+    for (int LRow = 0; LRow < 4; ++LRow)
+      QCOMPARE(Detail(LRow), QString());
+    QVERIFY(!Page().sgDetailInfoFolder->isEnabled());
+    QVERIFY(!Page().acDeleteFolder->isEnabled());
+    QVERIFY(!Page().acClearFolder->isEnabled());
+    // The same folder can be added again.
+    Add(Root(), false, true);
+    QCOMPARE(Rows(), 1);
+  }
+
+  void DeleteWithoutSelectionRemovesNothing() {
+    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2")});
+    Add(Root(), true, false);
+    Page().sgFolderRename->clearSelection();
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Rows(), 2);
+  }
+
+  void ClearEmptiesTheListAndLogs() {
+    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2")});
+    Add(Root(), true, false);
+    QVERIFY(Page().acClearFolder->isEnabled());
+    Page().acClearFolder->trigger();
+    QCOMPARE(Rows(), 0);
+    QCOMPARE(List().Count(), 0);
+    QVERIFY(!Page().txtFolderCount->isVisible());
+    QCOMPARE(Detail(0), QString());
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Clear folders list"));
+  }
+
+  void CounterInMaskRenumbersOldAndNewOnAdd() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b/b1")});
+    Add(Path(QStringLiteral("a")), false, true);
+    SetMask(QStringLiteral("[C]-[N]"));
+    QCOMPARE(Column(1), QStringList{QStringLiteral("1-a")});
+    Add(Path(QStringLiteral("b")), true, true);
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("1-a"), QStringLiteral("2-b"), QStringLiteral("3-b1")}));
+  }
+
+  void MaskSearchCaseAndCounterControls() {
+    MakeDirs({QStringLiteral("alpha one"), QStringLiteral("beta")});
+    Add(Path(QStringLiteral("alpha one")), false, true);
+    Add(Path(QStringLiteral("beta")), false, true);
+    // Leaving the mask unchanged does nothing, not even block Rollback.
+    Page().edFolderMaskExit();
+    QCOMPARE(Page().acRollbackFolder->Tag(), 0);
+    SetMask(QStringLiteral("[N]!"));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("alpha one!"), QStringLiteral("beta!")}));
+    QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+    // Search and replace on leaving the replace field.
+    Page().edFolderSearch->setText(QStringLiteral("A"));
+    Page().edFolderReplace->setText(QStringLiteral("4"));
+    Page().edFolderReplaceExit();
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("4lph4 one!"), QStringLiteral("bet4!")}));
+    // The case rule applies after search and replace.
+    Page().cbxFolderCase->setCurrentIndex(4);
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("4lph4 One!"), QStringLiteral("Bet4!")}));
+    Page().edFolderSearch->clear();
+    Page().cbxFolderCase->setCurrentIndex(2);
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("ALPHA ONE!"), QStringLiteral("BETA!")}));
+    // Counter controls without "[C]" store the values but change no name.
+    Page().sboxFolderCntStart->setValue(7);
+    QCOMPARE(List().Items(1)->CounterStart(), 7);
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("ALPHA ONE!"), QStringLiteral("BETA!")}));
+    // With "[C]" they recompute the names.
+    SetMask(QStringLiteral("[C]"));
+    Page().cboxFolderCntNumber->setCurrentIndex(2);
+    Page().sboxFolderCntStep->setValue(5);
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("007"), QStringLiteral("012")}));
+    // Apply acts only on a changed mask.
+    Page().edFolderMask->setText(QStringLiteral("[C]"));
+    Page().acRollbackFolder->SetTag(0);
+    Page().acApplyAllFolder->trigger();
+    QCOMPARE(Page().acRollbackFolder->Tag(), 0);
+    Page().edFolderMask->setText(QStringLiteral("[N]"));
+    Page().acApplyAllFolder->trigger();
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("ALPHA ONE"), QStringLiteral("BETA")}));
+    QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+  }
+
+  void TokenButtonsInsertAtTheCaret() {
+    Page().edFolderMask->setText(QStringLiteral("ab"));
+    Page().edFolderMask->setCursorPosition(1);
+    Page().acFolder_Count->trigger();
+    QCOMPARE(Page().edFolderMask->text(), QStringLiteral("a[C]b"));
+    Page().acFolder_Date->trigger();
+    Page().acFolder_Time->trigger();
+    Page().acFolder_Name->trigger();
+    QCOMPARE(Page().edFolderMask->text(), QStringLiteral("a[C][YMD][hms][N]b"));
+    // Inserting recomputes nothing.
+    QCOMPARE(List().FolderNameMask(), QString());
+  }
+
+  void ApplyOnAnEmptyListWarns() {
+    Page().acApplyAllFolder->trigger();
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("First add some folder")});
+  }
+
+  void RenameWithTwoFailuresThenRollback() {
+    MakeDirs(
+        {QStringLiteral("p/c"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")});
+    Add(Root(), true, false);
+    QCOMPARE(Rows(), 5);
+    SetMask(QStringLiteral("[N]_r"));
+    // One vanishes, one finds its target taken.
+    QVERIFY(QDir(Path(QStringLiteral("y"))).removeRecursively());
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("z_r"))));
+    FMessages->Clear();
+    QVERIFY(Page().acRenameFolder->isEnabled());
+    Page().acRenameFolder->trigger();
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Failed to rename 2 files. List is below.")});
+    QCOMPARE(Rows(), 2);
+    QVERIFY(Page().HasHintColumn());
+    QCOMPARE(Page().GridModel().columnCount(), 4);
+    QVERIFY(qobject_cast<THintColumn *>(Page().sgFolderRename->itemDelegateForColumn(0)) !=
+            nullptr);
+    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(0), 22);
+    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(1), 150);
+    QStringList LFailed = Column(0);
+    LFailed.sort();
+    QCOMPARE(LFailed, (QStringList{QStringLiteral("y"), QStringLiteral("z")}));
+    QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("2 folders"));
+    QVERIFY(!Page().acRenameFolder->isEnabled());
+    QVERIFY(!Page().acDeleteFolder->isEnabled());
+    QVERIFY(Page().acRollbackFolder->isEnabled());
+    QVERIFY(QFileInfo(Path(QStringLiteral("p_r/c_r"))).isDir());
+    QVERIFY(QFileInfo(Path(QStringLiteral("x_r"))).isDir());
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
+             QStringLiteral("Failed to rename 2 files. List is below."));
+
+    FMessages->Clear();
+    Page().acRollbackFolder->trigger();
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rollback done.")});
+    QVERIFY(QFileInfo(Path(QStringLiteral("p/c"))).isDir());
+    QVERIFY(QFileInfo(Path(QStringLiteral("x"))).isDir());
+    QVERIFY(!QFileInfo::exists(Path(QStringLiteral("p_r"))));
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(Page().GridModel().columnCount(), 3);
+    QCOMPARE(Rows(), 5);
+    // The grid shows the list as it is now.
+    for (int LRow = 0; LRow < Rows(); ++LRow)
+      QCOMPARE(Cell(LRow, 0), List().Items(LRow)->OldName());
+    QVERIFY(!Page().acRollbackFolder->isEnabled());
+    QVERIFY(Page().acRenameFolder->isEnabled());
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rollback done."));
+  }
+
+  void RenameAllThenRollbackWithOneFailure() {
+    MakeDirs({QStringLiteral("p/c"), QStringLiteral("x")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]2"));
+    FMessages->Clear();
+    Page().acRenameFolder->trigger();
+    QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
+    // Every folder was renamed: the renamed display shows none.
+    QCOMPARE(Rows(), 0);
+    QVERIFY(!Page().txtFolderCount->isVisible());
+    QVERIFY(!Page().acClearFolder->isEnabled());
+    QVERIFY(QFileInfo(Path(QStringLiteral("p2/c2"))).isDir());
+    // The old name of x is taken again.
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("x"))));
+    FMessages->Clear();
+    Page().acRollbackFolder->trigger();
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Failed to rollback 1 file. List is below.")});
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
+             QStringLiteral("Failed to rollback 1 file. List is below."));
+    QVERIFY(QFileInfo(Path(QStringLiteral("p/c"))).isDir());
+    QVERIFY(QFileInfo(Path(QStringLiteral("x2"))).isDir());
+    QVERIFY(Page().HasHintColumn());
+    // Shown are the folders that have their old names back.
+    QStringList LShown = Column(0);
+    LShown.sort();
+    QCOMPARE(LShown, (QStringList{QStringLiteral("c"), QStringLiteral("p")}));
+    QVERIFY(!Page().acRollbackFolder->isEnabled());
+  }
+
+  void AddAfterRenameStartsANewList() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]_r"));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("b_r"))));
+    Page().acRenameFolder->trigger();
+    QVERIFY(Page().HasHintColumn());
+    QCOMPARE(Page().acRenameFolder->Tag(), 1);
+    Add(Path(QStringLiteral("b")), false, true);
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(Page().GridModel().columnCount(), 3);
+    QCOMPARE(Column(0), QStringList{QStringLiteral("b")});
+    QCOMPARE(Page().acRenameFolder->Tag(), 0);
+    QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+    QVERIFY(!Page().acRollbackFolder->isEnabled());
+    QVERIFY(Page().acRenameFolder->isEnabled());
+  }
+
+  void BalloonShowsTheReasonOncePerRow() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]_r"));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("a_r"))));
+    QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
+    Page().acRenameFolder->trigger();
+    QCOMPARE(Rows(), 2);
+    const int LRow = static_cast<int>(Column(0).indexOf(QStringLiteral("b")));
+    QVERIFY(LRow >= 0);
+    QTableView &LGrid = *Page().sgFolderRename;
+    const QRect LCell = LGrid.visualRect(Page().GridModel().index(LRow, 0));
+    Page().sgFolderRenameMouseMove(LCell.center());
+    QCOMPARE(Page().LastFolderHintCell(), LRow);
+    TfmBallonHint *LBalloon = TfmBallonHint::Instance();
+    QVERIFY(LBalloon != nullptr);
+    QCOMPARE(LBalloon->lbTitle->text(), QStringLiteral("b"));
+    QCOMPARE(LBalloon->lBallonHint->text(), QStringLiteral("Directory not exist"));
+    QVERIFY(LBalloon->TimerActive());
+    // Moving within the row asks for nothing new.
+    LBalloon->lbTitle->setText(QStringLiteral("untouched"));
+    Page().sgFolderRenameMouseMove(LCell.center() + QPoint(1, 1));
+    QCOMPARE(LBalloon->lbTitle->text(), QStringLiteral("untouched"));
+    // Leaving the hint column hides it.
+    const QRect LName = LGrid.visualRect(Page().GridModel().index(LRow, 1));
+    Page().sgFolderRenameMouseMove(LName.center());
+    QCOMPARE(Page().LastFolderHintCell(), -1);
+    QVERIFY(!LBalloon->TimerActive());
+  }
+
+  void SortByNewNameUpThenDown() {
+    MakeDirs({QStringLiteral("b"), QStringLiteral("C"), QStringLiteral("a"), QStringLiteral("_x")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]"));
+    TSortHeaderView &LHeader = Page().GridHeader();
+    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
+    // Letters a to z compare as A to Z; "_" (0x5F) sorts after "C" and
+    // before "a" would, but "a" is taken as "A".
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C"),
+                                     QStringLiteral("_x")}));
+    QCOMPARE(LHeader.MarkerColumn(), QStringLiteral("scNewName"));
+    QVERIFY(!LHeader.MarkerPointsDown());
+    QTest::mousePress(LHeader.viewport(), Qt::RightButton, {},
+                      QPoint(LHeader.sectionViewportPosition(1) + 30, LHeader.height() / 2));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("_x"), QStringLiteral("C"), QStringLiteral("b"),
+                                     QStringLiteral("a")}));
+    QVERIFY(LHeader.MarkerPointsDown());
+    for (int LIndex = 0; LIndex < List().Count(); ++LIndex)
+      QCOMPARE(List().Items(LIndex)->Index(), LIndex);
+    // The first press on "Old Name" sorts descending: it starts as "Up".
+    Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("_x"), QStringLiteral("C"), QStringLiteral("b"),
+                                     QStringLiteral("a")}));
+  }
+
+  void SortByLocationThenOldName() {
+    MakeDirs({QStringLiteral("b/z"), QStringLiteral("b/y"), QStringLiteral("a")});
+    Add(Root(), true, false);
+    Page().OnsgFolderRenameHeaderMouseDown(2, Qt::LeftButton);
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("y"),
+                                     QStringLiteral("z")}));
+  }
+
+  void SortWithCounterRenumbers() {
+    MakeDirs({QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N][C]"));
+    Page().acRollbackFolder->SetTag(0);
+    Page().OnsgFolderRenameHeaderMouseDown(2, Qt::LeftButton);
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("a1"), QStringLiteral("b2"), QStringLiteral("c3")}));
+    QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+  }
+
+  void SortIgnoredOnOneRowAndOnTheHintColumn() {
+    Add(Root(), false, true);
+    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
+    QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
+    QVERIFY(Page().GridHeader().SectionTag(1).isEmpty());
+
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]_r"));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("a_r"))));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("b_r"))));
+    Page().acRenameFolder->trigger();
+    QCOMPARE(Rows(), 2);
+    const QStringList LBefore = Column(0);
+    const QString LMarker = Page().GridHeader().MarkerColumn();
+    Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    QCOMPARE(Column(0), LBefore);
+    QCOMPARE(Page().GridHeader().MarkerColumn(), LMarker);
+  }
+};
+
+QTEST_MAIN(TTestFolderPage)
+#include "tst_folderpage.moc"
