@@ -31,7 +31,11 @@
 //   - ShowPage(page); *AMain.FFileList and *AMain.FFolderList, the lists the
 //     pages work on (created before the pages, freed after them).
 // The four page flags (acRename, acRollback, acRenameFolder, acRollbackFolder)
-// are the Tag of the pages' own actions.
+// are the Tag of the pages' own actions. The pages also own what the window's
+// start-up does for them: disabling acRollback and acRollbackFolder, the
+// property names of the detail grids, the sort markers, the hint columns and
+// the rows whose balloon is showing; they do it in their constructors, which
+// run during the window's start-up, before the settings are loaded.
 //
 // Life cycle: the constructor is the start-up, the destructor the shut-down.
 // The destructor deletes the page widgets before the lists they show, then
