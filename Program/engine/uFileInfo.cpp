@@ -10,6 +10,7 @@
 #include <cxxabi.h>
 #include <exception>
 #include <typeinfo>
+#include <utility>
 
 namespace {
 
@@ -58,8 +59,35 @@ QString UnknownExceptionText() {
   return QStringLiteral("unknown exception");
 }
 
-bool StartsWith(QStringView AMask, qsizetype APos, QStringView AToken) {
-  return AMask.sliced(APos).startsWith(AToken);
+// The token spelled exactly at APos of AMask; a token cut off by the end of
+// the mask does not match.
+template <size_t N> bool MatchesAt(QStringView AMask, qsizetype APos, const char16_t (&AToken)[N]) {
+  constexpr qsizetype LLength = N - 1;
+  if (AMask.size() - APos < LLength)
+    return false;
+  for (qsizetype i = 0; i < LLength; ++i)
+    if (AMask[APos + i].unicode() != AToken[i])
+      return false;
+  return true;
+}
+
+void Append(TNameBuffer &AOut, QStringView AText) {
+  AOut.append(AText.data(), AText.size());
+}
+
+// ATarget := ABuffer, in the allocation ATarget already has when it is its
+// own and large enough: re-applying a mask then costs no allocation.
+void AssignText(QString &ATarget, const TNameBuffer &ABuffer) {
+  ATarget.resize(ABuffer.size());
+  std::copy(ABuffer.cbegin(), ABuffer.cend(), ATarget.data());
+}
+
+void AppendCounter(TNameBuffer &AOut, int AValue, int ADigits) {
+  const nameedits::TDecimalText LDigits = nameedits::DecimalText(AValue);
+  const QStringView LView = LDigits.View();
+  for (qsizetype i = LView.size(); i < ADigits; ++i)
+    AOut.append(QLatin1Char('0'));
+  Append(AOut, LView);
 }
 
 } // namespace
@@ -68,9 +96,8 @@ bool StartsWith(QStringView AMask, qsizetype APos, QStringView AToken) {
 // TFileInfo
 
 TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName) {
-  const QString LName = platform::ExtractName(FFullFileName);
-  FNameStart = static_cast<int32_t>(FFullFileName.size() - LName.size());
-  const qsizetype LDot = LName.lastIndexOf(QLatin1Char('.'));
+  FNameStart = static_cast<int32_t>(platform::ExtractNameStart(FFullFileName));
+  const qsizetype LDot = OldNameView().lastIndexOf(QLatin1Char('.'));
   FExtDot = LDot < 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
   FNewName = DelFileExt();
 
@@ -89,12 +116,6 @@ QString TFileInfo::DelFileExt() const {
   return FFullFileName.mid(FNameStart, LEnd - FNameStart);
 }
 
-QStringView TFileInfo::FileTypeView() const {
-  if (FExtDot < 0)
-    return QStringView();
-  return QStringView(FFullFileName).sliced(FExtDot + 1);
-}
-
 QString TFileInfo::Location() const {
   return platform::ExtractLocation(FFullFileName);
 }
@@ -111,22 +132,22 @@ QString TFileInfo::GetDigitNumber(int ANumber) const {
   return nameedits::CounterText(ANumber, FCntDigitNumber);
 }
 
-int TFileInfo::ScanNameToken(QStringView AMask, qsizetype APos, QString &AOut) const {
-  if (StartsWith(AMask, APos, u"[N]")) {
-    const qsizetype LEnd = FExtDot < 0 ? FFullFileName.size() : FExtDot;
-    AOut.append(QStringView(FFullFileName).sliced(FNameStart, LEnd - FNameStart));
+int TFileInfo::ScanNameToken(QStringView AMask, qsizetype APos, TNameBuffer &AOut) const {
+  if (MatchesAt(AMask, APos, u"[N]")) {
+    Append(AOut, OldNameView().first((FExtDot < 0 ? FFullFileName.size() : FExtDot) - FNameStart));
     return 3;
   }
-  if (StartsWith(AMask, APos, u"[C]")) {
-    AOut.append(GetDigitNumber(nameedits::CounterValue(FCounterStart, FCounterStep, FIndex)));
+  if (MatchesAt(AMask, APos, u"[C]")) {
+    AppendCounter(AOut, nameedits::CounterValue(FCounterStart, FCounterStep, FIndex),
+                  FCntDigitNumber);
     return 3;
   }
-  if (StartsWith(AMask, APos, u"[YMD]")) {
-    AOut.append(nameedits::DateText(Date()));
+  if (MatchesAt(AMask, APos, u"[YMD]")) {
+    Append(AOut, nameedits::DateText(Date()));
     return 5;
   }
-  if (StartsWith(AMask, APos, u"[hms]")) {
-    AOut.append(nameedits::TimeText(Date()));
+  if (MatchesAt(AMask, APos, u"[hms]")) {
+    Append(AOut, nameedits::TimeText(Date()));
     return 5;
   }
   AOut.append(AMask[APos]);
@@ -134,14 +155,14 @@ int TFileInfo::ScanNameToken(QStringView AMask, qsizetype APos, QString &AOut) c
 }
 
 int TFileInfo::ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter,
-                            QString &AOut) const {
-  if (StartsWith(AMask, APos, u"[E]")) {
-    AOut.append(FileTypeView());
+                            TNameBuffer &AOut) const {
+  if (MatchesAt(AMask, APos, u"[E]")) {
+    Append(AOut, FileTypeView());
     return 3;
   }
-  if (StartsWith(AMask, APos, u"[C]")) {
-    AOut.append(
-        GetDigitNumber(nameedits::CounterValue(FCounterStart, FCounterStep, AFListCounter)));
+  if (MatchesAt(AMask, APos, u"[C]")) {
+    AppendCounter(AOut, nameedits::CounterValue(FCounterStart, FCounterStep, AFListCounter),
+                  FCntDigitNumber);
     return 3;
   }
   AOut.append(AMask[APos]);
@@ -151,48 +172,46 @@ int TFileInfo::ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter
 int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
   if (ACounter < 1 || ACounter > ANameMask.size())
     return 1;
-  return ScanNameToken(ANameMask, ACounter - 1, FNewName);
+  TNameBuffer LOut;
+  const int LConsumed = ScanNameToken(ANameMask, ACounter - 1, LOut);
+  FNewName.append(LOut.constData(), LOut.size());
+  return LConsumed;
 }
 
 int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int AFListCounter) {
   if (ACounter < 1 || ACounter > AExtMask.size())
     return 1;
-  return ScanExtToken(AExtMask, ACounter - 1, AFListCounter, FNewFileType);
+  TNameBuffer LOut;
+  const int LConsumed = ScanExtToken(AExtMask, ACounter - 1, AFListCounter, LOut);
+  FNewFileType.append(LOut.constData(), LOut.size());
+  return LConsumed;
 }
 
+// The scans build the new text in a buffer on the stack and make one string
+// of it at the end: masks are applied to every item of large lists.
 void TFileInfo::FileNameMaskApply(const QString &ANameMask) {
   const QStringView LMask(ANameMask);
-  QString LName;
-  LName.reserve(LMask.size() + (FFullFileName.size() - FNameStart));
-  qsizetype LPos = 0;
-  while (LPos < LMask.size()) {
-    const qsizetype LBracket = LMask.indexOf(QLatin1Char('['), LPos);
-    if (LBracket < 0) {
-      LName.append(LMask.sliced(LPos));
-      break;
-    }
-    LName.append(LMask.sliced(LPos, LBracket - LPos));
-    LPos = LBracket + ScanNameToken(LMask, LBracket, LName);
+  TNameBuffer LName;
+  for (qsizetype LPos = 0; LPos < LMask.size();) {
+    if (LMask[LPos] == QLatin1Char('['))
+      LPos += ScanNameToken(LMask, LPos, LName);
+    else
+      LName.append(LMask[LPos++]);
   }
-  FNewName = LName;
+  AssignText(FNewName, LName);
 }
 
 void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
   const QStringView LMask(AExtMask);
-  QString LExt;
-  LExt.reserve(1 + LMask.size() + FileTypeView().size());
+  TNameBuffer LExt;
   LExt.append(QLatin1Char('.'));
-  qsizetype LPos = 0;
-  while (LPos < LMask.size()) {
-    const qsizetype LBracket = LMask.indexOf(QLatin1Char('['), LPos);
-    if (LBracket < 0) {
-      LExt.append(LMask.sliced(LPos));
-      break;
-    }
-    LExt.append(LMask.sliced(LPos, LBracket - LPos));
-    LPos = LBracket + ScanExtToken(LMask, LBracket, FIndex, LExt);
+  for (qsizetype LPos = 0; LPos < LMask.size();) {
+    if (LMask[LPos] == QLatin1Char('['))
+      LPos += ScanExtToken(LMask, LPos, FIndex, LExt);
+    else
+      LExt.append(LMask[LPos++]);
   }
-  FNewFileType = LExt;
+  AssignText(FNewFileType, LExt);
 }
 
 void TFileInfo::SetLowercase() {
@@ -292,25 +311,102 @@ QString TFileInfo::Attributes() const {
 }
 
 // ---------------------------------------------------------------------------
+// TFilePathIndex
+
+namespace {
+size_t PathHash(QStringView APath) {
+  return qHash(APath);
+}
+} // namespace
+
+void TFilePathIndex::Rebuild(size_t ACapacity) {
+  std::vector<TSlot> LOld = std::move(FSlots);
+  FSlots.assign(ACapacity, TSlot());
+  FTaken = FLive;
+  const size_t LMask = ACapacity - 1;
+  for (const TSlot &LSlot : LOld) {
+    if (LSlot.FState != TSlotState::Used)
+      continue;
+    size_t LPos = LSlot.FHash & LMask;
+    while (FSlots[LPos].FState != TSlotState::Empty)
+      LPos = (LPos + 1) & LMask;
+    FSlots[LPos] = LSlot;
+  }
+}
+
+void TFilePathIndex::Insert(const TFileInfo *AItem) {
+  // At most half the slots in use or deleted, so that every probe ends soon.
+  if ((FTaken + 1) * 2 > FSlots.size()) {
+    size_t LCapacity = 16;
+    while ((FLive + 1) * 4 > LCapacity)
+      LCapacity *= 2;
+    Rebuild(LCapacity);
+  }
+  const uint32_t LHash = PathHash(AItem->FullFileName());
+  const size_t LMask = FSlots.size() - 1;
+  size_t LPos = LHash & LMask;
+  while (FSlots[LPos].FState == TSlotState::Used)
+    LPos = (LPos + 1) & LMask;
+  if (FSlots[LPos].FState == TSlotState::Empty)
+    ++FTaken;
+  FSlots[LPos] = TSlot{AItem, LHash, TSlotState::Used};
+  ++FLive;
+}
+
+void TFilePathIndex::Remove(const TFileInfo *AItem) {
+  if (FSlots.empty())
+    return;
+  const size_t LMask = FSlots.size() - 1;
+  for (size_t LPos = PathHash(AItem->FullFileName()) & LMask;
+       FSlots[LPos].FState != TSlotState::Empty; LPos = (LPos + 1) & LMask) {
+    if (FSlots[LPos].FState == TSlotState::Used && FSlots[LPos].FItem == AItem) {
+      FSlots[LPos].FState = TSlotState::Deleted;
+      FSlots[LPos].FItem = nullptr;
+      --FLive;
+      return;
+    }
+  }
+}
+
+bool TFilePathIndex::Contains(QStringView APath) const {
+  if (FSlots.empty())
+    return false;
+  const uint32_t LHash = PathHash(APath);
+  const size_t LMask = FSlots.size() - 1;
+  for (size_t LPos = LHash & LMask; FSlots[LPos].FState != TSlotState::Empty;
+       LPos = (LPos + 1) & LMask) {
+    const TSlot &LSlot = FSlots[LPos];
+    if (LSlot.FState == TSlotState::Used && LSlot.FHash == LHash &&
+        LSlot.FItem->FullFileName() == APath)
+      return true;
+  }
+  return false;
+}
+
+void TFilePathIndex::Clear() {
+  FSlots.clear();
+  FLive = 0;
+  FTaken = 0;
+}
+
+// ---------------------------------------------------------------------------
 // TFileList
 
 int TFileList::Add(std::unique_ptr<TFileInfo> AItem) {
-  ++FPaths[AItem->FullFileName()];
+  FPaths.Insert(AItem.get());
   FItems.push_back(std::move(AItem));
   return Count() - 1;
 }
 
 void TFileList::Delete(int AIndex) {
   const auto LIt = FItems.begin() + AIndex;
-  const auto LPath = FPaths.find((*LIt)->FullFileName());
-  if (LPath != FPaths.end() && --LPath.value() <= 0)
-    FPaths.erase(LPath);
+  FPaths.Remove(LIt->get());
   FItems.erase(LIt);
 }
 
 void TFileList::Clear() {
+  FPaths.Clear();
   FItems.clear();
-  FPaths.clear();
 }
 
 void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
@@ -320,7 +416,7 @@ void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo
 }
 
 bool TFileList::CheckInList(const QString &AFullFileName) const {
-  return !FPaths.contains(AFullFileName);
+  return !FPaths.Contains(AFullFileName);
 }
 
 QString TFileList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {

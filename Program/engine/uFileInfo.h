@@ -5,14 +5,17 @@
 #pragma once
 
 #include <QDateTime>
-#include <QHash>
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
+
+// The stack buffer in which the mask scans build a new name.
+using TNameBuffer = QVarLengthArray<QChar, 256>;
 
 class TFileInfo {
 public:
@@ -68,7 +71,9 @@ public:
   QStringView OldNameView() const { return QStringView(FFullFileName).sliced(FNameStart); }
   // The old extension without its dot; empty when the old name has none.
   QString FileType() const { return FileTypeView().toString(); }
-  QStringView FileTypeView() const;
+  QStringView FileTypeView() const {
+    return FExtDot < 0 ? QStringView() : QStringView(FFullFileName).sliced(FExtDot + 1);
+  }
   QString Location() const;
 
   const QString &NewName() const { return FNewName; }
@@ -106,8 +111,8 @@ public:
   void SetGridRow(int AValue) { FGridRow = AValue; }
 
 private:
-  int ScanNameToken(QStringView AMask, qsizetype APos, QString &AOut) const;
-  int ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter, QString &AOut) const;
+  int ScanNameToken(QStringView AMask, qsizetype APos, TNameBuffer &AOut) const;
+  int ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter, TNameBuffer &AOut) const;
 
   // The old name, its extension and the folder are parts of FFullFileName,
   // kept as offsets: an item stays small in lists of 100,000 files.
@@ -128,6 +133,29 @@ private:
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
   bool FisRenamed = false;
+};
+
+// The full paths of a list's items, for CheckInList: an open-addressing
+// table of (hash, item) that never copies a path and compares texts only when
+// their hashes agree. One path may be present more than once.
+class TFilePathIndex {
+public:
+  void Insert(const TFileInfo *AItem);
+  void Remove(const TFileInfo *AItem);
+  bool Contains(QStringView APath) const;
+  void Clear();
+
+private:
+  enum class TSlotState : uint8_t { Empty, Used, Deleted };
+  struct TSlot {
+    const TFileInfo *FItem = nullptr;
+    uint32_t FHash = 0;
+    TSlotState FState = TSlotState::Empty;
+  };
+  void Rebuild(size_t ACapacity);
+  std::vector<TSlot> FSlots; // a power of two in size, or empty
+  size_t FLive = 0;          // slots in use
+  size_t FTaken = 0;         // slots in use or deleted
 };
 
 class TFileList {
@@ -171,7 +199,7 @@ public:
 
 private:
   std::vector<std::unique_ptr<TFileInfo>> FItems;
-  QHash<QString, int> FPaths; // full path -> how many items carry it
+  TFilePathIndex FPaths;
   QString FFileNameMask;
   QString FFileExtMask;
 };

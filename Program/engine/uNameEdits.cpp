@@ -68,12 +68,26 @@ QString SearchReplace(const QString &AText, const QString &ASearch, const QStrin
 }
 
 QString CounterText(int AValue, int ADigits) {
-  const QString LDigits = QString::number(AValue);
-  if (ADigits <= LDigits.size())
-    return LDigits;
-  QString LResult(ADigits - LDigits.size(), QLatin1Char('0'));
-  LResult.append(LDigits);
+  const TDecimalText LDigits = DecimalText(AValue);
+  const QStringView LView = LDigits.View();
+  QString LResult;
+  if (ADigits > LView.size())
+    LResult.fill(QLatin1Char('0'), ADigits - LView.size());
+  LResult.append(LView);
   return LResult;
+}
+
+TDecimalText DecimalText(int AValue) {
+  TDecimalText LText;
+  uint32_t LMagnitude =
+      AValue < 0 ? 0u - static_cast<uint32_t>(AValue) : static_cast<uint32_t>(AValue);
+  do {
+    LText.FBuffer[--LText.FStart] = static_cast<char16_t>(u'0' + LMagnitude % 10);
+    LMagnitude /= 10;
+  } while (LMagnitude != 0);
+  if (AValue < 0)
+    LText.FBuffer[--LText.FStart] = u'-';
+  return LText;
 }
 
 int CounterValue(int ACounterStart, int ACounterStep, int AIndex) {

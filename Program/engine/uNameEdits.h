@@ -29,6 +29,15 @@ QString SearchReplace(const QString &AText, const QString &ASearch, const QStrin
 // to ADigits characters; a longer text is never cut.
 QString CounterText(int AValue, int ADigits);
 
+// The decimal text of a value in a buffer of its own, for callers that build
+// a name without a text in between: View() gives the digits (with "-").
+struct TDecimalText {
+  char16_t FBuffer[12]; // "-2147483648" and room to spare
+  int FStart = 12;
+  QStringView View() const { return QStringView(FBuffer + FStart, 12 - FStart); }
+};
+TDecimalText DecimalText(int AValue);
+
 // The counter value ACounterStart + ACounterStep * AIndex in 32-bit signed
 // arithmetic (wrapping, as the counter of the masks always has).
 int CounterValue(int ACounterStart, int ACounterStep, int AIndex);

@@ -69,6 +69,24 @@ TEST(FileList, CheckInListFollowsAddDeleteAndClear) {
   EXPECT_TRUE(LList.CheckInList(LB));
 }
 
+TEST(FileList, CheckInListStaysRightThroughManyAddsAndDeletes) {
+  TFileList LList;
+  const auto LPath = [](int ANumber) {
+    return QStringLiteral("/n/file_") + QString::number(ANumber) + QStringLiteral(".txt");
+  };
+  for (int i = 0; i < 3000; ++i)
+    LList.Add(std::make_unique<TFileInfo>(LPath(i)));
+  // Delete every third item, from the back so that positions stay valid.
+  for (int i = 2999; i >= 0; --i)
+    if (i % 3 == 0)
+      LList.Delete(i);
+  for (int i = 3000; i < 4000; ++i)
+    LList.Add(std::make_unique<TFileInfo>(LPath(i)));
+  EXPECT_EQ(LList.Count(), 3000);
+  for (int i = 0; i < 4000; ++i)
+    EXPECT_EQ(LList.CheckInList(LPath(i)), i < 3000 && i % 3 == 0) << i;
+}
+
 TEST(FileList, PositionsIndexesAndSort) {
   TFileList LList;
   for (const char16_t *LName : {u"/n/c.txt", u"/n/a.txt", u"/n/b.txt"})

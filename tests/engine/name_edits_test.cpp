@@ -78,8 +78,16 @@ TEST(NameEdits, CounterValueAndText) {
     const char16_t *FExpected;
   };
   const TCase LCases[] = {
-      {35, 1, u"35"}, {35, 4, u"0035"}, {1234, 2, u"1234"}, {1, 3, u"001"},
-      {0, 0, u"0"},   {-5, 3, u"0-5"},  {-5, 1, u"-5"},     {7, -2, u"7"},
+      {35, 1, u"35"},
+      {35, 4, u"0035"},
+      {1234, 2, u"1234"},
+      {1, 3, u"001"},
+      {0, 0, u"0"},
+      {-5, 3, u"0-5"},
+      {-5, 1, u"-5"},
+      {7, -2, u"7"},
+      {INT_MIN, 1, u"-2147483648"},
+      {INT_MAX, 12, u"002147483647"},
   };
   for (const auto &LCase : LCases)
     EXPECT_EQ(CounterText(LCase.FValue, LCase.FDigits), QString::fromUtf16(LCase.FExpected));

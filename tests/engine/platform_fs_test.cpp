@@ -51,6 +51,9 @@ TEST(PathRules, NameAndLocationInBothStyles) {
         << LPath.toStdString();
     EXPECT_EQ(platform::ExtractLocation(LPath, LCase.FStyle), QString::fromUtf16(LCase.FLocation))
         << LPath.toStdString();
+    EXPECT_EQ(LPath.mid(platform::ExtractNameStart(LPath, LCase.FStyle)),
+              QString::fromUtf16(LCase.FName))
+        << LPath.toStdString();
   }
 }
 
@@ -134,6 +137,14 @@ TEST(StatPath, RegularFileGivesSizeTimeAndFlags) {
   EXPECT_FALSE(LQuick.FModified.isValid());
   EXPECT_EQ(LQuick.FModifiedMSecs, LTime.toMSecsSinceEpoch());
   EXPECT_EQ(LQuick.FInode, LInfo.FInode);
+}
+
+TEST(StatPath, NamesBeyondAscii) {
+  TTempTree LTree;
+  const QString LPath = LTree.WriteFile(QStringLiteral("é Ω 日本.txt"), "abc");
+  EXPECT_EQ(platform::StatPath(LPath).FSize, 3);
+  EXPECT_TRUE(platform::FileExists(LPath));
+  EXPECT_FALSE(platform::FileExists(LTree.Path(QStringLiteral("e Ω 日本.txt"))));
 }
 
 TEST(StatPath, ReadOnlyFolderMissingPathAndLinks) {

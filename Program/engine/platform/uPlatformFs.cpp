@@ -3,6 +3,8 @@
 #include "uPlatformFs.h"
 
 #include <QFile>
+#include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <atomic>
 #include <cerrno>
@@ -44,6 +46,10 @@ qsizetype LastDelimiter(QStringView APath, TPathStyle AStyle) {
 }
 
 } // namespace
+
+qsizetype ExtractNameStart(QStringView APath, TPathStyle AStyle) {
+  return LastDelimiter(APath, AStyle) + 1;
+}
 
 QString ExtractName(const QString &APath, TPathStyle AStyle) {
   const qsizetype LLast = LastDelimiter(APath, AStyle);
@@ -102,6 +108,48 @@ bool EncodePath(const QString &APath, QByteArray &ABytes) {
   return true;
 }
 
+// The same bytes in a buffer on the stack for the common short path: the
+// stat of every added file should cost no allocation. The encoding is that
+// of QFile::encodeName (UTF-8 on POSIX).
+class TNativePath {
+public:
+  explicit TNativePath(QStringView APath) {
+    if (APath.isEmpty())
+      return;
+    // Plain ASCII, the common case, is copied as it stands.
+    FBytes.resize(APath.size() + 1);
+    char *LOut = FBytes.data();
+    for (const QChar LChar : APath) {
+      const char16_t LUnit = LChar.unicode();
+      if (LUnit == 0)
+        return;
+      if (LUnit >= 0x80) {
+        EncodeUtf8(APath);
+        return;
+      }
+      *LOut++ = static_cast<char>(LUnit);
+    }
+    *LOut = 0;
+    FValid = true;
+  }
+  bool Valid() const { return FValid; }
+  const char *Data() const { return FBytes.constData(); }
+
+private:
+  void EncodeUtf8(QStringView APath) {
+    if (APath.contains(QChar(0)))
+      return;
+    QStringEncoder LEncoder(QStringEncoder::Utf8);
+    FBytes.resize(LEncoder.requiredSpace(APath.size()) + 1);
+    char *LEnd = LEncoder.appendToBuffer(FBytes.data(), APath);
+    *LEnd = 0;
+    FValid = true;
+  }
+
+  QVarLengthArray<char, 1024> FBytes;
+  bool FValid = false;
+};
+
 int64_t MSecsOf(const struct stat &AStat) {
   return static_cast<int64_t>(AStat.st_mtim.tv_sec) * 1000 +
          static_cast<int64_t>(AStat.st_mtim.tv_nsec / 1000000);
@@ -109,9 +157,9 @@ int64_t MSecsOf(const struct stat &AStat) {
 
 TPathInfo StatPathImpl(const QString &APath, bool AWithLocalTime) {
   TPathInfo LInfo;
-  QByteArray LBytes;
+  const TNativePath LBytes(APath);
   struct stat LStat;
-  if (!EncodePath(APath, LBytes) || ::stat(LBytes.constData(), &LStat) != 0)
+  if (!LBytes.Valid() || ::stat(LBytes.Data(), &LStat) != 0)
     return LInfo;
   LInfo.FExists = true;
   LInfo.FIsDirectory = S_ISDIR(LStat.st_mode);
@@ -150,17 +198,15 @@ TPathInfo StatPathNoLocalTime(const QString &APath) {
 }
 
 bool FileExists(const QString &APath) {
-  QByteArray LBytes;
+  const TNativePath LBytes(APath);
   struct stat LStat;
-  return EncodePath(APath, LBytes) && ::stat(LBytes.constData(), &LStat) == 0 &&
-         !S_ISDIR(LStat.st_mode);
+  return LBytes.Valid() && ::stat(LBytes.Data(), &LStat) == 0 && !S_ISDIR(LStat.st_mode);
 }
 
 bool DirectoryExists(const QString &APath) {
-  QByteArray LBytes;
+  const TNativePath LBytes(APath);
   struct stat LStat;
-  return EncodePath(APath, LBytes) && ::stat(LBytes.constData(), &LStat) == 0 &&
-         S_ISDIR(LStat.st_mode);
+  return LBytes.Valid() && ::stat(LBytes.Data(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
 }
 
 bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit) {

@@ -34,6 +34,9 @@ bool IsPathDelimiter(QChar AChar, TPathStyle AStyle = NativePathStyle);
 // The part after the last delimiter; all of APath when it has none.
 QString ExtractName(const QString &APath, TPathStyle AStyle = NativePathStyle);
 
+// Where that part begins in APath: 0 when APath has no delimiter.
+qsizetype ExtractNameStart(QStringView APath, TPathStyle AStyle = NativePathStyle);
+
 // The folder part: APath up to and including its last delimiter, with a final
 // delimiter dropped unless the character before it is a delimiter too (or, on
 // Windows, a ':'). C:\Photos\a.jpg gives C:\Photos, C:\a.jpg gives C:\,
