@@ -21,7 +21,7 @@ QGroupBox {
   margin-top: 14px; padding-top: 6px; font-weight: bold; color: #2c3e50;
 }
 QGroupBox::title {
-  subcontrol-origin: margin; subcontrol-position: top left; left: 14px; padding: 0 6px;
+  subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px;
 }
 QGroupBox QGroupBox { background: #f7f9fb; border-radius: 6px; }
 QGroupBox QGroupBox::title { background: transparent; }
@@ -30,7 +30,7 @@ QCheckBox, QLabel, QSpinBox, QLineEdit, QComboBox { font-weight: normal; color: 
 QCheckBox:disabled, QLabel:disabled, QSpinBox:disabled { color: #9aa7b4; }
 QPushButton {
   background: #f4f7fa; border: 1px solid #b9c6d2; border-radius: 6px;
-  padding: 6px 14px; color: #2c3e50; font-weight: normal;
+  padding: 2px 8px; color: #2c3e50; font-weight: normal;
 }
 QPushButton:hover { background: #e3f4f0; border-color: #16a085; }
 QPushButton:pressed { background: #c9ebe3; }
@@ -41,7 +41,7 @@ QPushButton:disabled { color: #a0acb8; background: #f1f3f5; border-color: #d6dde
 }
 #btnFileRename:hover, #btnFolderRename:hover { border: 2px solid #16a085; background: #f0faf7; }
 QLineEdit {
-  background: white; border: 1px solid #b9c6d2; border-radius: 4px; padding: 3px 5px;
+  background: white; border: 1px solid #b9c6d2; border-radius: 4px; padding: 1px 3px;
   selection-background-color: #16a085;
 }
 QLineEdit:focus { border-color: #16a085; }
