@@ -9,6 +9,7 @@
 #include "uZeroDate.h"
 
 #include <QLocale>
+#include <QSet>
 #include <QStringView>
 
 #include <algorithm>
@@ -173,45 +174,65 @@ void TFolderInfo::SetAllFirstUp() {
 }
 
 void TFolderInfo::RenameFolder() {
+  QString LNewFullName;
+  DoRename(FullFolderName(), LNewFullName);
+}
+
+bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
   FisRenamed = false;
   try {
-    const QString LSource = FullFolderName();
-    if (!platform::DirectoryExists(LSource)) {
-      FRenameErrorText = rs::DirectoryNotExist;
-      return;
-    }
     // A name with a delimiter, a NUL, or "." / ".." would move the folder out
     // of its Location (or onto its parent); an empty one names no folder.
     if (platform::IsInvalidEntryName(FNewName)) {
-      FRenameErrorText = rs::InvalidFileName;
-      return;
+      FRenameErrorText =
+          platform::DirectoryExists(ASource) ? rs::InvalidFileName : rs::DirectoryNotExist;
+      return false;
     }
-    const QString LTarget = platform::JoinPath(FLocation, FNewName);
-    // A folder that already carries its new name needs no move.
-    if (LTarget == LSource || platform::MoveNoReplace(LSource, LTarget)) {
-      FisRenamed = true;
-      FRealName = FNewName;
+    QString LTarget = platform::JoinPath(FLocation, FNewName);
+    // The move itself refuses a source that is no folder; the folder is
+    // looked for only when the move failed, to tell why.
+    bool LMoved = false;
+    if (LTarget == ASource) // already carries its new name: nothing to move
+      LMoved = platform::DirectoryExists(ASource);
+    else
+      LMoved = bool(platform::MoveFolderNoReplace(ASource, LTarget));
+    if (!LMoved) {
+      if (!platform::DirectoryExists(ASource))
+        FRenameErrorText = rs::DirectoryNotExist;
+      return false;
     }
+    FisRenamed = true;
+    FRealName = FNewName;
+    ANewFullName = std::move(LTarget);
+    return true;
   } catch (const std::exception &LException) {
     FExeptionText = ExceptionText(LException);
     FisRenamed = false;
+    return false;
   }
 }
 
 void TFolderInfo::RollbackFolder() {
+  QString LNewFullName;
+  DoRollback(FullFolderName(), LNewFullName);
+}
+
+bool TFolderInfo::DoRollback(const QString &ASource, QString &ANewFullName) {
   try {
-    const QString LSource = FullFolderName();
-    const QString LTarget = platform::JoinPath(FLocation, FOldName);
-    const bool LMoved = LTarget == LSource ? platform::DirectoryExists(LSource)
-                                           : bool(platform::MoveNoReplace(LSource, LTarget));
-    if (LMoved) {
-      FisRenamed = false;
-      FRealName = FOldName;
-    } else {
+    QString LTarget = platform::JoinPath(FLocation, FOldName);
+    const bool LMoved = LTarget == ASource ? platform::DirectoryExists(ASource)
+                                           : bool(platform::MoveFolderNoReplace(ASource, LTarget));
+    if (!LMoved) {
       FisRenamed = true;
+      return false;
     }
+    FisRenamed = false;
+    FRealName = FOldName;
+    ANewFullName = std::move(LTarget);
+    return true;
   } catch (const std::exception &LException) {
     FExeptionText = ExceptionText(LException);
+    return false;
   }
 }
 
@@ -237,17 +258,26 @@ void TFolderInfo::CheckLocation(const QString &AOldLocation, const QString &ANew
 // the delimiter. So a move touches only the items it concerns, and a batch
 // costs about the number of items times their depth.
 
-namespace {
-
-class TLocationIndex {
+class TFolderLocationIndex {
 public:
-  explicit TLocationIndex(const std::vector<std::unique_ptr<TFolderInfo>> &AItems) {
-    for (const auto &LItem : AItems)
-      FByLocation[LItem->Location()].push_back(LItem.get());
+  explicit TFolderLocationIndex(const std::vector<std::unique_ptr<TFolderInfo>> &AItems) {
+    // Items of one folder are mostly neighbours and share one location text:
+    // compare with the last key before searching the map.
+    TMap::iterator LLast = FByLocation.end();
+    for (const auto &LItem : AItems) {
+      const QString &LLocation = LItem->FLocation;
+      if (LLast == FByLocation.end() || !IsSameText(LLast->first, LLocation))
+        LLast = FByLocation.try_emplace(LLocation).first;
+      LLast->second.push_back(LItem.get());
+    }
+    for (const auto &LEntry : FByLocation)
+      AddPrefixes(LEntry.first, 0);
   }
 
   void Moved(const QString &AOld, const QString &ANew) {
-    using TMap = decltype(FByLocation);
+    // Most folders of a tree have nothing below them: one lookup says so.
+    if (!FPrefixes.contains(AOld))
+      return;
     std::vector<TMap::node_type> LNodes;
     const auto LExact = FByLocation.find(AOld);
     if (LExact != FByLocation.end())
@@ -260,9 +290,12 @@ public:
     while (LIt != LEnd)
       LNodes.push_back(FByLocation.extract(LIt++));
     for (auto &LNode : LNodes) {
+      // Every location of the node is AOld or lies below it: the same
+      // rewrite as TFolderInfo::CheckLocation, made once for the node.
+      LNode.key() = ANew + LNode.key().sliced(AOld.size());
       for (TFolderInfo *LItem : LNode.mapped())
-        LItem->CheckLocation(AOld, ANew);
-      LNode.key() = LNode.mapped().front()->Location();
+        LItem->FLocation = LNode.key();
+      AddPrefixes(LNode.key(), ANew.size());
       const auto LInserted = FByLocation.insert(std::move(LNode));
       if (!LInserted.inserted) {
         auto &LTarget = LInserted.position->second;
@@ -273,10 +306,28 @@ public:
   }
 
 private:
-  std::map<QString, std::vector<TFolderInfo *>> FByLocation;
-};
+  using TMap = std::map<QString, std::vector<TFolderInfo *>>;
 
-} // namespace
+  static bool IsSameText(const QString &ALeft, const QString &ARight) {
+    return (ALeft.constData() == ARight.constData() && ALeft.size() == ARight.size()) ||
+           ALeft == ARight;
+  }
+
+  // Enters ALocation and every part of it that ends before a delimiter at
+  // position AFrom or later: the full names of all folders that ALocation is
+  // or lies below.
+  void AddPrefixes(const QString &ALocation, qsizetype AFrom) {
+    const QChar LDelimiter = platform::PathDelimiter();
+    FPrefixes.insert(ALocation);
+    for (qsizetype i = ALocation.indexOf(LDelimiter, AFrom); i >= 0;
+         i = ALocation.indexOf(LDelimiter, i + 1))
+      FPrefixes.insert(ALocation.left(i));
+  }
+
+  TMap FByLocation;
+  // Every full name that some Location equals or lies below.
+  QSet<QString> FPrefixes;
+};
 
 // ===========================================================================
 // TFolderList
@@ -317,13 +368,13 @@ bool TFolderList::GetIsCounterInNameMask() const {
 
 int TFolderList::ExecuteRenaming() {
   SortFolderbyLocation();
-  TLocationIndex LIndex(FItems);
+  TFolderLocationIndex LIndex(FItems);
   int LFailures = 0;
+  QString LNewFullName;
   for (const auto &LItem : FItems) {
     const QString LOldFullName = LItem->FullFolderName();
-    LItem->RenameFolder();
-    if (LItem->isRenamed())
-      LIndex.Moved(LOldFullName, LItem->FullFolderName());
+    if (LItem->DoRename(LOldFullName, LNewFullName))
+      LIndex.Moved(LOldFullName, LNewFullName);
     else
       ++LFailures;
   }
@@ -332,19 +383,19 @@ int TFolderList::ExecuteRenaming() {
 
 int TFolderList::ExecuteRollback() {
   SortFolderbyLocation();
-  TLocationIndex LIndex(FItems);
+  TFolderLocationIndex LIndex(FItems);
   int LFailures = 0;
+  QString LNewFullName;
   for (const auto &LItem : FItems) {
     if (!LItem->isRenamed()) {
       LItem->SetRenameErrorText(QString());
       continue;
     }
     const QString LOldFullName = LItem->FullFolderName();
-    LItem->RollbackFolder();
-    if (LItem->isRenamed())
-      ++LFailures;
+    if (LItem->DoRollback(LOldFullName, LNewFullName))
+      LIndex.Moved(LOldFullName, LNewFullName);
     else
-      LIndex.Moved(LOldFullName, LItem->FullFolderName());
+      ++LFailures;
   }
   return LFailures;
 }
@@ -429,13 +480,11 @@ void TFolderList::ClearList() {
 void ScanSubFolders(
     const QString &AFolder,
     const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback) {
-  std::vector<platform::TSubFolder> LEntries;
-  if (!platform::ListSubFolders(AFolder, LEntries))
-    return;
-  const QString LDelimited = IsDelimited(AFolder) ? AFolder : AFolder + platform::PathDelimiter();
-  for (auto &LSubFolder : LEntries) {
-    const TFolderEntry LEntry{std::move(LSubFolder.FName), LSubFolder.FModified};
-    ACallback(AFolder, LEntry);
-    ScanSubFolders(LDelimited + LEntry.FName, ACallback);
-  }
+  TFolderEntry LEntry;
+  platform::WalkSubFolders(
+      AFolder, [&](const QString &APath, const QString &AName, const QDateTime &AModified) {
+        LEntry.FName = AName;
+        LEntry.FLastWrite = AModified;
+        ACallback(APath, LEntry);
+      });
 }

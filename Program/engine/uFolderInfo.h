@@ -92,6 +92,11 @@ public:
 
 private:
   friend class TFolderList;
+  friend class TFolderLocationIndex;
+  // RenameFolder and RollbackFolder from the known current full name
+  // ASource; on success ANewFullName is the folder's full name afterwards.
+  bool DoRename(const QString &ASource, QString &ANewFullName);
+  bool DoRollback(const QString &ASource, QString &ANewFullName);
   // The mask scan with one reading of the clock shared by the caller (ANow
   // is filled on the first date or time token and reused from then on).
   void ApplyMask(const QString &ANameMask, std::optional<QDateTime> &ANow);

@@ -232,6 +232,28 @@ TEST(FolderList, AVanishedFolderFailsAndTheOthersAreRenamed) {
   EXPECT_TRUE(IsDir(LTree.Path(u"three"_s)));
 }
 
+TEST(FolderList, SomethingElseInTheFoldersPlaceIsNeverMoved) {
+  testsupport::TTempTree LTree;
+  LTree.MakeDir(u"file"_s);
+  LTree.MakeDir(u"link"_s);
+  LTree.MakeDir(u"elsewhere"_s);
+  TFolderList LList;
+  ASSERT_TRUE(LList.AddFolderInfoIfNeed(LTree.Path(u"file"_s)));
+  ASSERT_TRUE(LList.AddFolderInfoIfNeed(LTree.Path(u"link"_s)));
+  // Between collecting and renaming, a file and a link take the folders' places.
+  ASSERT_TRUE(QDir(LTree.Root()).rmdir(u"file"_s));
+  ASSERT_TRUE(QDir(LTree.Root()).rmdir(u"link"_s));
+  LTree.WriteFile(u"file"_s, "data");
+  ASSERT_TRUE(QFile::link(LTree.Path(u"elsewhere"_s), LTree.Path(u"link"_s)));
+  const auto LBefore = testsupport::SnapshotTree(LTree.Root());
+  LList.SetFolderNameMask(u"[N]_new"_s, 0);
+
+  EXPECT_EQ(LList.ExecuteRenaming(), 2);
+  EXPECT_EQ(testsupport::SnapshotTree(LTree.Root()), LBefore);
+  EXPECT_EQ(Find(LList, u"file"_s)->RenameErrorText(), u"Directory not exist"_s);
+  EXPECT_FALSE(Find(LList, u"link"_s)->isRenamed());
+}
+
 TEST(FolderList, AChangeOfLetterCaseOnlySucceeds) {
   testsupport::TTempTree LTree;
   LTree.WriteFile(u"photos/p.jpg"_s, "jpg");

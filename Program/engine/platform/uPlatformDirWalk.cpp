@@ -1,7 +1,7 @@
-// POSIX implementation of the folder walk. A folder is opened once; the type
-// of each entry comes from the listing itself where the file system reports
-// it, and the time of each subfolder from a stat relative to the open folder,
-// so that no full path is resolved per entry.
+// Linux implementation of the folder walk. Each folder is opened once with
+// open(), its time read with fstat() on that descriptor, its entries read with
+// getdents64() and the descriptor closed before its subfolders are walked, so
+// a deep tree never holds more than one open folder per level being read.
 #include "uPlatformDirWalk.h"
 
 #include <QFile>
@@ -10,6 +10,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 namespace platform {
 
@@ -23,71 +27,131 @@ QDateTime TimeOf(const struct stat &AStat) {
   return QDateTime::fromMSecsSinceEpoch(LMSecs, Qt::UTC);
 }
 
-// On POSIX a name is hidden when it begins with "."; that also covers "." and "..".
+// On POSIX a name is hidden when it begins with "."; that covers "." and "..".
 bool IsHiddenBytes(const char *AName) {
   return AName[0] == '.';
 }
 
-// Closes a listing on every path.
-class TDirCloser {
+// A descriptor closed on every path.
+class TFd {
 public:
-  explicit TDirCloser(DIR *ADir) : FDir(ADir) {}
-  ~TDirCloser() {
-    if (FDir != nullptr)
-      closedir(FDir);
+  explicit TFd(int AFd = -1) : FFd(AFd) {}
+  ~TFd() { Close(); }
+  TFd(const TFd &) = delete;
+  TFd &operator=(const TFd &) = delete;
+  TFd(TFd &&AOther) noexcept : FFd(AOther.FFd) { AOther.FFd = -1; }
+  int Get() const { return FFd; }
+  void Close() {
+    if (FFd >= 0)
+      ::close(FFd);
+    FFd = -1;
   }
-  TDirCloser(const TDirCloser &) = delete;
-  TDirCloser &operator=(const TDirCloser &) = delete;
 
 private:
-  DIR *FDir;
+  int FFd;
+};
+
+int OpenFolder(const QByteArray &APath) {
+  // O_NOFOLLOW: a link put in a folder's place since it was listed is not entered.
+  return ::open(APath.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+class TWalker {
+public:
+  explicit TWalker(
+      const std::function<void(const QString &, const QString &, const QDateTime &)> &AVisit)
+      : FVisit(AVisit), FBuffer(32 * 1024) {}
+
+  // Lists the open folder AFd (path APath / ABytes), closes it, and visits
+  // and walks each of its subfolders.
+  void Walk(TFd AFd, const QString &APath, const QByteArray &ABytes) {
+    std::vector<QByteArray> LNames;
+    ReadSubFolderNames(AFd.Get(), LNames);
+    AFd.Close();
+    if (LNames.empty())
+      return;
+    const QChar LDelimiter = PathDelimiter();
+    const bool LDelimited = APath.endsWith(LDelimiter);
+    const QString LPrefix = LDelimited ? APath : APath + LDelimiter;
+    const QByteArray LBytesPrefix = ABytes.endsWith('/') ? ABytes : ABytes + '/';
+    for (const QByteArray &LName : LNames) {
+      const QByteArray LChildBytes = LBytesPrefix + LName;
+      TFd LChild(OpenFolder(LChildBytes));
+      struct stat LStat {};
+      bool LHaveTime = false;
+      if (LChild.Get() >= 0)
+        LHaveTime = ::fstat(LChild.Get(), &LStat) == 0;
+      else
+        LHaveTime = ::lstat(LChildBytes.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
+      const QString LName16 = QFile::decodeName(LName);
+      FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime());
+      if (LChild.Get() >= 0)
+        Walk(std::move(LChild), LPrefix + LName16, LChildBytes);
+    }
+  }
+
+private:
+  // The names of the real subfolders of AFd that are not hidden, in listing order.
+  void ReadSubFolderNames(int AFd, std::vector<QByteArray> &ANames) {
+    for (;;) {
+      const ssize_t LRead = ::getdents64(AFd, FBuffer.data(), FBuffer.size());
+      if (LRead <= 0)
+        return; // the end, or a folder that cannot be read any further
+      for (ssize_t LPos = 0; LPos < LRead;) {
+        dirent64 LEntry;
+        std::memcpy(&LEntry, FBuffer.data() + LPos, offsetof(dirent64, d_name));
+        const char *LName = FBuffer.data() + LPos + offsetof(dirent64, d_name);
+        LPos += LEntry.d_reclen;
+        if (IsHiddenBytes(LName))
+          continue;
+        unsigned char LType = LEntry.d_type;
+        if (LType == DT_UNKNOWN) {
+          struct stat LStat {};
+          if (::fstatat(AFd, LName, &LStat, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(LStat.st_mode))
+            LType = DT_DIR;
+        }
+        if (LType == DT_DIR)
+          ANames.emplace_back(LName);
+      }
+    }
+  }
+
+  const std::function<void(const QString &, const QString &, const QDateTime &)> &FVisit;
+  std::vector<char> FBuffer;
 };
 
 } // namespace
 
-bool ListSubFolders(const QString &AFolder, std::vector<TSubFolder> &AEntries) {
-  AEntries.clear();
-  const QByteArray LPath = QFile::encodeName(AFolder);
-  if (LPath.isEmpty())
-    return false;
-  const int LFd = open(LPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (LFd < 0)
-    return false;
-  DIR *LDir = fdopendir(LFd);
-  if (LDir == nullptr) {
-    close(LFd);
-    return false;
-  }
-  const TDirCloser LCloser(LDir);
-  for (;;) {
-    const dirent *LEntry = readdir(LDir);
-    if (LEntry == nullptr)
-      break;
-    if (IsHiddenBytes(LEntry->d_name))
-      continue;
-    if (LEntry->d_type != DT_DIR && LEntry->d_type != DT_UNKNOWN)
-      continue;
-    struct stat LStat {};
-    const bool LHaveStat = fstatat(LFd, LEntry->d_name, &LStat, AT_SYMLINK_NOFOLLOW) == 0;
-    if (LEntry->d_type == DT_UNKNOWN && (!LHaveStat || !S_ISDIR(LStat.st_mode)))
-      continue;
-    if (LHaveStat && !S_ISDIR(LStat.st_mode))
-      continue; // replaced by something else since it was listed
-    AEntries.push_back(
-        TSubFolder{QFile::decodeName(LEntry->d_name), LHaveStat ? TimeOf(LStat) : QDateTime()});
-  }
-  return true;
+void WalkSubFolders(const QString &AFolder,
+                    const std::function<void(const QString &APath, const QString &AName,
+                                             const QDateTime &AModified)> &AVisit) {
+  if (AFolder.isEmpty() || AFolder.contains(QChar(0)))
+    return;
+  const QByteArray LBytes = QFile::encodeName(AFolder);
+  // The chosen folder itself may be reached through a link.
+  TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (LFd.Get() < 0)
+    return;
+  TWalker(AVisit).Walk(std::move(LFd), AFolder, LBytes);
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {
-  const QByteArray LPath = QFile::encodeName(APath);
-  if (LPath.isEmpty())
+  if (APath.isEmpty() || APath.contains(QChar(0)))
     return false;
+  const QByteArray LPath = QFile::encodeName(APath);
   struct stat LStat {};
-  if (lstat(LPath.constData(), &LStat) != 0 || !S_ISDIR(LStat.st_mode))
+  if (::lstat(LPath.constData(), &LStat) != 0 || !S_ISDIR(LStat.st_mode))
     return false;
   AModified = TimeOf(LStat);
   return true;
+}
+
+TMoveResult MoveFolderNoReplace(const QString &ASource, const QString &ATarget) {
+  // A final "/" makes the system itself refuse a source that is no folder
+  // (ENOTDIR), in the same call that moves it.
+  if (ASource.isEmpty() || ASource.endsWith(PathDelimiter()))
+    return MoveNoReplace(ASource, ATarget);
+  return MoveNoReplace(ASource + PathDelimiter(), ATarget);
 }
 
 } // namespace platform

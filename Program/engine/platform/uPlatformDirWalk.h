@@ -1,30 +1,37 @@
-// The platform layer for walking folder trees: listing the subfolders of one
-// folder together with their last-write times, at the cost of one listing and
-// one stat relative to the open folder per subfolder.
+// The platform layer for folder trees: walking the subfolders below a folder
+// with their last-write times, reading one folder's entry, and moving a folder.
 #pragma once
+
+#include "uPlatformFs.h"
 
 #include <QDateTime>
 #include <QString>
 
-#include <vector>
+#include <functional>
 
 namespace platform {
 
-// One subfolder of a listing: its name and its last modification time (an
-// invalid date-time when the time could not be read).
-struct TSubFolder {
-  QString FName;
-  QDateTime FModified;
-};
-
-// Lists the real subfolders of AFolder in the order the file system returns
-// them: no symbolic links (a link is no folder here), no hidden names, no "."
-// and "..". AEntries is replaced by the result. Returns false, with AEntries
-// empty, when AFolder cannot be listed.
-bool ListSubFolders(const QString &AFolder, std::vector<TSubFolder> &AEntries);
+// Walks the real subfolders below AFolder depth first, in the order the file
+// system lists them: symbolic links are no folders here, and hidden folders
+// are skipped with everything below them, so no walk can loop. AVisit is
+// called for each subfolder before its own subfolders are walked, with the
+// folder it was found in (AFolder exactly as given for the first level; below
+// that the folder's path without a final delimiter), its name and its
+// last-write time (invalid when it could not be read). A folder that cannot
+// be listed adds nothing below it. Every folder is opened once: its time
+// comes from the open folder, so the walk costs no more system calls than
+// listing the tree.
+void WalkSubFolders(const QString &AFolder,
+                    const std::function<void(const QString &APath, const QString &AName,
+                                             const QDateTime &AModified)> &AVisit);
 
 // Reads the single entry APath without following a final symbolic link. True
 // when it is a real folder; AModified then holds its last-write time.
 bool StatRealFolder(const QString &APath, QDateTime &AModified);
+
+// MoveNoReplace for a folder: fails without moving anything when ASource is
+// no folder (a file, or a symbolic link, put in its place). One system call
+// when it succeeds, so a batch pays no extra test per folder.
+TMoveResult MoveFolderNoReplace(const QString &ASource, const QString &ATarget);
 
 } // namespace platform
