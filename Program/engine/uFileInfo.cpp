@@ -45,8 +45,13 @@ QString AttributeText(uint8_t ABits) {
   return LText;
 }
 
-// The exception's type name immediately followed by its message.
-QString ExceptionText(const std::exception &AException) {
+QString UnknownExceptionText() {
+  return QStringLiteral("unknown exception");
+}
+
+} // namespace
+
+QString ExceptionTypeAndMessage(const std::exception &AException) {
   const char *LMangled = typeid(AException).name();
   int LStatus = 0;
   char *LDemangled = abi::__cxa_demangle(LMangled, nullptr, nullptr, &LStatus);
@@ -55,9 +60,7 @@ QString ExceptionText(const std::exception &AException) {
   return LText + QString::fromUtf8(AException.what());
 }
 
-QString UnknownExceptionText() {
-  return QStringLiteral("unknown exception");
-}
+namespace {
 
 // The token spelled exactly at APos of AMask; a token cut off by the end of
 // the mask does not match.
@@ -265,7 +268,7 @@ int TFileInfo::TFileInfoRenameFile() {
     FisRenamed = platform::MoveNoReplace(FFullFileName, platform::JoinPath(Location(), LName)).FOk;
     return FisRenamed ? 0 : 1;
   } catch (const std::exception &AException) {
-    FExeptionText = ExceptionText(AException);
+    FExeptionText = ExceptionTypeAndMessage(AException);
   } catch (...) {
     FExeptionText = UnknownExceptionText();
   }
@@ -286,7 +289,7 @@ int TFileInfo::RollbackFile() {
     FisRenamed = !LMoved;
     return LMoved ? 0 : 1;
   } catch (const std::exception &AException) {
-    FExeptionText = ExceptionText(AException);
+    FExeptionText = ExceptionTypeAndMessage(AException);
   } catch (...) {
     FExeptionText = UnknownExceptionText();
   }

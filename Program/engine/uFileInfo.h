@@ -10,9 +10,14 @@
 #include <QVarLengthArray>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
+
+// The text kept in ExeptionText for an unexpected failure: the exception's
+// type name immediately followed by its message ("std::bad_allocstd::bad_alloc").
+QString ExceptionTypeAndMessage(const std::exception &AException);
 
 // The stack buffer in which the mask scans build a new name.
 using TNameBuffer = QVarLengthArray<QChar, 256>;

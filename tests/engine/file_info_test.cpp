@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 // Readable failure messages for texts.
 void PrintTo(const QString &AText, std::ostream *AStream) {
@@ -414,4 +416,11 @@ TEST(FileInfoRename, RollbackNeverReplacesAFileThatTookTheOldName) {
   EXPECT_TRUE(LItem.isRenamed());
   EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("a.txt"))), "newcomer");
   EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("b.txt"))), "A");
+}
+
+TEST(FileInfo, ExceptionTextIsTypeNameThenMessage) {
+  EXPECT_EQ(ExceptionTypeAndMessage(std::runtime_error("disk on fire")),
+            QStringLiteral("std::runtime_errordisk on fire"));
+  EXPECT_EQ(ExceptionTypeAndMessage(std::bad_alloc()),
+            QStringLiteral("std::bad_allocstd::bad_alloc"));
 }
