@@ -207,9 +207,11 @@ bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
     return true;
   } catch (const std::exception &LException) {
     FExeptionText = ExceptionText(LException);
-    FisRenamed = false;
-    return false;
+  } catch (...) {
+    FExeptionText = QStringLiteral("unknown exception");
   }
+  FisRenamed = false;
+  return false;
 }
 
 void TFolderInfo::RollbackFolder() {
@@ -232,8 +234,10 @@ bool TFolderInfo::DoRollback(const QString &ASource, QString &ANewFullName) {
     return true;
   } catch (const std::exception &LException) {
     FExeptionText = ExceptionText(LException);
-    return false;
+  } catch (...) {
+    FExeptionText = QStringLiteral("unknown exception");
   }
+  return false; // isRenamed stays as it was
 }
 
 void TFolderInfo::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
