@@ -16,8 +16,8 @@
 #include <vector>
 
 // The directory entry of a folder as a listing gives it: its name and its
-// last-write time (any time spec; shown in local time; invalid when the time
-// could not be read, which shows as the zero date).
+// last-write time (in UTC or in local time; shown in local time; invalid when
+// it could not be read, which shows as the zero date).
 struct TFolderEntry {
   QString FName;
   QDateTime FLastWrite;
@@ -79,7 +79,11 @@ public:
   void SetUppercase();
   void SetFirstLetterUp();
   void SetAllFirstUp();
-  // Moves the folder to NewName in its Location; the outcome is in isRenamed.
+  // Moves the folder to NewName in its Location, never replacing anything;
+  // the outcome is in isRenamed. A missing folder fails with "Directory not
+  // exist"; a NewName that is no single name (empty, ".", "..", holding a
+  // delimiter or NUL) fails with "Invalid file name" without touching the
+  // disk; a NewName equal to the current name needs no move and succeeds.
   void RenameFolder();
   // Moves the folder from its current name back to OldName; the outcome is in
   // isRenamed.
