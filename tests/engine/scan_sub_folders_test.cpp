@@ -88,6 +88,15 @@ TEST(ScanSubFolders, SkipsHiddenFoldersAndLinksWithEverythingBelowThem) {
   EXPECT_EQ(LCalls, LExpected);
 }
 
+TEST(ScanSubFolders, AChosenFolderReachedThroughALinkIsWalked) {
+  testsupport::TTempTree LTree;
+  LTree.MakeDir(u"real/inner"_s);
+  ASSERT_TRUE(QFile::link(LTree.Path(u"real"_s), LTree.Path(u"chosen"_s)));
+  const auto LCalls = Walk(LTree.Root(), LTree.Path(u"chosen"_s));
+  const std::vector<std::pair<QString, QString>> LExpected = {{u"/chosen"_s, u"inner"_s}};
+  EXPECT_EQ(LCalls, LExpected);
+}
+
 TEST(ScanSubFolders, AFolderThatCannotBeListedAddsNothing) {
   testsupport::TTempTree LTree;
   LTree.WriteFile(u"file"_s, "x");
