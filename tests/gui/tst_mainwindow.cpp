@@ -275,6 +275,12 @@ private Q_SLOTS:
     QVERIFY(LCombo->view()->isVisible());
     QCOMPARE(LMain.CommonPanelMouseDown(Qt::LeftButton), true);
     QVERIFY(!LCombo->view()->isVisible());
+    // The same through real presses on the header's empty part.
+    LCombo->showPopup();
+    QTest::mousePress(LMain.Panel10, Qt::RightButton, {}, QPoint(600, 80));
+    QVERIFY(LCombo->view()->isVisible());
+    QTest::mousePress(LMain.Panel10, Qt::LeftButton, {}, QPoint(600, 80));
+    QVERIFY(!LCombo->view()->isVisible());
   }
 
   void RunDeferredRunsOnceAfterTheEventAndReplaces() {
