@@ -1,0 +1,198 @@
+// Folder page scenarios on the offscreen platform: Add Folder of a large tree
+// until the grid has its rows, and Rename then Rollback of a nested tree from
+// the page, each against the folder engine doing the same work without the
+// window.
+#include "Bench.h"
+
+#ifdef VARNWELL_BENCH_WITH_GUI
+
+#include "MainUn.h"
+#include "MainUnFolderPage.h"
+#include "uFolderGridModel.h"
+#include "uFolderInfo.h"
+#include "uMessageForm.h"
+#include "uSelectFolderForm.h"
+#include "uSetting.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int Rounds = 3;
+
+// Makes a tree below ARoot whose level i (from 1) has ABranching[i - 1]
+// subfolders in every folder of level i - 1; returns the number of folders.
+int MakeGuiTree(const std::string &ARoot, const std::vector<int> &ABranching, size_t ALevel = 0) {
+  if (ALevel == ABranching.size())
+    return 0;
+  int LCount = 0;
+  for (int i = 0; i < ABranching[ALevel]; ++i) {
+    const std::string LPath = ARoot + "/dir " + std::to_string(i);
+    if (mkdir(LPath.c_str(), 0755) != 0)
+      std::perror(LPath.c_str());
+    LCount += 1 + MakeGuiTree(LPath, ABranching, ALevel + 1);
+  }
+  return LCount;
+}
+
+double BestOf(const std::vector<double> &ATimes) {
+  return *std::min_element(ATimes.begin(), ATimes.end());
+}
+
+// A main window on the folder page, with its settings in a folder of its
+// own, messages answered and the select-folder dialog answered with AFolder
+// and both options.
+class TBenchWindow {
+public:
+  explicit TBenchWindow(const QString &AFolder) {
+    TSettings::SetExecutableFolderForTesting(FExe.path());
+    FPreviousMessage = SetMessageHook([](const QString &, TMessageFormType) {});
+    FPreviousSelect = SetSelectFolderHook([AFolder](TfmSelectFolderForm &AForm) {
+      AForm.editSelectDir->setText(AFolder);
+      AForm.cbIncludeSubDir->setChecked(true);
+      AForm.cbIncludeRootDir->setChecked(true);
+      AForm.Button_ClearClick();
+    });
+    FMain = std::make_unique<TfmMain>();
+    FMain->ShowPage(TMainPage::mpFolderRename);
+    FMain->show();
+    QApplication::processEvents();
+  }
+  ~TBenchWindow() {
+    FMain.reset();
+    SetSelectFolderHook(std::move(FPreviousSelect));
+    SetMessageHook(std::move(FPreviousMessage));
+    TSettings::SetExecutableFolderForTesting(QString());
+  }
+  TBenchWindow(const TBenchWindow &) = delete;
+  TBenchWindow &operator=(const TBenchWindow &) = delete;
+
+  TFolderPage &Page() const { return *FMain->FolderPage; }
+  int Rows() const { return Page().GridModel().rowCount(); }
+  // Paints the window now, without running queued work.
+  void Paint() const { FMain->repaint(); }
+  // Runs the work the window deferred to its run timer.
+  void RunDeferred() const {
+    while (FMain->FRunTimer->isActive())
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  // Lets the window paint what changed and run its deferred work.
+  void Settle() const {
+    QApplication::processEvents();
+    RunDeferred();
+  }
+
+private:
+  QTemporaryDir FExe;
+  TMessageHook FPreviousMessage;
+  TSelectFolderHook FPreviousSelect;
+  std::unique_ptr<TfmMain> FMain;
+};
+
+// What the page's Add Folder does to the list, without the window.
+void CollectWithEngine(TFolderList &AList, const QString &AFolder) {
+  AList.AddFolderInfoIfNeed(AFolder);
+  ScanSubFolders(AFolder, [&AList](const QString &APath, const TFolderEntry &AFileInfo) {
+    AList.AddFolderInfoIfNeed(APath, AFileInfo);
+  });
+  AList.ReindexFolderInfo(0);
+  AList.SetFolderNameMask(u"[N]"_s, 0);
+}
+
+} // namespace
+
+VARNWELL_BENCH_GUI("gui-add-folders") {
+  QTemporaryDir LDir(QDir::tempPath() + u"/varnwell-bench-XXXXXX"_s);
+  const std::string LRoot = QFile::encodeName(LDir.path()).toStdString();
+  // 20 + 400 + 19,600 = 20,020 folders below the chosen one.
+  const int LFolders = MakeGuiTree(LRoot, {20, 20, 49}) + 1;
+  TBenchWindow LWindow(LDir.path());
+  std::vector<double> LEngine;
+  std::vector<double> LBaseline;
+  std::vector<double> LDetails;
+  for (int LRound = 0; LRound < Rounds; ++LRound) {
+    TFolderList LList;
+    LBaseline.push_back(bench::TimeSeconds([&] { CollectWithEngine(LList, LDir.path()); }));
+    // Until the grid has its rows and the window has painted them.
+    LEngine.push_back(bench::TimeSeconds([&] {
+      LWindow.Page().acAddFolder->trigger();
+      LWindow.Paint();
+    }));
+    // Then the deferred details: the size of the shown folder (here the
+    // chosen one, so every folder below it is listed once more).
+    LDetails.push_back(bench::TimeSeconds([&] { LWindow.RunDeferred(); }));
+    if (LWindow.Rows() != LFolders || LList.Count() != LFolders)
+      std::fprintf(stderr, "gui-add-folders: %d folders, grid %d rows, list %d\n", LFolders,
+                   LWindow.Rows(), LList.Count());
+    LWindow.Page().acClearFolderExecute();
+    LWindow.Settle();
+  }
+  bench::PrintRatio("gui-add-folders", BestOf(LEngine), BestOf(LBaseline));
+  char LText[96];
+  std::snprintf(LText, sizeof LText, "%.3f s for the size of the chosen folder, after the paint",
+                BestOf(LDetails));
+  bench::PrintFigure("gui-add-folders details", LText);
+}
+
+VARNWELL_BENCH_GUI("gui-folder-rename") {
+  QTemporaryDir LDir(QDir::tempPath() + u"/varnwell-bench-XXXXXX"_s);
+  const std::string LRoot = QFile::encodeName(LDir.path()).toStdString();
+  // 10 + 100 + 9,900 = 10,010 nested folders, in two copies: one for the page
+  // and one for the list without the window.
+  const std::string LPageRoot = LRoot + "/page";
+  const std::string LListRoot = LRoot + "/list";
+  mkdir(LPageRoot.c_str(), 0755);
+  mkdir(LListRoot.c_str(), 0755);
+  const int LFolders = MakeGuiTree(LPageRoot, {10, 10, 99});
+  MakeGuiTree(LListRoot, {10, 10, 99});
+  const QString LPageFolder = QFile::decodeName(LPageRoot.c_str());
+  const QString LListFolder = QFile::decodeName(LListRoot.c_str());
+
+  TBenchWindow LWindow(LPageFolder);
+  TFolderPage &LPage = LWindow.Page();
+  LPage.acAddFolder->trigger();
+  LWindow.Settle();
+  LPage.edFolderMask->setText(u"[N]_renamed"_s);
+  LPage.edFolderMaskExit();
+
+  TFolderList LList;
+  CollectWithEngine(LList, LListFolder);
+  LList.SetFolderNameMask(u"[N]_renamed"_s, 0);
+
+  std::vector<double> LEngine;
+  std::vector<double> LBaseline;
+  for (int LRound = 0; LRound < Rounds; ++LRound) {
+    int LListFailures = 0;
+    LBaseline.push_back(bench::TimeSeconds([&] {
+      LListFailures += LList.ExecuteRenaming();
+      LListFailures += LList.ExecuteRollback();
+    }));
+    LEngine.push_back(bench::TimeSeconds([&] {
+      LPage.acRenameFolder->trigger();
+      LWindow.Settle();
+      LPage.acRollbackFolder->trigger();
+      LWindow.Settle();
+    }));
+    if (LListFailures != 0 || LWindow.Rows() != LFolders + 1 || LPage.HasHintColumn())
+      std::fprintf(stderr, "gui-folder-rename: list failures %d, grid %d rows of %d\n",
+                   LListFailures, LWindow.Rows(), LFolders + 1);
+  }
+  bench::PrintRatio("gui-folder-rename", BestOf(LEngine), BestOf(LBaseline));
+}
+
+#endif
