@@ -102,7 +102,6 @@ TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName
   FNameStart = static_cast<int32_t>(platform::ExtractNameStart(FFullFileName));
   const qsizetype LDot = OldNameView().lastIndexOf(QLatin1Char('.'));
   FExtDot = LDot < 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
-  FNewName = DelFileExt();
 
   // One stat gives size, time and attributes.
   const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(FFullFileName);
@@ -110,8 +109,32 @@ TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName
   FDateValid = LInfo.FExists && !LInfo.FIsDirectory;
   FDateMSecs = FDateValid ? LInfo.FModifiedMSecs : 0;
   FAttributeBits = AttributeBitsOf(LInfo);
+}
 
-  FNewFileType = FileType();
+const QString &TFileInfo::NewName() const {
+  if (!FNewNameMade) {
+    FNewName = DelFileExt();
+    FNewNameMade = true;
+  }
+  return FNewName;
+}
+
+void TFileInfo::SetNewName(const QString &AValue) {
+  FNewName = AValue;
+  FNewNameMade = true;
+}
+
+const QString &TFileInfo::NewFileType() const {
+  if (!FNewFileTypeMade) {
+    FNewFileType = FileType();
+    FNewFileTypeMade = true;
+  }
+  return FNewFileType;
+}
+
+void TFileInfo::SetNewFileType(const QString &AValue) {
+  FNewFileType = AValue;
+  FNewFileTypeMade = true;
 }
 
 QString TFileInfo::DelFileExt() const {
@@ -127,7 +150,7 @@ QString TFileInfo::NameExtDistribution(const QString &ANameExtStr) {
   const qsizetype LDot = ANameExtStr.lastIndexOf(QLatin1Char('.'));
   if (LDot < 0)
     return ANameExtStr;
-  FNewFileType = ANameExtStr.mid(LDot);
+  SetNewFileType(ANameExtStr.mid(LDot));
   return ANameExtStr.left(LDot);
 }
 
@@ -177,6 +200,7 @@ int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
     return 1;
   TNameBuffer LOut;
   const int LConsumed = ScanNameToken(ANameMask, ACounter - 1, LOut);
+  NewName();
   FNewName.append(LOut.constData(), LOut.size());
   return LConsumed;
 }
@@ -186,6 +210,7 @@ int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int 
     return 1;
   TNameBuffer LOut;
   const int LConsumed = ScanExtToken(AExtMask, ACounter - 1, AFListCounter, LOut);
+  NewFileType();
   FNewFileType.append(LOut.constData(), LOut.size());
   return LConsumed;
 }
@@ -202,6 +227,7 @@ void TFileInfo::FileNameMaskApply(const QString &ANameMask) {
       LName.append(LMask[LPos++]);
   }
   AssignText(FNewName, LName);
+  FNewNameMade = true;
 }
 
 void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
@@ -215,39 +241,40 @@ void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
       LExt.append(LMask[LPos++]);
   }
   AssignText(FNewFileType, LExt);
+  FNewFileTypeMade = true;
 }
 
 void TFileInfo::SetLowercase() {
-  FNewName = nameedits::ToLowerUnits(FNewName);
-  FNewFileType = nameedits::ToLowerUnits(FNewFileType);
+  SetNewName(nameedits::ToLowerUnits(NewName()));
+  SetNewFileType(nameedits::ToLowerUnits(NewFileType()));
 }
 
 void TFileInfo::SetUppercase() {
-  FNewName = nameedits::ToUpperUnits(FNewName);
-  FNewFileType = nameedits::ToUpperUnits(FNewFileType);
+  SetNewName(nameedits::ToUpperUnits(NewName()));
+  SetNewFileType(nameedits::ToUpperUnits(NewFileType()));
 }
 
 void TFileInfo::SetFirstLetterUp() {
-  FNewName = nameedits::FirstLetterUp(FNewName);
+  SetNewName(nameedits::FirstLetterUp(NewName()));
 }
 
 void TFileInfo::SetAllFirstUp() {
-  FNewName = nameedits::AllFirstUp(FNewName);
+  SetNewName(nameedits::AllFirstUp(NewName()));
 }
 
 QString TFileInfo::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
   const QString LReplaced =
-      nameedits::SearchReplace(FNewName + FNewFileType, ASearcStr, AReplaceStr);
-  FNewName = NameExtDistribution(LReplaced);
+      nameedits::SearchReplace(NewName() + NewFileType(), ASearcStr, AReplaceStr);
+  SetNewName(NameExtDistribution(LReplaced));
   return QString();
 }
 
 QString TFileInfo::TargetName() const {
   // A name keeps a trailing dot here: an extension that is only "." is left
   // out, so that the file ends up without an extension.
-  if (FNewFileType == u".")
-    return FNewName;
-  return FNewName + FNewFileType;
+  if (NewFileType() == u".")
+    return NewName();
+  return NewName() + NewFileType();
 }
 
 int TFileInfo::TFileInfoRenameFile() {
@@ -317,54 +344,70 @@ QString TFileInfo::Attributes() const {
 // TFilePathIndex
 
 namespace {
-size_t PathHash(QStringView APath) {
-  return qHash(APath);
+
+uint32_t PathHash(QStringView APath) {
+  return static_cast<uint32_t>(qHash(APath));
 }
+
+// The tag of a used slot: seven high bits of the hash, never 0 or 1.
+uint8_t TagOf(uint32_t AHash) {
+  return static_cast<uint8_t>(2 + (AHash >> 25));
+}
+
 } // namespace
 
 void TFilePathIndex::Rebuild(size_t ACapacity) {
-  std::vector<TSlot> LOld = std::move(FSlots);
-  FSlots.assign(ACapacity, TSlot());
+  std::vector<uint8_t> LOldTags = std::move(FTags);
+  std::vector<const TFileInfo *> LOldItems = std::move(FItems);
+  std::vector<uint32_t> LOldHashes = std::move(FHashes);
+  FTags.assign(ACapacity, KEmpty);
+  FItems.assign(ACapacity, nullptr);
+  FHashes.assign(ACapacity, 0);
   FTaken = FLive;
   const size_t LMask = ACapacity - 1;
-  for (const TSlot &LSlot : LOld) {
-    if (LSlot.FState != TSlotState::Used)
+  for (size_t i = 0; i < LOldTags.size(); ++i) {
+    if (LOldTags[i] < 2)
       continue;
-    size_t LPos = LSlot.FHash & LMask;
-    while (FSlots[LPos].FState != TSlotState::Empty)
+    size_t LPos = LOldHashes[i] & LMask;
+    while (FTags[LPos] != KEmpty)
       LPos = (LPos + 1) & LMask;
-    FSlots[LPos] = LSlot;
+    FTags[LPos] = LOldTags[i];
+    FItems[LPos] = LOldItems[i];
+    FHashes[LPos] = LOldHashes[i];
   }
 }
 
 void TFilePathIndex::Insert(const TFileInfo *AItem) {
   // At most half the slots in use or deleted, so that every probe ends soon.
-  if ((FTaken + 1) * 2 > FSlots.size()) {
+  if ((FTaken + 1) * 2 > FTags.size()) {
     size_t LCapacity = 16;
     while ((FLive + 1) * 4 > LCapacity)
       LCapacity *= 2;
     Rebuild(LCapacity);
   }
   const uint32_t LHash = PathHash(AItem->FullFileName());
-  const size_t LMask = FSlots.size() - 1;
+  const size_t LMask = FTags.size() - 1;
   size_t LPos = LHash & LMask;
-  while (FSlots[LPos].FState == TSlotState::Used)
+  while (FTags[LPos] >= 2)
     LPos = (LPos + 1) & LMask;
-  if (FSlots[LPos].FState == TSlotState::Empty)
+  if (FTags[LPos] == KEmpty)
     ++FTaken;
-  FSlots[LPos] = TSlot{AItem, LHash, TSlotState::Used};
+  FTags[LPos] = TagOf(LHash);
+  FItems[LPos] = AItem;
+  FHashes[LPos] = LHash;
   ++FLive;
 }
 
 void TFilePathIndex::Remove(const TFileInfo *AItem) {
-  if (FSlots.empty())
+  if (FTags.empty())
     return;
-  const size_t LMask = FSlots.size() - 1;
-  for (size_t LPos = PathHash(AItem->FullFileName()) & LMask;
-       FSlots[LPos].FState != TSlotState::Empty; LPos = (LPos + 1) & LMask) {
-    if (FSlots[LPos].FState == TSlotState::Used && FSlots[LPos].FItem == AItem) {
-      FSlots[LPos].FState = TSlotState::Deleted;
-      FSlots[LPos].FItem = nullptr;
+  const uint32_t LHash = PathHash(AItem->FullFileName());
+  const uint8_t LTag = TagOf(LHash);
+  const size_t LMask = FTags.size() - 1;
+  for (size_t LPos = LHash & LMask; FTags[LPos] != KEmpty; LPos = (LPos + 1) & LMask) {
+    if (FTags[LPos] == LTag && FItems[LPos] == AItem) {
+      FTags[LPos] = KDeleted;
+      FItems[LPos] = nullptr;
       --FLive;
       return;
     }
@@ -372,22 +415,21 @@ void TFilePathIndex::Remove(const TFileInfo *AItem) {
 }
 
 bool TFilePathIndex::Contains(QStringView APath) const {
-  if (FSlots.empty())
+  if (FTags.empty())
     return false;
   const uint32_t LHash = PathHash(APath);
-  const size_t LMask = FSlots.size() - 1;
-  for (size_t LPos = LHash & LMask; FSlots[LPos].FState != TSlotState::Empty;
-       LPos = (LPos + 1) & LMask) {
-    const TSlot &LSlot = FSlots[LPos];
-    if (LSlot.FState == TSlotState::Used && LSlot.FHash == LHash &&
-        LSlot.FItem->FullFileName() == APath)
+  const uint8_t LTag = TagOf(LHash);
+  const size_t LMask = FTags.size() - 1;
+  for (size_t LPos = LHash & LMask; FTags[LPos] != KEmpty; LPos = (LPos + 1) & LMask)
+    if (FTags[LPos] == LTag && FHashes[LPos] == LHash && FItems[LPos]->FullFileName() == APath)
       return true;
-  }
   return false;
 }
 
 void TFilePathIndex::Clear() {
-  FSlots.clear();
+  FTags.clear();
+  FItems.clear();
+  FHashes.clear();
   FLive = 0;
   FTaken = 0;
 }

@@ -81,12 +81,12 @@ public:
   }
   QString Location() const;
 
-  const QString &NewName() const { return FNewName; }
-  void SetNewName(const QString &AValue) { FNewName = AValue; }
-  const QString &NewFileType() const { return FNewFileType; }
-  void SetNewFileType(const QString &AValue) { FNewFileType = AValue; }
+  const QString &NewName() const;
+  void SetNewName(const QString &AValue);
+  const QString &NewFileType() const;
+  void SetNewFileType(const QString &AValue);
   // NewName followed by NewFileType, as the grid shows it.
-  QString NewFullName() const { return FNewName + FNewFileType; }
+  QString NewFullName() const { return NewName() + NewFileType(); }
   // The name the file gets on disk: NewName + NewFileType, except that an
   // extension of "." alone is left out, so that the file ends up without one.
   QString TargetName() const;
@@ -122,8 +122,10 @@ private:
   // The old name, its extension and the folder are parts of FFullFileName,
   // kept as offsets: an item stays small in lists of 100,000 files.
   QString FFullFileName;
-  QString FNewFileType;
-  QString FNewName;
+  // The new name and extension start as the old ones; they are made only when
+  // first read, since a list applies its masks to every item it adds.
+  mutable QString FNewFileType;
+  mutable QString FNewName;
   QString FExeptionText;
   QString FRenameErrorText;
   int64_t FSize = -1;
@@ -137,6 +139,8 @@ private:
   int32_t FGridRow = 0;
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
+  mutable bool FNewNameMade = false;
+  mutable bool FNewFileTypeMade = false;
   bool FisRenamed = false;
 };
 
@@ -151,16 +155,17 @@ public:
   void Clear();
 
 private:
-  enum class TSlotState : uint8_t { Empty, Used, Deleted };
-  struct TSlot {
-    const TFileInfo *FItem = nullptr;
-    uint32_t FHash = 0;
-    TSlotState FState = TSlotState::Empty;
-  };
+  // One byte per slot tells empty (0), deleted (1) or a few bits of the
+  // path's hash (2 and more): a search for a path that is not there reads
+  // only this small array.
+  static constexpr uint8_t KEmpty = 0;
+  static constexpr uint8_t KDeleted = 1;
   void Rebuild(size_t ACapacity);
-  std::vector<TSlot> FSlots; // a power of two in size, or empty
-  size_t FLive = 0;          // slots in use
-  size_t FTaken = 0;         // slots in use or deleted
+  std::vector<uint8_t> FTags;            // a power of two in size, or empty
+  std::vector<const TFileInfo *> FItems; // the item of each used slot
+  std::vector<uint32_t> FHashes;         // the hash of each used slot, for rebuilding
+  size_t FLive = 0;                      // slots in use
+  size_t FTaken = 0;                     // slots in use or deleted
 };
 
 class TFileList {
