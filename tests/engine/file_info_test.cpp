@@ -424,3 +424,25 @@ TEST(FileInfo, ExceptionTextIsTypeNameThenMessage) {
   EXPECT_EQ(ExceptionTypeAndMessage(std::bad_alloc()),
             QStringLiteral("std::bad_allocstd::bad_alloc"));
 }
+
+TEST(FileInfo, EditsOfAFreshItemStartFromTheOldName) {
+  TFileInfo LSteps(QStringLiteral("/nowhere/IMG_01.JPG"));
+  EXPECT_EQ(LSteps.CheckSpecialSumbol(QStringLiteral("[N]"), 1), 3);
+  EXPECT_EQ(LSteps.CheckSpecialSumbolExt(QStringLiteral("[E]"), 1, 0), 3);
+  EXPECT_EQ(LSteps.NewName(), QStringLiteral("IMG_01IMG_01"));
+  EXPECT_EQ(LSteps.NewFileType(), QStringLiteral("JPGJPG"));
+
+  TFileInfo LCase(QStringLiteral("/nowhere/élan vital.txt"));
+  LCase.SetAllFirstUp();
+  EXPECT_EQ(LCase.NewFullName(), QStringLiteral("Élan Vitaltxt"));
+  LCase.SetUppercase();
+  EXPECT_EQ(LCase.NewFullName(), QStringLiteral("ÉLAN VITALTXT"));
+
+  // Before any extension mask the extension has no dot: the whole new name
+  // has none to split at, and the extension stays.
+  TFileInfo LReplace(QStringLiteral("/nowhere/a.txt"));
+  LReplace.SearchReplace_NewName(QStringLiteral("x"), QStringLiteral("y"));
+  EXPECT_EQ(LReplace.NewName(), QStringLiteral("atxt"));
+  EXPECT_EQ(LReplace.NewFileType(), QStringLiteral("txt"));
+  EXPECT_EQ(LReplace.TargetName(), QStringLiteral("atxttxt"));
+}
