@@ -441,7 +441,7 @@ TEST(FileInfo, EditsOfAFreshItemStartFromTheOldName) {
   // Before any extension mask the extension has no dot: the whole new name
   // has none to split at, and the extension stays.
   TFileInfo LReplace(QStringLiteral("/nowhere/a.txt"));
-  LReplace.SearchReplace_NewName(QStringLiteral("x"), QStringLiteral("y"));
+  LReplace.SearchReplace_NewName(QStringLiteral("q"), QStringLiteral("y"));
   EXPECT_EQ(LReplace.NewName(), QStringLiteral("atxt"));
   EXPECT_EQ(LReplace.NewFileType(), QStringLiteral("txt"));
   EXPECT_EQ(LReplace.TargetName(), QStringLiteral("atxttxt"));
