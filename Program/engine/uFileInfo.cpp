@@ -277,6 +277,16 @@ QString TFileInfo::TargetName() const {
   return NewName() + NewFileType();
 }
 
+QString TFileInfo::PathInLocation(const QString &AName) const {
+  // Location, a delimiter and AName: that is the old path up to where its
+  // name begins, followed by AName.
+  QString LPath;
+  LPath.reserve(FNameStart + AName.size());
+  LPath.append(QStringView(FFullFileName).first(FNameStart));
+  LPath.append(AName);
+  return LPath;
+}
+
 int TFileInfo::TFileInfoRenameFile() {
   try {
     if (!platform::FileExists(FFullFileName)) {
@@ -292,7 +302,7 @@ int TFileInfo::TFileInfoRenameFile() {
       FisRenamed = false;
       return 1;
     }
-    FisRenamed = platform::MoveNoReplace(FFullFileName, platform::JoinPath(Location(), LName)).FOk;
+    FisRenamed = platform::MoveNoReplace(FFullFileName, PathInLocation(LName)).FOk;
     return FisRenamed ? 0 : 1;
   } catch (const std::exception &AException) {
     FExeptionText = ExceptionTypeAndMessage(AException);
@@ -311,8 +321,7 @@ int TFileInfo::RollbackFile() {
       FisRenamed = true;
       return 1;
     }
-    const bool LMoved =
-        platform::MoveNoReplace(platform::JoinPath(Location(), LName), FFullFileName).FOk;
+    const bool LMoved = platform::MoveNoReplace(PathInLocation(LName), FFullFileName).FOk;
     FisRenamed = !LMoved;
     return LMoved ? 0 : 1;
   } catch (const std::exception &AException) {

@@ -116,6 +116,8 @@ public:
   void SetGridRow(int AValue) { FGridRow = AValue; }
 
 private:
+  // The path of the entry named AName in Location.
+  QString PathInLocation(const QString &AName) const;
   int ScanNameToken(QStringView AMask, qsizetype APos, TNameBuffer &AOut) const;
   int ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter, TNameBuffer &AOut) const;
 

@@ -312,14 +312,20 @@ TMoveResult FallbackMove(const QByteArray &ASource, const QByteArray &ATarget) {
   return Success();
 }
 
+// What follows a no-replace rename that failed with AErr: the fallback where
+// the file system refuses the flag, otherwise the failure.
+TMoveResult AfterRenameFailed(int AErr, const QByteArray &ASource, const QByteArray &ATarget) {
+  if (AErr == EINVAL || AErr == ENOSYS)
+    return FallbackMove(ASource, ATarget);
+  return Failure(AErr, ASource);
+}
+
 // One no-replace move without the letter-case handling.
 TMoveResult MoveStep(const QByteArray &ASource, const QByteArray &ATarget) {
   const int LErr = RenameNoReplace(ASource.constData(), ATarget.constData());
   if (LErr == 0)
     return Success();
-  if (LErr == EINVAL || LErr == ENOSYS)
-    return FallbackMove(ASource, ATarget);
-  return Failure(LErr, ASource);
+  return AfterRenameFailed(LErr, ASource, ATarget);
 }
 
 // The folder part and the name of a POSIX path given as bytes.
@@ -378,13 +384,24 @@ TMoveResult MoveThroughTemporary(const QByteArray &ASource, const QByteArray &AT
 } // namespace
 
 TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget) {
+  int LErr = 0;
+  {
+    // The common case, a move that simply succeeds, costs no allocation.
+    const TNativePath LSource(ASource);
+    const TNativePath LTarget(ATarget);
+    if (!LSource.Valid())
+      return TMoveResult{false, TMoveError::SourceMissing, ENOENT};
+    if (!LTarget.Valid())
+      return InvalidName();
+    LErr = RenameNoReplace(LSource.Data(), LTarget.Data());
+    if (LErr == 0)
+      return Success();
+  }
   QByteArray LSource;
   QByteArray LTarget;
-  if (!EncodePath(ASource, LSource))
-    return TMoveResult{false, TMoveError::SourceMissing, ENOENT};
-  if (!EncodePath(ATarget, LTarget))
-    return InvalidName();
-  const TMoveResult LResult = MoveStep(LSource, LTarget);
+  EncodePath(ASource, LSource);
+  EncodePath(ATarget, LTarget);
+  const TMoveResult LResult = AfterRenameFailed(LErr, LSource, LTarget);
   if (LResult.FError == TMoveError::TargetExists && SameEntryOtherSpelling(LSource, LTarget))
     return MoveThroughTemporary(LSource, LTarget);
   return LResult;
