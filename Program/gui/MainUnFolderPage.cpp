@@ -559,8 +559,6 @@ void TFolderPage::RestoreColumnWidths() {
     if (LWidth != FColumnWidths.constEnd())
       sgFolderRename->setColumnWidth(LColumn, *LWidth);
   }
-  if (FModel->HintColumn())
-    FHeader->setSectionResizeMode(0, QHeaderView::Fixed);
 }
 
 // ---- Masks --------------------------------------------------------------------

@@ -77,11 +77,14 @@ void TFolderGridModel::Synchro(int APosition) {
     return;
   }
 
-  const int LFrom = std::max(APosition, 0);
+  const bool LModeChanges = FRenamedDisplay || FHintColumn != FPendingHintColumn;
+  // Leaving the renamed display, every item gets its row back: the rows
+  // before APosition held the renamed display's numbers.
+  const int LFrom = LModeChanges ? 0 : std::max(APosition, 0);
   for (int LPosition = LFrom; LPosition < LCount; ++LPosition)
     FList.Items(LPosition)->SetGridRow(LPosition);
 
-  if (FRenamedDisplay || FHintColumn != FPendingHintColumn) {
+  if (LModeChanges) {
     beginResetModel();
     FHintColumn = FPendingHintColumn;
     FRenamedDisplay = false;

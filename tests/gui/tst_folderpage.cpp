@@ -256,6 +256,45 @@ private Q_SLOTS:
                  QStringLiteral("Trying to add folder"), QStringLiteral("1 file was not added")}));
   }
 
+  void ChoicesAreOfferedAgainInALaterRun() {
+    MakeDirs({QStringLiteral("a")});
+    Add(Path(QStringLiteral("a")), true, false);
+    FTester.reset();
+    FMain.reset();
+    GetSettings().SetLastOpenedFolder(QString());
+    FMain = std::make_unique<TfmMain>();
+    QString LShown;
+    bool LSub = false;
+    bool LRoot = true;
+    const TSelectFolderHook LPrevious = SetSelectFolderHook([&](TfmSelectFolderForm &AForm) {
+      LShown = AForm.editSelectDir->text();
+      LSub = AForm.cbIncludeSubDir->isChecked();
+      LRoot = AForm.cbIncludeRootDir->isChecked();
+    });
+    Page().acAddFolder->trigger();
+    SetSelectFolderHook(LPrevious);
+    QCOMPARE(LShown, Path(QStringLiteral("a")));
+    QVERIFY(LSub);
+    QVERIFY(!LRoot);
+  }
+
+  void EnterAppliesTheMaskAndTheReplacement() {
+    MakeDirs({QStringLiteral("abc")});
+    Add(Path(QStringLiteral("abc")), false, true);
+    Page().edFolderMask->setText(QStringLiteral("[N]-[N]"));
+    QTest::keyClick(Page().edFolderMask, Qt::Key_Return);
+    QCOMPARE(Column(1), QStringList{QStringLiteral("abc-abc")});
+    Page().edFolderSearch->setText(QStringLiteral("B"));
+    Page().edFolderReplace->setText(QStringLiteral("_"));
+    QTest::keyClick(Page().edFolderSearch, Qt::Key_Enter);
+    QCOMPARE(Column(1), QStringList{QStringLiteral("a_c-a_c")});
+    // Leaving the mask field applies a changed mask.
+    Page().edFolderMask->setFocus();
+    Page().edFolderMask->setText(QStringLiteral("x[N]"));
+    Page().edFolderSearch->setFocus();
+    QCOMPARE(Column(1), QStringList{QStringLiteral("xabc")});
+  }
+
   void CancelledDialogOnlyLogs() {
     MakeDirs({QStringLiteral("a")});
     GetSettings().SetLastOpenedFolder(QStringLiteral("/kept"));
