@@ -13,6 +13,7 @@
 #include "uSetting.h"
 #include "uSplash.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -447,6 +448,8 @@ void TFolderPage::acAddFolderExecute() {
   // has been painted.
   FMain.RunDeferred([this] {
     FMain.FRunTimer->stop();
+    // A paint still queued behind the timer goes first.
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     sgDetailInfoFolderUpdate();
   });
 }

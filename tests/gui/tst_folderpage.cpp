@@ -356,6 +356,33 @@ private Q_SLOTS:
     QCOMPARE(LMeasured, 1);
   }
 
+  void GridIsPaintedBeforeTheSizeIsComputed() {
+    MakeDirs({QStringLiteral("a/b")});
+    // Records, at every paint of the grid, whether the size was known yet.
+    class TGridPaints : public QObject {
+    public:
+      TGridPaints(QWidget &AViewport, TFolderList &AList) : FList(AList) {
+        AViewport.installEventFilter(this);
+      }
+      QList<bool> FSizeKnown;
+
+    protected:
+      bool eventFilter(QObject *AWatched, QEvent *AEvent) override {
+        if (AEvent->type() == QEvent::Paint && FList.Count() > 0)
+          FSizeKnown.append(FList.Items(0)->IsInitializedSize());
+        return QObject::eventFilter(AWatched, AEvent);
+      }
+
+    private:
+      TFolderList &FList;
+    } LPaints(*Page().sgFolderRename->viewport(), List());
+    Add(Path(QStringLiteral("a")), true, true);
+    WaitDeferred();
+    QVERIFY(List().Items(0)->IsInitializedSize());
+    QVERIFY(!LPaints.FSizeKnown.isEmpty());
+    QCOMPARE(LPaints.FSizeKnown.first(), false);
+  }
+
   void DeleteWithCounterRenumbersTheRest() {
     MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"),
               QStringLiteral("f4"), QStringLiteral("f5")});
