@@ -111,6 +111,22 @@ TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName
   FAttributeBits = AttributeBitsOf(LInfo);
 }
 
+TFileInfo::TFailureTexts &TFileInfo::FailureTexts() {
+  if (!FFailureTexts)
+    FFailureTexts = std::make_unique<TFailureTexts>();
+  return *FFailureTexts;
+}
+
+const QString &TFileInfo::ExeptionText() const {
+  static const QString LEmpty;
+  return FFailureTexts ? FFailureTexts->FExeptionText : LEmpty;
+}
+
+const QString &TFileInfo::RenameErrorText() const {
+  static const QString LEmpty;
+  return FFailureTexts ? FFailureTexts->FRenameErrorText : LEmpty;
+}
+
 const QString &TFileInfo::NewName() const {
   if (!FNewNameMade) {
     FNewName = DelFileExt();
@@ -290,7 +306,7 @@ QString TFileInfo::PathInLocation(const QString &AName) const {
 int TFileInfo::TFileInfoRenameFile() {
   try {
     if (!platform::FileExists(FFullFileName)) {
-      FRenameErrorText = rs::FileNotExist;
+      SetRenameErrorText(rs::FileNotExist);
       FisRenamed = false;
       return 1;
     }
@@ -298,16 +314,16 @@ int TFileInfo::TFileInfoRenameFile() {
     // can carry fails without touching the disk.
     const QString LName = TargetName();
     if (platform::IsInvalidEntryName(LName)) {
-      FRenameErrorText = rs::InvalidFileName;
+      SetRenameErrorText(rs::InvalidFileName);
       FisRenamed = false;
       return 1;
     }
     FisRenamed = platform::MoveNoReplace(FFullFileName, PathInLocation(LName)).FOk;
     return FisRenamed ? 0 : 1;
   } catch (const std::exception &AException) {
-    FExeptionText = ExceptionTypeAndMessage(AException);
+    KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
   } catch (...) {
-    FExeptionText = UnknownExceptionText();
+    KeepExeptionText([] { return UnknownExceptionText(); });
   }
   FisRenamed = false;
   return 1;
@@ -325,9 +341,9 @@ int TFileInfo::RollbackFile() {
     FisRenamed = !LMoved;
     return LMoved ? 0 : 1;
   } catch (const std::exception &AException) {
-    FExeptionText = ExceptionTypeAndMessage(AException);
+    KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
   } catch (...) {
-    FExeptionText = UnknownExceptionText();
+    KeepExeptionText([] { return UnknownExceptionText(); });
   }
   FisRenamed = true;
   return 1;
@@ -367,22 +383,19 @@ uint8_t TagOf(uint32_t AHash) {
 
 void TFilePathIndex::Rebuild(size_t ACapacity) {
   std::vector<uint8_t> LOldTags = std::move(FTags);
-  std::vector<const TFileInfo *> LOldItems = std::move(FItems);
-  std::vector<uint32_t> LOldHashes = std::move(FHashes);
+  std::vector<TSlot> LOldSlots = std::move(FSlots);
   FTags.assign(ACapacity, KEmpty);
-  FItems.assign(ACapacity, nullptr);
-  FHashes.assign(ACapacity, 0);
+  FSlots.assign(ACapacity, TSlot());
   FTaken = FLive;
   const size_t LMask = ACapacity - 1;
   for (size_t i = 0; i < LOldTags.size(); ++i) {
     if (LOldTags[i] < 2)
       continue;
-    size_t LPos = LOldHashes[i] & LMask;
+    size_t LPos = LOldSlots[i].FHash & LMask;
     while (FTags[LPos] != KEmpty)
       LPos = (LPos + 1) & LMask;
     FTags[LPos] = LOldTags[i];
-    FItems[LPos] = LOldItems[i];
-    FHashes[LPos] = LOldHashes[i];
+    FSlots[LPos] = LOldSlots[i];
   }
 }
 
@@ -402,8 +415,7 @@ void TFilePathIndex::Insert(const TFileInfo *AItem) {
   if (FTags[LPos] == KEmpty)
     ++FTaken;
   FTags[LPos] = TagOf(LHash);
-  FItems[LPos] = AItem;
-  FHashes[LPos] = LHash;
+  FSlots[LPos] = TSlot{AItem, LHash};
   ++FLive;
 }
 
@@ -414,9 +426,9 @@ void TFilePathIndex::Remove(const TFileInfo *AItem) {
   const uint8_t LTag = TagOf(LHash);
   const size_t LMask = FTags.size() - 1;
   for (size_t LPos = LHash & LMask; FTags[LPos] != KEmpty; LPos = (LPos + 1) & LMask) {
-    if (FTags[LPos] == LTag && FItems[LPos] == AItem) {
+    if (FTags[LPos] == LTag && FSlots[LPos].FItem == AItem) {
       FTags[LPos] = KDeleted;
-      FItems[LPos] = nullptr;
+      FSlots[LPos] = TSlot();
       --FLive;
       return;
     }
@@ -430,15 +442,15 @@ bool TFilePathIndex::Contains(QStringView APath) const {
   const uint8_t LTag = TagOf(LHash);
   const size_t LMask = FTags.size() - 1;
   for (size_t LPos = LHash & LMask; FTags[LPos] != KEmpty; LPos = (LPos + 1) & LMask)
-    if (FTags[LPos] == LTag && FHashes[LPos] == LHash && FItems[LPos]->FullFileName() == APath)
+    if (FTags[LPos] == LTag && FSlots[LPos].FHash == LHash &&
+        FSlots[LPos].FItem->FullFileName() == APath)
       return true;
   return false;
 }
 
 void TFilePathIndex::Clear() {
   FTags.clear();
-  FItems.clear();
-  FHashes.clear();
+  FSlots.clear();
   FLive = 0;
   FTaken = 0;
 }

@@ -108,10 +108,10 @@ public:
   void SetIndex(int AValue) { FIndex = AValue; }
   bool isRenamed() const { return FisRenamed; }
   void SetisRenamed(bool AValue) { FisRenamed = AValue; }
-  const QString &ExeptionText() const { return FExeptionText; }
-  void SetExeptionText(const QString &AValue) { FExeptionText = AValue; }
-  const QString &RenameErrorText() const { return FRenameErrorText; }
-  void SetRenameErrorText(const QString &AValue) { FRenameErrorText = AValue; }
+  const QString &ExeptionText() const;
+  void SetExeptionText(const QString &AValue) { FailureTexts().FExeptionText = AValue; }
+  const QString &RenameErrorText() const;
+  void SetRenameErrorText(const QString &AValue) { FailureTexts().FRenameErrorText = AValue; }
   int GridRow() const { return FGridRow; }
   void SetGridRow(int AValue) { FGridRow = AValue; }
 
@@ -128,8 +128,21 @@ private:
   // first read, since a list applies its masks to every item it adds.
   mutable QString FNewFileType;
   mutable QString FNewName;
-  QString FExeptionText;
-  QString FRenameErrorText;
+  // The texts of failures, made for the few items that fail.
+  struct TFailureTexts {
+    QString FExeptionText;
+    QString FRenameErrorText;
+  };
+  TFailureTexts &FailureTexts();
+  // Keeps the text made by AMake as ExeptionText; a failure to make or keep
+  // it is swallowed, so that nothing leaves a rename or rollback.
+  template <typename F> void KeepExeptionText(F AMake) noexcept {
+    try {
+      FailureTexts().FExeptionText = AMake();
+    } catch (...) {
+    }
+  }
+  std::unique_ptr<TFailureTexts> FFailureTexts;
   int64_t FSize = -1;
   int64_t FDateMSecs = 0; // ms since 1970-01-01 UTC; meaningful when FDateValid
   int32_t FNameStart = 0; // where the old name begins in FFullFileName
@@ -163,11 +176,14 @@ private:
   static constexpr uint8_t KEmpty = 0;
   static constexpr uint8_t KDeleted = 1;
   void Rebuild(size_t ACapacity);
-  std::vector<uint8_t> FTags;            // a power of two in size, or empty
-  std::vector<const TFileInfo *> FItems; // the item of each used slot
-  std::vector<uint32_t> FHashes;         // the hash of each used slot, for rebuilding
-  size_t FLive = 0;                      // slots in use
-  size_t FTaken = 0;                     // slots in use or deleted
+  struct TSlot {
+    const TFileInfo *FItem = nullptr;
+    uint32_t FHash = 0; // kept for rebuilding without reading the paths again
+  };
+  std::vector<uint8_t> FTags; // a power of two in size, or empty
+  std::vector<TSlot> FSlots;  // the item of each used slot
+  size_t FLive = 0;           // slots in use
+  size_t FTaken = 0;          // slots in use or deleted
 };
 
 class TFileList {
