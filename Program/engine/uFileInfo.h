@@ -56,7 +56,11 @@ public:
   void SetFirstLetterUp();
   void SetAllFirstUp();
 
-  // Moves the file to Location + TargetName. 0 on success, 1 on failure.
+  // Moves the file to Location + TargetName. 0 on success, 1 on failure. An
+  // existing entry there is never replaced. A missing file fails with
+  // RenameErrorText "File not exist", a target name that is no single name in
+  // the folder (empty, ".", "..", holding "/" or NUL) with "Invalid file name",
+  // both without touching the disk.
   int TFileInfoRenameFile();
   // Moves the file from Location + TargetName back to its old path. 0 on
   // success, 1 on failure.
