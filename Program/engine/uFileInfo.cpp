@@ -459,8 +459,8 @@ void TFilePathIndex::Clear() {
 // TFileList
 
 int TFileList::Add(std::unique_ptr<TFileInfo> AItem) {
-  FPaths.Insert(AItem.get());
   FItems.push_back(std::move(AItem));
+  FPaths.Insert(FItems.back().get());
   return Count() - 1;
 }
 
