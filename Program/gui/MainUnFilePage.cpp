@@ -402,7 +402,7 @@ void TFilePage::CreateActions() {
   acRollback->SetOnUpdate([this](TAction &ASender) {
     if (ASender.Tag() == 1)
       ASender.setEnabled(false);
-    else if (ASender.Tag() == 0 && FileList().HasRenamedFiles())
+    else if (ASender.Tag() == 0 && HasRenamedFiles())
       ASender.setEnabled(true);
   });
   // Rollback starts disabled.
@@ -518,8 +518,19 @@ void TFilePage::acDeleteFileExecute() {
 }
 
 void TFilePage::SynchroFileList(int APosition) {
-  const bool LRenamedDisplay = HasHintColumn() || FileList().HasRenamedFiles();
+  const bool LRenamedDisplay = HasHintColumn() || HasRenamedFiles();
   GridModel->Synchro(APosition, LRenamedDisplay);
+  ShowCountText(GridModel->rowCount(), *txtFileCount, false);
+}
+
+bool TFilePage::HasRenamedFiles() {
+  if (FMayHaveRenamedFiles)
+    FMayHaveRenamedFiles = FileList().HasRenamedFiles();
+  return FMayHaveRenamedFiles;
+}
+
+void TFilePage::SynchroFileNames() {
+  GridModel->SynchroNames();
   ShowCountText(GridModel->rowCount(), *txtFileCount, false);
 }
 
@@ -559,7 +570,7 @@ void TFilePage::Edit_RenameMaskExit() {
     return;
   acRollback->SetTag(1);
   FileList().SetFileNameMask(Edit_RenameMask->text(), 0);
-  SynchroFileList(0);
+  SynchroFileNames();
 }
 
 void TFilePage::Edit_ExtMaskExit() {
@@ -567,7 +578,7 @@ void TFilePage::Edit_ExtMaskExit() {
     return;
   acRollback->SetTag(1);
   FileList().SetFileExtMask(Edit_ExtMask->text(), 0);
-  SynchroFileList(0);
+  SynchroFileNames();
 }
 
 void TFilePage::Edit_ReplaceExit() {
@@ -584,7 +595,7 @@ void TFilePage::RecomputeNewNames() {
   if (!Edit_Search->text().isEmpty())
     LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
   UpperLowerCase(0);
-  SynchroFileList(0);
+  SynchroFileNames();
 }
 
 void TFilePage::SynchroFileCounter() {
@@ -648,6 +659,7 @@ void TFilePage::DoRenameFiles() {
   FMain.FRunTimer->stop();
   acRename->SetTag(1);
   acRollback->SetTag(0);
+  FMayHaveRenamedFiles = true;
   const int LFailed = FileList().ExecuteRenaming();
   if (LFailed == 0) {
     GetLogger().WriteLog(rs::RenameDone);

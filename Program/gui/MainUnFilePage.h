@@ -56,6 +56,9 @@ public:
   // Copies the list into the grid from APosition (see TFileGridModel::Synchro)
   // and updates the count line.
   void SynchroFileList(int APosition);
+  // SynchroFileList(0) after a step that changed new names only: no file was
+  // added, removed, moved, renamed or moved back.
+  void SynchroFileNames();
   void sgDetailInfoUpdate();
   // The list index of the file shown in grid row ARow; -1 for none.
   int FindFileByGridRow(int ARow) const;
@@ -150,7 +153,11 @@ private:
   void RecomputeNewNames();
   // The selected grid row, -1 when none is selected.
   int SelectedRow() const;
+  // The list's HasRenamedFiles, without a scan of the list before the first
+  // Rename or after a scan found none: files become renamed only there.
+  bool HasRenamedFiles();
 
   TfmMain &FMain;
   QString FLastOpenFolder;
+  bool FMayHaveRenamedFiles = false;
 };

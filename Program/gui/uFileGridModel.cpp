@@ -4,6 +4,7 @@
 #include "uControlUtils.h"
 
 #include <algorithm>
+#include <limits>
 
 // ---------------------------------------------------------------------------
 // Sorting
@@ -128,12 +129,17 @@ void TFileGridModel::Synchro(int APosition, bool ARenamedDisplay) {
       FRows.push_back(i);
     }
     FRowCount = static_cast<int>(FRows.size());
+    FGridRowsStaleFrom = 0;
     endResetModel();
     return;
   }
 
-  for (int i = std::max(APosition, 0); i < LCount; ++i)
+  // The files before APosition kept their positions since the last Synchro.
+  const int LFrom = std::max(APosition, 0);
+  for (int i = LFrom; i < LCount; ++i)
     FList[i].SetGridRow(i);
+  if (FGridRowsStaleFrom >= LFrom)
+    FGridRowsStaleFrom = std::numeric_limits<int>::max();
   if (FRenamedDisplay) {
     // Leaving the renamed display: the rows are the list again.
     beginResetModel();
@@ -158,6 +164,16 @@ void TFileGridModel::Synchro(int APosition, bool ARenamedDisplay) {
   const int LKept = std::min(LOld, LCount);
   if (LKept > 0)
     Q_EMIT dataChanged(index(0, 0), index(LKept - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
+void TFileGridModel::SynchroNames() {
+  if (!FRenamedDisplay) {
+    for (int i = FGridRowsStaleFrom; i < FRowCount; ++i)
+      FList[i].SetGridRow(i);
+    FGridRowsStaleFrom = std::numeric_limits<int>::max();
+  }
+  if (FRowCount > 0)
+    Q_EMIT dataChanged(index(0, 0), index(FRowCount - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
 int TFileGridModel::FindFileByGridRow(int ARow) const {

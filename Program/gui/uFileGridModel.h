@@ -64,6 +64,11 @@ public:
   // APosition on (a position beyond the list sets none) and rows are added
   // or removed at the end. Either way every visible row is repainted.
   void Synchro(int APosition, bool ARenamedDisplay);
+  // Synchro(0) in the current display after a step that changed new names
+  // only (no file moved, none was added, removed, renamed or moved back): the
+  // rows stay, GridRow is set only where an earlier step left it unset, and
+  // the visible rows are repainted.
+  void SynchroNames();
   bool RenamedDisplay() const { return FRenamedDisplay; }
 
   // The list index of the file shown in ARow; -1 for none.
@@ -91,6 +96,9 @@ private:
   TFileList &FList;
   std::vector<int> FRows; // renamed display: row -> list index
   int FRowCount = 0;
+  // Normal display: from this position on a file's GridRow may differ from
+  // its position (INT_MAX: none does).
+  int FGridRowsStaleFrom = 0;
   bool FRenamedDisplay = false;
   bool FHintColumn = false;
 };

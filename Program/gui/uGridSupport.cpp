@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -17,6 +18,31 @@ namespace {
 
 const QString TagUp = QStringLiteral("Up");
 const QString TagDown = QStringLiteral("Down");
+
+// Makes a grid's viewport opaque: it fills what it repaints with the grid's
+// background before the grid draws its cells, so a repaint of some rows does
+// not repaint the styled panels and group boxes behind the grid as well.
+class TOpaqueViewport : public QObject {
+public:
+  explicit TOpaqueViewport(QAbstractItemView &AGrid) : QObject(AGrid.viewport()), FGrid(AGrid) {
+    AGrid.viewport()->setAttribute(Qt::WA_OpaquePaintEvent, true);
+    AGrid.viewport()->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override {
+    if (AEvent->type() == QEvent::Paint) {
+      auto *LViewport = static_cast<QWidget *>(AWatched);
+      QPainter LPainter(LViewport);
+      LPainter.fillRect(static_cast<QPaintEvent *>(AEvent)->rect(),
+                        FGrid.palette().brush(QPalette::Base));
+    }
+    return false;
+  }
+
+private:
+  QAbstractItemView &FGrid;
+};
 
 } // namespace
 
@@ -152,6 +178,32 @@ void TSortHeaderView::paintSection(QPainter *APainter, const QRect &ARect,
   APainter->restore();
 }
 
+void TPlainTextDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
+                               const QModelIndex &AIndex) const {
+  const QPalette &LPalette = AOption.palette;
+  const bool LSelected = AOption.state.testFlag(QStyle::State_Selected);
+  const bool LAlternate = AOption.features.testFlag(QStyleOptionViewItem::Alternate);
+  const QPalette::ColorGroup LGroup =
+      AOption.state.testFlag(QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+  QBrush LBackground = LPalette.brush(LGroup, QPalette::Base);
+  if (LSelected)
+    LBackground = LPalette.brush(LGroup, QPalette::Highlight);
+  else if (LAlternate)
+    LBackground = LPalette.brush(LGroup, QPalette::AlternateBase);
+  APainter->fillRect(AOption.rect, LBackground);
+  const QString LText = AIndex.data(Qt::DisplayRole).toString();
+  if (LText.isEmpty())
+    return;
+  const QRect LTextRect = AOption.rect.adjusted(TextMargin, 0, -TextMargin, 0);
+  const QFontMetrics LMetrics(AOption.font);
+  APainter->save();
+  APainter->setFont(AOption.font);
+  APainter->setPen(LPalette.color(LGroup, LSelected ? QPalette::HighlightedText : QPalette::Text));
+  APainter->drawText(LTextRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     LMetrics.elidedText(LText, Qt::ElideRight, LTextRect.width()));
+  APainter->restore();
+}
+
 void SetupPreviewGrid(QTableView &AGrid) {
   AGrid.setEditTriggers(QAbstractItemView::NoEditTriggers);
   AGrid.setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -169,6 +221,8 @@ void SetupPreviewGrid(QTableView &AGrid) {
   LRows->setDefaultSectionSize(PreviewRowHeight);
   AGrid.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   AGrid.horizontalHeader()->setSectionsMovable(false);
+  AGrid.setItemDelegate(new TPlainTextDelegate(&AGrid));
+  new TOpaqueViewport(AGrid);
 }
 
 void ShowCountText(int ARowCount, QLabel &AText, bool AFolders) {

@@ -85,9 +85,24 @@ private:
   QString FMarkerColumn;
 };
 
+// Draws a text cell of a preview grid straight with the painter: the row's
+// background (selection, alternating rows, the grid's base colour from its
+// palette) and the display text on one line, elided at the right. Drawing a
+// visible row costs a few fills and texts, whatever the window's style sheet.
+class TPlainTextDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+public:
+  static constexpr int TextMargin = 4;
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
+             const QModelIndex &AIndex) const override;
+};
+
 // The fixed look of a preview grid: read-only, whole-row single selection,
 // alternating rows, lines between cells, no row header, rows 21 high that are
-// never measured, columns resized only by the user.
+// never measured, columns resized only by the user, text cells drawn by a
+// TPlainTextDelegate, and a viewport that paints its whole area (so a repaint
+// of rows does not repaint the panels behind the grid).
 inline constexpr int PreviewRowHeight = 21;
 void SetupPreviewGrid(QTableView &AGrid);
 
