@@ -188,7 +188,7 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   auto *LGroup = new QGroupBox(QStringLiteral("Name"), &AParent);
   LGroup->setObjectName(QStringLiteral("gbFolderName"));
   AParent.layout()->addWidget(LGroup);
-  auto *LGrid = new QGridLayout(LGroup);
+  auto *LRow = new QHBoxLayout(LGroup);
 
   auto *LMaskGroup = new QGroupBox(QStringLiteral("Rename mask: folder name "), LGroup);
   LMaskGroup->setObjectName(QStringLiteral("gbFolderMask"));
@@ -209,34 +209,36 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   acFolder_Time->BindButton(*btnFolder_Time);
   auto *LMaskLayout = new QVBoxLayout(LMaskGroup);
   LMaskLayout->addWidget(edFolderMask);
-  auto *LTokens = new QHBoxLayout;
-  for (QToolButton *LButton : {btnFolder_Name, btnFolder_Count, btnFolder_Date, btnFolder_Time})
-    LTokens->addWidget(LButton);
-  LTokens->addStretch(1);
+  auto *LTokens = new QGridLayout;
+  LTokens->addWidget(btnFolder_Name, 0, 0);
+  LTokens->addWidget(btnFolder_Count, 0, 1);
+  LTokens->addWidget(btnFolder_Date, 1, 0);
+  LTokens->addWidget(btnFolder_Time, 1, 1);
   LMaskLayout->addLayout(LTokens);
-  LGrid->addWidget(LMaskGroup, 0, 0, 2, 1);
+  LRow->addWidget(LMaskGroup, 2);
 
-  auto *LSearchLabel = new QLabel(QStringLiteral("Search for:"), LGroup);
-  edFolderSearch = new QLineEdit(LGroup);
+  auto *LSearchGroup = new QGroupBox(QStringLiteral("Search && Replace"), LGroup);
+  LSearchGroup->setObjectName(QStringLiteral("gbFolderSearch"));
+  auto *LSearchLabel = new QLabel(QStringLiteral("Search for:"), LSearchGroup);
+  edFolderSearch = new QLineEdit(LSearchGroup);
   edFolderSearch->setObjectName(QStringLiteral("edFolderSearch"));
   connect(edFolderSearch, &QLineEdit::returnPressed, this, [this] {
     edFolderReplaceExit();
     FMain.UpdateActions();
   });
-  auto *LReplaceLabel = new QLabel(QStringLiteral("Replace whith:"), LGroup);
-  edFolderReplace = new QLineEdit(LGroup);
+  auto *LReplaceLabel = new QLabel(QStringLiteral("Replace whith:"), LSearchGroup);
+  edFolderReplace = new QLineEdit(LSearchGroup);
   edFolderReplace->setObjectName(QStringLiteral("edFolderReplace"));
   edFolderReplace->installEventFilter(this);
   connect(edFolderReplace, &QLineEdit::returnPressed, this, [this] {
     edFolderReplaceExit();
     FMain.UpdateActions();
   });
-  auto *LSearchLayout = new QGridLayout;
-  LSearchLayout->addWidget(LSearchLabel, 0, 0);
-  LSearchLayout->addWidget(edFolderSearch, 0, 1);
-  LSearchLayout->addWidget(LReplaceLabel, 1, 0);
-  LSearchLayout->addWidget(edFolderReplace, 1, 1);
-  LGrid->addLayout(LSearchLayout, 0, 1, 2, 1);
+  auto *LSearchLayout = new QVBoxLayout(LSearchGroup);
+  LSearchLayout->addWidget(LSearchLabel);
+  LSearchLayout->addWidget(edFolderSearch);
+  LSearchLayout->addWidget(LReplaceLabel);
+  LSearchLayout->addWidget(edFolderReplace);
 
   auto *LCaseGroup = new QGroupBox(QStringLiteral("Upper/Lowercase"), LGroup);
   LCaseGroup->setObjectName(QStringLiteral("gbFolderCase"));
@@ -253,7 +255,7 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   FMain.RegisterDropDown(*cbxFolderCase);
   auto *LCaseLayout = new QVBoxLayout(LCaseGroup);
   LCaseLayout->addWidget(cbxFolderCase);
-  LGrid->addWidget(LCaseGroup, 0, 2);
+  LCaseLayout->addStretch(1);
 
   auto *LCounterGroup = new QGroupBox(QStringLiteral("Define counter [C] "), LGroup);
   LCounterGroup->setObjectName(QStringLiteral("gbFolderCounter"));
@@ -288,12 +290,15 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   LCounterLayout->addWidget(sboxFolderCntStep, 1, 1);
   LCounterLayout->addWidget(new QLabel(QStringLiteral("Digits"), LCounterGroup), 2, 0);
   LCounterLayout->addWidget(cboxFolderCntNumber, 2, 1);
-  LGrid->addWidget(LCounterGroup, 0, 3, 2, 1);
 
-  btnApplyAllFolder = new QPushButton(LGroup);
+  btnApplyAllFolder = new QPushButton(LCaseGroup);
   btnApplyAllFolder->setObjectName(QStringLiteral("btnApplyAllFolder"));
   acApplyAllFolder->BindButton(*btnApplyAllFolder);
-  LGrid->addWidget(btnApplyAllFolder, 1, 2);
+  LCaseLayout->addWidget(btnApplyAllFolder);
+
+  LRow->addWidget(LCounterGroup, 1);
+  LRow->addWidget(LSearchGroup, 1);
+  LRow->addWidget(LCaseGroup, 1);
 }
 
 void TFolderPage::CreateListGroup(QWidget &AParent) {
