@@ -596,6 +596,7 @@ private Q_SLOTS:
     FMessages->Clear();
     Page().acRenameFolder->trigger();
     QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rename done."));
     // Every folder was renamed: the renamed display shows none.
     QCOMPARE(Rows(), 0);
     QVERIFY(!Page().txtFolderCount->isVisible());
