@@ -171,6 +171,10 @@ void TSortHeaderView::paintSection(QPainter *APainter, const QRect &ARect,
   }
   LPath.closeSubpath();
   APainter->save();
+  // The section's own painting may leave a clip or a transformation behind.
+  APainter->resetTransform();
+  APainter->setClipRect(ARect);
+  APainter->setOpacity(1.0);
   APainter->setRenderHint(QPainter::Antialiasing, true);
   APainter->setPen(Qt::NoPen);
   APainter->setBrush(palette().color(QPalette::ButtonText));

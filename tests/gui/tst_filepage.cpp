@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -108,6 +109,24 @@ struct TPage {
     return Page->GridModel->ColumnOf(AColumn);
   }
 };
+
+// Where the sort marker of AHeader is drawn, read back from its pixels: 1 for
+// a triangle pointing up, -1 pointing down, 0 when the section shows none.
+int DrawnMarker(TSortHeaderView &AHeader, int ASection) {
+  const QImage LImage = AHeader.grab().toImage();
+  const QRect LSection(AHeader.sectionViewportPosition(ASection), 0, AHeader.sectionSize(ASection),
+                       AHeader.height());
+  const QRect LBox = TSortHeaderView::MarkerRect(LSection);
+  const auto LDark = [&LImage](int AX, int AY) {
+    return qGray(LImage.pixel(AX, AY)) < 128;
+  };
+  const int LLeft = LBox.left() + 1;
+  const bool LTopWide = LDark(LLeft, LBox.top() + 1);
+  const bool LBottomWide = LDark(LLeft, LBox.bottom() - 1);
+  if (LTopWide == LBottomWide)
+    return 0;
+  return LBottomWide ? 1 : -1;
+}
 
 } // namespace
 
@@ -502,10 +521,13 @@ private Q_SLOTS:
     QCOMPARE(LHeader.MarkerSection(), 0);
     QVERIFY(!LHeader.MarkerPointsDown());
     // The first press on "Old Name" sorts descending, with any button.
+    QCOMPARE(DrawnMarker(LHeader, 0), 1);
+    QCOMPARE(DrawnMarker(LHeader, 1), 0);
     LPage.PressHeader(0, Qt::RightButton);
     QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("c.txt"), QStringLiteral("b.txt"),
                                            QStringLiteral("A.doc")}));
     QVERIFY(LHeader.MarkerPointsDown());
+    QCOMPARE(DrawnMarker(LHeader, 0), -1);
     LPage.PressHeader(0, Qt::MiddleButton);
     QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("A.doc"), QStringLiteral("b.txt"),
                                            QStringLiteral("c.txt")}));
@@ -514,6 +536,7 @@ private Q_SLOTS:
     LPage.PressHeader(2);
     QCOMPARE(LHeader.MarkerSection(), 2);
     QVERIFY(!LHeader.MarkerPointsDown());
+    QCOMPARE(DrawnMarker(LHeader, 0), 0);
     QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("A.doc"), QStringLiteral("b.txt"),
                                            QStringLiteral("c.txt")}));
     QCOMPARE(LPage.List()[2].Index(), 2);
@@ -530,6 +553,7 @@ private Q_SLOTS:
     LPage.Add(*FOpen, WriteAll({QStringLiteral("a-b.c"), QStringLiteral("a.z")}));
     LPage.PressHeader(1);
     QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a.z"), QStringLiteral("a-b.c")}));
+    QCOMPARE(DrawnMarker(*LPage.Page->StringGrid_RenameHeader, 1), 1);
   }
 
   void LocationSortBreaksTiesByOldNameInTheSameDirection() {
