@@ -400,9 +400,12 @@ void TFilePage::CreateActions() {
   });
   acRollback->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRollbackFiles(); }); });
   acRollback->SetOnUpdate([this](TAction &ASender) {
-    if (ASender.Tag() == 1)
+    // With no renamed file in the list (after a Clear that followed a
+    // Rename, say) there is nothing to move back: a Rollback would only
+    // report "Rollback done.".
+    if (ASender.Tag() == 1 || !HasRenamedFiles())
       ASender.setEnabled(false);
-    else if (ASender.Tag() == 0 && HasRenamedFiles())
+    else if (ASender.Tag() == 0)
       ASender.setEnabled(true);
   });
   // Rollback starts disabled.

@@ -490,6 +490,22 @@ private Q_SLOTS:
              (QStringList{QStringLiteral("Rename done."), QStringLiteral("Rollback done.")}));
   }
 
+  void ClearAfterARenameLeavesNothingToRollBack() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
+    QVERIFY(QFile::remove(Path(QStringLiteral("b.txt"))));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    QVERIFY(LPage.Page->acClearFile->isEnabled());
+    LPage.Page->acClearFile->trigger();
+    QCOMPARE(LPage.List().Count(), 0);
+    // The renamed file left the list with it: nothing can be moved back.
+    QVERIFY(!LPage.Page->acRollback->isEnabled());
+    QVERIFY(Exists(QStringLiteral("a_r.txt")));
+  }
+
   void RollbackWithOneFailureReportsIt() {
     TPage LPage;
     LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
