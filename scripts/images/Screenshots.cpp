@@ -3,6 +3,7 @@
 // temporary folder; no message waits for a person.
 #include "FMX.BallonHint.h"
 #include "MainUn.h"
+#include "MainUnFilePage.h"
 #include "uMessageForm.h"
 #include "uResourceString.h"
 #include "uSelectFolderForm.h"
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -109,6 +112,29 @@ int main(int argc, char *argv[]) {
     }
     LOk &= Save(LCanvas, LOut, QStringLiteral("balloon-hint"));
     LBalloon->hide();
+
+    // The file page after a Rename in which one of five files failed: it had
+    // been deleted before the rename.
+    QTemporaryDir LPictures;
+    QStringList LFiles;
+    for (const char *LName :
+         {"IMG_2041.JPG", "IMG_2042.JPG", "IMG_2043.JPG", "IMG_2044.JPG", "IMG_2045.JPG"}) {
+      const QString LPath = QDir(LPictures.path()).filePath(QString::fromLatin1(LName));
+      QFile LFile(LPath);
+      if (LFile.open(QIODevice::WriteOnly))
+        LFile.write(QByteArray(2048, 'x'));
+      LFiles.append(LPath);
+    }
+    const TOpenFilesHook LPreviousOpen =
+        SetOpenFilesHook([LFiles](const QString &) { return std::optional<QStringList>(LFiles); });
+    TFilePage &LFilePage = *LMain.FilePage;
+    LFilePage.Edit_RenameMask->setText(QStringLiteral("Holiday [C]"));
+    LFilePage.acAddFile->trigger();
+    QFile::remove(LFiles.at(2));
+    LFilePage.DoRenameFiles();
+    LMain.UpdateActions();
+    LOk &= Save(Grab(LMain), LOut, QStringLiteral("file-page-renamed"));
+    SetOpenFilesHook(LPreviousOpen);
   }
   SetMessageHook(nullptr);
   return LOk ? 0 : 1;
