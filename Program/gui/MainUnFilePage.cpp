@@ -64,9 +64,17 @@ QString DateTimeToStr(const QDateTime &ADateTime) {
   QString LDateFormat = LLocale.dateFormat(QLocale::ShortFormat);
   if (!LDateFormat.contains(QStringLiteral("yyyy")))
     LDateFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-  QString LTimeFormat = LLocale.timeFormat(QLocale::LongFormat);
-  // The long time format may name the time zone; the log-style time does not.
-  LTimeFormat.remove(QLatin1Char('t'));
+  // The long time format (it has the seconds) without the time zone, the
+  // unquoted "t" of the format.
+  const QString LLongTime = LLocale.timeFormat(QLocale::LongFormat);
+  QString LTimeFormat;
+  bool LQuoted = false;
+  for (const QChar LChar : LLongTime) {
+    if (LChar == QLatin1Char('\''))
+      LQuoted = !LQuoted;
+    if (LQuoted || LChar != QLatin1Char('t'))
+      LTimeFormat.append(LChar);
+  }
   LTimeFormat = LTimeFormat.trimmed();
   return LLocale.toString(ADateTime.date(), LDateFormat) + QLatin1Char(' ') +
          LLocale.toString(ADateTime.time(), LTimeFormat);

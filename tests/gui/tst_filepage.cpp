@@ -686,12 +686,17 @@ private Q_SLOTS:
     QVERIFY(LText.isHidden());
   }
 
-  void GridRowsHaveAFixedHeight() {
+  void GridRowsHaveAFixedHeightAndColumnsAMinimumWidth() {
     TPage LPage;
     QHeaderView &LRows = *LPage.Grid().verticalHeader();
     QCOMPARE(LRows.sectionResizeMode(0), QHeaderView::Fixed);
     QCOMPARE(LRows.defaultSectionSize(), 21);
-    QCOMPARE(LPage.Grid().horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    QHeaderView &LColumns = *LPage.Grid().horizontalHeader();
+    QCOMPARE(LColumns.sectionResizeMode(0), QHeaderView::Interactive);
+    // Dragged narrower, a data column stops at 100.
+    LColumns.resizeSection(2, 40);
+    QCOMPARE(LColumns.sectionSize(2), 100);
+    QCOMPARE(LPage.Grid().columnWidth(1), 230);
   }
 };
 
