@@ -490,6 +490,29 @@ private Q_SLOTS:
              (QStringList{QStringLiteral("Rename done."), QStringLiteral("Rollback done.")}));
   }
 
+  void DeleteAfterAFailedRollbackRemovesTheSelectedRowsFile() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                QStringLiteral("c.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    Write(QStringLiteral("a.txt"), "blocker");
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    // a stays renamed and hidden: row 1 shows c, the third file of the list.
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
+    QVERIFY(LPage.Page->acDeleteFile->isEnabled());
+    LPage.Grid().selectRow(1);
+    QCOMPARE(LPage.Detail(0), QStringLiteral("c.txt"));
+    LPage.Page->acDeleteFile->trigger();
+    QCOMPARE(LogEntries().last(), QStringLiteral("Delete file \"c.txt\" from list"));
+    QCOMPARE(LPage.List().Count(), 2);
+    QCOMPARE(LPage.List()[0].OldName(), QStringLiteral("a.txt"));
+    QCOMPARE(LPage.List()[1].OldName(), QStringLiteral("b.txt"));
+    QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
+  }
+
   void ClearAfterARenameLeavesNothingToRollBack() {
     TPage LPage;
     LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
@@ -561,6 +584,18 @@ private Q_SLOTS:
     LPage.PressHeader(2);
     QCOMPARE(LPage.Detail(0), QStringLiteral("c.txt"));
     QCOMPARE(LPage.Page->acRollback->Tag(), 0); // no counter: Rollback not blocked
+  }
+
+  void APressOnAResizeEdgeDoesNotSort() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QHeaderView &LHeader = *LPage.Grid().horizontalHeader();
+    const QPoint LEdge(LHeader.sectionViewportPosition(1) + LHeader.sectionSize(1) - 1,
+                       LHeader.height() / 2);
+    QTest::mousePress(LHeader.viewport(), Qt::LeftButton, {}, LEdge);
+    QTest::mouseRelease(LHeader.viewport(), Qt::LeftButton, {}, LEdge);
+    QCOMPARE(LPage.Page->StringGrid_RenameHeader->MarkerSection(), 0);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
   }
 
   void NewNameComparesTheNamePartOnly() {
