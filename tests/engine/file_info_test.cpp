@@ -282,10 +282,20 @@ TEST(FileInfoRename, AnExistingTargetIsNeverReplaced) {
   EXPECT_FALSE(LItem.isRenamed());
   EXPECT_TRUE(LItem.RenameErrorText().isEmpty());
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+}
 
-  // The same name as before is a target that exists as well.
+TEST(FileInfoRename, AnUnchangedNameSucceedsWithoutTouchingTheDisk) {
+  TTempTree LTree;
+  TFileInfo LItem(LTree.WriteFile(QStringLiteral("a.txt"), "A"));
+  LTree.WriteFile(QStringLiteral("b.txt"), "B");
+  const auto LBefore = SnapshotTree(LTree.Root());
   LItem.FileNameMaskApply(QStringLiteral("[N]"));
-  EXPECT_EQ(LItem.TFileInfoRenameFile(), 1);
+  LItem.FileExtMaskApply(QStringLiteral("[E]"));
+  EXPECT_EQ(LItem.TFileInfoRenameFile(), 0);
+  EXPECT_TRUE(LItem.isRenamed());
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+  EXPECT_EQ(LItem.RollbackFile(), 0);
+  EXPECT_FALSE(LItem.isRenamed());
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
 }
 

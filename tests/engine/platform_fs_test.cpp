@@ -246,7 +246,6 @@ TEST(MoveNoReplace, NeverReplacesAndReportsWhy) {
   };
   const TCase LCases[] = {
       {LA, LB, TMoveError::TargetExists},
-      {LA, LA, TMoveError::TargetExists},
       {LA, LLinkToA, TMoveError::TargetExists},
       {LA, LTree.Path(QStringLiteral("soft.txt")), TMoveError::TargetExists},
       {LTree.Path(QStringLiteral("empty")), LTree.Path(QStringLiteral("full")),
@@ -264,6 +263,23 @@ TEST(MoveNoReplace, NeverReplacesAndReportsWhy) {
     EXPECT_EQ(LResult.FError, LCase.FError) << LCase.FTarget.toStdString();
   }
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+}
+
+TEST(MoveNoReplace, OntoItsOwnUnchangedNameSucceedsAndTouchesNothing) {
+  TTempTree LTree;
+  const QString LFile = LTree.WriteFile(QStringLiteral("d/a.txt"), "A");
+  const auto LBefore = SnapshotTree(LTree.Root());
+  const QString LCases[][2] = {
+      {LFile, LFile},
+      {LFile, LTree.Root() + QStringLiteral("//d/a.txt")},
+      {LTree.Path(QStringLiteral("d")), LTree.Path(QStringLiteral("d"))},
+  };
+  for (const auto &LCase : LCases)
+    EXPECT_TRUE(platform::MoveNoReplace(LCase[0], LCase[1]).FOk) << LCase[1].toStdString();
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+  // A missing source stays a failure, also onto its own name.
+  const QString LGone = LTree.Path(QStringLiteral("gone.txt"));
+  EXPECT_FALSE(platform::MoveNoReplace(LGone, LGone).FOk);
 }
 
 TEST(MoveNoReplace, ChangeOfLetterCaseAloneSucceeds) {

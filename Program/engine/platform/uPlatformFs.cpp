@@ -360,6 +360,21 @@ bool SameEntryOtherSpelling(const QByteArray &ASource, const QByteArray &ATarget
   return true;
 }
 
+// True when ATarget names the very entry ASource names: the same name in the
+// same folder, however the folder part is spelled ("/a//b" and "/a/b").
+bool SameEntrySameSpelling(const QByteArray &ASource, const QByteArray &ATarget) {
+  if (NameOf(ASource) != NameOf(ATarget))
+    return false;
+  struct stat LSourceFolder;
+  struct stat LTargetFolder;
+  struct stat LEntry;
+  return ::lstat(ASource.constData(), &LEntry) == 0 &&
+         ::stat(FolderOf(ASource).constData(), &LSourceFolder) == 0 &&
+         ::stat(FolderOf(ATarget).constData(), &LTargetFolder) == 0 &&
+         LSourceFolder.st_dev == LTargetFolder.st_dev &&
+         LSourceFolder.st_ino == LTargetFolder.st_ino;
+}
+
 std::atomic<unsigned> GTemporaryCounter{0};
 
 TMoveResult MoveThroughTemporary(const QByteArray &ASource, const QByteArray &ATarget) {
@@ -402,7 +417,14 @@ TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget) {
   EncodePath(ASource, LSource);
   EncodePath(ATarget, LTarget);
   const TMoveResult LResult = AfterRenameFailed(LErr, LSource, LTarget);
-  if (LResult.FError == TMoveError::TargetExists && SameEntryOtherSpelling(LSource, LTarget))
+  if (LResult.FError != TMoveError::TargetExists)
+    return LResult;
+  // A move onto its own unchanged name leaves the entry alone and succeeds,
+  // as a rename to the same name does on Windows: a mask that keeps some
+  // names must not report those items as failed.
+  if (SameEntrySameSpelling(LSource, LTarget))
+    return Success();
+  if (SameEntryOtherSpelling(LSource, LTarget))
     return MoveThroughTemporary(LSource, LTarget);
   return LResult;
 }

@@ -123,7 +123,8 @@ struct TMoveResult {
 
 // Moves the file or folder ASource to ATarget inside the same file system,
 // never replacing an existing entry and never copying. A change of letter
-// case alone succeeds, also where the file system ignores case.
+// case alone succeeds, also where the file system ignores case; a move onto
+// the entry's own unchanged name succeeds without touching it.
 TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget);
 
 // The steps of MoveNoReplace, open to tests that cannot make a file system
