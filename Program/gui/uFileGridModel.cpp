@@ -111,108 +111,45 @@ QStringList CollectFolderFiles(const QString &AFolder) {
 // TFileGridModel
 
 TFileGridModel::TFileGridModel(TFileList &AList, QObject *AParent)
-    : QAbstractTableModel(AParent), FList(AList) {}
+    : TListGridModel(AList, DataColumnCount, AParent) {}
 
 void TFileGridModel::Synchro(int APosition, bool ARenamedDisplay) {
   const int LCount = FList.Count();
   if (ARenamedDisplay) {
-    beginResetModel();
-    FRenamedDisplay = true;
-    FRows.clear();
-    for (int i = 0; i < LCount; ++i) {
-      TFileInfo &LFile = FList[i];
-      if (LFile.isRenamed()) {
-        LFile.SetGridRow(-1);
-        continue;
-      }
-      LFile.SetGridRow(static_cast<int>(FRows.size()));
-      FRows.push_back(i);
-    }
-    FRowCount = static_cast<int>(FRows.size());
     FGridRowsStaleFrom = 0;
-    endResetModel();
+    ResetToRenamedRows(FHintColumn);
     return;
   }
 
   // The files before APosition kept their positions since the last Synchro.
   const int LFrom = std::max(APosition, 0);
-  for (int i = LFrom; i < LCount; ++i)
-    FList[i].SetGridRow(i);
+  NumberItems(LFrom, LCount);
   if (FGridRowsStaleFrom >= LFrom)
     FGridRowsStaleFrom = std::numeric_limits<int>::max();
   if (FRenamedDisplay) {
     // Leaving the renamed display: the rows are the list again.
-    beginResetModel();
-    FRenamedDisplay = false;
-    FRows.clear();
-    FRows.shrink_to_fit();
-    FRowCount = LCount;
-    endResetModel();
+    ResetToNormalRows(LCount, FHintColumn);
     return;
   }
-  const int LOld = FRowCount;
-  if (LCount > LOld) {
-    beginInsertRows(QModelIndex(), LOld, LCount - 1);
-    FRowCount = LCount;
-    endInsertRows();
-  } else if (LCount < LOld) {
-    beginRemoveRows(QModelIndex(), LCount, LOld - 1);
-    FRowCount = LCount;
-    endRemoveRows();
-  }
-  // The rows that were there before show their files' current values.
-  const int LKept = std::min(LOld, LCount);
-  if (LKept > 0)
-    Q_EMIT dataChanged(index(0, 0), index(LKept - 1, columnCount() - 1), {Qt::DisplayRole});
+  ResizeNormalRows(LCount, 0);
 }
 
 void TFileGridModel::SynchroNames() {
   if (!FRenamedDisplay) {
-    for (int i = FGridRowsStaleFrom; i < FRowCount; ++i)
-      FList[i].SetGridRow(i);
+    NumberItems(FGridRowsStaleFrom, FRowCount);
     FGridRowsStaleFrom = std::numeric_limits<int>::max();
   }
-  if (FRowCount > 0)
-    Q_EMIT dataChanged(index(0, 0), index(FRowCount - 1, columnCount() - 1), {Qt::DisplayRole});
-}
-
-int TFileGridModel::FindFileByGridRow(int ARow) const {
-  if (ARow < 0 || ARow >= FRowCount)
-    return -1;
-  const int LIndex = FRenamedDisplay ? FRows[static_cast<size_t>(ARow)] : ARow;
-  return LIndex < FList.Count() ? LIndex : -1;
-}
-
-void TFileGridModel::SetHintColumn(bool AValue) {
-  if (AValue == FHintColumn)
-    return;
-  if (AValue) {
-    beginInsertColumns(QModelIndex(), 0, 0);
-    FHintColumn = true;
-    endInsertColumns();
-  } else {
-    beginRemoveColumns(QModelIndex(), 0, 0);
-    FHintColumn = false;
-    endRemoveColumns();
-  }
+  AnnounceRows(0, FRowCount - 1);
 }
 
 int TFileGridModel::DataColumnAt(int AColumn) const {
-  const int LData = AColumn - (FHintColumn ? 1 : 0);
+  const int LData = AColumn - HintColumns();
   return LData >= 0 && LData < DataColumnCount ? LData : -1;
 }
 
 const TFileInfo *TFileGridModel::FileAtRow(int ARow) const {
-  const int LIndex = FindFileByGridRow(ARow);
+  const int LIndex = ItemAtRow(ARow);
   return LIndex < 0 ? nullptr : FList.Items(LIndex);
-}
-
-int TFileGridModel::rowCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : FRowCount;
-}
-
-int TFileGridModel::columnCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : DataColumnCount + (FHintColumn ? 1 : 0);
 }
 
 QVariant TFileGridModel::data(const QModelIndex &AIndex, int ARole) const {

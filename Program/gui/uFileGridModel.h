@@ -5,6 +5,7 @@
 #pragma once
 
 #include "uFileInfo.h"
+#include "uListGridModel.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -45,13 +46,10 @@ QStringList CollectFolderFiles(const QString &AFolder);
 // ---- Preview grid -----------------------------------------------------------
 
 // A thin table model over a TFileList. Every row shows its file's current
-// values; the model keeps only the mapping from rows to files:
-//   - normal display: row i is file i of the list;
-//   - renamed display: the files whose isRenamed is false, in list order.
-// The row count and the mapping change only in Synchro, so a list that changed
-// a moment before is never read through a stale row. An optional hint column
-// comes first; the data columns follow.
-class TFileGridModel : public QAbstractTableModel {
+// values; the rows map to files as TListGridModel describes (the renamed
+// display shows the files whose isRenamed is false). The caller chooses the
+// display at every Synchro; the hint column changes at once.
+class TFileGridModel : public TListGridModel<TFileList> {
   Q_OBJECT
 public:
   enum TDataColumn { dcOldName = 0, dcNewName = 1, dcLocation = 2, DataColumnCount = 3 };
@@ -69,22 +67,19 @@ public:
   // rows stay, GridRow is set only where an earlier step left it unset, and
   // the visible rows are repainted.
   void SynchroNames();
-  bool RenamedDisplay() const { return FRenamedDisplay; }
 
   // The list index of the file shown in ARow; -1 for none.
-  int FindFileByGridRow(int ARow) const;
+  int FindFileByGridRow(int ARow) const { return ItemAtRow(ARow); }
 
   // The hint column in front of the data columns.
   bool HasHintColumn() const { return FHintColumn; }
-  void SetHintColumn(bool AValue);
+  void SetHintColumn(bool AValue) { ShowHintColumn(AValue); }
 
   // The model column of a data column, and the data column of a model column
   // (-1 for the hint column or none).
-  int ColumnOf(TDataColumn AColumn) const { return AColumn + (FHintColumn ? 1 : 0); }
+  int ColumnOf(TDataColumn AColumn) const { return AColumn + HintColumns(); }
   int DataColumnAt(int AColumn) const;
 
-  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
-  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
   QVariant data(const QModelIndex &AIndex, int ARole = Qt::DisplayRole) const override;
   QVariant headerData(int ASection, Qt::Orientation AOrientation,
                       int ARole = Qt::DisplayRole) const override;
@@ -93,14 +88,9 @@ public:
 private:
   const TFileInfo *FileAtRow(int ARow) const;
 
-  TFileList &FList;
-  std::vector<int> FRows; // renamed display: row -> list index
-  int FRowCount = 0;
   // Normal display: from this position on a file's GridRow may differ from
   // its position (INT_MAX: none does).
   int FGridRowsStaleFrom = 0;
-  bool FRenamedDisplay = false;
-  bool FHintColumn = false;
 };
 
 // ---- Detail view ------------------------------------------------------------

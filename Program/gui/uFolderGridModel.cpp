@@ -4,21 +4,10 @@
 #include "uFolderInfo.h"
 
 TFolderGridModel::TFolderGridModel(TFolderList &AList, QObject *AParent)
-    : QAbstractTableModel(AParent), FList(AList) {}
-
-int TFolderGridModel::rowCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : FRowCount;
-}
-
-int TFolderGridModel::columnCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : NameColumn() + 3;
-}
+    : TListGridModel(AList, 3, AParent) {}
 
 int TFolderGridModel::FolderAtRow(int ARow) const {
-  if (ARow < 0 || ARow >= FRowCount)
-    return -1;
-  const int LPosition = FRenamedDisplay ? FRows[static_cast<size_t>(ARow)] : ARow;
-  return LPosition < FList.Count() ? LPosition : -1;
+  return ItemAtRow(ARow);
 }
 
 QVariant TFolderGridModel::data(const QModelIndex &AIndex, int ARole) const {
@@ -56,58 +45,24 @@ QVariant TFolderGridModel::headerData(int ASection, Qt::Orientation AOrientation
 }
 
 void TFolderGridModel::Synchro(int APosition) {
-  const int LCount = FList.Count();
-  const bool LRenamed = FPendingHintColumn || FList.HasRenamedFolders();
-  if (LRenamed) {
-    beginResetModel();
-    FHintColumn = FPendingHintColumn;
-    FRenamedDisplay = true;
-    FRows.clear();
-    for (int LPosition = 0; LPosition < LCount; ++LPosition) {
-      TFolderInfo &LItem = *FList.Items(LPosition);
-      if (LItem.isRenamed()) {
-        LItem.SetGridRow(-1);
-      } else {
-        LItem.SetGridRow(static_cast<int>(FRows.size()));
-        FRows.push_back(LPosition);
-      }
-    }
-    FRowCount = static_cast<int>(FRows.size());
-    endResetModel();
+  if (FPendingHintColumn || FList.HasRenamedFolders()) {
+    ResetToRenamedRows(FPendingHintColumn);
     return;
   }
 
+  const int LCount = FList.Count();
   const bool LModeChanges = FRenamedDisplay || FHintColumn != FPendingHintColumn;
   // Leaving the renamed display, every item gets its row back: the rows
   // before APosition held the renamed display's numbers.
   const int LFrom = LModeChanges ? 0 : std::max(APosition, 0);
-  for (int LPosition = LFrom; LPosition < LCount; ++LPosition)
-    FList.Items(LPosition)->SetGridRow(LPosition);
+  NumberItems(LFrom, LCount);
 
   if (LModeChanges) {
-    beginResetModel();
-    FHintColumn = FPendingHintColumn;
-    FRenamedDisplay = false;
-    FRows.clear();
-    FRows.shrink_to_fit();
-    FRowCount = LCount;
-    endResetModel();
+    ResetToNormalRows(LCount, FPendingHintColumn);
     return;
   }
 
   // Normal display to normal display: grow or shrink at the end, then
   // announce the rewritten rows that remain.
-  const int LOld = FRowCount;
-  if (LCount > LOld) {
-    beginInsertRows(QModelIndex(), LOld, LCount - 1);
-    FRowCount = LCount;
-    endInsertRows();
-  } else if (LCount < LOld) {
-    beginRemoveRows(QModelIndex(), LCount, LOld - 1);
-    FRowCount = LCount;
-    endRemoveRows();
-  }
-  const int LLastChanged = std::min(LOld, LCount) - 1;
-  if (LFrom <= LLastChanged)
-    Q_EMIT dataChanged(index(LFrom, 0), index(LLastChanged, columnCount() - 1), {Qt::DisplayRole});
+  ResizeNormalRows(LCount, LFrom);
 }

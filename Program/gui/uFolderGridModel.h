@@ -11,19 +11,15 @@
 // of them (column 0) while it exists.
 #pragma once
 
-#include <QAbstractTableModel>
-
-#include <vector>
+#include "uListGridModel.h"
 
 class TFolderList;
 
-class TFolderGridModel : public QAbstractTableModel {
+class TFolderGridModel : public TListGridModel<TFolderList> {
   Q_OBJECT
 public:
   TFolderGridModel(TFolderList &AList, QObject *AParent);
 
-  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
-  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
   QVariant data(const QModelIndex &AIndex, int ARole = Qt::DisplayRole) const override;
   QVariant headerData(int ASection, Qt::Orientation AOrientation,
                       int ARole = Qt::DisplayRole) const override;
@@ -42,15 +38,8 @@ public:
   // The list position of the folder shown in ARow; -1 when the row shows none.
   int FolderAtRow(int ARow) const;
   // The first column of the names (1 with the hint column, 0 without).
-  int NameColumn() const { return FHintColumn ? 1 : 0; }
-  bool RenamedDisplay() const { return FRenamedDisplay; }
+  int NameColumn() const { return HintColumns(); }
 
 private:
-  TFolderList &FList;
-  bool FHintColumn = false;
   bool FPendingHintColumn = false;
-  bool FRenamedDisplay = false;
-  int FRowCount = 0;
-  // Renamed display only: the list position shown in each row.
-  std::vector<int> FRows;
 };

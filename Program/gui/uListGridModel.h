@@ -1,0 +1,108 @@
+// The row mapping shared by the preview grids of the file page and the folder
+// page: a table model over a list of items with two displays,
+//   - normal: row i shows item i of the list;
+//   - renamed: only the items that are not renamed, in list order; the model
+//     keeps the row -> item mapping.
+// The row count and the mapping change only when the model synchronises, so a
+// list that changed a moment before is never read through a stale row. An
+// optional hint column comes first; the data columns follow.
+//
+// TListGridRows holds the state and the steps that do not touch the items;
+// TListGridModel<TList> adds the steps that walk the items of a list whose
+// Items(i) have isRenamed() and SetGridRow(). A model derives from
+// TListGridModel and keeps its columns, cell texts and when to take which
+// display.
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+class TListGridRows : public QAbstractTableModel {
+public:
+  explicit TListGridRows(int ADataColumnCount, QObject *AParent = nullptr)
+      : QAbstractTableModel(AParent), FDataColumnCount(ADataColumnCount) {}
+
+  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
+  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
+
+  bool RenamedDisplay() const { return FRenamedDisplay; }
+
+protected:
+  // The number of columns in front of the data columns (the hint column).
+  int HintColumns() const { return FHintColumn ? 1 : 0; }
+
+  // The list index of the item shown in ARow of a list of ACount items; -1
+  // for none.
+  int IndexAtRow(int ARow, int ACount) const {
+    if (ARow < 0 || ARow >= FRowCount)
+      return -1;
+    const int LIndex = FRenamedDisplay ? FRows[static_cast<size_t>(ARow)] : ARow;
+    return LIndex < ACount ? LIndex : -1;
+  }
+
+  // Inserts or removes the hint column at once.
+  void ShowHintColumn(bool AValue);
+
+  // Resets the model to the normal display of ACount rows, with the hint
+  // column or without it.
+  void ResetToNormalRows(int ACount, bool AHintColumn);
+
+  // Normal display to normal display: grows or shrinks the rows at the end to
+  // ACount, then announces the rows from AFirstChanged to the last one that
+  // was there before as changed.
+  void ResizeNormalRows(int ACount, int AFirstChanged);
+
+  // Announces the rows AFirst to ALast as changed in every column (nothing
+  // when the range is empty).
+  void AnnounceRows(int AFirst, int ALast);
+
+  std::vector<int> FRows; // renamed display: row -> list index
+  int FRowCount = 0;
+  bool FRenamedDisplay = false;
+  bool FHintColumn = false;
+
+private:
+  const int FDataColumnCount;
+};
+
+template <class TList> class TListGridModel : public TListGridRows {
+public:
+  TListGridModel(TList &AList, int ADataColumnCount, QObject *AParent = nullptr)
+      : TListGridRows(ADataColumnCount, AParent), FList(AList) {}
+
+protected:
+  // The list index of the item shown in ARow; -1 for none.
+  int ItemAtRow(int ARow) const { return IndexAtRow(ARow, FList.Count()); }
+
+  // Resets the model to the renamed display: every item's GridRow is set (-1
+  // for a renamed item) and the rows are rebuilt, with the hint column or
+  // without it.
+  void ResetToRenamedRows(bool AHintColumn) {
+    const int LCount = FList.Count();
+    beginResetModel();
+    FHintColumn = AHintColumn;
+    FRenamedDisplay = true;
+    FRows.clear();
+    for (int i = 0; i < LCount; ++i) {
+      auto &LItem = *FList.Items(i);
+      if (LItem.isRenamed()) {
+        LItem.SetGridRow(-1);
+        continue;
+      }
+      LItem.SetGridRow(static_cast<int>(FRows.size()));
+      FRows.push_back(i);
+    }
+    FRowCount = static_cast<int>(FRows.size());
+    endResetModel();
+  }
+
+  // Normal display: sets the GridRow of the items AFrom to ATo - 1 to their
+  // positions.
+  void NumberItems(int AFrom, int ATo) {
+    for (int i = AFrom; i < ATo; ++i)
+      FList.Items(i)->SetGridRow(i);
+  }
+
+  TList &FList;
+};
