@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -104,6 +105,16 @@ QToolButton *MakeTokenButton(const QString &AName, QWidget &AParent) {
   LButton->setFocusPolicy(Qt::NoFocus);
   LButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
   return LButton;
+}
+
+// Focus moving to another control of the window. A popup opening over the
+// field (its context menu) or the window losing activation leaves the caret
+// in the field: the user has not left it yet.
+bool IsFocusLeaving(const QEvent *AEvent) {
+  if (AEvent->type() != QEvent::FocusOut)
+    return false;
+  const Qt::FocusReason LReason = static_cast<const QFocusEvent *>(AEvent)->reason();
+  return LReason != Qt::PopupFocusReason && LReason != Qt::ActiveWindowFocusReason;
 }
 
 void SetActionImage(TAction &AAction, const QString &APicture) {
@@ -817,7 +828,7 @@ bool TFolderPage::eventFilter(QObject *AWatched, QEvent *AEvent) {
       sgFolderRenameMouseMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
     else if (AEvent->type() == QEvent::Leave)
       sgFolderRenameMouseMove(QPoint(-1, -1));
-  } else if (AEvent->type() == QEvent::FocusOut) {
+  } else if (IsFocusLeaving(AEvent)) {
     if (AWatched == edFolderMask) {
       edFolderMaskExit();
       FMain.UpdateActions();

@@ -295,6 +295,33 @@ private Q_SLOTS:
     QCOMPARE(Column(1), QStringList{QStringLiteral("xabc")});
   }
 
+  // A context menu opening over a field, or the window losing activation,
+  // leaves the caret where it is: no mask is applied and Rollback stays as
+  // it was. Focus moving to another control does apply it.
+  void FocusLostToAPopupOrAnotherWindowIsNoExit() {
+    MakeDirs({QStringLiteral("abc")});
+    Add(Path(QStringLiteral("abc")), false, true);
+    Page().acRollbackFolder->SetTag(0);
+    const auto LFocusOut = [](QWidget &AField, Qt::FocusReason AReason) {
+      QFocusEvent LEvent(QEvent::FocusOut, AReason);
+      QApplication::sendEvent(&AField, &LEvent);
+    };
+    Page().edFolderMask->setText(QStringLiteral("x[N]"));
+    Page().edFolderSearch->setText(QStringLiteral("b"));
+    Page().edFolderReplace->setText(QStringLiteral("_"));
+    for (const Qt::FocusReason LReason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+      LFocusOut(*Page().edFolderMask, LReason);
+      LFocusOut(*Page().edFolderReplace, LReason);
+      QCOMPARE(Column(1), QStringList{QStringLiteral("abc")});
+      QCOMPARE(Page().acRollbackFolder->Tag(), 0);
+    }
+    LFocusOut(*Page().edFolderMask, Qt::TabFocusReason);
+    QCOMPARE(Column(1), QStringList{QStringLiteral("xabc")});
+    QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+    LFocusOut(*Page().edFolderReplace, Qt::MouseFocusReason);
+    QCOMPARE(Column(1), QStringList{QStringLiteral("xa_c")});
+  }
+
   void CancelledDialogOnlyLogs() {
     MakeDirs({QStringLiteral("a")});
     GetSettings().SetLastOpenedFolder(QStringLiteral("/kept"));
