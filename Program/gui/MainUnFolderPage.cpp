@@ -721,9 +721,12 @@ void TFolderPage::acRollbackFolderExecute() {
 }
 
 void TFolderPage::acRollbackFolderUpdate() {
-  if (acRollbackFolder->Tag() == 1)
+  // With no renamed folder in the list (after a Clear that followed a Rename,
+  // say) there is nothing to move back: a Rollback would only report
+  // "Rollback done.".
+  if (acRollbackFolder->Tag() == 1 || !FFolderList.HasRenamedFolders())
     acRollbackFolder->setEnabled(false);
-  else if (FFolderList.HasRenamedFolders())
+  else
     acRollbackFolder->setEnabled(true);
 }
 

@@ -616,6 +616,21 @@ private Q_SLOTS:
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rollback done."));
   }
 
+  void ClearAfterARenameLeavesNothingToRollBack() {
+    MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
+    Add(Root(), true, false);
+    SetMask(QStringLiteral("[N]_r"));
+    QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
+    Page().acRenameFolder->trigger();
+    QVERIFY(Page().acRollbackFolder->isEnabled());
+    QVERIFY(Page().acClearFolder->isEnabled());
+    Page().acClearFolder->trigger();
+    QCOMPARE(List().Count(), 0);
+    // The renamed folder left the list with it: nothing can be moved back.
+    QVERIFY(!Page().acRollbackFolder->isEnabled());
+    QVERIFY(QFileInfo(Path(QStringLiteral("a_r"))).isDir());
+  }
+
   void RenameAllThenRollbackWithOneFailure() {
     MakeDirs({QStringLiteral("p/c"), QStringLiteral("x")});
     Add(Root(), true, false);
