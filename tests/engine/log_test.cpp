@@ -16,8 +16,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -77,32 +75,6 @@ protected:
   clock_source::TScopedClock FClock;
   std::vector<QString> FWarnings;
   TWarningSink FPreviousSink;
-};
-
-// Makes a file immutable for the test's duration, so that even the
-// superuser can neither change nor delete it.
-class TImmutableFile {
-public:
-  explicit TImmutableFile(const QString &APath) : FPath(QFile::encodeName(APath)) {
-    FOk = Set(true);
-  }
-  ~TImmutableFile() { Set(false); }
-  bool Ok() const { return FOk; }
-
-private:
-  bool Set(bool AOn) {
-    const int LFd = open(FPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (LFd < 0)
-      return false;
-    int LFlags = 0;
-    bool LOk = ioctl(LFd, FS_IOC_GETFLAGS, &LFlags) == 0;
-    LFlags = AOn ? (LFlags | FS_IMMUTABLE_FL) : (LFlags & ~FS_IMMUTABLE_FL);
-    LOk = LOk && ioctl(LFd, FS_IOC_SETFLAGS, &LFlags) == 0;
-    close(LFd);
-    return LOk;
-  }
-  QByteArray FPath;
-  bool FOk = false;
 };
 
 } // namespace
@@ -324,7 +296,7 @@ TEST_F(LogTest, OldLogFilesAreDeletedByNameDateAndCreationTime) {
   FTree.WriteFile(QStringLiteral("Logs/sub/2015-01-01.log"), "old");
   FTree.MakeDir(QStringLiteral("Logs/2015-01-02.log"));
   const QString LStuck = FTree.WriteFile(QStringLiteral("Logs/2015-01-03.log"), "old");
-  TImmutableFile LGuard(LStuck);
+  testsupport::TImmutableFile LGuard(LStuck);
   ASSERT_TRUE(LGuard.Ok());
 
   TLogger LLogger;

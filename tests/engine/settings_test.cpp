@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#include <memory>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,30 +35,18 @@ public:
       FOk = chmod(FPath.constData(), 0444) == 0;
       return;
     }
-    FOk = SetImmutable(true);
+    FImmutable = std::make_unique<testsupport::TImmutableFile>(APath);
+    FOk = FImmutable->Ok();
   }
   ~TUnwritableFile() {
-    if (geteuid() == 0)
-      SetImmutable(false);
-    else
+    if (!FImmutable)
       chmod(FPath.constData(), 0644);
   }
   bool Ok() const { return FOk; }
 
 private:
-  bool SetImmutable(bool AOn) {
-    const int LFd = open(FPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (LFd < 0)
-      return false;
-    int LFlags = 0;
-    bool LOk = ioctl(LFd, FS_IOC_GETFLAGS, &LFlags) == 0;
-    LFlags = AOn ? (LFlags | FS_IMMUTABLE_FL) : (LFlags & ~FS_IMMUTABLE_FL);
-    LOk = LOk && ioctl(LFd, FS_IOC_SETFLAGS, &LFlags) == 0;
-    close(LFd);
-    return LOk;
-  }
-
   QByteArray FPath;
+  std::unique_ptr<testsupport::TImmutableFile> FImmutable;
   bool FOk = false;
 };
 

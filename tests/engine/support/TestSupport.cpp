@@ -7,13 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 TTempTree::TTempTree() : FDir(QDir::tempPath() + QStringLiteral("/varnwell-test-XXXXXX")) {
   EXPECT_TRUE(FDir.isValid());
 }
 
-QString TTempTree::Root() const { return FDir.path(); }
+QString TTempTree::Root() const {
+  return FDir.path();
+}
 
 QString TTempTree::Path(const QString &ARelative) const {
   return FDir.path() + QLatin1Char('/') + ARelative;
@@ -32,6 +39,27 @@ QString TTempTree::MakeDir(const QString &ARelative) {
   const QString LPath = Path(ARelative);
   EXPECT_TRUE(QDir().mkpath(LPath)) << LPath.toStdString();
   return LPath;
+}
+
+TImmutableFile::TImmutableFile(const QString &APath) : FPath(QFile::encodeName(APath)) {
+  FOk = Set(true);
+}
+
+TImmutableFile::~TImmutableFile() {
+  if (FOk)
+    Set(false);
+}
+
+bool TImmutableFile::Set(bool AOn) {
+  const int LFd = ::open(FPath.constData(), O_RDONLY | O_CLOEXEC);
+  if (LFd < 0)
+    return false;
+  int LFlags = 0;
+  bool LOk = ::ioctl(LFd, FS_IOC_GETFLAGS, &LFlags) == 0;
+  LFlags = AOn ? (LFlags | FS_IMMUTABLE_FL) : (LFlags & ~FS_IMMUTABLE_FL);
+  LOk = LOk && ::ioctl(LFd, FS_IOC_SETFLAGS, &LFlags) == 0;
+  ::close(LFd);
+  return LOk;
 }
 
 QByteArray ReadFile(const QString &APath) {

@@ -27,6 +27,23 @@ private:
   QTemporaryDir FDir;
 };
 
+// Makes a file immutable for the test's duration, so that not even the
+// superuser can change or delete it. Ok() is false where the file system or
+// the user's rights do not allow the flag.
+class TImmutableFile {
+public:
+  explicit TImmutableFile(const QString &APath);
+  ~TImmutableFile();
+  TImmutableFile(const TImmutableFile &) = delete;
+  TImmutableFile &operator=(const TImmutableFile &) = delete;
+  bool Ok() const { return FOk; }
+
+private:
+  bool Set(bool AOn);
+  QByteArray FPath;
+  bool FOk = false;
+};
+
 // The bytes of a file; an empty array when it cannot be read.
 QByteArray ReadFile(const QString &APath);
 
