@@ -1,8 +1,16 @@
 // The platform layer for the file system: everything the engine asks of the
 // operating system about paths, entries and moves goes through here, so that
-// a Windows build swaps only the files of this folder.
+// a Windows build swaps only the files of the system's own folder.
+//
+// Paths are QStrings that keep the system's names losslessly: on Linux a
+// name's bytes that are not UTF-8 are kept as lone surrogates (see
+// uLosslessUtf8.h) and become the same bytes again when the path goes back to
+// the system. DisplayText shows them as U+FFFD.
 #pragma once
 
+#include "uPathRules.h"
+
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -12,47 +20,31 @@
 namespace platform {
 
 // ---------------------------------------------------------------------------
-// Path rules. Every rule takes the style whose delimiters it uses, so that a
-// test table can check Windows and POSIX examples side by side; the engine
-// passes NativePathStyle (the default).
+// Names as the system stores them.
 
-enum class TPathStyle { Windows, Posix };
+// The path of the system's bytes ABytes, losslessly.
+QString DecodeNativePath(const QByteArray &ABytes);
 
-#ifdef _WIN32
-inline constexpr TPathStyle NativePathStyle = TPathStyle::Windows;
-#else
-inline constexpr TPathStyle NativePathStyle = TPathStyle::Posix;
-#endif
+// The system's bytes of APath; false when APath is empty, holds a NUL, or
+// holds a code unit that stands for no byte of a name.
+bool EncodeNativePath(const QString &APath, QByteArray &ABytes);
 
-// The delimiter written between a folder and a name: '\' on Windows, '/' on POSIX.
-QChar PathDelimiter(TPathStyle AStyle = NativePathStyle);
-
-// True for a character that ends a path component: '\' and ':' on Windows,
-// '/' on POSIX (where '\' and ':' are ordinary characters of a name).
-bool IsPathDelimiter(QChar AChar, TPathStyle AStyle = NativePathStyle);
-
-// The part after the last delimiter; all of APath when it has none.
-QString ExtractName(const QString &APath, TPathStyle AStyle = NativePathStyle);
-
-// Where that part begins in APath: 0 when APath has no delimiter.
-qsizetype ExtractNameStart(QStringView APath, TPathStyle AStyle = NativePathStyle);
-
-// The folder part: APath up to and including its last delimiter, with a final
-// delimiter dropped unless the character before it is a delimiter too (or, on
-// Windows, a ':'). C:\Photos\a.jpg gives C:\Photos, C:\a.jpg gives C:\,
-// /home/a.txt gives /home and /a.txt gives /.
-QString ExtractLocation(const QString &APath, TPathStyle AStyle = NativePathStyle);
-
-// ALocation, a delimiter unless ALocation already ends in one, then AName.
-QString JoinPath(const QString &ALocation, const QString &AName,
-                 TPathStyle AStyle = NativePathStyle);
-
-// True when AName is no usable single name inside a folder: empty, "." or
-// "..", or holding a delimiter of the style or a NUL character.
-bool IsInvalidEntryName(const QString &AName, TPathStyle AStyle = NativePathStyle);
-
-// True for a name the platform treats as hidden (on POSIX: begins with ".").
-bool IsHiddenName(const QString &AName);
+// Paths that come from elsewhere (a file dialog, QFileInfo, the command line
+// as decoded text, a URL) may have lost bytes that were not UTF-8: each such
+// byte became U+FFFD there. ResolveDecodedPath finds the entry such a path
+// stands for: every component holding U+FFFD is looked up in its folder's
+// listing, among the entries whose names decode to it in the same lossy way.
+enum class TResolveOutcome {
+  Unchanged, // the path holds no U+FFFD: taken as it is
+  Resolved,  // every such component named exactly one entry
+  Ambiguous, // a component named several entries (twins): no path is given
+  NotFound   // a component named no entry: the path is given unchanged
+};
+struct TResolvedPath {
+  QString FPath;
+  TResolveOutcome FOutcome = TResolveOutcome::Unchanged;
+};
+TResolvedPath ResolveDecodedPath(const QString &APath);
 
 // ---------------------------------------------------------------------------
 // Entries.
@@ -92,7 +84,7 @@ bool DirectoryExists(const QString &APath);
 
 // One entry of a folder listing.
 struct TDirEntry {
-  QString FName;
+  QString FName;             // the name, losslessly
   bool FIsDirectory = false; // a real folder, not a link to one
   bool FIsSymLink = false;
 };
@@ -101,6 +93,23 @@ struct TDirEntry {
 // without "." and "..". Returns false when the folder cannot be listed.
 // AVisit returns false to stop the listing early.
 bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit);
+
+// ---------------------------------------------------------------------------
+// Whole files.
+
+enum class TReadOutcome { Read, Missing, Failed };
+
+// Reads the whole file APath into AContent. Missing when there is no entry
+// at APath; Failed, with AError set, when it cannot be read.
+TReadOutcome ReadWholeFile(const QString &APath, QByteArray &AContent, QString &AError);
+
+// Replaces the content of the file APath (a symbolic link is followed) with
+// AContent as one step: the content goes to a new file beside it, is written
+// out and synced, and takes the old file's place by rename(). When any step
+// fails the old file stays exactly as it was, the new file is removed, and
+// AError says what failed; the file is never written in place. A new file
+// gets the mode 0644, an existing one keeps its mode.
+bool ReplaceFileContents(const QString &APath, const QByteArray &AContent, QString &AError);
 
 // ---------------------------------------------------------------------------
 // Moves.
@@ -118,32 +127,51 @@ struct TMoveResult {
   bool FOk = false;
   TMoveError FError = TMoveError::None;
   int FErrno = 0;
+  // Set when a move through a temporary name could neither finish nor go
+  // back: the entry is left under this path, and only there.
+  QString FStrandedPath;
   explicit operator bool() const { return FOk; }
 };
 
 // Moves the file or folder ASource to ATarget inside the same file system,
 // never replacing an existing entry and never copying. A change of letter
-// case alone succeeds, also where the file system ignores case; a move onto
-// the entry's own unchanged name succeeds without touching it.
+// case alone succeeds, also where the file system ignores case (it is then
+// made through a temporary name and checked in the folder's listing); a move
+// onto the entry's own unchanged name succeeds without touching it.
 TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget);
 
-// The steps of MoveNoReplace, open to tests that cannot make a file system
-// which refuses the no-replace flag or ignores letter case.
+// The steps of MoveNoReplace, open to tests.
 namespace detail {
 
-// True when ATarget names the same entry as ASource (same device and inode)
-// under another spelling, and the folder of ATarget holds no entry spelled
-// exactly like its name: a case-insensitive file system answering for the
-// source. A hard link is its own entry and therefore never counts.
+// True when ATarget, in the folder of ASource, leads to the entry ASource
+// names under another spelling: the folder's listing holds ASource's name, no
+// entry spelled exactly like ATarget's name, and no other entry that differs
+// from it in letter case only. Inode numbers alone are not trusted: through
+// FUSE (exFAT, NTFS) each spelling of one name can get its own.
 bool IsSameEntryOtherSpelling(const QString &ASource, const QString &ATarget);
 
 // Moves ASource to a unique temporary name in the folder of ATarget, then to
-// ATarget; moves it back when the second step fails.
+// ATarget, and checks in the listing that ATarget's spelling is there; moves
+// it back when the second step fails. When that fails too, FStrandedPath says
+// where the entry is.
 TMoveResult MoveThroughTemporaryName(const QString &ASource, const QString &ATarget);
 
-// The move used where the file system refuses the no-replace flag: link and
-// unlink for a file, a check followed by rename for a folder.
-TMoveResult MoveWithoutNoReplaceFlag(const QString &ASource, const QString &ATarget);
+// The move used where the file system refuses the no-replace flag: a hard
+// link and an unlink for a file where links work (AUseHardLinks); otherwise a
+// placeholder the program creates exclusively under the target's name (an
+// empty file, or an empty folder for a folder), replaced by rename().
+TMoveResult MoveWithoutNoReplaceFlag(const QString &ASource, const QString &ATarget,
+                                     bool AUseHardLinks = true);
+
+// The points at which tests may act between the steps of a move.
+enum class TMoveStep {
+  BeforePlaceholder, // the placeholder is about to be created under APath
+  AfterPlaceholder,  // the placeholder stands at APath; the rename comes next
+  AfterTemporary     // the entry stands under the temporary name APath
+};
+using TMoveStepHook = std::function<void(TMoveStep AStep, const QByteArray &APath)>;
+// Replaces the hook (empty for none); returns the previous one.
+TMoveStepHook SetMoveStepHook(TMoveStepHook AHook);
 
 } // namespace detail
 

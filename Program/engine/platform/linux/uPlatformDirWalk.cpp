@@ -4,7 +4,7 @@
 // a deep tree never holds more than one open folder per level being read.
 #include "uPlatformDirWalk.h"
 
-#include <QFile>
+#include "uLosslessUtf8.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -83,7 +83,7 @@ public:
         LHaveTime = ::fstat(LChild.Get(), &LStat) == 0;
       else
         LHaveTime = ::lstat(LChildBytes.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
-      const QString LName16 = QFile::decodeName(LName);
+      const QString LName16 = DecodeUtf8Lossless(LName);
       FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime());
       if (LChild.Get() >= 0)
         Walk(std::move(LChild), LPrefix + LName16, LChildBytes);
@@ -125,9 +125,9 @@ private:
 void WalkSubFolders(const QString &AFolder,
                     const std::function<void(const QString &APath, const QString &AName,
                                              const QDateTime &AModified)> &AVisit) {
-  if (AFolder.isEmpty() || AFolder.contains(QChar(0)))
+  QByteArray LBytes;
+  if (!EncodeNativePath(AFolder, LBytes))
     return;
-  const QByteArray LBytes = QFile::encodeName(AFolder);
   // The chosen folder itself may be reached through a link.
   TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (LFd.Get() < 0)
@@ -136,9 +136,9 @@ void WalkSubFolders(const QString &AFolder,
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {
-  if (APath.isEmpty() || APath.contains(QChar(0)))
+  QByteArray LPath;
+  if (!EncodeNativePath(APath, LPath))
     return false;
-  const QByteArray LPath = QFile::encodeName(APath);
   struct stat LStat {};
   if (::lstat(LPath.constData(), &LStat) != 0 || !S_ISDIR(LStat.st_mode))
     return false;

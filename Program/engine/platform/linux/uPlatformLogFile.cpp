@@ -1,6 +1,7 @@
 #include "uPlatformLogFile.h"
 
-#include <QFile>
+#include "uLosslessUtf8.h"
+#include "uPlatformFs.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +14,14 @@
 namespace platform {
 
 namespace {
+
+// The system's bytes of a path; empty (which every call refuses) when it
+// cannot be encoded.
+QByteArray NativeBytes(const QString &APath) {
+  QByteArray LBytes;
+  EncodeNativePath(APath, LBytes);
+  return LBytes;
+}
 
 QString ErrnoText(int AErrno) {
   return QString::fromLocal8Bit(std::strerror(AErrno));
@@ -58,7 +67,7 @@ TLogFile::~TLogFile() {
 }
 
 std::unique_ptr<TLogFile> TLogFile::Open(const QString &APath, bool &AEmpty, QString &AError) {
-  const QByteArray LPath = QFile::encodeName(APath);
+  const QByteArray LPath = NativeBytes(APath);
   int LFd;
   do
     LFd = open(LPath.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
@@ -105,7 +114,7 @@ bool TLogFile::Append(const QByteArray &ABytes, QString &AError) {
 
 bool LogFolderExists(const QString &APath) {
   struct stat LStat {};
-  return !APath.isEmpty() && stat(QFile::encodeName(APath).constData(), &LStat) == 0 &&
+  return !APath.isEmpty() && stat(NativeBytes(APath).constData(), &LStat) == 0 &&
          S_ISDIR(LStat.st_mode);
 }
 
@@ -114,7 +123,7 @@ bool CreateLogFolder(const QString &APath, QString &AError) {
     AError = QStringLiteral("No log folder given");
     return false;
   }
-  const QByteArray LPath = QFile::encodeName(APath);
+  const QByteArray LPath = NativeBytes(APath);
   // Each prefix that ends before a '/' is a parent; the whole path comes last.
   for (qsizetype LEnd = 1; LEnd <= LPath.size(); ++LEnd) {
     if (LEnd < LPath.size() && LPath.at(LEnd) != '/')
@@ -128,7 +137,7 @@ bool CreateLogFolder(const QString &APath, QString &AError) {
     struct stat LStat {};
     if (LErrno == EEXIST && stat(LPrefix.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode))
       continue;
-    AError = Failure(QStringLiteral("Cannot create the folder"), QFile::decodeName(LPrefix),
+    AError = Failure(QStringLiteral("Cannot create the folder"), DecodeUtf8Lossless(LPrefix),
                      LErrno == EEXIST ? ENOTDIR : LErrno);
     return false;
   }
@@ -136,7 +145,7 @@ bool CreateLogFolder(const QString &APath, QString &AError) {
 }
 
 bool ListFolderFiles(const QString &AFolder, std::vector<QString> &ANames, QString &AError) {
-  DIR *LDir = opendir(QFile::encodeName(AFolder).constData());
+  DIR *LDir = opendir(NativeBytes(AFolder).constData());
   if (!LDir) {
     AError = Failure(QStringLiteral("Cannot list"), AFolder, errno);
     return false;
@@ -161,7 +170,7 @@ bool ListFolderFiles(const QString &AFolder, std::vector<QString> &ANames, QStri
       LIsFolder = fstatat(LDirFd, LEntry->d_name, &LStat, 0) == 0 && S_ISDIR(LStat.st_mode);
     }
     if (!LIsFolder)
-      ANames.push_back(QFile::decodeName(LEntry->d_name));
+      ANames.push_back(DecodeUtf8Lossless(LEntry->d_name));
   }
   closedir(LDir);
   return LOk;
@@ -169,8 +178,8 @@ bool ListFolderFiles(const QString &AFolder, std::vector<QString> &ANames, QStri
 
 std::optional<QDateTime> FileCreationTime(const QString &APath, QString &AError) {
   struct statx LStat {};
-  if (statx(AT_FDCWD, QFile::encodeName(APath).constData(),
-            AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, STATX_BTIME | STATX_MTIME, &LStat) != 0) {
+  if (statx(AT_FDCWD, NativeBytes(APath).constData(), AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT,
+            STATX_BTIME | STATX_MTIME, &LStat) != 0) {
     AError = Failure(QStringLiteral("Cannot read the creation time of"), APath, errno);
     return std::nullopt;
   }
@@ -185,7 +194,7 @@ std::optional<QDateTime> FileCreationTime(const QString &APath, QString &AError)
 }
 
 bool RemoveFile(const QString &APath) {
-  return unlink(QFile::encodeName(APath).constData()) == 0;
+  return unlink(NativeBytes(APath).constData()) == 0;
 }
 
 } // namespace platform
