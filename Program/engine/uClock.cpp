@@ -14,6 +14,8 @@ QDateTime Now() {
   return LNow ? LNow() : QDateTime::currentDateTime();
 }
 
-void SetNowFunction(std::function<QDateTime()> ANow) { NowFunction() = std::move(ANow); }
+void SetNowFunction(std::function<QDateTime()> ANow) {
+  NowFunction() = std::move(ANow);
+}
 
 } // namespace clock_source

@@ -132,15 +132,14 @@ void TSettings::LoadSettingsFromIniFile() {
 }
 
 void TSettings::SaveSettingsToIniFile() {
-  platform::TIniFile LIni(SettingsFileName());
   const auto LBool = [](bool AValue) {
     return AValue ? QStringLiteral("1") : QStringLiteral("0");
   };
-  const struct {
-    const QString &FSection;
-    const QString &FKey;
-    QString FValue;
-  } LKeys[] = {
+  // One rewrite of the whole file: a save that cannot complete leaves the old
+  // file as it was, and a value that cannot be written does not keep the
+  // other keys from being written.
+  platform::TIniFile LIni(SettingsFileName());
+  const platform::TIniWriteResult LWrite = LIni.WriteKeys({
       {CSectionLogging, CKeyEnableLog, LBool(FEnableLog)},
       {CSectionLogging, CKeyLogFolder, FLogFolder},
       {CSectionLogging, CKeyDeleteOldLogFiles, LBool(FDeleteOldLogFiles)},
@@ -148,14 +147,9 @@ void TSettings::SaveSettingsToIniFile() {
       {CSectionFolderMode, CKeyLastOpenedFolder, FLastOpenedFolder},
       {CSectionFolderMode, CKeyIncludeSelectedSubFolders, LBool(FIncludeSelectedSubFolder)},
       {CSectionFolderMode, CKeyIncludeSelectedRootFolders, LBool(FIncludeSelectedRootFolder)},
-  };
-  for (const auto &LKey : LKeys) {
-    const platform::TIniWriteResult LWrite = LIni.WriteKey(LKey.FSection, LKey.FKey, LKey.FValue);
-    if (!LWrite) {
-      FExeptionText = CIniFileError + LWrite.FError;
-      return;
-    }
-  }
+  });
+  if (!LWrite)
+    FExeptionText = CIniFileError + LWrite.FError;
 }
 
 void TSettings::SetExecutableFolderForTesting(const QString &AFolder) {

@@ -237,15 +237,23 @@ TEST_F(SettingsTest, ReadOnlyFileStaysUnchangedAndSetsExeptionText) {
   EXPECT_TRUE(LSettings.ExeptionText().contains(IniPath()));
 }
 
-TEST_F(SettingsTest, FailureStopsAtTheFailingKey) {
-  // A value with a line break cannot be stored: the keys before it are
-  // written, the key itself and the ones after it are not.
+TEST_F(SettingsTest, ARefusedValueIsNamedAndTheOtherKeysAreWritten) {
+  // A value with a line break cannot be stored: that key is left out and
+  // named in ExeptionText, every other key is written.
   TSettings LSettings;
+  LSettings.LoadDefaultValues();
   LSettings.SetEnableLog(true);
   LSettings.SetLogFolder(QStringLiteral("/logs\n[FolderMode]\nIncludeSelectedRootFolders=0"));
+  LSettings.SetLastOpenedFolder(QStringLiteral("/photos"));
+  LSettings.SetIncludeSelectedRootFolder(true);
   LSettings.SaveSettingsToIniFile();
-  EXPECT_EQ(testsupport::ReadFile(IniPath()), QByteArray("[Logging]\nEnableLog=1\n"));
+  EXPECT_EQ(testsupport::ReadFile(IniPath()),
+            QByteArray("[Logging]\nEnableLog=1\nDeleteOldLogFiles=1\nDeleteOldLogFilesDays=7\n"
+                       "[FolderMode]\nLastOpenedFolder=/photos\nIncludeSelectedSubFolders=0\n"
+                       "IncludeSelectedRootFolders=1\n"));
   EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileError")));
+  EXPECT_TRUE(LSettings.ExeptionText().contains(QStringLiteral("LogFolder")))
+      << LSettings.ExeptionText().toStdString();
 
   // ExeptionText is replaced by the next failure, never cleared by success.
   LSettings.SetLogFolder(QStringLiteral("/logs"));

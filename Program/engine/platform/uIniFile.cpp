@@ -1,7 +1,7 @@
 #include "uIniFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "uLosslessUtf8.h"
+#include "uPlatformFs.h"
 
 #include <climits>
 #include <vector>
@@ -45,9 +45,14 @@ char16_t UnitAt(const QByteArray &ABytes, qsizetype APos, TEncoding AEncoding) {
 }
 
 QByteArray Encode(const QString &AText, TEncoding AEncoding) {
-  if (UnitSize(AEncoding) == 1)
-    return AText.toUtf8();
   QByteArray LResult;
+  if (UnitSize(AEncoding) == 1) {
+    // A value holding units that stand for no byte (only ever made by hand)
+    // is written as UTF-8 with replacement characters.
+    if (!EncodeUtf8Lossless(AText, LResult))
+      LResult = AText.toUtf8();
+    return LResult;
+  }
   LResult.reserve(AText.size() * 2);
   for (const QChar LChar : AText) {
     const char LLow = static_cast<char>(LChar.unicode() & 0xFF);
@@ -64,8 +69,10 @@ QByteArray Encode(const QString &AText, TEncoding AEncoding) {
 }
 
 QString Decode(const QByteArray &ABytes, TEncoding AEncoding) {
+  // Bytes that are not UTF-8 (a folder name from another system) are kept,
+  // so that writing the value back gives the same bytes.
   if (UnitSize(AEncoding) == 1)
-    return QString::fromUtf8(ABytes);
+    return DecodeUtf8Lossless(ABytes);
   QString LResult;
   LResult.reserve(ABytes.size() / 2);
   for (qsizetype i = 0; i + 1 < ABytes.size(); i += 2)
@@ -171,6 +178,28 @@ QByteArray FirstLineEnding(const TDocument &ADoc) {
   return Encode(QStringLiteral("\n"), ADoc.FEncoding);
 }
 
+// The ending of a new line put in front of line ABefore: AEnding, unless that
+// is a lone CR and the next line begins with LF (an empty line ended by LF):
+// the two would then read as one CR LF, and the empty line would be lost.
+QByteArray EndingBefore(const TDocument &ADoc, size_t ABefore, const QByteArray &AEnding) {
+  const QByteArray LCr = Encode(QStringLiteral("\r"), ADoc.FEncoding);
+  if (AEnding != LCr || ABefore >= ADoc.FLines.size())
+    return AEnding;
+  const TLine &LNext = ADoc.FLines[ABefore];
+  if (!LNext.FText.isEmpty() ||
+      !LNext.FEnd.startsWith(Encode(QStringLiteral("\n"), ADoc.FEncoding)))
+    return AEnding;
+  return Encode(QStringLiteral("\r\n"), ADoc.FEncoding);
+}
+
+// A value that would not stay on its own line: it holds CR, LF or NUL.
+bool IsWritableValue(const QString &AValue) {
+  for (const QChar LChar : AValue)
+    if (LChar == QLatin1Char('\r') || LChar == QLatin1Char('\n') || LChar.isNull())
+      return false;
+  return true;
+}
+
 QString ErrorText(const QString &AAction, const QString &AFileName, const QString &AReason) {
   return QStringLiteral("Cannot %1 %2: %3").arg(AAction, AFileName, AReason);
 }
@@ -227,9 +256,10 @@ QByteArray IniWriteValue(const QByteArray &AContent, const QString &ASection, co
     if (LDoc.FLines[AIndex].FEnd.isEmpty())
       LDoc.FLines[AIndex].FEnd = LNewLine;
   };
-  const TLine LKey{Encode(AKey + QLatin1Char('=') + AValue, LDoc.FEncoding), LNewLine};
+  TLine LKey{Encode(AKey + QLatin1Char('=') + AValue, LDoc.FEncoding), LNewLine};
   if (LSectionEnd) {
     LEnsureEnded(*LSectionEnd);
+    LKey.FEnd = EndingBefore(LDoc, *LSectionEnd + 1, LNewLine);
     LDoc.FLines.insert(LDoc.FLines.begin() + static_cast<std::ptrdiff_t>(*LSectionEnd + 1), LKey);
   } else {
     if (!LDoc.FLines.empty())
@@ -280,19 +310,17 @@ std::optional<int> IniParseInteger(const QString &AText) {
 
 TIniReadResult TIniFile::ReadKey(const QString &ASection, const QString &AKey) const {
   TIniReadResult LResult;
-  QFile LFile(FFileName);
-  if (!LFile.exists())
+  QByteArray LContent;
+  QString LError;
+  switch (ReadWholeFile(FFileName, LContent, LError)) {
+  case TReadOutcome::Missing:
     return LResult;
-  if (!LFile.open(QIODevice::ReadOnly)) {
+  case TReadOutcome::Failed:
     LResult.FOk = false;
-    LResult.FError = ErrorText(QStringLiteral("read"), FFileName, LFile.errorString());
+    LResult.FError = ErrorText(QStringLiteral("read"), FFileName, LError);
     return LResult;
-  }
-  const QByteArray LContent = LFile.readAll();
-  if (LFile.error() != QFileDevice::NoError) {
-    LResult.FOk = false;
-    LResult.FError = ErrorText(QStringLiteral("read"), FFileName, LFile.errorString());
-    return LResult;
+  case TReadOutcome::Read:
+    break;
   }
   LResult.FValue = IniReadValue(LContent, ASection, AKey);
   return LResult;
@@ -300,35 +328,44 @@ TIniReadResult TIniFile::ReadKey(const QString &ASection, const QString &AKey) c
 
 TIniWriteResult TIniFile::WriteKey(const QString &ASection, const QString &AKey,
                                    const QString &AValue) {
+  return WriteKeys({{ASection, AKey, AValue}});
+}
+
+TIniWriteResult TIniFile::WriteKeys(const std::vector<TIniKeyValue> &AKeys) {
   TIniWriteResult LResult;
-  const auto LFail = [&](const QString &AAction, const QString &AReason) {
-    LResult.FOk = false;
-    LResult.FError = ErrorText(AAction, FFileName, AReason);
-    return LResult;
-  };
-  for (const QChar LChar : AValue)
-    if (LChar == QLatin1Char('\r') || LChar == QLatin1Char('\n') || LChar.isNull())
-      return LFail(QStringLiteral("write"),
-                   QStringLiteral("the value of %1 holds a line break").arg(AKey));
-
   QByteArray LContent;
-  QFile LOld(FFileName);
-  if (LOld.exists()) {
-    if (!LOld.open(QIODevice::ReadOnly))
-      return LFail(QStringLiteral("read"), LOld.errorString());
-    LContent = LOld.readAll();
-    if (LOld.error() != QFileDevice::NoError)
-      return LFail(QStringLiteral("read"), LOld.errorString());
-    LOld.close();
+  QString LError;
+  const TReadOutcome LRead = ReadWholeFile(FFileName, LContent, LError);
+  if (LRead == TReadOutcome::Failed) {
+    LResult.FOk = false;
+    LResult.FError = ErrorText(QStringLiteral("read"), FFileName, LError);
+    return LResult;
   }
-  const QByteArray LNew = IniWriteValue(LContent, ASection, AKey, AValue);
-
-  QSaveFile LFile(FFileName);
-  LFile.setDirectWriteFallback(true);
-  if (!LFile.open(QIODevice::WriteOnly))
-    return LFail(QStringLiteral("write"), LFile.errorString());
-  if (LFile.write(LNew) != LNew.size() || !LFile.commit())
-    return LFail(QStringLiteral("write"), LFile.errorString());
+  QByteArray LNew = LContent;
+  QStringList LRefused;
+  for (const TIniKeyValue &LKey : AKeys) {
+    if (!IsWritableValue(LKey.FValue)) {
+      LRefused.append(LKey.FKey);
+      continue;
+    }
+    LNew = IniWriteValue(LNew, LKey.FSection, LKey.FKey, LKey.FValue);
+  }
+  LResult.FRefusedKeys = LRefused;
+  if (LRead == TReadOutcome::Missing || LNew != LContent) {
+    if (!ReplaceFileContents(FFileName, LNew, LError)) {
+      LResult.FOk = false;
+      LResult.FError = ErrorText(QStringLiteral("write"), FFileName, LError);
+      return LResult;
+    }
+  }
+  if (!LRefused.isEmpty()) {
+    LResult.FOk = false;
+    LResult.FError =
+        ErrorText(QStringLiteral("write"), FFileName,
+                  (LRefused.size() == 1 ? QStringLiteral("the value of %1 holds a line break")
+                                        : QStringLiteral("the values of %1 hold line breaks"))
+                      .arg(LRefused.join(QStringLiteral(", "))));
+  }
   return LResult;
 }
 

@@ -9,8 +9,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -27,7 +29,9 @@ std::optional<QString> IniReadValue(const QByteArray &AContent, const QString &A
 // rewritten in place (the text up to the value is kept), a missing key is
 // added after the last non-blank line of its section, a missing section is
 // added at the end. New lines take the file's first line ending, or "\n"
-// when it has none. Empty content becomes UTF-8 without a byte-order mark.
+// when it has none; a lone CR that would fuse with a following empty LF line
+// becomes CR LF, so that no line is lost. Empty content becomes UTF-8 without
+// a byte-order mark. UTF-8 content keeps bytes that are not UTF-8 as they are.
 QByteArray IniWriteValue(const QByteArray &AContent, const QString &ASection, const QString &AKey,
                          const QString &AValue);
 
@@ -44,7 +48,14 @@ struct TIniReadResult {
 struct TIniWriteResult {
   bool FOk = true;
   QString FError;
+  QStringList FRefusedKeys; // keys whose values were refused; the others were written
   explicit operator bool() const { return FOk; }
+};
+
+struct TIniKeyValue {
+  QString FSection;
+  QString FKey;
+  QString FValue;
 };
 
 class TIniFile {
@@ -56,11 +67,14 @@ public:
   // Reads one key. A missing file is no failure: every key is then absent.
   TIniReadResult ReadKey(const QString &ASection, const QString &AKey) const;
 
-  // Writes one key, creating the file (not its folder) when needed. The file
-  // is replaced as a whole only once the new content is complete, so a failed
-  // write leaves the old content; where no temporary file can be created
-  // beside it, it is rewritten in place. A value holding a line break or a
-  // NUL is refused, since it would change the lines of the file.
+  // Writes the keys in order as one rewrite of the file, creating it (not its
+  // folder) when needed. A value holding a line break or a NUL is refused,
+  // since it would change the lines of the file: it is named in the error and
+  // the other keys are written. The new content replaces the file as a whole
+  // (ReplaceFileContents): a save that cannot complete leaves the old file
+  // exactly as it was, and the file is never written in place.
+  TIniWriteResult WriteKeys(const std::vector<TIniKeyValue> &AKeys);
+  // WriteKeys with one key.
   TIniWriteResult WriteKey(const QString &ASection, const QString &AKey, const QString &AValue);
 
 private:
