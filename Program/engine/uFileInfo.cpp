@@ -318,7 +318,11 @@ int TFileInfo::TFileInfoRenameFile() {
       FisRenamed = false;
       return 1;
     }
-    FisRenamed = platform::MoveNoReplace(FFullFileName, PathInLocation(LName)).FOk;
+    const platform::TMoveResult LMove =
+        platform::MoveNoReplace(FFullFileName, PathInLocation(LName));
+    FisRenamed = LMove.FOk;
+    if (!LMove.FStrandedPath.isEmpty())
+      SetRenameErrorText(rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath}));
     return FisRenamed ? 0 : 1;
   } catch (const std::exception &AException) {
     KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
@@ -337,9 +341,12 @@ int TFileInfo::RollbackFile() {
       FisRenamed = true;
       return 1;
     }
-    const bool LMoved = platform::MoveNoReplace(PathInLocation(LName), FFullFileName).FOk;
-    FisRenamed = !LMoved;
-    return LMoved ? 0 : 1;
+    const platform::TMoveResult LMove =
+        platform::MoveNoReplace(PathInLocation(LName), FFullFileName);
+    FisRenamed = !LMove.FOk;
+    if (!LMove.FStrandedPath.isEmpty())
+      SetRenameErrorText(rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath}));
+    return LMove.FOk ? 0 : 1;
   } catch (const std::exception &AException) {
     KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
   } catch (...) {
@@ -501,19 +508,35 @@ bool TFileList::GetisCounterInExtMask() const {
 
 int TFileList::ExecuteRenaming() {
   int LFailures = 0;
-  for (const auto &LItem : FItems)
-    LFailures += LItem->TFileInfoRenameFile();
+  int LOrder = 0;
+  for (const auto &LItem : FItems) {
+    const int LFailed = LItem->TFileInfoRenameFile();
+    LItem->SetRenameOrder(LFailed == 0 ? LOrder++ : -1);
+    LFailures += LFailed;
+  }
   return LFailures;
 }
 
 int TFileList::ExecuteRollback() {
   // Undone in the reverse order of the renaming: a later item may have taken
   // the old name of an earlier one, and is moved away again before the earlier
-  // item needs its name back.
-  int LFailures = 0;
+  // item needs its name back. Items marked renamed without a batch (-1) come
+  // last, in reverse list order.
+  std::vector<TFileInfo *> LRenamed;
   for (auto LIt = FItems.rbegin(); LIt != FItems.rend(); ++LIt)
     if ((*LIt)->isRenamed())
-      LFailures += (*LIt)->RollbackFile();
+      LRenamed.push_back(LIt->get());
+  std::stable_sort(LRenamed.begin(), LRenamed.end(),
+                   [](const TFileInfo *ALeft, const TFileInfo *ARight) {
+                     return ALeft->RenameOrder() > ARight->RenameOrder();
+                   });
+  int LFailures = 0;
+  for (TFileInfo *LItem : LRenamed) {
+    const int LFailed = LItem->RollbackFile();
+    if (LFailed == 0)
+      LItem->SetRenameOrder(-1);
+    LFailures += LFailed;
+  }
   return LFailures;
 }
 
@@ -550,4 +573,39 @@ void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
 void TFileList::ReindexFileInfo(int Value) {
   for (int i = std::max(Value, 0); i < Count(); ++i)
     FItems[static_cast<size_t>(i)]->SetIndex(i);
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+
+QStringView LocationView(const TFileInfo &AFile) {
+  // The same rule as the file's Location: the path up to its last delimiter,
+  // which is dropped unless it is the root's own or follows another one.
+  const QStringView LFull(AFile.FullFileName());
+  const qsizetype LNameStart = LFull.size() - AFile.OldNameView().size();
+  if (LNameStart <= 0)
+    return {};
+  const qsizetype LLast = LNameStart - 1;
+  if (LFull[LLast] == platform::PathDelimiter() && LLast > 0 &&
+      !platform::IsPathDelimiter(LFull[LLast - 1]))
+    return LFull.first(LLast);
+  return LFull.first(LLast + 1);
+}
+
+bool TFileSortLess::operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const {
+  const TFileInfo &LA = FDown ? ARight : ALeft;
+  const TFileInfo &LB = FDown ? ALeft : ARight;
+  switch (FKey) {
+  case TFileSortKey::OldName:
+    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
+  case TFileSortKey::NewName:
+    return CompareTextAZ(LA.NewName(), LB.NewName()) < 0;
+  case TFileSortKey::Location: {
+    const int LResult = CompareTextAZ(LocationView(LA), LocationView(LB));
+    if (LResult != 0)
+      return LResult < 0;
+    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
+  }
+  }
+  return false;
 }

@@ -118,6 +118,10 @@ public:
   void SetRenameErrorText(const QString &AValue) { FailureTexts().FRenameErrorText = AValue; }
   int GridRow() const { return FGridRow; }
   void SetGridRow(int AValue) { FGridRow = AValue; }
+  // Where the file's rename came in the last batch that renamed it (from 0);
+  // -1 when it has not been renamed by a batch.
+  int RenameOrder() const { return FRenameOrder; }
+  void SetRenameOrder(int AValue) { FRenameOrder = AValue; }
 
 private:
   // The path of the entry named AName in Location.
@@ -156,6 +160,7 @@ private:
   int32_t FCntDigitNumber = 1;
   int32_t FIndex = 0;
   int32_t FGridRow = 0;
+  int32_t FRenameOrder = -1;
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
   mutable bool FNewNameMade = false;
@@ -217,7 +222,8 @@ public:
   bool GetisCounterInExtMask() const;
   // Renames every item in list order; returns the number that failed.
   int ExecuteRenaming();
-  // Moves every renamed item back, last renamed first; returns the number that failed.
+  // Moves every renamed item back in the reverse order of the renames (also
+  // after the list was sorted since); returns the number that failed.
   int ExecuteRollback();
   bool HasRenamedFiles() const;
   void SetCounter(int Start, int Step, int Number);
@@ -234,4 +240,21 @@ private:
   TFilePathIndex FPaths;
   QString FFileNameMask;
   QString FFileExtMask;
+};
+
+// ---- Sorting ----------------------------------------------------------------
+
+// The folder of AFile as Location() gives it, as a view into its full path.
+QStringView LocationView(const TFileInfo &AFile);
+
+enum class TFileSortKey { OldName, NewName, Location };
+
+// "Comes before" for sorting the file list by a column of the preview grid:
+// OldName by the old name, NewName by the new name without its extension,
+// Location by the folder and then the old name, each with CompareTextAZ.
+// ADown reverses every comparison, the tie-break included.
+struct TFileSortLess {
+  TFileSortKey FKey = TFileSortKey::OldName;
+  bool FDown = false;
+  bool operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const;
 };

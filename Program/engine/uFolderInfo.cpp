@@ -192,10 +192,16 @@ bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
     // The move itself refuses a source that is no folder; the folder is
     // looked for only when the move failed, to tell why.
     bool LMoved = false;
-    if (LTarget == ASource) // already carries its new name: nothing to move
+    if (LTarget == ASource) { // already carries its new name: nothing to move
       LMoved = platform::DirectoryExists(ASource);
-    else
-      LMoved = bool(platform::MoveFolderNoReplace(ASource, LTarget));
+    } else {
+      const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
+      LMoved = LMove.FOk;
+      if (!LMove.FStrandedPath.isEmpty()) {
+        FRenameErrorText = rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath});
+        return false;
+      }
+    }
     if (!LMoved) {
       if (!platform::DirectoryExists(ASource))
         FRenameErrorText = rs::DirectoryNotExist;
@@ -222,8 +228,15 @@ void TFolderInfo::RollbackFolder() {
 bool TFolderInfo::DoRollback(const QString &ASource, QString &ANewFullName) {
   try {
     QString LTarget = platform::JoinPath(FLocation, FOldName);
-    const bool LMoved = LTarget == ASource ? platform::DirectoryExists(ASource)
-                                           : bool(platform::MoveFolderNoReplace(ASource, LTarget));
+    bool LMoved = false;
+    if (LTarget == ASource) {
+      LMoved = platform::DirectoryExists(ASource);
+    } else {
+      const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
+      LMoved = LMove.FOk;
+      if (!LMove.FStrandedPath.isEmpty())
+        FRenameErrorText = rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath});
+    }
     if (!LMoved) {
       FisRenamed = true;
       return false;
@@ -374,13 +387,17 @@ int TFolderList::ExecuteRenaming() {
   SortFolderbyLocation();
   TFolderLocationIndex LIndex(FItems);
   int LFailures = 0;
+  int LOrder = 0;
   QString LNewFullName;
   for (const auto &LItem : FItems) {
     const QString LOldFullName = LItem->FullFolderName();
-    if (LItem->DoRename(LOldFullName, LNewFullName))
+    if (LItem->DoRename(LOldFullName, LNewFullName)) {
+      LItem->FRenameOrder = LOrder++;
       LIndex.Moved(LOldFullName, LNewFullName);
-    else
+    } else {
+      LItem->FRenameOrder = -1;
       ++LFailures;
+    }
   }
   return LFailures;
 }
@@ -388,18 +405,29 @@ int TFolderList::ExecuteRenaming() {
 int TFolderList::ExecuteRollback() {
   SortFolderbyLocation();
   TFolderLocationIndex LIndex(FItems);
+  // The renamed items, last renamed first. An item marked renamed without a
+  // batch (-1) follows the batch's items, deepest first as the list is.
+  std::vector<TFolderInfo *> LRenamed;
+  for (const auto &LItem : FItems) {
+    if (LItem->isRenamed())
+      LRenamed.push_back(LItem.get());
+    else
+      LItem->SetRenameErrorText(QString());
+  }
+  std::stable_sort(LRenamed.begin(), LRenamed.end(),
+                   [](const TFolderInfo *ALeft, const TFolderInfo *ARight) {
+                     return ALeft->FRenameOrder > ARight->FRenameOrder;
+                   });
   int LFailures = 0;
   QString LNewFullName;
-  for (const auto &LItem : FItems) {
-    if (!LItem->isRenamed()) {
-      LItem->SetRenameErrorText(QString());
-      continue;
-    }
+  for (TFolderInfo *LItem : LRenamed) {
     const QString LOldFullName = LItem->FullFolderName();
-    if (LItem->DoRollback(LOldFullName, LNewFullName))
+    if (LItem->DoRollback(LOldFullName, LNewFullName)) {
+      LItem->FRenameOrder = -1;
       LIndex.Moved(LOldFullName, LNewFullName);
-    else
+    } else {
       ++LFailures;
+    }
   }
   return LFailures;
 }
@@ -491,4 +519,49 @@ void ScanSubFolders(
         LEntry.FLastWrite = AModified;
         ACallback(APath, LEntry);
       });
+}
+
+// ===========================================================================
+// Collecting the files below a folder
+
+QStringList CollectFolderFiles(const QString &AFolder) {
+  QStringList LFiles;
+  // One frame per open folder: its entries, read in full before any of them
+  // is visited (so only one listing is open at a time, whatever the depth),
+  // and the next entry to visit.
+  struct TFrame {
+    QString FPath;
+    std::vector<platform::TDirEntry> FEntries;
+    size_t FNext = 0;
+  };
+  std::vector<TFrame> LStack;
+  const auto LOpen = [&LStack](const QString &APath) {
+    TFrame LFrame;
+    LFrame.FPath = APath;
+    platform::ListDirectory(APath, [&LFrame](const platform::TDirEntry &AEntry) {
+      LFrame.FEntries.push_back(AEntry);
+      return true;
+    });
+    LStack.push_back(std::move(LFrame));
+  };
+  LOpen(AFolder);
+  while (!LStack.empty()) {
+    TFrame &LTop = LStack.back();
+    if (LTop.FNext >= LTop.FEntries.size()) {
+      LStack.pop_back();
+      continue;
+    }
+    const platform::TDirEntry &LEntry = LTop.FEntries[LTop.FNext++];
+    const QString LPath = platform::JoinPath(LTop.FPath, LEntry.FName);
+    if (LEntry.FIsDirectory) {
+      LOpen(LPath); // invalidates LTop
+      continue;
+    }
+    // A link to a folder is skipped; a link to a file (or to nothing) is an
+    // entry like any file.
+    if (LEntry.FIsSymLink && platform::DirectoryExists(LPath))
+      continue;
+    LFiles.append(LPath);
+  }
+  return LFiles;
 }

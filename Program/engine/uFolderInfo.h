@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -56,6 +57,10 @@ public:
   void SetRenameErrorText(const QString &AValue) { FRenameErrorText = AValue; }
   int GridRow() const { return FGridRow; }
   void SetGridRow(int AValue) { FGridRow = AValue; }
+  // Where the folder's rename came in the last batch that renamed it (from
+  // 0); -1 when it has not been renamed by a batch. Rollback goes backwards
+  // through this order.
+  int RenameOrder() const { return FRenameOrder; }
   // The depth: the number of path delimiters in FullFolderName, counted on the
   // first read and kept (renames do not change it).
   int Level() const;
@@ -121,6 +126,7 @@ private:
   QString FExeptionText;
   QString FRenameErrorText;
   int FGridRow = 0;
+  int FRenameOrder = -1;
   mutable int FLevel = -1;
 };
 
@@ -153,7 +159,9 @@ public:
   bool GetIsCounterInNameMask() const;
   // Renames all items deepest first; returns the number of failures.
   int ExecuteRenaming();
-  // Moves all renamed items back, deepest first; returns the number of failures.
+  // Moves all renamed items back in the reverse order of their renames, so
+  // that a chain (n12 -> n13, then n11 -> n12) is undone from its end;
+  // returns the number of failures.
   int ExecuteRollback();
   bool HasRenamedFolders() const;
   void SetCounter(int Start, int Step, int Number);
@@ -189,3 +197,11 @@ private:
 void ScanSubFolders(
     const QString &AFolder,
     const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback);
+
+// Every entry below AFolder that is not a folder, hidden ones included, in a
+// depth-first walk that takes each folder's entries in the order the file
+// system lists them and descends into a subfolder where it meets it. Links to
+// folders are neither collected nor entered (so the walk cannot loop); links
+// to files are collected. A folder that cannot be listed adds nothing. Names
+// are kept losslessly, so folders whose names are not UTF-8 are entered too.
+QStringList CollectFolderFiles(const QString &AFolder);

@@ -3,6 +3,7 @@
 #include "platform/uPlatformLogFile.h"
 #include "uClock.h"
 #include "uResourceString.h"
+#include "uUtil.h"
 #include "uWarningSink.h"
 #include "uZeroDate.h"
 
@@ -207,8 +208,10 @@ void TLogger::WriteLog(const QString &AMsg) {
     return;
   QByteArray LEntry;
   LEntry.reserve((AMsg.size() + 12) * 2);
+  // The log is text for people: bytes of a name that were not UTF-8 show as
+  // U+FFFD, so the file stays valid UTF-16.
   AppendUtf16LE(LEntry, QStringLiteral("\r\n") + TimeStamp(clock_source::Now().time()) +
-                            QLatin1Char('\t') + AMsg);
+                            QLatin1Char('\t') + DisplayText(AMsg));
   QString LError;
   if (!FImpl->FLogStream->Append(LEntry, LError))
     FImpl->LogFailure();

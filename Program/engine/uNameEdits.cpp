@@ -122,3 +122,24 @@ QString TimeText(const QDateTime &ADate) {
 }
 
 } // namespace nameedits
+
+int CompareTextAZ(QStringView ALeft, QStringView ARight) {
+  const qsizetype LCommon = std::min(ALeft.size(), ARight.size());
+  const QChar *LLeft = ALeft.data();
+  const QChar *LRight = ARight.data();
+  for (qsizetype i = 0; i < LCommon; ++i) {
+    char16_t LA = LLeft[i].unicode();
+    char16_t LB = LRight[i].unicode();
+    if (LA == LB)
+      continue;
+    if (LA >= u'a' && LA <= u'z')
+      LA = static_cast<char16_t>(LA - (u'a' - u'A'));
+    if (LB >= u'a' && LB <= u'z')
+      LB = static_cast<char16_t>(LB - (u'a' - u'A'));
+    if (LA != LB)
+      return LA < LB ? -1 : 1;
+  }
+  if (ALeft.size() == ARight.size())
+    return 0;
+  return ALeft.size() < ARight.size() ? -1 : 1;
+}

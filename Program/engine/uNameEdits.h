@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 
 namespace nameedits {
 
@@ -48,3 +49,8 @@ QString DateText(const QDateTime &ADate);
 QString TimeText(const QDateTime &ADate);
 
 } // namespace nameedits
+
+// Compares two texts ignoring the case of the letters a to z (they count as A
+// to Z); every other character by its code value. <0, 0 or >0. The order of
+// the grids' "A-Z" sorting.
+int CompareTextAZ(QStringView ALeft, QStringView ARight);

@@ -14,8 +14,10 @@ namespace rs {
 inline const QString RenameDone = QStringLiteral("Rename done.");
 inline const QString RollbackDone = QStringLiteral("Rollback done.");
 inline const QString FailedToRenameOne = QStringLiteral("Failed to rename %d file. List is below.");
-inline const QString FailedToRenameMany = QStringLiteral("Failed to rename %d files. List is below.");
-inline const QString FailedToRollbackOne = QStringLiteral("Failed to rollback %d file. List is below.");
+inline const QString FailedToRenameMany =
+    QStringLiteral("Failed to rename %d files. List is below.");
+inline const QString FailedToRollbackOne =
+    QStringLiteral("Failed to rollback %d file. List is below.");
 inline const QString FailedToRollbackMany =
     QStringLiteral("Failed to rollback %d files. List is below.");
 
@@ -23,6 +25,9 @@ inline const QString FailedToRollbackMany =
 inline const QString FileNotExist = QStringLiteral("File not exist");
 inline const QString DirectoryNotExist = QStringLiteral("Directory not exist");
 inline const QString InvalidFileName = QStringLiteral("Invalid file name");
+// A move through a temporary name that could neither finish nor go back: the
+// entry stands under the temporary path named here.
+inline const QString LeftUnderTemporaryName = QStringLiteral("Left under the temporary name %s");
 
 // Collecting.
 inline const QString TryingToAddFiles = QStringLiteral("Trying to add files");
@@ -45,7 +50,8 @@ inline const QString FolderCountOne = QStringLiteral("%d folder");
 inline const QString FolderCountMany = QStringLiteral("%d folders");
 
 // The select-folder dialog.
-inline const QString SpecifyCorrectDirectory = QStringLiteral("Please specify correct directory name");
+inline const QString SpecifyCorrectDirectory =
+    QStringLiteral("Please specify correct directory name");
 inline const QString CheckOptions = QStringLiteral("Please check \"%s\" or \"%s\" options");
 
 // Program and settings.
@@ -54,10 +60,11 @@ inline const QString ApplicationFinished = QStringLiteral("Application was finis
 inline const QString LoggingStarted = QStringLiteral("Logging was started");
 inline const QString LoggingStopped = QStringLiteral("Logging was stopped\r\n\r\n");
 inline const QString RestoreDefaultSettings = QStringLiteral("Restore default settings");
-inline const QString UnableToWriteLog =
-    QStringLiteral("Unable to write log. Please check program settings and then re-enable logging.");
-inline const QString UnableToDeleteOldLogs = QStringLiteral(
-    "Unable to delete old log files. Please check program settings and then re-enable this feature.");
+inline const QString UnableToWriteLog = QStringLiteral(
+    "Unable to write log. Please check program settings and then re-enable logging.");
+inline const QString UnableToDeleteOldLogs =
+    QStringLiteral("Unable to delete old log files. Please check program settings and then "
+                   "re-enable this feature.");
 inline const QString PleaseWait = QStringLiteral("Please wait...");
 
 // Picks the singular text for a count of exactly 1 and the plural otherwise.

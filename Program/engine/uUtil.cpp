@@ -63,3 +63,15 @@ QString SizeToStr(int64_t ASize) {
     return FixedTwoDecimals(static_cast<double>(ASize) / 1048576.0) + QStringLiteral(" MB");
   return FixedTwoDecimals(static_cast<double>(ASize) / 1073741824.0) + QStringLiteral(" GB");
 }
+
+QString DisplayText(const QString &AText) {
+  return platform::DisplayText(AText);
+}
+
+bool ResolveChosenPath(QString &APath) {
+  const platform::TResolvedPath LResolved = platform::ResolveDecodedPath(APath);
+  if (LResolved.FOutcome == platform::TResolveOutcome::Ambiguous)
+    return false;
+  APath = LResolved.FPath;
+  return true;
+}

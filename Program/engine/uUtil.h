@@ -19,3 +19,17 @@ int64_t GetFolderSize(const QString &AFolder);
 // ASize as "1023 B", "1 KB" (whole kilobytes, truncated), "1.50 MB" or
 // "5.00 GB" (two decimals with the decimal separator of the user's locale).
 QString SizeToStr(int64_t ASize);
+
+// A name or path as people are shown it: the bytes of a system name that were
+// not UTF-8 show as U+FFFD. Grids, balloons and the log show names this way;
+// the items keep the real ones.
+QString DisplayText(const QString &AText);
+
+// A path that came through Qt's decoding (a file dialog, QFileInfo, decoded
+// command-line text, a URL) may have lost bytes that were not UTF-8: they
+// became U+FFFD. Finds the entry it stands for in the folders' listings and
+// puts its lossless path into APath. False when several entries (twins such
+// as "bad\xff.txt" and "bad\xef\xbf\xbd.txt") share that spelling: the path
+// cannot be told apart and must not be taken. A path that names nothing stays
+// as it is.
+bool ResolveChosenPath(QString &APath);

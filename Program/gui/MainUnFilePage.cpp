@@ -10,6 +10,7 @@
 #include "uMessageForm.h"
 #include "uResourceString.h"
 #include "uSetting.h"
+#include "uUtil.h"
 #include "uUtilGui.h"
 
 #include <QComboBox>
@@ -435,7 +436,14 @@ void TFilePage::StartNewListAfterRenaming() {
 int TFilePage::AddPaths(const QStringList &APaths) {
   TFileList &LList = FileList();
   int LNotAdded = 0;
-  for (const QString &LPath : APaths) {
+  for (QString LPath : APaths) {
+    // A dialog's paths have lost the bytes of names that are not UTF-8: each
+    // is found again on disk, and one whose spelling several files share is
+    // not added.
+    if (!ResolveChosenPath(LPath)) {
+      ++LNotAdded;
+      continue;
+    }
     if (LList.CheckInList(LPath))
       LList.Add(std::make_unique<TFileInfo>(LPath));
     else
@@ -464,6 +472,10 @@ void TFilePage::acAddFoldersFilesExecute() {
   QString LFolder = GetSettings().LastOpenedFolder();
   if (!BrowseFolder(QStringLiteral("Select folder"), LFolder, &FMain, false))
     return;
+  if (!ResolveChosenPath(LFolder)) {
+    ReportNotAdded(1);
+    return;
+  }
   GetSettings().SetLastOpenedFolder(LFolder);
   StartNewListAfterRenaming();
   const QStringList LFiles = CollectFolderFiles(LFolder);
@@ -786,7 +798,8 @@ void TFilePage::StringGrid_RenameMouseMove(const QPoint &APos) {
     const int LIndex = FindFileByGridRow(LRow);
     if (LIndex >= 0) {
       const TFileInfo &LFile = FileList()[LIndex];
-      ShowBalloonHint(StringGrid_Rename, LFile.OldName(), LFile.RenameErrorText());
+      ShowBalloonHint(StringGrid_Rename, DisplayText(LFile.OldName()),
+                      DisplayText(LFile.RenameErrorText()));
     }
     FLastHintCell = LRow;
     return;

@@ -8,10 +8,12 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uNameEdits.h"
 #include "uResourceString.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
 #include "uSplash.h"
+#include "uUtil.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -39,25 +41,6 @@
 namespace {
 
 const QString TagDown = QStringLiteral("Down");
-
-// Compares two texts code unit by code unit, the letters a to z taken as
-// A to Z, every other character by its code.
-int CompareAsciiNoCase(const QString &ALeft, const QString &ARight) {
-  const qsizetype LCount = std::min(ALeft.size(), ARight.size());
-  for (qsizetype LIndex = 0; LIndex < LCount; ++LIndex) {
-    char16_t LLeft = ALeft.at(LIndex).unicode();
-    char16_t LRight = ARight.at(LIndex).unicode();
-    if (LLeft >= u'a' && LLeft <= u'z')
-      LLeft = static_cast<char16_t>(LLeft - u'a' + u'A');
-    if (LRight >= u'a' && LRight <= u'z')
-      LRight = static_cast<char16_t>(LRight - u'a' + u'A');
-    if (LLeft != LRight)
-      return LLeft < LRight ? -1 : 1;
-  }
-  if (ALeft.size() == ARight.size())
-    return 0;
-  return ALeft.size() < ARight.size() ? -1 : 1;
-}
 
 // Suspends a widget's painting for a scope; resumed on every way out.
 class TUpdatesSuspended {
@@ -419,6 +402,12 @@ void TFolderPage::acAddFolderExecute() {
   bool LIncludeRoot = LSettings.IncludeSelectedRootFolder();
   if (!TfmSelectFolderForm::Execute(LFolder, LIncludeSub, LIncludeRoot))
     return;
+  // The dialog's text has lost the bytes of names that are not UTF-8; a
+  // folder whose spelling several folders share is not taken.
+  if (!ResolveChosenPath(LFolder)) {
+    ReportNotAdded(1);
+    return;
+  }
   LSettings.SetLastOpenedFolder(LFolder);
   LSettings.SetIncludeSelectedRootFolder(LIncludeRoot);
   LSettings.SetIncludeSelectedSubFolder(LIncludeSub);
@@ -780,16 +769,16 @@ void TFolderPage::OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton)
   std::function<int(const TFolderInfo &, const TFolderInfo &)> LCompare;
   if (LColumn == QStringLiteral("scOldName")) {
     LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
-      return CompareAsciiNoCase(ALeft.OldName(), ARight.OldName());
+      return CompareTextAZ(ALeft.OldName(), ARight.OldName());
     };
   } else if (LColumn == QStringLiteral("scNewName")) {
     LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
-      return CompareAsciiNoCase(ALeft.NewName(), ARight.NewName());
+      return CompareTextAZ(ALeft.NewName(), ARight.NewName());
     };
   } else if (LColumn == QStringLiteral("scLocation")) {
     LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
-      const int LResult = CompareAsciiNoCase(ALeft.Location(), ARight.Location());
-      return LResult != 0 ? LResult : CompareAsciiNoCase(ALeft.OldName(), ARight.OldName());
+      const int LResult = CompareTextAZ(ALeft.Location(), ARight.Location());
+      return LResult != 0 ? LResult : CompareTextAZ(ALeft.OldName(), ARight.OldName());
     };
   } else {
     return;
@@ -815,7 +804,8 @@ void TFolderPage::sgFolderRenameMouseMove(const QPoint &APos) {
     const int LPosition = FindFolderByGridRow(LRow);
     if (LPosition >= 0) {
       const TFolderInfo &LItem = *FFolderList.Items(LPosition);
-      ShowBalloonHint(sgFolderRename, LItem.OldName(), LItem.RenameErrorText());
+      ShowBalloonHint(sgFolderRename, DisplayText(LItem.OldName()),
+                      DisplayText(LItem.RenameErrorText()));
     }
     FLastFolderHintCell = LRow;
     return;

@@ -1,111 +1,10 @@
 #include "uFileGridModel.h"
 
-#include "platform/uPlatformFs.h"
 #include "uControlUtils.h"
+#include "uUtil.h"
 
 #include <algorithm>
 #include <limits>
-
-// ---------------------------------------------------------------------------
-// Sorting
-
-int CompareTextAZ(QStringView ALeft, QStringView ARight) {
-  const qsizetype LCommon = std::min(ALeft.size(), ARight.size());
-  const QChar *LLeft = ALeft.data();
-  const QChar *LRight = ARight.data();
-  for (qsizetype i = 0; i < LCommon; ++i) {
-    char16_t LA = LLeft[i].unicode();
-    char16_t LB = LRight[i].unicode();
-    if (LA == LB)
-      continue;
-    if (LA >= u'a' && LA <= u'z')
-      LA = static_cast<char16_t>(LA - (u'a' - u'A'));
-    if (LB >= u'a' && LB <= u'z')
-      LB = static_cast<char16_t>(LB - (u'a' - u'A'));
-    if (LA != LB)
-      return LA < LB ? -1 : 1;
-  }
-  if (ALeft.size() == ARight.size())
-    return 0;
-  return ALeft.size() < ARight.size() ? -1 : 1;
-}
-
-QStringView LocationView(const TFileInfo &AFile) {
-  // The same rule as the file's Location: the path up to its last delimiter,
-  // which is dropped unless it is the root's own or follows another one.
-  const QStringView LFull(AFile.FullFileName());
-  const qsizetype LNameStart = LFull.size() - AFile.OldNameView().size();
-  if (LNameStart <= 0)
-    return {};
-  const qsizetype LLast = LNameStart - 1;
-  if (LFull[LLast] == platform::PathDelimiter() && LLast > 0 &&
-      !platform::IsPathDelimiter(LFull[LLast - 1]))
-    return LFull.first(LLast);
-  return LFull.first(LLast + 1);
-}
-
-bool TFileSortLess::operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const {
-  const TFileInfo &LA = FDown ? ARight : ALeft;
-  const TFileInfo &LB = FDown ? ALeft : ARight;
-  switch (FKey) {
-  case TFileSortKey::OldName:
-    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
-  case TFileSortKey::NewName:
-    return CompareTextAZ(LA.NewName(), LB.NewName()) < 0;
-  case TFileSortKey::Location: {
-    const int LResult = CompareTextAZ(LocationView(LA), LocationView(LB));
-    if (LResult != 0)
-      return LResult < 0;
-    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
-  }
-  }
-  return false;
-}
-
-// ---------------------------------------------------------------------------
-// Collecting
-
-QStringList CollectFolderFiles(const QString &AFolder) {
-  QStringList LFiles;
-  // One frame per open folder: its entries, read in full before any of them
-  // is visited (so only one listing is open at a time, whatever the depth),
-  // and the next entry to visit.
-  struct TFrame {
-    QString FPath;
-    std::vector<platform::TDirEntry> FEntries;
-    size_t FNext = 0;
-  };
-  std::vector<TFrame> LStack;
-  const auto LOpen = [&LStack](const QString &APath) {
-    TFrame LFrame;
-    LFrame.FPath = APath;
-    platform::ListDirectory(APath, [&LFrame](const platform::TDirEntry &AEntry) {
-      LFrame.FEntries.push_back(AEntry);
-      return true;
-    });
-    LStack.push_back(std::move(LFrame));
-  };
-  LOpen(AFolder);
-  while (!LStack.empty()) {
-    TFrame &LTop = LStack.back();
-    if (LTop.FNext >= LTop.FEntries.size()) {
-      LStack.pop_back();
-      continue;
-    }
-    const platform::TDirEntry &LEntry = LTop.FEntries[LTop.FNext++];
-    const QString LPath = platform::JoinPath(LTop.FPath, LEntry.FName);
-    if (LEntry.FIsDirectory) {
-      LOpen(LPath); // invalidates LTop
-      continue;
-    }
-    // A link to a folder is skipped; a link to a file (or to nothing) is an
-    // entry like any file.
-    if (LEntry.FIsSymLink && platform::DirectoryExists(LPath))
-      continue;
-    LFiles.append(LPath);
-  }
-  return LFiles;
-}
 
 // ---------------------------------------------------------------------------
 // TFileGridModel
@@ -159,12 +58,14 @@ QVariant TFileGridModel::data(const QModelIndex &AIndex, int ARole) const {
   if (LFile == nullptr)
     return {};
   switch (DataColumnAt(AIndex.column())) {
+  // Names keep the bytes of the system's names; the grid shows the bytes
+  // that are not UTF-8 as U+FFFD.
   case dcOldName:
-    return LFile->OldName();
+    return DisplayText(LFile->OldName());
   case dcNewName:
-    return LFile->NewFullName();
+    return DisplayText(LFile->NewFullName());
   case dcLocation:
-    return LFile->Location();
+    return DisplayText(LFile->Location());
   default:
     return {};
   }

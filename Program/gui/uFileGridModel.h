@@ -1,7 +1,6 @@
 // The models behind the file page's grids: the preview grid over the file
 // list (TFileGridModel) and the two-column property grid of the detail view
-// (TPropertyGridModel); the sort order of the preview grid's columns and the
-// walk that collects every file below a folder.
+// (TPropertyGridModel).
 #pragma once
 
 #include "uFileInfo.h"
@@ -12,36 +11,6 @@
 #include <QStringView>
 
 #include <vector>
-
-// ---- Sorting ----------------------------------------------------------------
-
-// Compares two texts ignoring the case of the letters a to z (they count as A
-// to Z); every other character by its code value. <0, 0 or >0.
-int CompareTextAZ(QStringView ALeft, QStringView ARight);
-
-// The folder of AFile as Location() gives it, as a view into its full path.
-QStringView LocationView(const TFileInfo &AFile);
-
-enum class TFileSortKey { OldName, NewName, Location };
-
-// "Comes before" for sorting the file list by a column of the preview grid:
-// OldName by the old name, NewName by the new name without its extension,
-// Location by the folder and then the old name. ADown reverses every
-// comparison, the tie-break included.
-struct TFileSortLess {
-  TFileSortKey FKey = TFileSortKey::OldName;
-  bool FDown = false;
-  bool operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const;
-};
-
-// ---- Collecting -------------------------------------------------------------
-
-// Every entry below AFolder that is not a folder, hidden ones included, in a
-// depth-first walk that takes each folder's entries in the order the file
-// system lists them and descends into a subfolder where it meets it. Links to
-// folders are neither collected nor entered (so the walk cannot loop); links
-// to files are collected. A folder that cannot be listed adds nothing.
-QStringList CollectFolderFiles(const QString &AFolder);
 
 // ---- Preview grid -----------------------------------------------------------
 

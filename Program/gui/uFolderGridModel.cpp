@@ -2,6 +2,7 @@
 
 #include "uControlUtils.h"
 #include "uFolderInfo.h"
+#include "uUtil.h"
 
 TFolderGridModel::TFolderGridModel(TFolderList &AList, QObject *AParent)
     : TListGridModel(AList, 3, AParent) {}
@@ -18,12 +19,13 @@ QVariant TFolderGridModel::data(const QModelIndex &AIndex, int ARole) const {
     return {};
   const TFolderInfo &LItem = *FList.Items(LPosition);
   switch (AIndex.column() - NameColumn()) {
+  // The bytes of names that are not UTF-8 show as U+FFFD.
   case 0:
-    return LItem.OldName();
+    return DisplayText(LItem.OldName());
   case 1:
-    return LItem.NewName();
+    return DisplayText(LItem.NewName());
   case 2:
-    return LItem.Location();
+    return DisplayText(LItem.Location());
   default:
     return {};
   }

@@ -105,3 +105,20 @@ TEST(NameEdits, DateAndTimeTexts) {
   EXPECT_EQ(DateText(LEarly), QStringLiteral("31120987"));
   EXPECT_EQ(TimeText(LEarly), QStringLiteral("000059"));
 }
+
+TEST(CompareTextAZ, FoldsOnlyAToZ) {
+  struct TCase {
+    const char16_t *FLeft;
+    const char16_t *FRight;
+    int FSign;
+  };
+  const TCase LCases[] = {
+      {u"abc", u"ABC", 0},       {u"a", u"B", -1},    {u"_", u"a", 1}, // 'a' folds to 'A' < '_'
+      {u"\u00e9", u"\u00c9", 1}, {u"ab", u"abc", -1}, {u"", u"", 0},
+  };
+  for (const TCase &LCase : LCases) {
+    const int LResult = CompareTextAZ(QStringView(LCase.FLeft), QStringView(LCase.FRight));
+    EXPECT_EQ((LResult > 0) - (LResult < 0), LCase.FSign)
+        << QString::fromUtf16(LCase.FLeft).toStdString();
+  }
+}

@@ -619,22 +619,6 @@ private Q_SLOTS:
                                            QStringLiteral("c.txt")}));
   }
 
-  void CompareTextFoldsOnlyAToZ() {
-    struct TCase {
-      const char16_t *FLeft;
-      const char16_t *FRight;
-      int FSign;
-    };
-    const TCase LCases[] = {
-        {u"abc", u"ABC", 0},       {u"a", u"B", -1},    {u"_", u"a", 1}, // 'a' folds to 'A' < '_'
-        {u"\u00e9", u"\u00c9", 1}, {u"ab", u"abc", -1}, {u"", u"", 0},
-    };
-    for (const TCase &LCase : LCases) {
-      const int LResult = CompareTextAZ(QStringView(LCase.FLeft), QStringView(LCase.FRight));
-      QCOMPARE((LResult > 0) - (LResult < 0), LCase.FSign);
-    }
-  }
-
   void OneRowAndTheHintColumnIgnorePresses() {
     TPage LPage;
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});

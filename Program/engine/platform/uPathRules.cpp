@@ -53,6 +53,25 @@ QString JoinPath(const QString &ALocation, const QString &AName, TPathStyle ASty
   return ALocation + PathDelimiter(AStyle) + AName;
 }
 
+namespace {
+
+// Lone surrogates other than the escapes of single bytes (U+DC80..U+DCFF).
+bool HasUnencodableUnits(QStringView AText) {
+  for (qsizetype i = 0; i < AText.size(); ++i) {
+    const char16_t LUnit = AText[i].unicode();
+    if (QChar::isHighSurrogate(LUnit)) {
+      if (i + 1 >= AText.size() || !QChar::isLowSurrogate(AText[i + 1].unicode()))
+        return true;
+      ++i;
+    } else if (QChar::isLowSurrogate(LUnit) && (LUnit < 0xDC80 || LUnit > 0xDCFF)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
 bool IsInvalidEntryName(const QString &AName, TPathStyle AStyle) {
   if (AName.isEmpty() || AName == u"." || AName == u"..")
     return true;
@@ -63,7 +82,8 @@ bool IsInvalidEntryName(const QString &AName, TPathStyle AStyle) {
     if (AStyle == TPathStyle::Windows && LChar == QLatin1Char('/'))
       return true;
   }
-  return false;
+  // A POSIX name is bytes: a code unit that stands for none cannot be written.
+  return AStyle == TPathStyle::Posix && HasUnencodableUnits(AName);
 }
 
 bool IsHiddenName(const QString &AName) {

@@ -46,7 +46,8 @@ QString JoinPath(const QString &ALocation, const QString &AName,
                  TPathStyle AStyle = NativePathStyle);
 
 // True when AName is no usable single name inside a folder: empty, "." or
-// "..", or holding a delimiter of the style or a NUL character.
+// "..", or holding a delimiter of the style or a NUL character; for POSIX
+// also a name holding a lone surrogate that stands for no byte.
 bool IsInvalidEntryName(const QString &AName, TPathStyle AStyle = NativePathStyle);
 
 // True for a name the platform treats as hidden (on POSIX: begins with ".").

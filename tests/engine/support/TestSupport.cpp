@@ -1,16 +1,20 @@
 #include "TestSupport.h"
 
+#include "platform/uLosslessUtf8.h"
+#include "platform/uPlatformFs.h"
+
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 
 namespace testsupport {
 
@@ -28,20 +32,59 @@ QString TTempTree::Path(const QString &ARelative) const {
 
 QString TTempTree::WriteFile(const QString &ARelative, const QByteArray &AContent) {
   const QString LPath = Path(ARelative);
-  QDir().mkpath(QFileInfo(LPath).absolutePath());
-  QFile LFile(LPath);
-  EXPECT_TRUE(LFile.open(QIODevice::WriteOnly)) << LPath.toStdString();
-  LFile.write(AContent);
+  const qsizetype LSlash = ARelative.lastIndexOf(QLatin1Char('/'));
+  if (LSlash > 0)
+    MakeDir(ARelative.left(LSlash));
+  EXPECT_TRUE(testsupport::WriteFile(LPath, AContent)) << LPath.toStdString();
   return LPath;
 }
 
 QString TTempTree::MakeDir(const QString &ARelative) {
   const QString LPath = Path(ARelative);
-  EXPECT_TRUE(QDir().mkpath(LPath)) << LPath.toStdString();
+  EXPECT_TRUE(MakePath(LPath)) << LPath.toStdString();
   return LPath;
 }
 
-TImmutableFile::TImmutableFile(const QString &APath) : FPath(QFile::encodeName(APath)) {
+QByteArray NativeBytes(const QString &APath) {
+  QByteArray LBytes;
+  EXPECT_TRUE(platform::EncodeNativePath(APath, LBytes)) << APath.toStdString();
+  return LBytes;
+}
+
+QString FromNative(const QByteArray &ABytes) {
+  return platform::DecodeUtf8Lossless(ABytes);
+}
+
+bool WriteFile(const QString &APath, const QByteArray &AContent) {
+  const int LFd =
+      ::open(NativeBytes(APath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (LFd < 0)
+    return false;
+  const bool LOk =
+      ::write(LFd, AContent.constData(), static_cast<size_t>(AContent.size())) == AContent.size();
+  return ::close(LFd) == 0 && LOk;
+}
+
+bool MakePath(const QString &APath) {
+  const QByteArray LPath = NativeBytes(APath);
+  for (qsizetype LEnd = 1; LEnd <= LPath.size(); ++LEnd) {
+    if (LEnd < LPath.size() && LPath[LEnd] != '/')
+      continue;
+    const QByteArray LPrefix = LPath.left(LEnd);
+    struct stat LStat;
+    if (::mkdir(LPrefix.constData(), 0755) != 0 &&
+        !(errno == EEXIST && ::stat(LPrefix.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode)))
+      return false;
+  }
+  return true;
+}
+
+bool Exists(const QString &APath) {
+  struct stat LStat;
+  return ::lstat(NativeBytes(APath).constData(), &LStat) == 0;
+}
+
+TImmutableFile::TImmutableFile(const QString &APath) : FPath(NativeBytes(APath)) {
   FOk = Set(true);
 }
 
@@ -63,28 +106,51 @@ bool TImmutableFile::Set(bool AOn) {
 }
 
 QByteArray ReadFile(const QString &APath) {
-  QFile LFile(APath);
-  if (!LFile.open(QIODevice::ReadOnly))
-    return QByteArray();
-  return LFile.readAll();
+  QByteArray LContent;
+  QString LError;
+  platform::ReadWholeFile(APath, LContent, LError);
+  return LContent;
 }
+
+namespace {
+
+struct TDirCloser {
+  void operator()(DIR *ADir) const { ::closedir(ADir); }
+};
+
+void Snapshot(const QByteArray &AFolder, const QString &ARelative,
+              std::map<QString, QByteArray> &AResult) {
+  std::unique_ptr<DIR, TDirCloser> LDir(::opendir(AFolder.constData()));
+  if (!LDir)
+    return;
+  while (const dirent *LEntry = ::readdir(LDir.get())) {
+    const QByteArray LName(LEntry->d_name);
+    if (LName == "." || LName == "..")
+      continue;
+    const QByteArray LPath = AFolder + '/' + LName;
+    const QString LRelative =
+        ARelative.isEmpty() ? FromNative(LName) : ARelative + QLatin1Char('/') + FromNative(LName);
+    struct stat LStat;
+    if (::lstat(LPath.constData(), &LStat) != 0)
+      continue;
+    if (S_ISLNK(LStat.st_mode)) {
+      char LTarget[4096];
+      const ssize_t LSize = ::readlink(LPath.constData(), LTarget, sizeof LTarget);
+      AResult[LRelative] = "<link:" + QByteArray(LTarget, LSize < 0 ? 0 : LSize) + ">";
+    } else if (S_ISDIR(LStat.st_mode)) {
+      AResult[LRelative] = "<dir>";
+      Snapshot(LPath, LRelative, AResult);
+    } else {
+      AResult[LRelative] = ReadFile(FromNative(LPath));
+    }
+  }
+}
+
+} // namespace
 
 std::map<QString, QByteArray> SnapshotTree(const QString &ARoot) {
   std::map<QString, QByteArray> LResult;
-  const QDir LRoot(ARoot);
-  QDirIterator LIt(ARoot, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                   QDirIterator::Subdirectories);
-  while (LIt.hasNext()) {
-    const QString LPath = LIt.next();
-    const QFileInfo LInfo = LIt.fileInfo();
-    const QString LRelative = LRoot.relativeFilePath(LPath);
-    if (LInfo.isSymLink())
-      LResult[LRelative] = "<link:" + LInfo.symLinkTarget().toUtf8() + ">";
-    else if (LInfo.isDir())
-      LResult[LRelative] = "<dir>";
-    else
-      LResult[LRelative] = ReadFile(LPath);
-  }
+  Snapshot(NativeBytes(ARoot), QString(), LResult);
   return LResult;
 }
 

@@ -44,11 +44,26 @@ private:
   bool FOk = false;
 };
 
+// Paths in tests keep the system's bytes (names that are not UTF-8 included),
+// as the engine does: these helpers speak to the system directly.
+
+// The system's bytes of APath, and the path of such bytes.
+QByteArray NativeBytes(const QString &APath);
+QString FromNative(const QByteArray &ABytes);
+
+// Creates or truncates the file APath with AContent.
+bool WriteFile(const QString &APath, const QByteArray &AContent);
+// Creates the folder APath with its parents.
+bool MakePath(const QString &APath);
+// An entry (not followed through a link) stands at APath.
+bool Exists(const QString &APath);
+
 // The bytes of a file; an empty array when it cannot be read.
 QByteArray ReadFile(const QString &APath);
 
-// Every entry below ARoot by relative path: folders map to "<dir>", files to
-// their bytes, symbolic links to "<link:target>". Hidden entries included.
+// Every entry below ARoot by relative path (names kept losslessly): folders
+// map to "<dir>", files to their bytes, symbolic links to "<link:target>".
+// Hidden entries included.
 std::map<QString, QByteArray> SnapshotTree(const QString &ARoot);
 
 } // namespace testsupport
