@@ -238,3 +238,24 @@ TEST(FileList, RollbackGivesBackANameThatALaterItemTook) {
   EXPECT_EQ(LList.ExecuteRollback(), 0);
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
 }
+
+TEST(FileList, AChainRollsBackInTheReverseOrderOfTheRenamesAlsoAfterASort) {
+  // Sorted downwards and renumbered: n3 -> n4, n2 -> n3, n1 -> n2. Sorted
+  // upwards again before the Rollback, the list order is no guide any more.
+  TTempTree LTree;
+  QStringList LPaths;
+  for (const char *LName : {"n3.txt", "n2.txt", "n1.txt"})
+    LPaths.append(LTree.WriteFile(QString::fromLatin1(LName), LName));
+  const auto LBefore = SnapshotTree(LTree.Root());
+  TFileList LList;
+  for (const QString &LPath : LPaths)
+    LList.AddFileInfo(std::make_unique<TFileInfo>(LPath));
+  LList.SetCounter(4, -1, 1);
+  LList.SetFileNameMask(QStringLiteral("n[C]"), 0);
+  LList.SetFileExtMask(QStringLiteral("[E]"), 0);
+  ASSERT_EQ(LList.ExecuteRenaming(), 0);
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("n4.txt"))), QByteArray("n3.txt"));
+  LList.Sort(TFileSortLess{TFileSortKey::OldName, false});
+  ASSERT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+}

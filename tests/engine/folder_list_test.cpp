@@ -405,3 +405,40 @@ TEST(FolderList, AFailedRollbackKeepsTheItemRenamedAndTheOthersComeBack) {
 }
 
 } // namespace
+
+TEST(FolderList, ChainsRollBackInOneGo) {
+  // Each row renames a list of folders of one level in list order; the
+  // rename of one takes the old name of the next, so only the reverse order
+  // of the renames can undo it.
+  struct TCase {
+    const char *FTitle;
+    std::vector<QString> FNames; // in list order
+    int FStart;
+    int FStep;
+  };
+  const TCase LCases[] = {
+      {"a shifted renumbering, sorted downwards",
+       {u"n12"_s, u"n11"_s, u"n10"_s, u"n9"_s, u"n8"_s, u"n7"_s, u"n6"_s, u"n5"_s, u"n4"_s, u"n3"_s,
+        u"n2"_s, u"n1"_s},
+       13,
+       -1},
+      {"a chain across parents and children", {u"p/n2"_s, u"p/n1"_s, u"p"_s}, 3, -1},
+  };
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(LCase.FTitle);
+    testsupport::TTempTree LTree;
+    for (const QString &LName : LCase.FNames)
+      LTree.WriteFile(LName + u"/f.txt"_s, LName.toUtf8());
+    const auto LBefore = testsupport::SnapshotTree(LTree.Root());
+    TFolderList LList;
+    for (const QString &LName : LCase.FNames)
+      ASSERT_TRUE(LList.AddFolderInfoIfNeed(LTree.Path(LName)));
+    LList.SetCounter(LCase.FStart, LCase.FStep, 1);
+    LList.SetFolderNameMask(u"n[C]"_s, 0);
+    ASSERT_EQ(LList.ExecuteRenaming(), 0);
+    EXPECT_NE(testsupport::SnapshotTree(LTree.Root()), LBefore);
+    ASSERT_EQ(LList.ExecuteRollback(), 0);
+    EXPECT_EQ(testsupport::SnapshotTree(LTree.Root()), LBefore);
+    EXPECT_FALSE(LList.HasRenamedFolders());
+  }
+}

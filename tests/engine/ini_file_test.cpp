@@ -270,3 +270,26 @@ TEST(IniFile, RandomFilesKeepEveryOtherKey) {
     }
   }
 }
+
+TEST(IniWrite, ANewLineNeverFusesWithTheLinesAroundIt) {
+  // Each file's first line ending is what new lines take; after a lone CR an
+  // empty LF line would read as one CR LF, so the new line takes CR LF there.
+  struct TCase {
+    QByteArray FBefore;
+    const char *FSection;
+    QByteArray FAfter;
+  };
+  const TCase LCases[] = {
+      {QByteArray("[A]\rX=1\r\n\n[B]\n"), "A", QByteArray("[A]\rX=1\r\nK=v\r\n\n[B]\n")},
+      {QByteArray("[A]\rX=1\r\n[B]\n"), "A", QByteArray("[A]\rX=1\r\nK=v\r[B]\n")},
+      {QByteArray("[A]\rX=1\r[B]\r"), "A", QByteArray("[A]\rX=1\rK=v\r[B]\r")},
+      {QByteArray("[A]\nX=1"), "A", QByteArray("[A]\nX=1\nK=v\n")},
+      {QByteArray("[A]\r\rX=1\r\n"), "C", QByteArray("[A]\r\rX=1\r\n[C]\rK=v\r")},
+  };
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(LCase.FBefore.toStdString());
+    const QByteArray LAfter = IniWriteValue(LCase.FBefore, QString::fromLatin1(LCase.FSection),
+                                            QStringLiteral("K"), QStringLiteral("v"));
+    EXPECT_EQ(LAfter, LCase.FAfter) << LAfter.toHex().toStdString();
+  }
+}

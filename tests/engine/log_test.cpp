@@ -2,6 +2,7 @@
 
 #include "platform/uPlatformLogFile.h"
 
+#include "MountFixtures.h"
 #include "TestSupport.h"
 #include "uClock.h"
 #include "uWarningSink.h"
@@ -420,4 +421,33 @@ TEST_F(LogTest, TheDeletionRunsAlsoWhenTheFileCannotBeOpened) {
 TEST(Logger, GetLoggerReturnsOneLoggerThatStartsOff) {
   EXPECT_EQ(&GetLogger(), &GetLogger());
   EXPECT_FALSE(GetLogger().EnableLogging());
+}
+
+TEST_F(LogTest, ANameThatIsNotUtf8IsLoggedWithReplacementCharacters) {
+  TLogger LLogger;
+  LLogger.StartLogging(Logs(), 0);
+  LLogger.WriteLogFmt(QStringLiteral("Delete file \"%s\" from list"),
+                      {testsupport::FromNative("caf\xe9.txt")});
+  EXPECT_TRUE(testsupport::ReadFile(LogFile("2015-03-04.log"))
+                  .endsWith(U16(QStringLiteral("\tDelete file \"caf\ufffd.txt\" from list"))));
+}
+
+TEST_F(LogTest, AFullDiskWarnsOnceAndStopsLogging) {
+  testsupport::TTmpfsMount LDisk(64);
+  if (!LDisk.Mounted())
+    GTEST_SKIP() << LDisk.SkipReason().toStdString();
+  TLogger LLogger;
+  LLogger.StartLogging(LDisk.Root(), 0);
+  LLogger.WriteLog(QStringLiteral("fits"));
+  ASSERT_TRUE(LDisk.FillUp());
+  const QString LFile = LDisk.Root() + QStringLiteral("/2015-03-04.log");
+  // The file's last page still has room: an entry larger than a page does not fit.
+  for (int i = 0; i < 3; ++i)
+    LLogger.WriteLog(QString(3000, QLatin1Char('x')));
+  EXPECT_FALSE(LLogger.EnableLogging());
+  EXPECT_EQ(FWarnings, std::vector<QString>{CUnableToWriteLog});
+  const QByteArray LStopped = testsupport::ReadFile(LFile);
+  EXPECT_TRUE(LStopped.startsWith(CMark + U16(QStringLiteral("\r\n10:15:02\tfits"))));
+  LLogger.WriteLog(QStringLiteral("later"));
+  EXPECT_EQ(testsupport::ReadFile(LFile), LStopped);
 }

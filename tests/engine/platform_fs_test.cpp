@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -346,4 +348,137 @@ TEST(MoveNoReplaceSteps, FallbackWithoutTheFlagNeverReplaces) {
                                                    {QStringLiteral("d2"), "<dir>"},
                                                    {QStringLiteral("e"), "<dir>"}};
   EXPECT_EQ(SnapshotTree(LTree.Root()), LExpected);
+}
+
+TEST(MoveNoReplaceSteps, FallbackWithoutHardLinksNeverReplacesEither) {
+  TTempTree LTree;
+  const QString LA = LTree.WriteFile(QStringLiteral("a.txt"), "A");
+  const QString LB = LTree.WriteFile(QStringLiteral("b.txt"), "B");
+  const QString LDir = LTree.WriteFile(QStringLiteral("d/in.txt"), "in");
+  const QString LDir2 = LTree.MakeDir(QStringLiteral("d2"));
+  const auto LBefore = SnapshotTree(LTree.Root());
+  const auto LMove = [](const QString &ASource, const QString &ATarget) {
+    return platform::detail::MoveWithoutNoReplaceFlag(ASource, ATarget, false);
+  };
+  EXPECT_EQ(LMove(LA, LB).FError, TMoveError::TargetExists);
+  EXPECT_EQ(LMove(LTree.Path(QStringLiteral("d")), LDir2).FError, TMoveError::TargetExists);
+  EXPECT_EQ(LMove(LTree.Path(QStringLiteral("d")), LB).FError, TMoveError::TargetExists);
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+
+  EXPECT_TRUE(LMove(LA, LTree.Path(QStringLiteral("c.txt"))));
+  EXPECT_TRUE(LMove(LTree.Path(QStringLiteral("d")), LTree.Path(QStringLiteral("e"))));
+  const std::map<QString, QByteArray> LExpected = {{QStringLiteral("b.txt"), "B"},
+                                                   {QStringLiteral("c.txt"), "A"},
+                                                   {QStringLiteral("d2"), "<dir>"},
+                                                   {QStringLiteral("e"), "<dir>"},
+                                                   {QStringLiteral("e/in.txt"), "in"}};
+  EXPECT_EQ(SnapshotTree(LTree.Root()), LExpected);
+}
+
+namespace {
+
+// Installs a move-step hook for a scope.
+class TScopedMoveHook {
+public:
+  explicit TScopedMoveHook(platform::detail::TMoveStepHook AHook)
+      : FPrevious(platform::detail::SetMoveStepHook(std::move(AHook))) {}
+  ~TScopedMoveHook() { platform::detail::SetMoveStepHook(std::move(FPrevious)); }
+
+private:
+  platform::detail::TMoveStepHook FPrevious;
+};
+
+} // namespace
+
+TEST(MoveNoReplaceSteps, ACreatorRacingTheFallbackNeverLosesItsEntry) {
+  using platform::detail::TMoveStep;
+  struct TCase {
+    TMoveStep FCreateAt; // when the other program creates the target's name
+    bool FFolder;        // a folder is moved, and the other program makes a folder
+  };
+  const TCase LCases[] = {{TMoveStep::BeforePlaceholder, false},
+                          {TMoveStep::AfterPlaceholder, false},
+                          {TMoveStep::BeforePlaceholder, true},
+                          {TMoveStep::AfterPlaceholder, true}};
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(static_cast<int>(LCase.FCreateAt) * 10 + LCase.FFolder);
+    TTempTree LTree;
+    const QString LSource = LCase.FFolder ? LTree.WriteFile(QStringLiteral("mine/in.txt"), "mine")
+                                          : LTree.WriteFile(QStringLiteral("mine"), "mine");
+    const QString LMine = LTree.Path(QStringLiteral("mine"));
+    const QString LTarget = LTree.Path(QStringLiteral("target"));
+    bool LCreatorMadeIt = false;
+    TScopedMoveHook LHook([&](TMoveStep AStep, const QByteArray &APath) {
+      if (AStep != LCase.FCreateAt)
+        return;
+      // The other program creates its entry exclusively, as careful programs do.
+      if (LCase.FFolder) {
+        LCreatorMadeIt = ::mkdir(APath.constData(), 0755) == 0;
+        if (LCreatorMadeIt)
+          testsupport::WriteFile(LTarget + QStringLiteral("/theirs.txt"), "theirs");
+      } else {
+        const int LFd = ::open(APath.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        LCreatorMadeIt = LFd >= 0;
+        if (LFd >= 0) {
+          EXPECT_EQ(::write(LFd, "theirs", 6), 6);
+          ::close(LFd);
+        }
+      }
+    });
+    const auto LResult = platform::detail::MoveWithoutNoReplaceFlag(LMine, LTarget, false);
+    if (LCreatorMadeIt) {
+      // The other program was first: its entry stays, and so does ours.
+      EXPECT_EQ(LResult.FError, TMoveError::TargetExists);
+      EXPECT_EQ(ReadFile(LCase.FFolder ? LTarget + QStringLiteral("/theirs.txt") : LTarget),
+                QByteArray("theirs"));
+      EXPECT_EQ(ReadFile(LSource), QByteArray("mine"));
+    } else {
+      // The placeholder was first: the other program was refused and lost nothing.
+      EXPECT_EQ(LCase.FCreateAt, TMoveStep::AfterPlaceholder);
+      EXPECT_TRUE(LResult.FOk);
+      EXPECT_EQ(ReadFile(LCase.FFolder ? LTarget + QStringLiteral("/in.txt") : LTarget),
+                QByteArray("mine"));
+    }
+  }
+}
+
+TEST(MoveNoReplaceSteps, APlaceholderIsRemovedWhenTheMoveFails) {
+  using platform::detail::TMoveStep;
+  for (const bool LFolder : {false, true}) {
+    TTempTree LTree;
+    const QString LSource = LFolder ? LTree.MakeDir(QStringLiteral("src"))
+                                    : LTree.WriteFile(QStringLiteral("src"), "S");
+    // The source vanishes between the placeholder and the rename.
+    TScopedMoveHook LHook([&](TMoveStep AStep, const QByteArray &) {
+      if (AStep == TMoveStep::AfterPlaceholder) {
+        ASSERT_TRUE(QDir().rename(LSource, LTree.Path(QStringLiteral("elsewhere"))));
+      }
+    });
+    const auto LResult = platform::detail::MoveWithoutNoReplaceFlag(
+        LSource, LTree.Path(QStringLiteral("target")), false);
+    EXPECT_EQ(LResult.FError, TMoveError::SourceMissing);
+    EXPECT_FALSE(testsupport::Exists(LTree.Path(QStringLiteral("target"))));
+  }
+}
+
+TEST(MoveNoReplaceSteps, AnEntryStrandedUnderTheTemporaryNameIsNamed) {
+  using platform::detail::TMoveStep;
+  TTempTree LTree;
+  const QString LSource = LTree.WriteFile(QStringLiteral("note.txt"), "N");
+  const QString LTarget = LTree.Path(QStringLiteral("NOTE.txt"));
+  // While the file stands under its temporary name, both its names are taken.
+  TScopedMoveHook LHook([&](TMoveStep AStep, const QByteArray &) {
+    if (AStep != TMoveStep::AfterTemporary)
+      return;
+    testsupport::WriteFile(LSource, "someone else's");
+    testsupport::WriteFile(LTarget, "another one's");
+  });
+  const auto LResult = platform::detail::MoveThroughTemporaryName(LSource, LTarget);
+  EXPECT_FALSE(LResult.FOk);
+  ASSERT_FALSE(LResult.FStrandedPath.isEmpty());
+  EXPECT_TRUE(LResult.FStrandedPath.startsWith(LTree.Root() + QStringLiteral("/.varnwell-")))
+      << LResult.FStrandedPath.toStdString();
+  EXPECT_EQ(ReadFile(LResult.FStrandedPath), QByteArray("N"));
+  EXPECT_EQ(ReadFile(LSource), QByteArray("someone else's"));
+  EXPECT_EQ(ReadFile(LTarget), QByteArray("another one's"));
 }

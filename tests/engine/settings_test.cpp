@@ -1,5 +1,6 @@
 #include "uSetting.h"
 
+#include "MountFixtures.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -301,4 +302,67 @@ TEST_F(SettingsTest, RestoreDefaultsLeavesTheFolderChooserAlone) {
 
 TEST(Settings, GetSettingsReturnsOneObject) {
   EXPECT_EQ(&GetSettings(), &GetSettings());
+}
+
+namespace {
+
+// A settings folder on a tiny tmpfs that is then filled up.
+class FullDiskSettingsTest : public ::testing::Test {
+protected:
+  FullDiskSettingsTest() : FDisk(64) { TSettings::SetExecutableFolderForTesting(FDisk.Root()); }
+  ~FullDiskSettingsTest() override { TSettings::SetExecutableFolderForTesting(QString()); }
+
+  testsupport::TTmpfsMount FDisk;
+};
+
+} // namespace
+
+TEST_F(FullDiskSettingsTest, ASaveOnAFullDiskKeepsTheOldFileWholeAndSetsTheError) {
+  if (!FDisk.Mounted())
+    GTEST_SKIP() << FDisk.SkipReason().toStdString();
+  // A hand-edited file, with a section of its own that must survive.
+  const QByteArray LOld = "; edited by hand\n[Logging]\nEnableLog=0\nLogFolder=/old\n"
+                          "[Mine]\nKeep=this\n";
+  const QString LIni = FDisk.Root() + QStringLiteral("/Settings.ini");
+  ASSERT_TRUE(testsupport::WriteFile(LIni, LOld));
+  ASSERT_TRUE(FDisk.FillUp());
+  TSettings LSettings;
+  LSettings.LoadDefaultValues();
+  LSettings.SetEnableLog(true);
+  LSettings.SetLogFolder(QStringLiteral("/new"));
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(testsupport::ReadFile(LIni), LOld);
+  EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileErrorCannot write ")))
+      << LSettings.ExeptionText().toStdString();
+  // No half-written file is left beside it.
+  EXPECT_EQ(testsupport::SnapshotTree(FDisk.Root()).size(), 2u); // Settings.ini and the filler
+}
+
+TEST_F(SettingsTest, WithoutRoomForANewFileBesideItTheSaveFailsAndWritesNothing) {
+  // The folder cannot take a new entry (immutable), so no temporary file can
+  // be made: the file is not written in place.
+  const QByteArray LOld = "[Logging]\nEnableLog=0\n[Mine]\nKeep=this\n";
+  ASSERT_TRUE(testsupport::WriteFile(IniPath(), LOld));
+  testsupport::TImmutableFile LFolder(FTree.Root());
+  if (!LFolder.Ok())
+    GTEST_SKIP() << "the immutable flag cannot be set here (it needs root)";
+  TSettings LSettings;
+  LSettings.LoadDefaultValues();
+  LSettings.SetEnableLog(true);
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(testsupport::ReadFile(IniPath()), LOld);
+  EXPECT_TRUE(LSettings.ExeptionText().contains(QStringLiteral("temporary file")))
+      << LSettings.ExeptionText().toStdString();
+}
+
+TEST_F(SettingsTest, AFolderNameThatIsNotUtf8KeepsItsBytes) {
+  const QString LFolder = testsupport::FromNative("/photos/caf\xe9");
+  TSettings LSettings;
+  LSettings.LoadDefaultValues();
+  LSettings.SetLastOpenedFolder(LFolder);
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_TRUE(testsupport::ReadFile(IniPath()).contains("LastOpenedFolder=/photos/caf\xe9\n"));
+  TSettings LRead;
+  LRead.LoadSettingsFromIniFile();
+  EXPECT_EQ(LRead.LastOpenedFolder(), LFolder);
 }

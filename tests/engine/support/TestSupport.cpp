@@ -22,6 +22,12 @@ TTempTree::TTempTree() : FDir(QDir::tempPath() + QStringLiteral("/varnwell-test-
   EXPECT_TRUE(FDir.isValid());
 }
 
+TTempTree::~TTempTree() {
+  // QTemporaryDir would decode the names it removes and miss those that are
+  // not UTF-8: the tree goes by the bytes of its names.
+  RemoveTree(FDir.path());
+}
+
 QString TTempTree::Root() const {
   return FDir.path();
 }
@@ -77,6 +83,47 @@ bool MakePath(const QString &APath) {
       return false;
   }
   return true;
+}
+
+namespace {
+
+void RemoveBelow(int AFolder) {
+  const int LFd = ::dup(AFolder);
+  DIR *LDir = LFd < 0 ? nullptr : ::fdopendir(LFd);
+  if (!LDir) {
+    if (LFd >= 0)
+      ::close(LFd);
+    return;
+  }
+  while (const dirent *LEntry = ::readdir(LDir)) {
+    const QByteArray LName(LEntry->d_name);
+    if (LName == "." || LName == "..")
+      continue;
+    if (::unlinkat(AFolder, LEntry->d_name, 0) == 0)
+      continue;
+    const int LChild =
+        ::openat(AFolder, LEntry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (LChild < 0)
+      continue;
+    RemoveBelow(LChild);
+    ::close(LChild);
+    ::unlinkat(AFolder, LEntry->d_name, AT_REMOVEDIR);
+  }
+  ::closedir(LDir);
+}
+
+} // namespace
+
+void RemoveTree(const QString &APath) {
+  QByteArray LPath;
+  if (!platform::EncodeNativePath(APath, LPath))
+    return;
+  const int LFd = ::open(LPath.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (LFd < 0)
+    return;
+  RemoveBelow(LFd);
+  ::close(LFd);
+  ::rmdir(LPath.constData());
 }
 
 bool Exists(const QString &APath) {

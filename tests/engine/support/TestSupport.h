@@ -14,6 +14,9 @@ namespace testsupport {
 class TTempTree {
 public:
   TTempTree();
+  ~TTempTree();
+  TTempTree(const TTempTree &) = delete;
+  TTempTree &operator=(const TTempTree &) = delete;
   // Full path of the root folder, without a final delimiter.
   QString Root() const;
   // Full path of ARelative below the root ("a/b.txt").
@@ -55,6 +58,9 @@ QString FromNative(const QByteArray &ABytes);
 bool WriteFile(const QString &APath, const QByteArray &AContent);
 // Creates the folder APath with its parents.
 bool MakePath(const QString &APath);
+// Removes the folder APath with everything below it, names that are not
+// UTF-8 included; links are removed, never followed.
+void RemoveTree(const QString &APath);
 // An entry (not followed through a link) stands at APath.
 bool Exists(const QString &APath);
 
