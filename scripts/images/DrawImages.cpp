@@ -1,6 +1,7 @@
 // Paints the program's pictures into Program/images/ at twice their display
-// size, so that they stay crisp on high-density screens. Run by
-// scripts/draw-images; the PNG files it writes are committed.
+// size, so that they stay crisp on high-density screens, and the application
+// icon at each size of the desktop's icon theme. Run by scripts/draw-images;
+// the PNG files it writes are committed.
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -29,6 +30,10 @@ const QColor HeaderInk(0xe4, 0xec, 0xf2);
 
 QString GOutDir;
 
+// The application icon's design box; each PNG size scales it.
+constexpr double IconBox = 64;
+const QString IconName = QStringLiteral("org.varnwell.Varnwell");
+
 bool Save(const QString &AName, int AWidth, int AHeight,
           const std::function<void(QPainter &)> &ADraw) {
   QImage LImage(AWidth * 2, AHeight * 2, QImage::Format_ARGB32_Premultiplied);
@@ -42,6 +47,27 @@ bool Save(const QString &AName, int AWidth, int AHeight,
   }
   const QString LPath = GOutDir + QLatin1Char('/') + AName + QStringLiteral(".png");
   if (!LImage.save(LPath)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(LPath));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(LPath));
+  return true;
+}
+
+// Paints the application icon at ASize x ASize pixels into
+// <AThemeDir>/<ASize>x<ASize>/apps/, the layout of the hicolor icon theme.
+bool SaveIcon(const QString &AThemeDir, int ASize, const std::function<void(QPainter &)> &ADraw) {
+  QImage LImage(ASize, ASize, QImage::Format_ARGB32_Premultiplied);
+  LImage.fill(Qt::transparent);
+  {
+    QPainter LPainter(&LImage);
+    LPainter.setRenderHint(QPainter::Antialiasing, true);
+    LPainter.scale(ASize / IconBox, ASize / IconBox);
+    ADraw(LPainter);
+  }
+  const QString LDir = QStringLiteral("%1/%2x%2/apps").arg(AThemeDir).arg(ASize);
+  const QString LPath = LDir + QLatin1Char('/') + IconName + QStringLiteral(".png");
+  if (!QDir().mkpath(LDir) || !LImage.save(LPath)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(LPath));
     return false;
   }
@@ -174,15 +200,46 @@ void Exclamation(QPainter &P, double cx, double top, double bottom, double w,
   P.drawEllipse(QPointF(cx, bottom), w * 0.62, w * 0.62);
 }
 
+// The application icon in its 64 x 64 design box: the logo's mark (a page with
+// lines of text and a pencil on a rounded teal square) with the page's folded
+// corner shaded and bolder lines, so that it still reads at 16 pixels.
+// data/icons/hicolor/scalable/apps/ holds the same drawing written as SVG.
+void AppIcon(QPainter &P) {
+  P.setPen(Qt::NoPen);
+  P.setBrush(Teal);
+  P.drawRoundedRect(QRectF(4, 4, 56, 56), 14, 14);
+  QPainterPath LPage;
+  LPage.moveTo(16, 12);
+  LPage.lineTo(32, 12);
+  LPage.lineTo(40, 20);
+  LPage.lineTo(40, 44);
+  LPage.lineTo(16, 44);
+  LPage.closeSubpath();
+  P.setBrush(Paper);
+  P.drawPath(LPage);
+  QPainterPath LFold;
+  LFold.moveTo(32, 12);
+  LFold.lineTo(40, 20);
+  LFold.lineTo(32, 20);
+  LFold.closeSubpath();
+  P.setBrush(QColor(0xa3, 0xdc, 0xcf));
+  P.drawPath(LFold);
+  P.setPen(Pen(Teal, 2.8));
+  for (double y : {24.0, 30.0, 36.0})
+    P.drawLine(QPointF(21, y), QPointF(34, y));
+  Pencil(P, QPointF(32, 50), QPointF(54, 26), 7, Amber);
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
   QGuiApplication LApp(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: DrawImages <output folder>\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: DrawImages <pictures folder> <icon theme folder>\n");
     return 2;
   }
   GOutDir = QString::fromLocal8Bit(argv[1]);
+  const QString LThemeDir = QString::fromLocal8Bit(argv[2]);
   QDir().mkpath(GOutDir);
   bool LOk = true;
 
@@ -396,6 +453,11 @@ int main(int argc, char *argv[]) {
     P.drawText(QRectF(82, 46, 250, 20), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("bulk renamer for files and folders"));
   });
+
+  // ---- The application icon, at each size the desktop's menus and file
+  // managers ask for ----
+  for (int LSize : {16, 32, 48, 64, 128, 256})
+    LOk &= SaveIcon(LThemeDir, LSize, AppIcon);
 
   return LOk ? 0 : 1;
 }

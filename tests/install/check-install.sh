@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix and checks what a Linux desktop
+# reads there: exactly the expected files, a desktop entry whose command and
+# icon are installed under the names it gives, icons whose pixel size matches
+# their folder, metadata that names the desktop entry and the project's
+# version; then both validators on the installed files. Exits 77 (skipped)
+# when a validator is missing, after the checks that need none.
+# Usage: check-install.sh <cmake> <build folder> <project version>
+set -euo pipefail
+
+cmake=$1 build=$2 version=$3
+id=org.varnwell.Varnwell
+sizes=(16 32 48 64 128 256)
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+prefix=$root/prefix
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+if ! env -u DESTDIR "$cmake" --install "$build" --prefix "$prefix" >"$root/install.log" 2>&1; then
+  cat "$root/install.log"
+  echo "FAIL: cmake --install $build"
+  exit 1
+fi
+
+# Exactly these files, nothing more (no test or benchmark program).
+expected=(bin/varnwell
+  "share/applications/$id.desktop"
+  "share/metainfo/$id.metainfo.xml"
+  "share/icons/hicolor/scalable/apps/$id.svg")
+for s in "${sizes[@]}"; do
+  expected+=("share/icons/hicolor/${s}x$s/apps/$id.png")
+done
+installed=$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort)
+wanted=$(printf '%s\n' "${expected[@]}" | sort)
+if [ "$installed" != "$wanted" ]; then
+  fail "installed files differ from the expected ones (< expected, > installed):"
+  diff <(echo "$wanted") <(echo "$installed") || true
+fi
+
+[ -x "$prefix/bin/varnwell" ] || fail "bin/varnwell is not an executable file"
+
+# The desktop entry starts an installed command and names an installed icon.
+desktop=$prefix/share/applications/$id.desktop
+if [ -f "$desktop" ]; then
+  exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+  command=${exec_line%% *}
+  [ -x "$prefix/bin/$command" ] || fail "Exec= starts '$command', which is not in bin/"
+  case " $exec_line " in
+  *" %F "* | *" %U "*) ;;
+  *) fail "Exec= takes no list of files or folders: '$exec_line'" ;;
+  esac
+  icon=$(sed -n 's/^Icon=//p' "$desktop")
+  [ "$icon" = "$id" ] || fail "Icon= names '$icon', the icons are installed as $id"
+fi
+
+# A PNG's width and height are the big-endian numbers at bytes 16 and 20.
+png_size() {
+  od -An -tu1 -j16 -N8 "$1" |
+    awk '{ printf "%dx%d", $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }'
+}
+for s in "${sizes[@]}"; do
+  png=$prefix/share/icons/hicolor/${s}x$s/apps/$id.png
+  [ -f "$png" ] || continue
+  actual=$(png_size "$png")
+  [ "$actual" = "${s}x$s" ] || fail "the ${s}x$s icon is $actual pixels"
+done
+svg=$prefix/share/icons/hicolor/scalable/apps/$id.svg
+if [ -f "$svg" ] && ! grep -q '<svg[ >]' "$svg"; then
+  fail "the scalable icon holds no <svg> element"
+fi
+
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+if [ -f "$metainfo" ]; then
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    fail "the metadata does not launch $id.desktop"
+  grep -q "<release version=\"$version\"" "$metainfo" ||
+    fail "the metadata lists no release of version $version"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+
+# The validators: errors fail the test, warnings and hints are only shown.
+missing=()
+command -v desktop-file-validate >/dev/null || missing+=("desktop-file-validate (desktop-file-utils)")
+command -v appstreamcli >/dev/null || missing+=("appstreamcli (appstream)")
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "SKIP: the files are in place, but these validators are missing: ${missing[*]}"
+  exit 77
+fi
+
+echo "== desktop-file-validate $id.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate reports errors"
+
+# appstreamcli exits 3 on warnings as on errors; only lines marked E: fail.
+appstream_check() {
+  local status=0 report
+  report=$(appstreamcli "$@" 2>&1) || status=$?
+  echo "$report"
+  if [ "$status" -ne 0 ] && { [ "$status" -ne 3 ] || grep -q '^E:' <<<"$report"; }; then
+    fail "appstreamcli $1 reports errors (exit status $status)"
+  fi
+}
+echo "== appstreamcli validate $id.metainfo.xml"
+appstream_check validate --no-net "$metainfo"
+echo "== appstreamcli validate-tree <installed prefix>"
+appstream_check validate-tree --no-net "$prefix"
+
+[ "$failures" -eq 0 ]
