@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -183,6 +185,42 @@ TEST(StatPath, ReadOnlyFolderMissingPathAndLinks) {
   EXPECT_TRUE(platform::FileExists(LFile));
   // A NUL inside a path never reaches the system cut short.
   EXPECT_FALSE(platform::FileExists(LFile + QChar(0) + QStringLiteral("x")));
+}
+
+TEST(IsRegularFileNative, OnlyRegularFilesAndLinksToThem) {
+  TTempTree LTree;
+  const QByteArray LRoot = QFile::encodeName(LTree.Root());
+  const QString LFile = LTree.WriteFile(QStringLiteral("a.txt"), "x");
+  ASSERT_TRUE(QFile::link(LFile, LTree.Path(QStringLiteral("link"))));
+  ASSERT_TRUE(
+      QFile::link(LTree.Path(QStringLiteral("nothing")), LTree.Path(QStringLiteral("dangling"))));
+  LTree.MakeDir(QStringLiteral("dir"));
+  ASSERT_EQ(::mkfifo((LRoot + "/pipe").constData(), 0600), 0);
+  const QByteArray LNotUtf8 = LRoot + QByteArray("/b\xff.txt");
+  std::FILE *LOut = std::fopen(LNotUtf8.constData(), "wb");
+  ASSERT_NE(LOut, nullptr);
+  std::fclose(LOut);
+  // The temporary folder cannot remove a name that is not UTF-8 itself.
+  const std::unique_ptr<const char, void (*)(const char *)> LRemove(
+      LNotUtf8.constData(), [](const char *APath) { std::remove(APath); });
+  struct TCase {
+    QByteArray FPath;
+    bool FExpected;
+  };
+  const TCase LCases[] = {
+      {LRoot + "/a.txt", true},
+      {LRoot + "/link", true},
+      {LNotUtf8, true},
+      {LRoot + "/dangling", false},
+      {LRoot + "/dir", false},
+      {LRoot + "/pipe", false},
+      {LRoot + "/missing", false},
+      {QByteArray("/dev/null"), false},
+      {QByteArray(), false},
+      {LRoot + QByteArray("/a.txt\0x", 8), false}, // never cut short at the NUL
+  };
+  for (const auto &LCase : LCases)
+    EXPECT_EQ(platform::IsRegularFileNative(LCase.FPath), LCase.FExpected) << LCase.FPath.data();
 }
 
 TEST(ListDirectory, ListsEveryEntryWithItsKind) {

@@ -82,6 +82,18 @@ bool FileExists(const QString &APath);
 // A folder exists at APath, links followed.
 bool DirectoryExists(const QString &APath);
 
+// A regular file exists at ANativePath, the path as the system's bytes, links
+// followed. For callers that hand a path to a library which opens it itself:
+// opening a named pipe or a device would block or read without end. False
+// for an empty path or one holding a NUL byte.
+bool IsRegularFileNative(const QByteArray &ANativePath);
+
+// A regular file exists at ANativePath, the path as the system's bytes, links
+// followed. For callers that hand a path to a library which opens it itself:
+// opening a named pipe or a device would block or read without end. False
+// for an empty path or one holding a NUL byte.
+bool IsRegularFileNative(const QByteArray &ANativePath);
+
 // One entry of a folder listing.
 struct TDirEntry {
   QString FName;             // the name, losslessly

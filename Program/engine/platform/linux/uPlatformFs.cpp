@@ -230,6 +230,12 @@ bool DirectoryExists(const QString &APath) {
   return LBytes.Valid() && ::stat(LBytes.Data(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
 }
 
+bool IsRegularFileNative(const QByteArray &ANativePath) {
+  struct stat LStat;
+  return !ANativePath.isEmpty() && !ANativePath.contains('\0') &&
+         ::stat(ANativePath.constData(), &LStat) == 0 && S_ISREG(LStat.st_mode);
+}
+
 bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit) {
   const TNativePath LBytes(AFolder);
   if (!LBytes.Valid())

@@ -1,0 +1,490 @@
+#include "uMetadata.h"
+
+#include "SampleMedia.h"
+#include "TestSupport.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+
+#ifdef VARNWELL_HAVE_EXIV2
+#include <exiv2/exiv2.hpp>
+#endif
+#ifdef VARNWELL_HAVE_TAGLIB
+#include <tag.h>
+#include <tstring.h>
+#include <wavfile.h>
+#endif
+
+// Readable failure messages for texts.
+void PrintTo(const QString &AText, std::ostream *AStream) {
+  *AStream << AText.toStdString();
+}
+
+using metadata::TTakenSource;
+using testsupport::TTempTree;
+
+namespace {
+
+// Skips a test that needs a library the engine was built without, and says why.
+#define SKIP_WITHOUT_EXIV2()                                                                       \
+  if (!metadata::PhotoMetadataAvailable()) {                                                       \
+    GTEST_SKIP() << "built without Exiv2 (not found, or VARNWELL_METADATA=OFF): "                  \
+                    "photos are not read";                                                         \
+  }
+#define SKIP_WITHOUT_TAGLIB()                                                                      \
+  if (!metadata::MusicMetadataAvailable()) {                                                       \
+    GTEST_SKIP() << "built without TagLib (not found, or VARNWELL_METADATA=OFF): "                 \
+                    "music is not read";                                                           \
+  }
+
+QByteArray Native(const QString &APath) {
+  return QFile::encodeName(APath);
+}
+
+// A file at a path given as bytes, which need not be valid UTF-8, removed
+// at the end of the test: the temporary folder cannot remove a name that is
+// not UTF-8 itself.
+class TNativeFile {
+public:
+  TNativeFile(const QByteArray &APath, const QByteArray &AContent) : FPath(APath) {
+    std::FILE *LFile = std::fopen(APath.constData(), "wb");
+    EXPECT_NE(LFile, nullptr) << APath.constData();
+    if (LFile == nullptr)
+      return;
+    EXPECT_EQ(std::fwrite(AContent.constData(), 1, static_cast<size_t>(AContent.size()), LFile),
+              static_cast<size_t>(AContent.size()));
+    std::fclose(LFile);
+  }
+  ~TNativeFile() { std::remove(FPath.constData()); }
+  TNativeFile(const TNativeFile &) = delete;
+  TNativeFile &operator=(const TNativeFile &) = delete;
+  const QByteArray &Path() const { return FPath; }
+
+private:
+  QByteArray FPath;
+};
+
+using TFields = std::vector<std::pair<std::string, std::string>>;
+
+// Sets Exif ("Exif.…") and XMP ("Xmp.…") fields of the image at APath, as a
+// camera or an editor would have written them.
+void WriteImageFields(const QByteArray &APath, const TFields &AFields) {
+#ifdef VARNWELL_HAVE_EXIV2
+  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+  auto LImage = Exiv2::ImageFactory::open(APath.toStdString());
+  LImage->readMetadata();
+  for (const auto &[LKey, LValue] : AFields) {
+    if (LKey.rfind("Xmp.", 0) == 0)
+      LImage->xmpData()[LKey] = LValue;
+    else
+      LImage->exifData()[LKey] = LValue;
+  }
+  LImage->writeMetadata();
+#else
+  Q_UNUSED(APath);
+  Q_UNUSED(AFields);
+  ADD_FAILURE() << "writing image fields needs Exiv2";
+#endif
+}
+
+struct TSong {
+  const char *FArtist;
+  const char *FAlbum;
+  const char *FTitle;
+  unsigned FTrack;
+  unsigned FYear;
+};
+
+// Tags the WAV file at APath (texts in UTF-8) as a tag editor would.
+void WriteSongTags(const QByteArray &APath, const TSong &ASong) {
+#ifdef VARNWELL_HAVE_TAGLIB
+  TagLib::RIFF::WAV::File LFile(APath.constData());
+  ASSERT_TRUE(LFile.isValid());
+  TagLib::Tag *LTag = LFile.tag();
+  LTag->setArtist(TagLib::String(ASong.FArtist, TagLib::String::UTF8));
+  LTag->setAlbum(TagLib::String(ASong.FAlbum, TagLib::String::UTF8));
+  LTag->setTitle(TagLib::String(ASong.FTitle, TagLib::String::UTF8));
+  LTag->setTrack(ASong.FTrack);
+  LTag->setYear(ASong.FYear);
+  ASSERT_TRUE(LFile.save());
+#else
+  Q_UNUSED(APath);
+  Q_UNUSED(ASong);
+  ADD_FAILURE() << "writing tags needs TagLib";
+#endif
+}
+
+QString DateTimeText(const std::optional<QDateTime> &ADate) {
+  return ADate ? ADate->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+// Runs a test under the zone of Berlin, whose spring gap makes 2015-03-29
+// 02:30 no local time at all, and restores the zone after it.
+class TScopedBerlinTime {
+public:
+  TScopedBerlinTime() : FOld(qgetenv("TZ")), FHadOld(qEnvironmentVariableIsSet("TZ")) {
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
+  }
+  ~TScopedBerlinTime() {
+    if (FHadOld)
+      qputenv("TZ", FOld);
+    else
+      qunsetenv("TZ");
+    ::tzset();
+  }
+  TScopedBerlinTime(const TScopedBerlinTime &) = delete;
+  TScopedBerlinTime &operator=(const TScopedBerlinTime &) = delete;
+
+private:
+  QByteArray FOld;
+  bool FHadOld;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Dates as written.
+
+TEST(ParseExifDateTime, KeepsTheWrittenFiguresAndRejectsBlankOrImpossibleDates) {
+  const TScopedBerlinTime LBerlin;
+  struct TCase {
+    QByteArray FText;
+    const char *FExpected; // "" when there is no date
+  };
+  const TCase LCases[] = {
+      {"2015:03:05 14:07:09", "2015-03-05 14:07:09"},
+      {QByteArray("2015:03:05 14:07:09\0", 20), "2015-03-05 14:07:09"}, // Exif's final NUL
+      {"  2015:03:05 14:07:09  ", "2015-03-05 14:07:09"},
+      {"2015-03-05T14:07:09", "2015-03-05 14:07:09"},           // XMP
+      {"2015-03-05T14:07:09+05:00", "2015-03-05 14:07:09"},     // zone not applied
+      {"2015-03-05T14:07:09.250-08:00", "2015-03-05 14:07:09"}, // nor a fraction
+      {"2015/03/05 14:07:09", "2015-03-05 14:07:09"},
+      {"2015:03:05 14:07", "2015-03-05 14:07:00"},
+      {"2015-03-05", "2015-03-05 00:00:00"},
+      {"2015:03:29 02:30:00", "2015-03-29 02:30:00"}, // inside Berlin's spring gap
+      {"2016:02:29 23:59:59", "2016-02-29 23:59:59"},
+      {"0001:01:01 00:00:00", "0001-01-01 00:00:00"},
+      {"", ""},
+      {"0000:00:00 00:00:00", ""},
+      {"    :  :     :  :  ", ""},
+      {"2015:00:05 14:07:09", ""},
+      {"2015:02:29 14:07:09", ""},
+      {"2015:03:05 24:00:00", ""},
+      {"2015:03:05 14:60:00", ""},
+      {"2015:03:05 14:07:61", ""},
+      {"2015:03-05 14:07:09", ""},
+      {"2015:03:05_14:07:09", ""},
+      {"2015:03:05 14:079", ""},
+      {"2015:03:05 14:07:x9", ""},
+      {"2015:03:05 14", ""},
+      {"2015-03", ""},
+      {"15:03:05 14:07:09", ""},
+      {"+015:03:05 14:07:09", ""},
+      {"March 5, 2015", ""},
+  };
+  for (const auto &LCase : LCases) {
+    const std::optional<QDateTime> LDate = metadata::ParseExifDateTime(LCase.FText);
+    EXPECT_EQ(DateTimeText(LDate), QString::fromLatin1(LCase.FExpected)) << LCase.FText.data();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Photos.
+
+TEST(ReadPhotoInfo, DateTakenFromTheOriginalThenTheDigitizedDateOtherwiseNone) {
+  SKIP_WITHOUT_EXIV2()
+  struct TCase {
+    const char *FName;
+    bool FPng;
+    TFields FFields;
+    const char *FExpected;
+    TTakenSource FSource;
+  };
+  const TCase LCases[] = {
+      {"both dates",
+       false,
+       {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+        {"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}},
+       "2015-03-05 14:07:09",
+       TTakenSource::Original},
+      {"only the digitized date",
+       false,
+       {{"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}},
+       "2016-01-02 03:04:05",
+       TTakenSource::Digitized},
+      {"a blank original date",
+       false,
+       {{"Exif.Photo.DateTimeOriginal", "    :  :     :  :  "},
+        {"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}},
+       "2016-01-02 03:04:05",
+       TTakenSource::Digitized},
+      {"only the date of the last change",
+       false,
+       {{"Exif.Image.DateTime", "2019:09:09 09:09:09"}, {"Exif.Image.Make", "Camera"}},
+       "",
+       TTakenSource::None},
+      {"no Exif at all", false, {}, "", TTakenSource::None},
+      {"the original date in XMP only",
+       false,
+       {{"Xmp.exif.DateTimeOriginal", "2014-07-08T09:10:11+02:00"}},
+       "2014-07-08 09:10:11",
+       TTakenSource::Original},
+      {"the original in XMP outranks the digitized in Exif",
+       false,
+       {{"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"},
+        {"Xmp.exif.DateTimeOriginal", "2014-07-08T09:10:11"}},
+       "2014-07-08 09:10:11",
+       TTakenSource::Original},
+      {"a PNG with the date in XMP",
+       true,
+       {{"Xmp.exif.DateTimeOriginal", "2013-12-31T23:59:58"}},
+       "2013-12-31 23:59:58",
+       TTakenSource::Original},
+      {"a PNG with Exif",
+       true,
+       {{"Exif.Photo.DateTimeDigitized", "2012:06:07 08:09:10"}},
+       "2012-06-07 08:09:10",
+       TTakenSource::Digitized},
+  };
+  TTempTree LTree;
+  int LIndex = 0;
+  for (const auto &LCase : LCases) {
+    const QString LPath =
+        LTree.WriteFile(QStringLiteral("photo%1.%2")
+                            .arg(LIndex++)
+                            .arg(LCase.FPng ? QLatin1String("png") : QLatin1String("jpg")),
+                        LCase.FPng ? testsupport::GreyPng(16, 8) : testsupport::GreyJpeg(64, 48));
+    if (!LCase.FFields.empty())
+      WriteImageFields(Native(LPath), LCase.FFields);
+    const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
+    EXPECT_TRUE(LInfo.FRead) << LCase.FName;
+    EXPECT_EQ(DateTimeText(LInfo.FTaken), QString::fromLatin1(LCase.FExpected)) << LCase.FName;
+    EXPECT_EQ(LInfo.FTakenSource, LCase.FSource) << LCase.FName;
+  }
+}
+
+TEST(ReadPhotoInfo, WidthAndHeightFromTheImageItself) {
+  SKIP_WITHOUT_EXIV2()
+  struct TCase {
+    const char *FName;
+    QByteArray FContent;
+    TFields FFields;
+    int FWidth;
+    int FHeight;
+  };
+  const TCase LCases[] = {
+      {"a.jpg", testsupport::GreyJpeg(640, 480), {}, 640, 480},
+      {"b.jpg", testsupport::GreyJpeg(9, 7), {}, 9, 7},
+      {"c.jpg", testsupport::GreyJpeg(1, 1), {}, 1, 1},
+      {"d.jpg", testsupport::GreyJpeg(300, 4000), {}, 300, 4000},
+      {"e.png", testsupport::GreyPng(33, 17), {}, 33, 17},
+      // Exif's own record of the size loses to the frame's: an editor that
+      // cropped the picture may have left it as it was.
+      {"f.jpg",
+       testsupport::GreyJpeg(120, 80),
+       {{"Exif.Photo.PixelXDimension", "4000"}, {"Exif.Photo.PixelYDimension", "3000"}},
+       120,
+       80},
+  };
+  TTempTree LTree;
+  for (const auto &LCase : LCases) {
+    const QString LPath = LTree.WriteFile(QString::fromLatin1(LCase.FName), LCase.FContent);
+    if (!LCase.FFields.empty())
+      WriteImageFields(Native(LPath), LCase.FFields);
+    const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
+    EXPECT_EQ(LInfo.FWidth, LCase.FWidth) << LCase.FName;
+    EXPECT_EQ(LInfo.FHeight, LCase.FHeight) << LCase.FName;
+  }
+}
+
+TEST(ReadPhotoInfo, FilesThatAreNoReadableImageGiveNothingAndNeverBlock) {
+  SKIP_WITHOUT_EXIV2()
+  TTempTree LTree;
+  // A JPEG cut off inside its Exif, before the date and the frame.
+  const QString LFull = LTree.WriteFile(QStringLiteral("full.jpg"), testsupport::GreyJpeg(64, 48));
+  WriteImageFields(Native(LFull), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+                                   {"Exif.Image.Make", QByteArray(2000, 'x').toStdString()}});
+  const QByteArray LCut = testsupport::ReadFile(LFull).left(400);
+  ASSERT_TRUE(::mkfifo(Native(LTree.Path(QStringLiteral("pipe.jpg"))).constData(), 0600) == 0);
+  struct TCase {
+    QString FPath;
+    bool FJpegStart; // begins as a JPEG: Exiv2 may know the format and tell nothing more
+  };
+  const TCase LCases[] = {
+      {LTree.WriteFile(QStringLiteral("notes.txt"), "not a picture at all\n"), false},
+      {LTree.WriteFile(QStringLiteral("text.jpg"), "a text under a photo's name\n"), false},
+      {LTree.WriteFile(QStringLiteral("empty.jpg")), false},
+      {LTree.WriteFile(QStringLiteral("cut.jpg"), LCut), true},
+      {LTree.WriteFile(QStringLiteral("start-only.jpg"), LCut.left(2)), true},
+      {LTree.Path(QStringLiteral("missing.jpg")), false},
+      {LTree.MakeDir(QStringLiteral("folder.jpg")), false},
+      {LTree.Path(QStringLiteral("pipe.jpg")), false}, // opening it would wait for a writer
+      {QString(), false},
+  };
+  for (const auto &LCase : LCases) {
+    const std::string LName = LCase.FPath.toStdString();
+    metadata::TPhotoInfo LInfo;
+    EXPECT_NO_THROW(LInfo = metadata::ReadPhotoInfo(Native(LCase.FPath))) << LName;
+    EXPECT_FALSE(LInfo.FTaken.has_value()) << LName;
+    EXPECT_EQ(LInfo.FTakenSource, TTakenSource::None) << LName;
+    EXPECT_EQ(LInfo.FWidth, -1) << LName;
+    EXPECT_EQ(LInfo.FHeight, -1) << LName;
+    if (!LCase.FJpegStart) {
+      EXPECT_FALSE(LInfo.FRead) << LName;
+    }
+  }
+  // A NUL in the bytes would cut the path short at the file above.
+  EXPECT_FALSE(metadata::ReadPhotoInfo(Native(LFull) + QByteArray("\0x", 2)).FRead);
+  EXPECT_TRUE(metadata::ReadPhotoInfo(Native(LFull)).FRead);
+}
+
+TEST(ReadPhotoInfo, ANameThatIsNotUtf8) {
+  SKIP_WITHOUT_EXIV2()
+  TTempTree LTree;
+  const TNativeFile LFile(Native(LTree.Root()) + QByteArray("/ph\xff\xfe.jpg"),
+                          testsupport::GreyJpeg(32, 24));
+  const QByteArray &LPath = LFile.Path();
+  WriteImageFields(LPath, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}});
+  const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(LPath);
+  EXPECT_EQ(DateTimeText(LInfo.FTaken), QStringLiteral("2015-03-05 14:07:09"));
+  EXPECT_EQ(LInfo.FWidth, 32);
+  EXPECT_EQ(LInfo.FHeight, 24);
+}
+
+// ---------------------------------------------------------------------------
+// Music.
+
+TEST(ReadMusicTags, EachFieldAsWrittenSlashesAndAllTexts) {
+  SKIP_WITHOUT_TAGLIB()
+  TTempTree LTree;
+  const QString LPath = LTree.WriteFile(QStringLiteral("song.wav"), testsupport::SilentWav(800));
+  WriteSongTags(Native(LPath),
+                {"Sigur Rós", "Ágætis byrjun / 坂本龍一", "AC/DC: Back/Forth", 3, 1999});
+  const metadata::TMusicTags LTags = metadata::ReadMusicTags(Native(LPath));
+  EXPECT_TRUE(LTags.FRead);
+  EXPECT_TRUE(LTags.HasTags());
+  EXPECT_EQ(LTags.FArtist, QStringLiteral("Sigur Rós"));
+  EXPECT_EQ(LTags.FAlbum, QStringLiteral("Ágætis byrjun / 坂本龍一"));
+  EXPECT_EQ(LTags.FTitle, QStringLiteral("AC/DC: Back/Forth"));
+  EXPECT_EQ(LTags.FTrack, 3);
+  EXPECT_EQ(LTags.FYear, 1999);
+}
+
+TEST(ReadMusicTags, MissingTagsAndFilesThatAreNoMusic) {
+  SKIP_WITHOUT_TAGLIB()
+  TTempTree LTree;
+  const QString LUntagged =
+      LTree.WriteFile(QStringLiteral("untagged.wav"), testsupport::SilentWav(800));
+  const QString LTitleOnly =
+      LTree.WriteFile(QStringLiteral("title-only.wav"), testsupport::SilentWav(800));
+  WriteSongTags(Native(LTitleOnly), {"", "", "Intro", 0, 0});
+  ASSERT_TRUE(::mkfifo(Native(LTree.Path(QStringLiteral("pipe.wav"))).constData(), 0600) == 0);
+  struct TCase {
+    QString FPath;
+    bool FRead;
+    const char *FTitle;
+  };
+  const TCase LCases[] = {
+      {LUntagged, true, ""},
+      {LTitleOnly, true, "Intro"},
+      {LTree.WriteFile(QStringLiteral("notes.txt"), "not music\n"), false, ""},
+      {LTree.WriteFile(QStringLiteral("photo.jpg"), testsupport::GreyJpeg(8, 8)), false, ""},
+      {LTree.Path(QStringLiteral("missing.flac")), false, ""},
+      {LTree.MakeDir(QStringLiteral("folder.mp3")), false, ""},
+      {LTree.Path(QStringLiteral("pipe.wav")), false, ""},
+  };
+  for (const auto &LCase : LCases) {
+    metadata::TMusicTags LTags;
+    EXPECT_NO_THROW(LTags = metadata::ReadMusicTags(Native(LCase.FPath)))
+        << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FRead, LCase.FRead) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FTitle, QString::fromUtf8(LCase.FTitle)) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.HasTags(), LTags.FTitle.size() > 0) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FArtist, QString()) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FAlbum, QString()) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FTrack, 0) << LCase.FPath.toStdString();
+    EXPECT_EQ(LTags.FYear, 0) << LCase.FPath.toStdString();
+  }
+}
+
+TEST(ReadMusicTags, ANameThatIsNotUtf8) {
+  SKIP_WITHOUT_TAGLIB()
+  TTempTree LTree;
+  const TNativeFile LFile(Native(LTree.Root()) + QByteArray("/mu\xff.wav"),
+                          testsupport::SilentWav(800));
+  const QByteArray &LPath = LFile.Path();
+  WriteSongTags(LPath, {"Artist", "Album", "Title", 7, 2020});
+  const metadata::TMusicTags LTags = metadata::ReadMusicTags(LPath);
+  EXPECT_EQ(LTags.FArtist, QStringLiteral("Artist"));
+  EXPECT_EQ(LTags.FTrack, 7);
+}
+
+// ---------------------------------------------------------------------------
+// Without the libraries.
+
+TEST(Metadata, WithoutTheLibrariesNothingIsReadAndTheUnitSaysSo) {
+  if (metadata::PhotoMetadataAvailable() && metadata::MusicMetadataAvailable())
+    GTEST_SKIP() << "built with Exiv2 and TagLib: this case is for a build without them";
+  EXPECT_FALSE(metadata::MetadataAvailable());
+  TTempTree LTree;
+  const QString LPhoto = LTree.WriteFile(QStringLiteral("a.jpg"), testsupport::GreyJpeg(64, 48));
+  const QString LSong = LTree.WriteFile(QStringLiteral("a.wav"), testsupport::SilentWav(800));
+  if (!metadata::PhotoMetadataAvailable()) {
+    const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPhoto));
+    EXPECT_FALSE(LInfo.FRead);
+    EXPECT_EQ(LInfo.FWidth, -1);
+  }
+  if (!metadata::MusicMetadataAvailable()) {
+    EXPECT_FALSE(metadata::ReadMusicTags(Native(LSong)).FRead);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The cache.
+
+TEST(TMetadataCache, ReadsEachFileOnceUntilToldToForgetIt) {
+  SKIP_WITHOUT_EXIV2()
+  SKIP_WITHOUT_TAGLIB()
+  TTempTree LTree;
+  const QByteArray LPhoto =
+      Native(LTree.WriteFile(QStringLiteral("a.jpg"), testsupport::GreyJpeg(64, 48)));
+  const QByteArray LOther =
+      Native(LTree.WriteFile(QStringLiteral("b.jpg"), testsupport::GreyJpeg(64, 48)));
+  const QByteArray LSong =
+      Native(LTree.WriteFile(QStringLiteral("c.wav"), testsupport::SilentWav(800)));
+  WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}});
+  WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2001:01:01 01:01:01"}});
+  WriteSongTags(LSong, {"", "", "First", 0, 0});
+
+  metadata::TMetadataCache LCache;
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LPhoto).FTaken), QStringLiteral("2015-03-05 14:07:09"));
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LOther).FTaken), QStringLiteral("2001-01-01 01:01:01"));
+  EXPECT_EQ(LCache.MusicTags(LSong).FTitle, QStringLiteral("First"));
+
+  // The files change on disk; the cache keeps what it read.
+  WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2020:02:02 02:02:02"}});
+  WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2002:02:02 02:02:02"}});
+  WriteSongTags(LSong, {"", "", "Second", 0, 0});
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LPhoto).FTaken), QStringLiteral("2015-03-05 14:07:09"));
+  EXPECT_EQ(LCache.MusicTags(LSong).FTitle, QStringLiteral("First"));
+
+  // Forget reads one path again, for photos and music alike; the others stay.
+  LCache.Forget(LPhoto);
+  LCache.Forget(LSong);
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LPhoto).FTaken), QStringLiteral("2020-02-02 02:02:02"));
+  EXPECT_EQ(LCache.MusicTags(LSong).FTitle, QStringLiteral("Second"));
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LOther).FTaken), QStringLiteral("2001-01-01 01:01:01"));
+
+  LCache.Clear();
+  EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LOther).FTaken), QStringLiteral("2002-02-02 02:02:02"));
+}
