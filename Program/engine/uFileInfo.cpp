@@ -62,35 +62,11 @@ QString ExceptionTypeAndMessage(const std::exception &AException) {
 
 namespace {
 
-// The token spelled exactly at APos of AMask; a token cut off by the end of
-// the mask does not match.
-template <size_t N> bool MatchesAt(QStringView AMask, qsizetype APos, const char16_t (&AToken)[N]) {
-  constexpr qsizetype LLength = N - 1;
-  if (AMask.size() - APos < LLength)
-    return false;
-  for (qsizetype i = 0; i < LLength; ++i)
-    if (AMask[APos + i].unicode() != AToken[i])
-      return false;
-  return true;
-}
-
-void Append(TNameBuffer &AOut, QStringView AText) {
-  AOut.append(AText.data(), AText.size());
-}
-
 // ATarget := ABuffer, in the allocation ATarget already has when it is its
 // own and large enough: re-applying a mask then costs no allocation.
 void AssignText(QString &ATarget, const TNameBuffer &ABuffer) {
   ATarget.resize(ABuffer.size());
   std::copy(ABuffer.cbegin(), ABuffer.cend(), ATarget.data());
-}
-
-void AppendCounter(TNameBuffer &AOut, int AValue, int ADigits) {
-  const nameedits::TDecimalText LDigits = nameedits::DecimalText(AValue);
-  const QStringView LView = LDigits.View();
-  for (qsizetype i = LView.size(); i < ADigits; ++i)
-    AOut.append(QLatin1Char('0'));
-  Append(AOut, LView);
 }
 
 } // namespace
@@ -174,88 +150,56 @@ QString TFileInfo::GetDigitNumber(int ANumber) const {
   return nameedits::CounterText(ANumber, FCntDigitNumber);
 }
 
-int TFileInfo::ScanNameToken(QStringView AMask, qsizetype APos, TNameBuffer &AOut) const {
-  if (MatchesAt(AMask, APos, u"[N]")) {
-    Append(AOut, OldNameView().first((FExtDot < 0 ? FFullFileName.size() : FExtDot) - FNameStart));
-    return 3;
-  }
-  if (MatchesAt(AMask, APos, u"[C]")) {
-    AppendCounter(AOut, nameedits::CounterValue(FCounterStart, FCounterStep, FIndex),
-                  FCntDigitNumber);
-    return 3;
-  }
-  if (MatchesAt(AMask, APos, u"[YMD]")) {
-    Append(AOut, nameedits::DateText(Date()));
-    return 5;
-  }
-  if (MatchesAt(AMask, APos, u"[hms]")) {
-    Append(AOut, nameedits::TimeText(Date()));
-    return 5;
-  }
-  AOut.append(AMask[APos]);
-  return 1;
-}
-
-int TFileInfo::ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter,
-                            TNameBuffer &AOut) const {
-  if (MatchesAt(AMask, APos, u"[E]")) {
-    Append(AOut, FileTypeView());
-    return 3;
-  }
-  if (MatchesAt(AMask, APos, u"[C]")) {
-    AppendCounter(AOut, nameedits::CounterValue(FCounterStart, FCounterStep, AFListCounter),
-                  FCntDigitNumber);
-    return 3;
-  }
-  AOut.append(AMask[APos]);
-  return 1;
+masks::TTokenSource TFileInfo::TokenSource(int ACounterIndex) const {
+  masks::TTokenSource LSource;
+  LSource.FKind = masks::TItemKind::File;
+  LSource.FOldName =
+      OldNameView().first((FExtDot < 0 ? FFullFileName.size() : FExtDot) - FNameStart);
+  LSource.FOldExt = FileTypeView();
+  LSource.FCounterValue = nameedits::CounterValue(FCounterStart, FCounterStep, ACounterIndex);
+  LSource.FCounterDigits = FCntDigitNumber;
+  LSource.FItemTime = [](const void *AItem) {
+    return static_cast<const TFileInfo *>(AItem)->Date();
+  };
+  LSource.FItemTimeContext = this;
+  return LSource;
 }
 
 int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
   if (ACounter < 1 || ACounter > ANameMask.size())
     return 1;
   TNameBuffer LOut;
-  const int LConsumed = ScanNameToken(ANameMask, ACounter - 1, LOut);
+  const qsizetype LConsumed =
+      masks::ScanStep(ANameMask, ACounter - 1, masks::TMaskPart::Name, TokenSource(FIndex), LOut);
   NewName();
   FNewName.append(LOut.constData(), LOut.size());
-  return LConsumed;
+  return static_cast<int>(LConsumed);
 }
 
 int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int AFListCounter) {
   if (ACounter < 1 || ACounter > AExtMask.size())
     return 1;
   TNameBuffer LOut;
-  const int LConsumed = ScanExtToken(AExtMask, ACounter - 1, AFListCounter, LOut);
+  const qsizetype LConsumed = masks::ScanStep(AExtMask, ACounter - 1, masks::TMaskPart::Extension,
+                                              TokenSource(AFListCounter), LOut);
   NewFileType();
   FNewFileType.append(LOut.constData(), LOut.size());
-  return LConsumed;
+  return static_cast<int>(LConsumed);
 }
 
 // The scans build the new text in a buffer on the stack and make one string
 // of it at the end: masks are applied to every item of large lists.
 void TFileInfo::FileNameMaskApply(const QString &ANameMask) {
-  const QStringView LMask(ANameMask);
   TNameBuffer LName;
-  for (qsizetype LPos = 0; LPos < LMask.size();) {
-    if (LMask[LPos] == QLatin1Char('['))
-      LPos += ScanNameToken(LMask, LPos, LName);
-    else
-      LName.append(LMask[LPos++]);
-  }
+  masks::ScanMask(ANameMask, masks::TMaskPart::Name, TokenSource(FIndex), LName);
   AssignText(FNewName, LName);
   FNewNameMade = true;
 }
 
 void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
-  const QStringView LMask(AExtMask);
   TNameBuffer LExt;
   LExt.append(QLatin1Char('.'));
-  for (qsizetype LPos = 0; LPos < LMask.size();) {
-    if (LMask[LPos] == QLatin1Char('['))
-      LPos += ScanExtToken(LMask, LPos, FIndex, LExt);
-    else
-      LExt.append(LMask[LPos++]);
-  }
+  masks::ScanMask(AExtMask, masks::TMaskPart::Extension, TokenSource(FIndex), LExt);
   AssignText(FNewFileType, LExt);
   FNewFileTypeMade = true;
 }
@@ -493,6 +437,7 @@ bool TFileList::CheckInList(const QString &AFullFileName) const {
 }
 
 QString TFileList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   for (const auto &LItem : FItems)
     LItem->SearchReplace_NewName(ASearcStr, AReplaceStr);
   return QString();
@@ -546,6 +491,7 @@ bool TFileList::HasRenamedFiles() const {
 }
 
 void TFileList::SetCounter(int Start, int Step, int Number) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   for (const auto &LItem : FItems) {
     LItem->SetCounterStart(Start);
     LItem->SetCounterStep(Step);
@@ -554,12 +500,14 @@ void TFileList::SetCounter(int Start, int Step, int Number) {
 }
 
 void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   FFileNameMask = ANameMask;
   for (int i = std::max(APosition, 0); i < Count(); ++i)
     FItems[static_cast<size_t>(i)]->FileNameMaskApply(ANameMask);
 }
 
 void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   FFileExtMask = AExtMask;
   for (int i = std::max(APosition, 0); i < Count(); ++i)
     FItems[static_cast<size_t>(i)]->FileExtMaskApply(AExtMask);
@@ -573,6 +521,32 @@ void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
 void TFileList::ReindexFileInfo(int Value) {
   for (int i = std::max(Value, 0); i < Count(); ++i)
     FItems[static_cast<size_t>(i)]->SetIndex(i);
+}
+
+int TFileList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
+  APosition = std::clamp(APosition, 0, Count());
+  ReindexFileInfo(APosition);
+  const bool LSameRecipe = FRecipe && *FRecipe == ARecipe && FFileNameMask == ARecipe.FNameMask &&
+                           FFileExtMask == ARecipe.FExtMask;
+  const int LFrom = LSameRecipe && !ARecipe.HasCounter() ? APosition : 0;
+  // Every item carries the counter the recipe gives, so that the values
+  // shown are the values used, also for items added later.
+  for (int i = LFrom; i < Count(); ++i) {
+    TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
+    LItem.SetCounterStart(ARecipe.FCounterStart);
+    LItem.SetCounterStep(ARecipe.FCounterStep);
+    LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
+  }
+  SetFileNameMask(ARecipe.FNameMask, LFrom);
+  SetFileExtMask(ARecipe.FExtMask, LFrom);
+  for (int i = LFrom; i < Count(); ++i) {
+    TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
+    if (!ARecipe.FSearch.isEmpty())
+      LItem.SearchReplace_NewName(ARecipe.FSearch, ARecipe.FReplace);
+    ApplyCaseRule(LItem, ARecipe.FCase);
+  }
+  FRecipe = ARecipe;
+  return LFrom;
 }
 
 // ---------------------------------------------------------------------------

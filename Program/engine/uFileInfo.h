@@ -4,23 +4,23 @@
 // back on disk.
 #pragma once
 
+#include "uMaskScanner.h"
+#include "uNameRecipe.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringView>
-#include <QVarLengthArray>
 
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The text kept in ExeptionText for an unexpected failure: the exception's
 // type name immediately followed by its message ("std::bad_allocstd::bad_alloc").
 QString ExceptionTypeAndMessage(const std::exception &AException);
-
-// The stack buffer in which the mask scans build a new name.
-using TNameBuffer = QVarLengthArray<QChar, 256>;
 
 class TFileInfo {
 public:
@@ -126,8 +126,9 @@ public:
 private:
   // The path of the entry named AName in Location.
   QString PathInLocation(const QString &AName) const;
-  int ScanNameToken(QStringView AMask, qsizetype APos, TNameBuffer &AOut) const;
-  int ScanExtToken(QStringView AMask, qsizetype APos, int AFListCounter, TNameBuffer &AOut) const;
+  // What the mask tokens read of this file, with the counter value of the
+  // position ACounterIndex.
+  masks::TTokenSource TokenSource(int ACounterIndex) const;
 
   // The old name, its extension and the folder are parts of FFullFileName,
   // kept as offsets: an item stays small in lists of 100,000 files.
@@ -235,9 +236,19 @@ public:
   // Index := position for the items from Value to the end.
   void ReindexFileInfo(int Value);
 
+  // Makes the new names of the items from APosition on by ARecipe: their
+  // positions, the counter, both masks, search and replace and the case
+  // rule, in that order. A counter in a mask numbers every item by its
+  // position, so with one every item gets its name anew; so does every item
+  // when the recipe is not the one the list's names were last made by.
+  // Returns the first position whose new name may have changed.
+  int ApplyRecipe(const TNameRecipe &ARecipe, int APosition);
+
 private:
   std::vector<std::unique_ptr<TFileInfo>> FItems;
   TFilePathIndex FPaths;
+  // The recipe the names were last made by as a whole; none before the first.
+  std::optional<TNameRecipe> FRecipe;
   QString FFileNameMask;
   QString FFileExtMask;
 };

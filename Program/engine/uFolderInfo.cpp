@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <tuple>
 #include <typeinfo>
 
 #if __has_include(<cxxabi.h>)
@@ -99,38 +100,27 @@ QString TFolderInfo::DateStr() const {
   return LText;
 }
 
-int TFolderInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
-  std::optional<QDateTime> LNow;
-  return ScanToken(ANameMask, ACounter, LNow);
+masks::TTokenSource TFolderInfo::TokenSource(std::optional<QDateTime> &ANow) const {
+  masks::TTokenSource LSource;
+  LSource.FKind = masks::TItemKind::Folder;
+  LSource.FOldName = FOldName;
+  LSource.FCounterValue = nameedits::CounterValue(FCounterStart, FCounterStep, FIndex);
+  LSource.FCounterDigits = FCntDigitNumber;
+  // One reading of the clock per application of a mask, so that "[YMD]" and
+  // "[hms]" describe the same moment.
+  LSource.FClock = &ANow;
+  return LSource;
 }
 
-int TFolderInfo::ScanToken(const QString &ANameMask, int ACounter, std::optional<QDateTime> &ANow) {
-  const QStringView LRest = QStringView(ANameMask).sliced(ACounter - 1);
-  const auto LNow = [&ANow]() -> const QDateTime & {
-    // One reading of the clock per scan, so that "[YMD]" and "[hms]" of one
-    // name always describe the same moment.
-    if (!ANow)
-      ANow = clock_source::Now();
-    return *ANow;
-  };
-  if (LRest.startsWith(u"[N]")) {
-    FNewName += FOldName;
-    return 3;
-  }
-  if (LRest.startsWith(u"[C]")) {
-    FNewName += GetDigitNumber(nameedits::CounterValue(FCounterStart, FCounterStep, FIndex));
-    return 3;
-  }
-  if (LRest.startsWith(u"[YMD]")) {
-    FNewName += nameedits::DateText(LNow());
-    return 5;
-  }
-  if (LRest.startsWith(u"[hms]")) {
-    FNewName += nameedits::TimeText(LNow());
-    return 5;
-  }
-  FNewName += LRest.front();
-  return 1;
+int TFolderInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
+  if (ACounter < 1 || ACounter > ANameMask.size())
+    return 1;
+  std::optional<QDateTime> LNow;
+  TNameBuffer LOut;
+  const qsizetype LConsumed =
+      masks::ScanStep(ANameMask, ACounter - 1, masks::TMaskPart::Name, TokenSource(LNow), LOut);
+  FNewName.append(LOut.constData(), LOut.size());
+  return static_cast<int>(LConsumed);
 }
 
 QString TFolderInfo::GetDigitNumber(int ANumber) const {
@@ -143,18 +133,9 @@ void TFolderInfo::FolderNameMaskApply(const QString &ANameMask) {
 }
 
 void TFolderInfo::ApplyMask(const QString &ANameMask, std::optional<QDateTime> &ANow) {
-  FNewName.clear();
-  const qsizetype LLength = ANameMask.size();
-  qsizetype LPos = 0; // counted from 0 here; CheckSpecialSumbol counts from 1
-  while (LPos < LLength) {
-    const qsizetype LBracket = ANameMask.indexOf(u'[', LPos);
-    const qsizetype LPlainEnd = LBracket < 0 ? LLength : LBracket;
-    if (LPlainEnd > LPos)
-      FNewName += QStringView(ANameMask).sliced(LPos, LPlainEnd - LPos);
-    if (LBracket < 0)
-      break;
-    LPos = LBracket + ScanToken(ANameMask, static_cast<int>(LBracket) + 1, ANow);
-  }
+  TNameBuffer LName;
+  masks::ScanMask(ANameMask, masks::TMaskPart::Name, TokenSource(ANow), LName);
+  FNewName = QString(LName.constData(), LName.size());
 }
 
 void TFolderInfo::SetLowercase() {
@@ -375,6 +356,7 @@ void TFolderList::RemoveFromDictionary(const TFolderInfo &AItem) {
 }
 
 void TFolderList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   for (const auto &LItem : FItems)
     LItem->SearchReplace_NewName(ASearcStr, AReplaceStr);
 }
@@ -438,6 +420,7 @@ bool TFolderList::HasRenamedFolders() const {
 }
 
 void TFolderList::SetCounter(int Start, int Step, int Number) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   for (const auto &LItem : FItems) {
     LItem->SetCounterStart(Start);
     LItem->SetCounterStep(Step);
@@ -446,6 +429,7 @@ void TFolderList::SetCounter(int Start, int Step, int Number) {
 }
 
 void TFolderList::SetFolderNameMask(const QString &ANameMask, int APosition) {
+  FRecipe.reset(); // the names no longer follow one recipe as a whole
   FFolderNameMask = ANameMask;
   // One reading of the clock for the whole list: every name made by this
   // application of the mask shows the same date and time.
@@ -489,6 +473,34 @@ bool TFolderList::AddFolderInfoIfNeed(const QString &APath, const TFolderEntry &
 void TFolderList::ReindexFolderInfo(int Value) {
   for (int i = std::max(Value, 0); i < Count(); ++i)
     FItems[static_cast<size_t>(i)]->SetIndex(i);
+}
+
+int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
+  APosition = std::clamp(APosition, 0, Count());
+  ReindexFolderInfo(APosition);
+  const auto LNameRules = [](const TNameRecipe &ARules) {
+    return std::tie(ARules.FNameMask, ARules.FCounterStart, ARules.FCounterStep,
+                    ARules.FCounterDigits, ARules.FSearch, ARules.FReplace, ARules.FCase);
+  };
+  const bool LCounter = masks::HasCounterToken(ARecipe.FNameMask);
+  const bool LSameRecipe = FRecipe && LNameRules(*FRecipe) == LNameRules(ARecipe) &&
+                           FFolderNameMask == ARecipe.FNameMask;
+  const int LFrom = LSameRecipe && !LCounter ? APosition : 0;
+  for (int i = LFrom; i < Count(); ++i) {
+    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+    LItem.SetCounterStart(ARecipe.FCounterStart);
+    LItem.SetCounterStep(ARecipe.FCounterStep);
+    LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
+  }
+  SetFolderNameMask(ARecipe.FNameMask, LFrom);
+  for (int i = LFrom; i < Count(); ++i) {
+    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+    if (!ARecipe.FSearch.isEmpty())
+      LItem.SearchReplace_NewName(ARecipe.FSearch, ARecipe.FReplace);
+    ApplyCaseRule(LItem, ARecipe.FCase);
+  }
+  FRecipe = ARecipe;
+  return LFrom;
 }
 
 void TFolderList::SortFolderbyLocation() {

@@ -5,6 +5,9 @@
 // into name and extension.
 #pragma once
 
+#include "uMaskScanner.h"
+#include "uNameRecipe.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -109,7 +112,8 @@ private:
   // The mask scan with one reading of the clock shared by the caller (ANow
   // is filled on the first date or time token and reused from then on).
   void ApplyMask(const QString &ANameMask, std::optional<QDateTime> &ANow);
-  int ScanToken(const QString &ANameMask, int ACounter, std::optional<QDateTime> &ANow);
+  // What the mask tokens read of this folder; ANow is the shared moment.
+  masks::TTokenSource TokenSource(std::optional<QDateTime> &ANow) const;
 
   QString FOldName;
   QString FNewName;
@@ -178,6 +182,14 @@ public:
   void ReindexFolderInfo(int Value);
   // Orders the items deepest first; their Index values stay.
   void SortFolderbyLocation();
+  // Makes the new names of the items from APosition on by ARecipe (its
+  // extension mask is not used): their positions, the counter, the mask,
+  // search and replace and the case rule, in that order. A counter in the
+  // mask numbers every item by its position, so with one every item gets its
+  // name anew; so does every item when the recipe is not the one the names
+  // were last made by. One reading of the clock serves the whole list.
+  // Returns the first position whose new name may have changed.
+  int ApplyRecipe(const TNameRecipe &ARecipe, int APosition);
   // Removes and destroys all items and empties the dictionary.
   void ClearList();
 
@@ -185,6 +197,8 @@ private:
   void RemoveFromDictionary(const TFolderInfo &AItem);
 
   QString FFolderNameMask;
+  // The recipe the names were last made by as a whole; none before the first.
+  std::optional<TNameRecipe> FRecipe;
   QHash<QString, int> FFullNameHash;
   std::vector<std::unique_ptr<TFolderInfo>> FItems;
 };

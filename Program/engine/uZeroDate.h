@@ -4,4 +4,6 @@
 
 #include <QDateTime>
 
-inline QDateTime ZeroDateTime() { return QDateTime(QDate(1899, 12, 30), QTime(0, 0, 0)); }
+inline QDateTime ZeroDateTime() {
+  return QDateTime(QDate(1899, 12, 30), QTime(0, 0, 0));
+}
