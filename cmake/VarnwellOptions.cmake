@@ -2,8 +2,12 @@
 # test and benchmark links it.
 add_library(varnwell_options INTERFACE)
 target_compile_features(varnwell_options INTERFACE cxx_std_20)
+# GCC warns of a local that shadows another local; clang has no such switch
+# and gets its nearest ones (the fuzz targets are built with clang).
 target_compile_options(varnwell_options INTERFACE
-  -Wall -Wextra -Werror -Wnon-virtual-dtor -Wshadow=local)
+  -Wall -Wextra -Werror -Wnon-virtual-dtor
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
+  $<$<CXX_COMPILER_ID:Clang>:-Wshadow -Wshadow-uncaptured-local>)
 target_compile_definitions(varnwell_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
@@ -14,5 +18,18 @@ target_compile_definitions(varnwell_options INTERFACE
 if(VARNWELL_SANITIZE)
   target_compile_options(varnwell_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(varnwell_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# The fuzz build: everything is compiled with libFuzzer's coverage hooks and
+# the sanitizers, so that the engine's branches guide the fuzzer; the fuzz
+# targets themselves link the libFuzzer runtime (tests/fuzz). clang only.
+if(VARNWELL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VARNWELL_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  target_compile_options(varnwell_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
   target_link_options(varnwell_options INTERFACE -fsanitize=address,undefined)
 endif()
