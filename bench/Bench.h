@@ -40,14 +40,14 @@ struct TRegistrar {
 #define VARNWELL_BENCH_CONCAT2(a, b) a##b
 #define VARNWELL_BENCH_CONCAT(a, b) VARNWELL_BENCH_CONCAT2(a, b)
 // Registers an engine scenario: VARNWELL_BENCH("file-create") { ... }
-#define VARNWELL_BENCH(NAME)                                                          \
-  static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)();                          \
-  static const ::bench::TRegistrar VARNWELL_BENCH_CONCAT(BenchReg_, __LINE__)(        \
-      NAME, false, &VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__));                     \
+#define VARNWELL_BENCH(NAME)                                                                       \
+  static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)();                                       \
+  static const ::bench::TRegistrar VARNWELL_BENCH_CONCAT(BenchReg_, __LINE__)(                     \
+      NAME, false, &VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__));                                  \
   static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)()
 // Registers a scenario that needs the GUI (a QApplication on the offscreen platform).
-#define VARNWELL_BENCH_GUI(NAME)                                                      \
-  static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)();                          \
-  static const ::bench::TRegistrar VARNWELL_BENCH_CONCAT(BenchReg_, __LINE__)(        \
-      NAME, true, &VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__));                      \
+#define VARNWELL_BENCH_GUI(NAME)                                                                   \
+  static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)();                                       \
+  static const ::bench::TRegistrar VARNWELL_BENCH_CONCAT(BenchReg_, __LINE__)(                     \
+      NAME, true, &VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__));                                   \
   static void VARNWELL_BENCH_CONCAT(BenchBody_, __LINE__)()

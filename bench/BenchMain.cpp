@@ -62,9 +62,9 @@ int main(int argc, char **argv) {
 #ifdef VARNWELL_BENCH_WITH_GUI
   if (LWantGui)
     qputenv("QT_QPA_PLATFORM", "offscreen");
-  std::unique_ptr<QCoreApplication> LApp =
-      LWantGui ? std::make_unique<QApplication>(argc, argv)
-               : std::make_unique<QCoreApplication>(argc, argv);
+  std::unique_ptr<QCoreApplication> LApp = LWantGui
+                                               ? std::make_unique<QApplication>(argc, argv)
+                                               : std::make_unique<QCoreApplication>(argc, argv);
 #else
   auto LApp = std::make_unique<QCoreApplication>(argc, argv);
 #endif
