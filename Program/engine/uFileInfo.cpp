@@ -265,8 +265,8 @@ int TFileInfo::TFileInfoRenameFile() {
     const platform::TMoveResult LMove =
         platform::MoveNoReplace(FFullFileName, PathInLocation(LName));
     FisRenamed = LMove.FOk;
-    if (!LMove.FStrandedPath.isEmpty())
-      SetRenameErrorText(rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath}));
+    if (!LMove.FOk)
+      SetRenameErrorText(MoveFailureReason(LMove, false));
     return FisRenamed ? 0 : 1;
   } catch (const std::exception &AException) {
     KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
@@ -288,8 +288,8 @@ int TFileInfo::RollbackFile() {
     const platform::TMoveResult LMove =
         platform::MoveNoReplace(PathInLocation(LName), FFullFileName);
     FisRenamed = !LMove.FOk;
-    if (!LMove.FStrandedPath.isEmpty())
-      SetRenameErrorText(rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath}));
+    if (!LMove.FOk)
+      SetRenameErrorText(MoveFailureReason(LMove, false));
     return LMove.FOk ? 0 : 1;
   } catch (const std::exception &AException) {
     KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
@@ -298,6 +298,24 @@ int TFileInfo::RollbackFile() {
   }
   FisRenamed = true;
   return 1;
+}
+
+TNameParts TFileInfo::TargetNameParts() const {
+  const QString &LType = NewFileType();
+  if (LType == u".")
+    return TNameParts{NewName(), {}};
+  return TNameParts{NewName(), LType};
+}
+
+TNameParts TFileInfo::CurrentNameParts() const {
+  return FisRenamed ? TargetNameParts() : TNameParts{OldNameView(), {}};
+}
+
+bool TFileInfo::MoveEntry(const QString &APath, const QString &ATarget) {
+  const platform::TMoveResult LMove = platform::MoveNoReplace(APath, ATarget);
+  if (!LMove.FOk)
+    SetRenameErrorText(MoveFailureReason(LMove, false));
+  return LMove.FOk;
 }
 
 QString TFileInfo::GetAttributes(const QString &AFullFileName) {
@@ -424,6 +442,7 @@ void TFileList::Delete(int AIndex) {
 void TFileList::Clear() {
   FPaths.Clear();
   FItems.clear();
+  FPlanner.Reset();
 }
 
 void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
@@ -451,37 +470,169 @@ bool TFileList::GetisCounterInExtMask() const {
   return FFileExtMask.contains(u"[C]");
 }
 
-int TFileList::ExecuteRenaming() {
-  int LFailures = 0;
-  int LOrder = 0;
-  for (const auto &LItem : FItems) {
-    const int LFailed = LItem->TFileInfoRenameFile();
-    LItem->SetRenameOrder(LFailed == 0 ? LOrder++ : -1);
-    LFailures += LFailed;
+namespace {
+
+// The file list as the planner reads it, for a Rename (old name to new name)
+// or a Rollback of the renamed items (new name back to old name).
+class TFilePlanSource : public TPlanSource {
+public:
+  TFilePlanSource(const std::vector<std::unique_ptr<TFileInfo>> &AItems,
+                  const std::vector<int> *ASubset)
+      : FItems(AItems), FSubset(ASubset) {}
+  int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
+  bool IsFolderList() const override { return false; }
+  QString FolderOf(int AItem) const override { return Item(AItem).Location(); }
+  TNameParts FromName(int AItem) const override {
+    return FSubset ? Item(AItem).TargetNameParts() : TNameParts{Item(AItem).OldNameView(), {}};
   }
+  TNameParts ToName(int AItem) const override {
+    return FSubset ? TNameParts{Item(AItem).OldNameView(), {}} : Item(AItem).TargetNameParts();
+  }
+  int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
+
+private:
+  TFileInfo &Item(int AItem) const {
+    const int LIndex = FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem;
+    return *FItems[static_cast<size_t>(LIndex)];
+  }
+  const std::vector<std::unique_ptr<TFileInfo>> &FItems;
+  const std::vector<int> *FSubset;
+};
+
+// How the file list moves its items for the executor. ARollback turns every
+// move around: Move is the item's Rollback, MoveBack its Rename.
+class TFilePlanHost : public TPlanHost {
+public:
+  TFilePlanHost(const std::vector<std::unique_ptr<TFileInfo>> &AItems,
+                const std::vector<int> *ASubset, int &AOrder)
+      : FItems(AItems), FSubset(ASubset), FOrder(AOrder) {}
+
+  bool Move(int AItem) override {
+    TFileInfo &LItem = Item(AItem);
+    const bool LOk = (Rollback() ? LItem.RollbackFile() : LItem.TFileInfoRenameFile()) == 0;
+    Moved(LItem, LOk);
+    return LOk;
+  }
+  bool MoveToTemporary(int AItem, QString &ATemporary) override {
+    TFileInfo &LItem = Item(AItem);
+    for (int LAttempt = 0; LAttempt < 100; ++LAttempt) {
+      ATemporary = LItem.PathInFolder(TemporaryEntryName());
+      const platform::TMoveResult LMove = platform::MoveNoReplace(Current(LItem), ATemporary);
+      if (LMove.FOk)
+        return true;
+      if (LMove.FError != platform::TMoveError::TargetExists) {
+        LItem.SetRenameErrorText(MoveFailureReason(LMove, false));
+        return false;
+      }
+    }
+    return false;
+  }
+  bool MoveFromTemporary(int AItem, const QString &ATemporary) override {
+    TFileInfo &LItem = Item(AItem);
+    const bool LOk = LItem.MoveEntry(ATemporary, Wanted(LItem));
+    if (LOk)
+      LItem.SetisRenamed(!Rollback());
+    Moved(LItem, LOk);
+    return LOk;
+  }
+  void MoveBack(int AItem) override {
+    TFileInfo &LItem = Item(AItem);
+    if (Rollback())
+      LItem.TFileInfoRenameFile();
+    else
+      LItem.RollbackFile();
+    LItem.SetRenameOrder(-1);
+  }
+  void RestoreFromTemporary(int AItem, const QString &ATemporary) override {
+    TFileInfo &LItem = Item(AItem);
+    LItem.MoveEntry(ATemporary, Current(LItem));
+  }
+  void CycleFailed(int AItem, int AFailedItem) override {
+    TFileInfo &LItem = Item(AItem);
+    LItem.SetRenameErrorText(rs::FormatMessage(rs::SwapFailed, {Index(AFailedItem) + 1}));
+  }
+
+private:
+  bool Rollback() const { return FSubset != nullptr; }
+  int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
+  TFileInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
+  // Where the file stands before its move, and where the move takes it.
+  QString Current(const TFileInfo &AItem) const {
+    return Rollback() ? AItem.PathInFolder(AItem.TargetName()) : AItem.FullFileName();
+  }
+  QString Wanted(const TFileInfo &AItem) const {
+    return Rollback() ? AItem.FullFileName() : AItem.PathInFolder(AItem.TargetName());
+  }
+  void Moved(TFileInfo &AItem, bool AOk) {
+    if (Rollback())
+      AItem.SetRenameOrder(AOk ? -1 : AItem.RenameOrder());
+    else
+      AItem.SetRenameOrder(AOk ? FOrder++ : -1);
+  }
+
+  const std::vector<std::unique_ptr<TFileInfo>> &FItems;
+  const std::vector<int> *FSubset;
+  int &FOrder;
+};
+
+} // namespace
+
+const TPlan &TFileList::PlanRenaming() {
+  if (FPlannerStale)
+    RefreshPlanner();
+  TFilePlanSource LSource(FItems, nullptr);
+  return FPlanner.Plan(LSource);
+}
+
+const TPlan &TFileList::PlanRollback() {
+  // The renamed items, last renamed first, so that where the plan leaves the
+  // order open it follows the reverse order of the renames.
+  FRollbackItems.clear();
+  for (int i = 0; i < Count(); ++i)
+    if (FItems[static_cast<size_t>(i)]->isRenamed())
+      FRollbackItems.push_back(i);
+  std::stable_sort(FRollbackItems.begin(), FRollbackItems.end(), [this](int ALeft, int ARight) {
+    return FItems[static_cast<size_t>(ALeft)]->RenameOrder() >
+           FItems[static_cast<size_t>(ARight)]->RenameOrder();
+  });
+  if (FPlannerStale)
+    RefreshPlanner();
+  TFilePlanSource LSource(FItems, &FRollbackItems);
+  return FPlanner.Plan(LSource);
+}
+
+void TFileList::RefreshPlanner() {
+  TFilePlanSource LSource(FItems, nullptr);
+  FPlanner.Refresh(LSource);
+  FPlannerStale = false;
+}
+
+int TFileList::ExecuteRenaming() {
+  for (const auto &LItem : FItems)
+    LItem->SetRenameOrder(-1);
+  const TPlan &LPlan = PlanRenaming();
+  int LOrder = 0;
+  TFilePlanHost LHost(FItems, nullptr, LOrder);
+  int LFailures = ExecutePlan(LPlan, LHost);
+  // An unchanged item counts as renamed, as a move onto its own name does;
+  // one whose file has gone fails as any other.
+  for (int i = 0; i < Count(); ++i)
+    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged)
+      LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
+  FPlannerStale = true;
   return LFailures;
 }
 
 int TFileList::ExecuteRollback() {
-  // Undone in the reverse order of the renaming: a later item may have taken
-  // the old name of an earlier one, and is moved away again before the earlier
-  // item needs its name back. Items marked renamed without a batch (-1) come
-  // last, in reverse list order.
-  std::vector<TFileInfo *> LRenamed;
-  for (auto LIt = FItems.rbegin(); LIt != FItems.rend(); ++LIt)
-    if ((*LIt)->isRenamed())
-      LRenamed.push_back(LIt->get());
-  std::stable_sort(LRenamed.begin(), LRenamed.end(),
-                   [](const TFileInfo *ALeft, const TFileInfo *ARight) {
-                     return ALeft->RenameOrder() > ARight->RenameOrder();
-                   });
-  int LFailures = 0;
-  for (TFileInfo *LItem : LRenamed) {
-    const int LFailed = LItem->RollbackFile();
-    if (LFailed == 0)
-      LItem->SetRenameOrder(-1);
-    LFailures += LFailed;
-  }
+  const TPlan &LPlan = PlanRollback();
+  const std::vector<int> LItems = FRollbackItems;
+  int LOrder = 0;
+  TFilePlanHost LHost(FItems, &LItems, LOrder);
+  int LFailures = ExecutePlan(LPlan, LHost);
+  for (size_t i = 0; i < LItems.size(); ++i)
+    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged)
+      LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
+  FPlannerStale = true;
   return LFailures;
 }
 

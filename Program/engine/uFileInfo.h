@@ -6,6 +6,7 @@
 
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
+#include "uRenamePlan.h"
 
 #include <QDateTime>
 #include <QString>
@@ -122,6 +123,19 @@ public:
   // -1 when it has not been renamed by a batch.
   int RenameOrder() const { return FRenameOrder; }
   void SetRenameOrder(int AValue) { FRenameOrder = AValue; }
+  // The planner's number for the file's folder (-1: not known yet).
+  int &PlanFolderSlot() { return FPlanFolder; }
+  // The name the file has on disk now: its old name, or its new one once renamed.
+  TNameParts CurrentNameParts() const;
+  // TargetName in pieces, without making a text.
+  TNameParts TargetNameParts() const;
+
+  // The moves of a planned swap (used by TFileList's Rename and Rollback):
+  // the file goes from APath to ATarget, and failures are recorded as the
+  // item's reason. True on success.
+  bool MoveEntry(const QString &APath, const QString &ATarget);
+  // The path of AName in the file's folder.
+  QString PathInFolder(const QString &AName) const { return PathInLocation(AName); }
 
 private:
   // The path of the entry named AName in Location.
@@ -162,6 +176,7 @@ private:
   int32_t FIndex = 0;
   int32_t FGridRow = 0;
   int32_t FRenameOrder = -1;
+  int32_t FPlanFolder = -1;
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
   mutable bool FNewNameMade = false;
@@ -221,11 +236,22 @@ public:
   QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
   bool GetIsCounterInNameMask() const;
   bool GetisCounterInExtMask() const;
-  // Renames every item in list order; returns the number that failed.
+  // Renames every item as the plan says (PlanRenaming): chains in order,
+  // swaps through a temporary name, the items with a conflict last (where
+  // they fail). Returns the number that failed.
   int ExecuteRenaming();
-  // Moves every renamed item back in the reverse order of the renames (also
-  // after the list was sorted since); returns the number that failed.
+  // Moves every renamed item back, planned the same way (PlanRollback), so
+  // that chains and swaps come undone whatever order the list has now.
+  // Returns the number that failed.
   int ExecuteRollback();
+  // What a Rename would do for every item now (by list index).
+  const TPlan &PlanRenaming();
+  // What a Rollback would do for the renamed items (by their list indexes;
+  // other items are Unchanged).
+  const TPlan &PlanRollback();
+  // Reads the folders of the items anew for the planner (after an Add, on
+  // Apply); a Rename and a Rollback do it themselves.
+  void RefreshPlanner();
   bool HasRenamedFiles() const;
   void SetCounter(int Start, int Step, int Number);
   // Stores the mask and applies it to the items from APosition to the end.
@@ -249,6 +275,11 @@ private:
   TFilePathIndex FPaths;
   // The recipe the names were last made by as a whole; none before the first.
   std::optional<TNameRecipe> FRecipe;
+  TRenamePlanner FPlanner;
+  // The disk changed since the planner read the folders (a Rename or Rollback).
+  bool FPlannerStale = false;
+  // The renamed items of the last rollback plan, by the plan's indexes.
+  std::vector<int> FRollbackItems;
   QString FFileNameMask;
   QString FFileExtMask;
 };

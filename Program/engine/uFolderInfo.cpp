@@ -178,10 +178,10 @@ bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
     } else {
       const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
       LMoved = LMove.FOk;
-      if (!LMove.FStrandedPath.isEmpty()) {
-        FRenameErrorText = rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath});
+      if (!LMove.FOk)
+        FRenameErrorText = MoveFailureReason(LMove, true);
+      if (!LMove.FStrandedPath.isEmpty())
         return false;
-      }
     }
     if (!LMoved) {
       if (!platform::DirectoryExists(ASource))
@@ -215,8 +215,8 @@ bool TFolderInfo::DoRollback(const QString &ASource, QString &ANewFullName) {
     } else {
       const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
       LMoved = LMove.FOk;
-      if (!LMove.FStrandedPath.isEmpty())
-        FRenameErrorText = rs::FormatMessage(rs::LeftUnderTemporaryName, {LMove.FStrandedPath});
+      if (!LMove.FOk)
+        FRenameErrorText = MoveFailureReason(LMove, true);
     }
     if (!LMoved) {
       FisRenamed = true;
@@ -365,52 +365,184 @@ bool TFolderList::GetIsCounterInNameMask() const {
   return FFolderNameMask.contains(u"[C]", Qt::CaseSensitive);
 }
 
-int TFolderList::ExecuteRenaming() {
-  SortFolderbyLocation();
-  TFolderLocationIndex LIndex(FItems);
-  int LFailures = 0;
-  int LOrder = 0;
-  QString LNewFullName;
-  for (const auto &LItem : FItems) {
-    const QString LOldFullName = LItem->FullFolderName();
-    if (LItem->DoRename(LOldFullName, LNewFullName)) {
-      LItem->FRenameOrder = LOrder++;
-      LIndex.Moved(LOldFullName, LNewFullName);
+namespace {
+
+// The folder list as the planner reads it, for a Rename (the current name to
+// the new name) or a Rollback of the renamed items (back to the old name).
+class TFolderPlanSource : public TPlanSource {
+public:
+  TFolderPlanSource(const std::vector<std::unique_ptr<TFolderInfo>> &AItems,
+                    const std::vector<int> *ASubset)
+      : FItems(AItems), FSubset(ASubset) {}
+  int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
+  bool IsFolderList() const override { return true; }
+  QString FolderOf(int AItem) const override { return Item(AItem).Location(); }
+  TNameParts FromName(int AItem) const override { return TNameParts{Item(AItem).RealName(), {}}; }
+  TNameParts ToName(int AItem) const override {
+    return TNameParts{FSubset ? Item(AItem).OldName() : Item(AItem).NewName(), {}};
+  }
+  int Level(int AItem) const override { return Item(AItem).Level(); }
+  int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
+
+private:
+  TFolderInfo &Item(int AItem) const {
+    const int LIndex = FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem;
+    return *FItems[static_cast<size_t>(LIndex)];
+  }
+  const std::vector<std::unique_ptr<TFolderInfo>> &FItems;
+  const std::vector<int> *FSubset;
+};
+
+} // namespace
+
+// How the folder list moves its items for the executor: every move is
+// followed by the correction of the locations below the folder moved.
+class TFolderPlanHost : public TPlanHost {
+public:
+  TFolderPlanHost(const std::vector<std::unique_ptr<TFolderInfo>> &AItems,
+                  const std::vector<int> *ASubset, TFolderLocationIndex &AIndex)
+      : FItems(AItems), FSubset(ASubset), FIndex(AIndex) {}
+
+  bool Move(int AItem) override { return Step(Item(AItem), !Rollback()); }
+  bool MoveToTemporary(int AItem, QString &ATemporary) override {
+    TFolderInfo &LItem = Item(AItem);
+    FNameBefore = LItem.FRealName;
+    const QString LSource = LItem.FullFolderName();
+    for (int LAttempt = 0; LAttempt < 100; ++LAttempt) {
+      const QString LName = TemporaryEntryName();
+      ATemporary = platform::JoinPath(LItem.FLocation, LName);
+      const platform::TMoveResult LMove = platform::MoveFolderNoReplace(LSource, ATemporary);
+      if (LMove.FOk) {
+        LItem.FRealName = LName;
+        FIndex.Moved(LSource, ATemporary);
+        return true;
+      }
+      if (LMove.FError != platform::TMoveError::TargetExists) {
+        LItem.FRenameErrorText = MoveFailureReason(LMove, true);
+        return false;
+      }
+    }
+    return false;
+  }
+  bool MoveFromTemporary(int AItem, const QString &) override {
+    return Step(Item(AItem), !Rollback());
+  }
+  void MoveBack(int AItem) override {
+    TFolderInfo &LItem = Item(AItem);
+    Step(LItem, Rollback());
+    LItem.FRenameOrder = Rollback() ? LItem.FRenameOrder : -1;
+  }
+  void RestoreFromTemporary(int AItem, const QString &ATemporary) override {
+    TFolderInfo &LItem = Item(AItem);
+    const QString LTarget = platform::JoinPath(LItem.FLocation, FNameBefore);
+    const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ATemporary, LTarget);
+    if (LMove.FOk) {
+      LItem.FRealName = FNameBefore;
+      FIndex.Moved(ATemporary, LTarget);
     } else {
-      LItem->FRenameOrder = -1;
-      ++LFailures;
+      LItem.FRenameErrorText = MoveFailureReason(LMove, true);
     }
   }
+  void CycleFailed(int AItem, int AFailedItem) override {
+    Item(AItem).FRenameErrorText = rs::FormatMessage(rs::SwapFailed, {Index(AFailedItem) + 1});
+  }
+  int FOrder = 0;
+
+private:
+  bool Rollback() const { return FSubset != nullptr; }
+  int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
+  TFolderInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
+  // The item's rename (ARename) or rollback from where it stands now.
+  bool Step(TFolderInfo &AItem, bool ARename) {
+    const QString LOld = AItem.FullFolderName();
+    QString LNew;
+    const bool LOk = ARename ? AItem.DoRename(LOld, LNew) : AItem.DoRollback(LOld, LNew);
+    if (LOk) {
+      FIndex.Moved(LOld, LNew);
+      if (ARename)
+        AItem.FRenameOrder = FOrder++;
+      else
+        AItem.FRenameOrder = -1;
+    } else if (ARename) {
+      AItem.FRenameOrder = -1;
+    }
+    return LOk;
+  }
+
+  const std::vector<std::unique_ptr<TFolderInfo>> &FItems;
+  const std::vector<int> *FSubset;
+  TFolderLocationIndex &FIndex;
+  QString FNameBefore; // the name the first folder of a cycle had before it
+};
+
+const TPlan &TFolderList::PlanRenaming() {
+  if (FPlannerStale)
+    RefreshPlanner();
+  TFolderPlanSource LSource(FItems, nullptr);
+  return FPlanner.Plan(LSource);
+}
+
+const TPlan &TFolderList::PlanRollback() {
+  if (FPlannerStale)
+    RefreshPlanner();
+  FRollbackItems.clear();
+  for (int i = 0; i < Count(); ++i)
+    if (FItems[static_cast<size_t>(i)]->isRenamed())
+      FRollbackItems.push_back(i);
+  // Where the plan leaves the order open it follows the reverse order of
+  // the renames.
+  std::stable_sort(FRollbackItems.begin(), FRollbackItems.end(), [this](int ALeft, int ARight) {
+    return FItems[static_cast<size_t>(ALeft)]->FRenameOrder >
+           FItems[static_cast<size_t>(ARight)]->FRenameOrder;
+  });
+  TFolderPlanSource LSource(FItems, &FRollbackItems);
+  return FPlanner.Plan(LSource);
+}
+
+void TFolderList::RefreshPlanner() {
+  TFolderPlanSource LSource(FItems, nullptr);
+  FPlanner.Refresh(LSource);
+  FPlannerStale = false;
+}
+
+int TFolderList::ExecuteRenaming() {
+  SortFolderbyLocation();
+  for (const auto &LItem : FItems)
+    LItem->FRenameOrder = -1;
+  const TPlan &LPlan = PlanRenaming();
+  TFolderLocationIndex LIndex(FItems);
+  TFolderPlanHost LHost(FItems, nullptr, LIndex);
+  int LFailures = ExecutePlan(LPlan, LHost);
+  // A folder that keeps its name counts as renamed.
+  QString LNewFullName;
+  for (int i = 0; i < Count(); ++i) {
+    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged &&
+        !LItem.DoRename(LItem.FullFolderName(), LNewFullName))
+      ++LFailures;
+  }
+  FPlannerStale = true;
   return LFailures;
 }
 
 int TFolderList::ExecuteRollback() {
   SortFolderbyLocation();
-  TFolderLocationIndex LIndex(FItems);
-  // The renamed items, last renamed first. An item marked renamed without a
-  // batch (-1) follows the batch's items, deepest first as the list is.
-  std::vector<TFolderInfo *> LRenamed;
-  for (const auto &LItem : FItems) {
-    if (LItem->isRenamed())
-      LRenamed.push_back(LItem.get());
-    else
+  for (const auto &LItem : FItems)
+    if (!LItem->isRenamed())
       LItem->SetRenameErrorText(QString());
-  }
-  std::stable_sort(LRenamed.begin(), LRenamed.end(),
-                   [](const TFolderInfo *ALeft, const TFolderInfo *ARight) {
-                     return ALeft->FRenameOrder > ARight->FRenameOrder;
-                   });
-  int LFailures = 0;
+  const TPlan &LPlan = PlanRollback();
+  const std::vector<int> LItems = FRollbackItems;
+  TFolderLocationIndex LIndex(FItems);
+  TFolderPlanHost LHost(FItems, &LItems, LIndex);
+  int LFailures = ExecutePlan(LPlan, LHost);
   QString LNewFullName;
-  for (TFolderInfo *LItem : LRenamed) {
-    const QString LOldFullName = LItem->FullFolderName();
-    if (LItem->DoRollback(LOldFullName, LNewFullName)) {
-      LItem->FRenameOrder = -1;
-      LIndex.Moved(LOldFullName, LNewFullName);
-    } else {
+  for (size_t i = 0; i < LItems.size(); ++i) {
+    TFolderInfo &LItem = *FItems[static_cast<size_t>(LItems[i])];
+    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged &&
+        !LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
       ++LFailures;
-    }
   }
+  FPlannerStale = true;
   return LFailures;
 }
 
@@ -516,6 +648,7 @@ void TFolderList::SortFolderbyLocation() {
 void TFolderList::ClearList() {
   FItems.clear();
   FFullNameHash.clear();
+  FPlanner.Reset();
 }
 
 // ===========================================================================

@@ -7,6 +7,7 @@
 
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
+#include "uRenamePlan.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -64,6 +65,10 @@ public:
   // 0); -1 when it has not been renamed by a batch. Rollback goes backwards
   // through this order.
   int RenameOrder() const { return FRenameOrder; }
+  // The planner's number for the folder that holds this one (-1: not known).
+  int &PlanFolderSlot() { return FPlanFolder; }
+  // The name the folder carries on disk now.
+  const QString &RealName() const { return FRealName; }
   // The depth: the number of path delimiters in FullFolderName, counted on the
   // first read and kept (renames do not change it).
   int Level() const;
@@ -105,6 +110,7 @@ public:
 private:
   friend class TFolderList;
   friend class TFolderLocationIndex;
+  friend class TFolderPlanHost;
   // RenameFolder and RollbackFolder from the known current full name
   // ASource; on success ANewFullName is the folder's full name afterwards.
   bool DoRename(const QString &ASource, QString &ANewFullName);
@@ -131,6 +137,7 @@ private:
   QString FRenameErrorText;
   int FGridRow = 0;
   int FRenameOrder = -1;
+  int FPlanFolder = -1;
   mutable int FLevel = -1;
 };
 
@@ -161,8 +168,17 @@ public:
   void SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
   // True when "[C]" occurs in FolderNameMask.
   bool GetIsCounterInNameMask() const;
-  // Renames all items deepest first; returns the number of failures.
+  // Renames all items as the plan says (PlanRenaming): deepest first, chains
+  // of one folder in order, swaps through a temporary name, the items with a
+  // conflict last (where they fail). Returns the number of failures.
   int ExecuteRenaming();
+  // What a Rename would do for every item now (by list index).
+  const TPlan &PlanRenaming();
+  // What a Rollback would do for the renamed items (by their list indexes).
+  const TPlan &PlanRollback();
+  // Reads the folders of the items anew for the planner (after an Add, on
+  // Apply); a Rename and a Rollback have it done before the next plan.
+  void RefreshPlanner();
   // Moves all renamed items back in the reverse order of their renames, so
   // that a chain (n12 -> n13, then n11 -> n12) is undone from its end;
   // returns the number of failures.
@@ -199,6 +215,9 @@ private:
   QString FFolderNameMask;
   // The recipe the names were last made by as a whole; none before the first.
   std::optional<TNameRecipe> FRecipe;
+  TRenamePlanner FPlanner;
+  bool FPlannerStale = false;
+  std::vector<int> FRollbackItems;
   QHash<QString, int> FFullNameHash;
   std::vector<std::unique_ptr<TFolderInfo>> FItems;
 };

@@ -1,5 +1,6 @@
 #include "uLog.h"
 
+#include "platform/uPathRules.h"
 #include "platform/uPlatformLogFile.h"
 #include "uClock.h"
 #include "uResourceString.h"
@@ -55,10 +56,6 @@ QString TimeStamp(const QTime &ATime) {
   return LTwo(ATime.hour()) + LSeparator + LTwo(ATime.minute()) + LSeparator + LTwo(ATime.second());
 }
 
-QString JoinFolder(const QString &AFolder, const QString &AName) {
-  return AFolder.endsWith(QLatin1Char('/')) ? AFolder + AName : AFolder + QLatin1Char('/') + AName;
-}
-
 // A log file name: "????-??-??.log", any character for each '?', letters of
 // the extension in any case.
 bool IsLogFileName(const QString &AName) {
@@ -109,14 +106,16 @@ struct TLogger::TImpl {
   std::atomic<bool> FEnableLogging{false};
   TNotifyEvent FOnDisableLogging;
 
-  // Steps 2 to 5 of a start: the folder, the file, the mark, logging on.
+  // Opens the day's file in AFolder, creating the folder and the file as
+  // needed; a new file gets the byte-order mark first.
   bool OpenLogFile(const QString &AFolder) {
     QString LError;
     if (!platform::LogFolderExists(AFolder) && !platform::CreateLogFolder(AFolder, LError))
       return false;
     const QDate LToday = clock_source::Now().date();
-    FLogFileName = JoinFolder(AFolder, QString::asprintf("%04d-%02d-%02d.log", LToday.year(),
-                                                         LToday.month(), LToday.day()));
+    FLogFileName =
+        platform::JoinPath(AFolder, QString::asprintf("%04d-%02d-%02d.log", LToday.year(),
+                                                      LToday.month(), LToday.day()));
     bool LEmpty = false;
     std::unique_ptr<platform::TLogFile> LFile =
         platform::TLogFile::Open(FLogFileName, LEmpty, LError);
@@ -159,7 +158,7 @@ struct TLogger::TImpl {
     for (const QString &LName : LNames) {
       if (!IsLogFileName(LName))
         continue;
-      const QString LPath = JoinFolder(AFolder, LName);
+      const QString LPath = platform::JoinPath(AFolder, LName);
       // The file just opened is never deleted: the system would let it go
       // while open, and every later entry would be written into nothing.
       if (FLogStream && LPath == FLogFileName)

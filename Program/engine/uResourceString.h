@@ -25,6 +25,28 @@ inline const QString FailedToRollbackMany =
 inline const QString FileNotExist = QStringLiteral("File not exist");
 inline const QString DirectoryNotExist = QStringLiteral("Directory not exist");
 inline const QString InvalidFileName = QStringLiteral("Invalid file name");
+// Why a move failed.
+inline const QString FileAlreadyExists = QStringLiteral("File already exists");
+inline const QString FolderAlreadyExists = QStringLiteral("Folder already exists");
+inline const QString PermissionDenied = QStringLiteral("Permission denied");
+inline const QString ReadOnlyFileSystem = QStringLiteral("Read-only file system");
+inline const QString NameTooLong = QStringLiteral("Name too long");
+inline const QString NoSpaceLeft = QStringLiteral("No space left on the device");
+inline const QString EntryBusy = QStringLiteral("In use by another program");
+inline const QString SwapFailed = QStringLiteral("Not renamed: the swap with row %d failed");
+
+// What the preview predicts for an item before Rename.
+inline const QString SameNewNameAsRow = QStringLiteral("Same new name as row %d");
+inline const QString FileWithNameExists = QStringLiteral("A file with this name exists");
+inline const QString FolderWithNameExists = QStringLiteral("A folder with this name exists");
+inline const QString WaitsForRowThatCannotBeRenamed =
+    QStringLiteral("Waits for row %d, which cannot be renamed");
+inline const QString RenamedAfterRow = QStringLiteral("Renamed after row %d moves away");
+inline const QString SwappedWithRow =
+    QStringLiteral("Swapped with row %d through a temporary name");
+inline const QString ConflictCountOne = QStringLiteral("%d conflict");
+inline const QString ConflictCountMany = QStringLiteral("%d conflicts");
+
 // A move through a temporary name that could neither finish nor go back: the
 // entry stands under the temporary path named here.
 inline const QString LeftUnderTemporaryName = QStringLiteral("Left under the temporary name %s");

@@ -1,6 +1,7 @@
 #include "uSetting.h"
 
 #include "platform/uIniFile.h"
+#include "platform/uPathRules.h"
 #include "platform/uPlatformProcess.h"
 
 #include <functional>
@@ -26,12 +27,8 @@ QString &ExecutableFolderOverride() {
 }
 
 QString ExecutableFolder() {
-  QString LFolder = ExecutableFolderOverride();
-  if (LFolder.isEmpty())
-    return platform::ExecutableFolder();
-  if (!LFolder.endsWith(QLatin1Char('/')))
-    LFolder.append(QLatin1Char('/'));
-  return LFolder;
+  const QString &LFolder = ExecutableFolderOverride();
+  return LFolder.isEmpty() ? platform::ExecutableFolder() : LFolder;
 }
 
 // Reads keys one after the other until one fails; after a failure every
@@ -82,12 +79,12 @@ private:
 
 const QString &TSettings::SettingsFileName() {
   if (FSettingsFileName.isEmpty())
-    FSettingsFileName = ExecutableFolder() + QStringLiteral("Settings.ini");
+    FSettingsFileName = platform::JoinPath(ExecutableFolder(), QStringLiteral("Settings.ini"));
   return FSettingsFileName;
 }
 
 QString TSettings::DefaultLogFolder() {
-  return ExecutableFolder() + QStringLiteral("Logs");
+  return platform::JoinPath(ExecutableFolder(), QStringLiteral("Logs"));
 }
 
 void TSettings::LoadDefaultValues() {

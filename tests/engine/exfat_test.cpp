@@ -75,14 +75,14 @@ TEST_F(ExfatTest, TheFileSystemIsWhatTheseTestsNeed) {
 TEST_F(ExfatTest, ChangesOfLetterCaseOnlyRenameFilesAndRollBack) {
   struct TCase {
     const char16_t *FOld;
-    int FCase; // 1 lower, 2 UPPER, 3 first letter, 4 words
+    TCaseRule FCase;
     const char16_t *FNew;
   };
   const TCase LCases[] = {
-      {u"alpha.txt", 2, u"ALPHA.TXT"},
-      {u"Zo\u00eb.txt", 2, u"ZO\u00cb.TXT"},
-      {u"MiXeD.Txt", 1, u"mixed.txt"},
-      {u"photo of me.jpg", 4, u"Photo Of Me.jpg"},
+      {u"alpha.txt", TCaseRule::Upper, u"ALPHA.TXT"},
+      {u"Zo\u00eb.txt", TCaseRule::Upper, u"ZO\u00cb.TXT"},
+      {u"MiXeD.Txt", TCaseRule::Lower, u"mixed.txt"},
+      {u"photo of me.jpg", TCaseRule::Words, u"Photo Of Me.jpg"},
   };
   TFileList LList;
   for (const TCase &LCase : LCases)
@@ -90,18 +90,8 @@ TEST_F(ExfatTest, ChangesOfLetterCaseOnlyRenameFilesAndRollBack) {
         Write(QString::fromUtf16(LCase.FOld), QString::fromUtf16(LCase.FOld).toUtf8())));
   LList.SetFileNameMask(QStringLiteral("[N]"), 0);
   LList.SetFileExtMask(QStringLiteral("[E]"), 0);
-  for (int i = 0; i < LList.Count(); ++i) {
-    switch (LCases[i].FCase) {
-    case 1:
-      LList[i].SetLowercase();
-      break;
-    case 2:
-      LList[i].SetUppercase();
-      break;
-    default:
-      LList[i].SetAllFirstUp();
-    }
-  }
+  for (int i = 0; i < LList.Count(); ++i)
+    ApplyCaseRule(LList[i], LCases[i].FCase);
   const auto LBefore = SnapshotTree(FExfat.Root());
   ASSERT_EQ(LList.ExecuteRenaming(), 0) << LList[0].RenameErrorText().toStdString();
   QStringList LExpected;

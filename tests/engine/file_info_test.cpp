@@ -199,53 +199,40 @@ TEST(FileInfoMasks, SingleStepsReportWhatTheyConsumed) {
 }
 
 TEST(FileInfoEdits, CaseRulesAndSearchReplaceOnTheItem) {
-  enum TEdit { Lower, Upper, First, AllFirst, Replace };
+  // A case rule, or search and replace where the rule is None.
   struct TCase {
     const char16_t *FName;
     const char16_t *FType;
-    TEdit FEdit;
+    TCaseRule FEdit;
     const char16_t *FSearch;
     const char16_t *FReplace;
     const char16_t *FNewName;
     const char16_t *FNewType;
   };
   const TCase LCases[] = {
-      {u"IMG_01", u".JPG", Lower, u"", u"", u"img_01", u".jpg"},
-      {u"Photo", u".jpg", Upper, u"", u"", u"PHOTO", u".JPG"},
-      {u"élan vital", u".txt", First, u"", u"", u"Élan vital", u".txt"},
-      {u"my holiday photo", u".jpg", AllFirst, u"", u"", u"My Holiday Photo", u".jpg"},
-      {u"", u".jpg", AllFirst, u"", u"", u"", u".jpg"},
-      {u"", u".jpg", First, u"", u"", u"", u".jpg"},
-      {u"photo", u".JPG", Replace, u"jpg", u"png", u"photo", u".png"},
-      {u"foo", u".txt", Replace, u"o", u"oo", u"foooo", u".txt"},
-      {u"a", u".txt", Replace, u".", u"_", u"a_txt", u".txt"},
-      {u"note", u".txt", Replace, u"e.t", u"E-T", u"notE-Txt", u".txt"},
-      {u"ABab", u".txt", Replace, u"ab", u"x", u"xx", u".txt"},
-      {u"a_b", u".txt", Replace, u"_", u".", u"a.b", u".txt"},
+      {u"IMG_01", u".JPG", TCaseRule::Lower, u"", u"", u"img_01", u".jpg"},
+      {u"Photo", u".jpg", TCaseRule::Upper, u"", u"", u"PHOTO", u".JPG"},
+      {u"élan vital", u".txt", TCaseRule::FirstLetter, u"", u"", u"Élan vital", u".txt"},
+      {u"my holiday photo", u".jpg", TCaseRule::Words, u"", u"", u"My Holiday Photo", u".jpg"},
+      {u"", u".jpg", TCaseRule::Words, u"", u"", u"", u".jpg"},
+      {u"", u".jpg", TCaseRule::FirstLetter, u"", u"", u"", u".jpg"},
+      {u"photo", u".JPG", TCaseRule::None, u"jpg", u"png", u"photo", u".png"},
+      {u"foo", u".txt", TCaseRule::None, u"o", u"oo", u"foooo", u".txt"},
+      {u"a", u".txt", TCaseRule::None, u".", u"_", u"a_txt", u".txt"},
+      {u"note", u".txt", TCaseRule::None, u"e.t", u"E-T", u"notE-Txt", u".txt"},
+      {u"ABab", u".txt", TCaseRule::None, u"ab", u"x", u"xx", u".txt"},
+      {u"a_b", u".txt", TCaseRule::None, u"_", u".", u"a.b", u".txt"},
   };
   for (const auto &LCase : LCases) {
     TFileInfo LItem(QStringLiteral("/nowhere/x.y"));
     LItem.SetNewName(QString::fromUtf16(LCase.FName));
     LItem.SetNewFileType(QString::fromUtf16(LCase.FType));
-    switch (LCase.FEdit) {
-    case Lower:
-      LItem.SetLowercase();
-      break;
-    case Upper:
-      LItem.SetUppercase();
-      break;
-    case First:
-      LItem.SetFirstLetterUp();
-      break;
-    case AllFirst:
-      LItem.SetAllFirstUp();
-      break;
-    case Replace:
+    if (LCase.FEdit == TCaseRule::None)
       EXPECT_EQ(LItem.SearchReplace_NewName(QString::fromUtf16(LCase.FSearch),
                                             QString::fromUtf16(LCase.FReplace)),
                 QString());
-      break;
-    }
+    else
+      ApplyCaseRule(LItem, LCase.FEdit);
     EXPECT_EQ(LItem.NewName(), QString::fromUtf16(LCase.FNewName));
     EXPECT_EQ(LItem.NewFileType(), QString::fromUtf16(LCase.FNewType));
   }
@@ -280,7 +267,7 @@ TEST(FileInfoRename, AnExistingTargetIsNeverReplaced) {
   LItem.FileExtMaskApply(QStringLiteral("[E]"));
   EXPECT_EQ(LItem.TFileInfoRenameFile(), 1);
   EXPECT_FALSE(LItem.isRenamed());
-  EXPECT_TRUE(LItem.RenameErrorText().isEmpty());
+  EXPECT_EQ(LItem.RenameErrorText(), QStringLiteral("File already exists"));
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
 }
 

@@ -170,7 +170,8 @@ TEST(FileList, EmptyListAndNothingRenamed) {
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
 }
 
-TEST(FileList, CounterOntoAnExistingNameFailsOnlyThatItem) {
+TEST(FileList, ACounterOntoTheNextItemsNameRenamesAsAChain) {
+  // 1.txt -> 2.txt waits until 2.txt -> 3.txt has moved away.
   TTempTree LTree;
   TFileList LList;
   for (const QString &LPath : {LTree.WriteFile(QStringLiteral("1.txt"), "one"),
@@ -179,11 +180,11 @@ TEST(FileList, CounterOntoAnExistingNameFailsOnlyThatItem) {
   LList.SetCounter(2, 1, 1);
   LList.SetFileNameMask(QStringLiteral("[C]"), 0);
   LList.SetFileExtMask(QStringLiteral("[E]"), 0);
-  EXPECT_EQ(LList.ExecuteRenaming(), 1);
-  EXPECT_FALSE(LList[0].isRenamed());
+  EXPECT_EQ(LList.ExecuteRenaming(), 0);
+  EXPECT_TRUE(LList[0].isRenamed());
   EXPECT_TRUE(LList[1].isRenamed());
-  EXPECT_TRUE(LList.HasRenamedFiles());
-  EXPECT_EQ(Names(LTree), (QStringList{QStringLiteral("1.txt"), QStringLiteral("3.txt")}));
+  EXPECT_EQ(Names(LTree), (QStringList{QStringLiteral("2.txt"), QStringLiteral("3.txt")}));
+  EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("2.txt"))), "one");
   EXPECT_EQ(ReadFile(LTree.Path(QStringLiteral("3.txt"))), "two");
 
   EXPECT_EQ(LList.ExecuteRollback(), 0);

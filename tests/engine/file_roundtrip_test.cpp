@@ -97,22 +97,7 @@ void RoundTrip(unsigned ASeed) {
                                 QString::fromUtf16(LRandom.Pick(GReplaces)));
   const int LCaseRule = LRandom.Between(0, 4);
   for (int i = 0; i < LList.Count(); ++i) {
-    switch (LCaseRule) {
-    case 1:
-      LList[i].SetLowercase();
-      break;
-    case 2:
-      LList[i].SetUppercase();
-      break;
-    case 3:
-      LList[i].SetFirstLetterUp();
-      break;
-    case 4:
-      LList[i].SetAllFirstUp();
-      break;
-    default:
-      break;
-    }
+    ApplyCaseRule(LList[i], CaseRuleFromIndex(LCaseRule));
   }
   SCOPED_TRACE(testing::Message() << "masks " << LList.FileNameMask().toStdString() << " | "
                                   << LList.FileExtMask().toStdString() << ", case " << LCaseRule);

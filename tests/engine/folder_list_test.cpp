@@ -304,7 +304,7 @@ TEST(FolderList, AnExistingTargetIsNeverReplaced) {
   EXPECT_EQ(testsupport::SnapshotTree(LTree.Root()), LBefore);
   for (int i = 0; i < LList.Count(); ++i) {
     EXPECT_FALSE(LList[i]->isRenamed());
-    EXPECT_TRUE(LList[i]->RenameErrorText().isEmpty());
+    EXPECT_EQ(LList[i]->RenameErrorText(), u"Folder already exists"_s);
   }
   EXPECT_EQ(LList.ExecuteRollback(), 0);
   EXPECT_EQ(testsupport::SnapshotTree(LTree.Root()), LBefore);

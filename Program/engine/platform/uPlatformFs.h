@@ -94,6 +94,31 @@ bool IsRegularFileNative(const QByteArray &ANativePath);
 // for an empty path or one holding a NUL byte.
 bool IsRegularFileNative(const QByteArray &ANativePath);
 
+// An entry stands at APath itself (a link is not followed).
+bool EntryExists(const QString &APath);
+
+// What the file system of a folder allows in names.
+struct TFileSystemInfo {
+  bool FKnown = false; // the folder could be examined
+  QString FType;       // the mount table's type ("ext4", "vfat", "fuseblk", ...)
+  // The FAT family (exFAT, FAT, and NTFS through FUSE): names may not hold
+  // \ : * ? " < > | or bytes that are not UTF-8, and the name limit counts
+  // UTF-16 units instead of bytes.
+  bool FFatFamily = false;
+  int FNameMax = 255; // the longest name, in bytes (in UTF-16 units for the FAT family)
+};
+
+// Examines the file system that holds the folder AFolder: its type from the
+// mount table (found by the folder's device), its name limit from pathconf.
+TFileSystemInfo FileSystemOf(const QString &AFolder);
+
+// The length of AName as the file system counts it against FNameMax.
+int NameLength(const QString &AName, const TFileSystemInfo &AInfo);
+
+// True when the FAT family refuses AName: it holds \ : * ? " < > |, a control
+// character, or a unit that stands for a byte that is not UTF-8.
+bool IsRefusedByFatFamily(QStringView AName);
+
 // One entry of a folder listing.
 struct TDirEntry {
   QString FName;             // the name, losslessly

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #ifndef RENAME_NOREPLACE
@@ -228,6 +230,86 @@ bool DirectoryExists(const QString &APath) {
   const TNativePath LBytes(APath);
   struct stat LStat;
   return LBytes.Valid() && ::stat(LBytes.Data(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
+}
+
+bool EntryExists(const QString &APath) {
+  const TNativePath LBytes(APath);
+  struct stat LStat;
+  return LBytes.Valid() && ::lstat(LBytes.Data(), &LStat) == 0;
+}
+
+namespace {
+
+// The type of the mount whose device is ADevice, from /proc/self/mountinfo:
+// "id parent major:minor root mountpoint options ... - type source ...".
+QString MountTypeOf(dev_t ADevice) {
+  QByteArray LContent;
+  QString LError;
+  if (ReadWholeFile(QStringLiteral("/proc/self/mountinfo"), LContent, LError) != TReadOutcome::Read)
+    return QString();
+  const QByteArray LDevice =
+      QByteArray::number(major(ADevice)) + ':' + QByteArray::number(minor(ADevice));
+  for (const QByteArray &LLine : LContent.split('\n')) {
+    const QList<QByteArray> LFields = LLine.split(' ');
+    if (LFields.size() < 3 || LFields[2] != LDevice)
+      continue;
+    const qsizetype LDash = LFields.indexOf("-");
+    if (LDash >= 0 && LDash + 1 < LFields.size())
+      return QString::fromLatin1(LFields[LDash + 1]);
+  }
+  return QString();
+}
+
+bool IsFatFamilyType(const QString &AType) {
+  // Through FUSE ("fuseblk") the common drivers are those of exFAT and NTFS.
+  static const QStringList LTypes = {
+      QStringLiteral("vfat"),    QStringLiteral("msdos"),  QStringLiteral("exfat"),
+      QStringLiteral("fuseblk"), QStringLiteral("ntfs"),   QStringLiteral("ntfs3"),
+      QStringLiteral("fat"),     QStringLiteral("umsdos"), QStringLiteral("fuse.exfat")};
+  return LTypes.contains(AType);
+}
+
+} // namespace
+
+TFileSystemInfo FileSystemOf(const QString &AFolder) {
+  TFileSystemInfo LInfo;
+  const TNativePath LBytes(AFolder);
+  struct stat LStat;
+  if (!LBytes.Valid() || ::stat(LBytes.Data(), &LStat) != 0)
+    return LInfo;
+  LInfo.FKnown = true;
+  LInfo.FType = MountTypeOf(LStat.st_dev);
+  LInfo.FFatFamily = IsFatFamilyType(LInfo.FType);
+  errno = 0;
+  const long LMax = ::pathconf(LBytes.Data(), _PC_NAME_MAX);
+  if (LMax > 0)
+    LInfo.FNameMax = static_cast<int>(std::min<long>(LMax, 1 << 20));
+  return LInfo;
+}
+
+int NameLength(const QString &AName, const TFileSystemInfo &AInfo) {
+  if (AInfo.FFatFamily)
+    return static_cast<int>(AName.size());
+  QVarLengthArray<char, 1024> LBytes(MaxUtf8LosslessSize(AName.size()));
+  const qsizetype LSize = EncodeUtf8Lossless(AName, LBytes.data());
+  return static_cast<int>(LSize < 0 ? LBytes.size() : LSize);
+}
+
+bool IsRefusedByFatFamily(QStringView AName) {
+  for (qsizetype i = 0; i < AName.size(); ++i) {
+    const char16_t LUnit = AName[i].unicode();
+    if (QChar::isHighSurrogate(LUnit) && i + 1 < AName.size() &&
+        QChar::isLowSurrogate(AName[i + 1].unicode())) {
+      ++i; // a character beyond the BMP
+      continue;
+    }
+    if (LUnit < 0x20 || LUnit == u'\\' || LUnit == u':' || LUnit == u'*' || LUnit == u'?' ||
+        LUnit == u'"' || LUnit == u'<' || LUnit == u'>' || LUnit == u'|')
+      return true;
+    if (QChar::isSurrogate(LUnit))
+      return true; // a byte that is not UTF-8
+  }
+  return false;
 }
 
 bool IsRegularFileNative(const QByteArray &ANativePath) {

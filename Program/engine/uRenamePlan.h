@@ -1,0 +1,176 @@
+// What a Rename (or a Rollback) will do, told before anything moves, and the
+// moves made in that order.
+//
+// The planner reads every folder involved once and keeps its listing until it
+// is told to read them again (after an Add, a Rename, a Rollback, an Apply),
+// so a new plan after a change of the names costs little more than hashing
+// the new names. For each item it tells:
+//   - unchanged: the new name is the old one;
+//   - rename, or waits (its new name is the old name of another item of the
+//     batch, which moves away first: a chain), or swap (a cycle such as a<->b
+//     or a->b->c->a, made through a temporary name in the same folder);
+//   - a conflict: the same new name as an earlier item, a file or folder of
+//     that name that the batch does not move away, an invalid name, a name
+//     too long for the file system, or a chain that ends at an item that
+//     cannot be renamed.
+// Names are compared as the folder's file system compares them: exactly, or
+// regardless of letter case where the folder ignores it.
+//
+// The executor makes the moves in the plan's order through a host (the list)
+// that knows how its items move: chains in order, each cycle through a
+// temporary name and moved back as a whole when one of its moves fails, and
+// the items with a conflict last, where they fail as any move onto a taken
+// name fails.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// A name in up to two pieces (a file's new name and its extension), so that
+// no text has to be made to look it up.
+struct TNameParts {
+  QStringView FFirst;
+  QStringView FSecond;
+  qsizetype Size() const { return FFirst.size() + FSecond.size(); }
+  QChar At(qsizetype AIndex) const {
+    return AIndex < FFirst.size() ? FFirst[AIndex] : FSecond[AIndex - FFirst.size()];
+  }
+  QString ToString() const { return FFirst.toString().append(FSecond); }
+  bool operator==(const TNameParts &AOther) const;
+};
+
+enum class TPlanStatus : uint8_t {
+  Unchanged,       // the new name is the old one: nothing moves
+  Rename,          // moves directly
+  Waits,           // moves after FOther has moved away from its name (a chain)
+  Swap,            // moves within a cycle through a temporary name (FOther: the next in it)
+  SameNewName,     // conflict: FOther, earlier in the order of the renames, takes this name
+  TargetExists,    // conflict: an entry of that name exists and the batch does not move it away
+  InvalidName,     // conflict: empty, ".", "..", a delimiter, NUL, or refused by the file system
+  NameTooLong,     // conflict: longer than the file system's name limit
+  WaitsForConflict // conflict: the name is FOther's, which cannot be renamed
+};
+
+inline bool IsConflict(TPlanStatus AStatus) {
+  return AStatus >= TPlanStatus::SameNewName;
+}
+
+struct TPlanEntry {
+  TPlanStatus FStatus = TPlanStatus::Rename;
+  int FOther = -1; // the item the status names, -1 for none
+};
+
+enum class TStepKind : uint8_t {
+  Move,          // the item moves to its new name
+  ToTemporary,   // the item moves to a temporary name (the start of a cycle)
+  FromTemporary, // the item moves from its temporary name to its new name (the end of a cycle)
+  Attempt        // an item with a conflict is tried last, and fails
+};
+
+struct TPlanStep {
+  int FItem = -1;
+  TStepKind FKind = TStepKind::Move;
+  int FGroup = 0; // the steps of one chain or cycle share a group
+};
+
+struct TPlan {
+  std::vector<TPlanEntry> FEntries; // by list index
+  std::vector<TPlanStep> FSteps;    // every move, in order
+  int FConflicts = 0;
+  int FUnchanged = 0;
+  // True for a group that is a cycle: it is moved back as a whole when one
+  // of its moves fails.
+  std::vector<bool> FCycleGroups;
+};
+
+// What the planner reads of a list. FromName is the name an item's entry
+// has now, ToName the one it is to get (for a Rollback: the new name and the
+// old one).
+class TPlanSource {
+public:
+  virtual ~TPlanSource() = default;
+  virtual int Count() const = 0;
+  virtual bool IsFolderList() const = 0;
+  // The folder the item's entry stands in now. Read when the item's folder
+  // is not known yet, or when the planner reads every folder anew.
+  virtual QString FolderOf(int AItem) const = 0;
+  virtual TNameParts FromName(int AItem) const = 0;
+  virtual TNameParts ToName(int AItem) const = 0;
+  // Deeper folders move first; files are all at one level.
+  virtual int Level(int /*AItem*/) const { return 0; }
+  // Where the planner keeps the number of the item's folder (-1: not known).
+  virtual int &FolderSlot(int AItem) = 0;
+};
+
+class TRenamePlanner {
+public:
+  TRenamePlanner();
+  ~TRenamePlanner();
+  TRenamePlanner(const TRenamePlanner &) = delete;
+  TRenamePlanner &operator=(const TRenamePlanner &) = delete;
+  // Forgets every folder and listing (the list was cleared).
+  void Reset();
+  // Reads the folders of every item of ASource anew: the items' folders, the
+  // listings and what the file systems allow.
+  void Refresh(TPlanSource &ASource);
+  // The plan for ASource's items as they are now. Folders not seen before
+  // are read first; known ones keep the listing read before.
+  const TPlan &Plan(TPlanSource &ASource);
+  const TPlan &LastPlan() const { return FPlan; }
+
+private:
+  struct TFolder;
+  int FolderNumber(TPlanSource &ASource, int AItem);
+  void ReadFolder(TFolder &AFolder);
+
+  std::vector<TFolder> FFolders;
+  QHash<QString, int> FFolderNumbers;
+  TPlan FPlan;
+  // Scratch of a plan, kept to reuse its memory.
+  std::vector<int> FWaitsFor;
+  std::vector<int> FWaitedBy;
+  std::vector<uint64_t> FToKeys;
+};
+
+// How a list moves its items; the executor calls it in the plan's order.
+class TPlanHost {
+public:
+  virtual ~TPlanHost() = default;
+  // The item's own move to its new name (with everything the item records);
+  // true on success.
+  virtual bool Move(int AItem) = 0;
+  // Moves the item's entry to a new temporary name in its folder and puts
+  // that path into ATemporary; true on success (the item records a failure).
+  virtual bool MoveToTemporary(int AItem, QString &ATemporary) = 0;
+  // Moves the entry from ATemporary to the item's new name and records it as
+  // moved; true on success.
+  virtual bool MoveFromTemporary(int AItem, const QString &ATemporary) = 0;
+  // Undoes the item's completed Move (its entry goes back to its old name).
+  virtual void MoveBack(int AItem) = 0;
+  // Puts the entry standing at ATemporary back under the item's old name.
+  virtual void RestoreFromTemporary(int AItem, const QString &ATemporary) = 0;
+  // The item failed because the cycle it belongs to failed at AFailedItem.
+  virtual void CycleFailed(int AItem, int AFailedItem) = 0;
+};
+
+// Makes the moves of APlan through AHost. Returns the number of items that
+// failed (conflicts included).
+int ExecutePlan(const TPlan &APlan, TPlanHost &AHost);
+
+// A fresh name for a temporary entry in a folder: ".varnwell-<process>-<n>.tmp".
+QString TemporaryEntryName();
+
+namespace platform {
+struct TMoveResult;
+}
+
+// The reason kept with an item whose move failed: "File already exists" (or
+// "Folder ..."), "File not exist" / "Directory not exist", where an entry
+// stranded under a temporary name is, a short text of the program's own for
+// the common refusals of the system, the system's message otherwise.
+QString MoveFailureReason(const platform::TMoveResult &AMove, bool AFolder);
