@@ -282,6 +282,19 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
     LEntries[static_cast<size_t>(AItem)] = TPlanEntry{AStatus, AOther};
   };
 
+  // An item whose new name differs from its old one in letter case only,
+  // where the folder ignores case, keeps its entry: no other item can take
+  // that name before it, whatever the order.
+  for (const int i : LOrder) {
+    const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
+    if (!LFolder.FCaseInsensitive)
+      continue;
+    const TNameParts LTo = ASource.ToName(i);
+    const uint64_t LKey = NameKey(LFolder.FNumber, LTo, true);
+    if (LKey == LFromKeys[static_cast<size_t>(i)] && !(LTo == ASource.FromName(i)))
+      LNewNames.Insert(LKey, i);
+  }
+
   // The name itself, and the first item in the order of the renames to take it.
   for (const int i : LOrder) {
     const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
@@ -455,7 +468,8 @@ int ExecutePlan(const TPlan &APlan, TPlanHost &AHost) {
         for (size_t s = LStart; s < LEnd; ++s)
           if (LSteps[s].FItem != LFailedItem)
             AHost.CycleFailed(LSteps[s].FItem, LFailedItem);
-        LFailed += static_cast<int>(LEnd - LStart);
+        // The first item has two steps, its way out and its way in.
+        LFailed += static_cast<int>(LEnd - LStart) - 1;
       }
     }
     LStart = LEnd;
