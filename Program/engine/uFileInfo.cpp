@@ -302,7 +302,7 @@ int TFileInfo::RollbackFile() {
 
 TNameParts TFileInfo::TargetNameParts() const {
   const QString &LType = NewFileType();
-  if (LType == u".")
+  if (LType.size() == 1 && LType.front() == u'.')
     return TNameParts{NewName(), {}};
   return TNameParts{NewName(), LType};
 }
@@ -481,7 +481,7 @@ public:
       : FItems(AItems), FSubset(ASubset) {}
   int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
   bool IsFolderList() const override { return false; }
-  QString FolderOf(int AItem) const override { return Item(AItem).Location(); }
+  QStringView FolderOf(int AItem) const override { return LocationView(Item(AItem)); }
   TNameParts FromName(int AItem) const override {
     return FSubset ? Item(AItem).TargetNameParts() : TNameParts{Item(AItem).OldNameView(), {}};
   }
@@ -489,6 +489,9 @@ public:
     return FSubset ? TNameParts{Item(AItem).OldNameView(), {}} : Item(AItem).TargetNameParts();
   }
   int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
+  uint64_t *FromKeySlot(int AItem) override {
+    return FSubset ? nullptr : &Item(AItem).PlanFromKeySlot();
+  }
 
 private:
   TFileInfo &Item(int AItem) const {

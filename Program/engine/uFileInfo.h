@@ -125,6 +125,8 @@ public:
   void SetRenameOrder(int AValue) { FRenameOrder = AValue; }
   // The planner's number for the file's folder (-1: not known yet).
   int &PlanFolderSlot() { return FPlanFolder; }
+  // The planner's key of the file's old name (0: not known yet).
+  uint64_t &PlanFromKeySlot() { return FPlanFromKey; }
   // The name the file has on disk now: its old name, or its new one once renamed.
   TNameParts CurrentNameParts() const;
   // TargetName in pieces, without making a text.
@@ -166,6 +168,7 @@ private:
     }
   }
   std::unique_ptr<TFailureTexts> FFailureTexts;
+  uint64_t FPlanFromKey = 0;
   int64_t FSize = -1;
   int64_t FDateMSecs = 0; // ms since 1970-01-01 UTC; meaningful when FDateValid
   int32_t FNameStart = 0; // where the old name begins in FFullFileName

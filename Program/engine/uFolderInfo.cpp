@@ -376,7 +376,7 @@ public:
       : FItems(AItems), FSubset(ASubset) {}
   int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
   bool IsFolderList() const override { return true; }
-  QString FolderOf(int AItem) const override { return Item(AItem).Location(); }
+  QStringView FolderOf(int AItem) const override { return Item(AItem).Location(); }
   TNameParts FromName(int AItem) const override { return TNameParts{Item(AItem).RealName(), {}}; }
   TNameParts ToName(int AItem) const override {
     return TNameParts{FSubset ? Item(AItem).OldName() : Item(AItem).NewName(), {}};

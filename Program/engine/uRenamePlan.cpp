@@ -32,31 +32,82 @@ bool TNameParts::operator==(const TNameParts &AOther) const {
 
 namespace {
 
-constexpr uint64_t KOffset = 1469598103934665603ull;
-constexpr uint64_t KPrime = 1099511628211ull;
-
-inline uint64_t HashUnits(uint64_t AHash, QStringView AText, bool AFold) {
-  const QChar *LData = AText.data();
-  const qsizetype LSize = AText.size();
-  if (AFold) {
-    for (qsizetype i = 0; i < LSize; ++i)
-      AHash = (AHash ^ LData[i].toCaseFolded().unicode()) * KPrime;
-  } else {
-    for (qsizetype i = 0; i < LSize; ++i)
-      AHash = (AHash ^ LData[i].unicode()) * KPrime;
+// Hashes a name fed in pieces: four code units make one 64-bit word, and
+// each word costs one multiplication. Pieces may end anywhere; the hash of a
+// name is the same however it is cut.
+class THasher {
+public:
+  explicit THasher(uint64_t ASeed) : FHash(ASeed) {}
+  template <bool AFold> inline void Add(QStringView AText) {
+    const QChar *LData = AText.data();
+    const qsizetype LSize = AText.size();
+    // A control character, a delimiter or a surrogate may make the name
+    // invalid: names with one are looked at again (IsInvalidName). A loop of
+    // its own, which the compiler can run on many units at once.
+    bool LSuspect = false;
+    for (qsizetype i = 0; i < LSize; ++i) {
+      const char16_t LRaw = LData[i].unicode();
+      LSuspect |= (LRaw < 0x20) | (LRaw == u'/') | (LRaw == u'\\') | (LRaw == u':') |
+                  ((LRaw & 0xF800) == 0xD800);
+    }
+    FSuspect |= LSuspect;
+    qsizetype i = 0;
+    if (!AFold) {
+      // Whole words straight from the text while the hash is at a word's start.
+      for (; FShift == 0 && i + 4 <= LSize; i += 4) {
+        std::memcpy(&FWord, LData + i, sizeof FWord);
+        Mix();
+        FWord = 0;
+      }
+    }
+    for (; i < LSize; ++i) {
+      const char16_t LRaw = LData[i].unicode();
+      const char16_t LUnit = AFold ? QChar(LRaw).toCaseFolded().unicode() : LRaw;
+      FWord |= static_cast<uint64_t>(LUnit) << FShift;
+      FShift += 16;
+      if (FShift == 64) {
+        Mix();
+        FShift = 0;
+        FWord = 0;
+      }
+    }
   }
-  return AHash;
-}
+  uint64_t Finish() {
+    FHash ^= FWord ^ static_cast<uint64_t>(FShift);
+    FHash *= 0xBF58476D1CE4E5B9ull;
+    FHash ^= FHash >> 31;
+    FHash *= 0x94D049BB133111EBull;
+    FHash ^= FHash >> 29;
+    return FHash == 0 ? 1 : FHash; // 0 marks an empty slot
+  }
+  bool Suspect() const { return FSuspect; }
 
-inline uint64_t NameKey(int AFolder, const TNameParts &AName, bool AFold) {
-  uint64_t LHash = KOffset ^ (static_cast<uint64_t>(AFolder + 1) * 0x9E3779B97F4A7C15ull);
-  LHash = HashUnits(LHash, AName.FFirst, AFold);
-  LHash = HashUnits(LHash, AName.FSecond, AFold);
-  // Mixed once more so that the low bits, which pick a slot, depend on all.
-  LHash ^= LHash >> 29;
-  LHash *= 0xBF58476D1CE4E5B9ull;
-  LHash ^= LHash >> 32;
-  return LHash == 0 ? 1 : LHash; // 0 marks an empty slot
+private:
+  inline void Mix() {
+    FHash = (FHash ^ FWord) * 0x9E3779B97F4A7C15ull;
+    FHash ^= FHash >> 32;
+  }
+  uint64_t FHash;
+  uint64_t FWord = 0;
+  int FShift = 0;
+  bool FSuspect = false;
+};
+
+// The key of AName in the folder numbered AFolder; ASuspect, when given, is
+// set when the name holds a unit that may make it invalid.
+inline uint64_t NameKey(int AFolder, const TNameParts &AName, bool AFold,
+                        bool *ASuspect = nullptr) {
+  THasher LHasher(0x243F6A8885A308D3ull ^ (static_cast<uint64_t>(AFolder + 1) << 20));
+  if (AFold) {
+    LHasher.Add<true>(AName.FFirst);
+    LHasher.Add<true>(AName.FSecond);
+  } else {
+    LHasher.Add<false>(AName.FFirst);
+    LHasher.Add<false>(AName.FSecond);
+  }
+  if (ASuspect)
+    *ASuspect = LHasher.Suspect();
+  return LHasher.Finish();
 }
 
 // A set of keys, or a map of keys to numbers: open addressing, half full at
@@ -69,7 +120,7 @@ public:
       LCapacity *= 2;
     if (LCapacity != FKeys.size()) {
       FKeys.assign(LCapacity, 0);
-      FValues.assign(LCapacity, -1);
+      FValues.resize(LCapacity);
     } else {
       std::fill(FKeys.begin(), FKeys.end(), 0);
     }
@@ -77,7 +128,7 @@ public:
     FCount = 0;
   }
   // Enters AKey with AValue unless it is there; returns the value it has.
-  int Insert(uint64_t AKey, int AValue) {
+  inline int Insert(uint64_t AKey, int AValue) {
     if ((FCount + 1) * 2 > FKeys.size())
       Grow();
     size_t LPos = AKey & FMask;
@@ -92,7 +143,7 @@ public:
     return AValue;
   }
   // The value of AKey; -1 when it is absent.
-  int Find(uint64_t AKey) const {
+  inline int Find(uint64_t AKey) const {
     if (FKeys.empty())
       return -1;
     for (size_t LPos = AKey & FMask; FKeys[LPos] != 0; LPos = (LPos + 1) & FMask)
@@ -106,17 +157,18 @@ private:
   void Grow() {
     std::vector<uint64_t> LKeys = std::move(FKeys);
     std::vector<int> LValues = std::move(FValues);
-    FKeys.assign(LKeys.size() * 2, 0);
-    FValues.assign(LKeys.size() * 2, -1);
-    FMask = FKeys.size() - 1;
+    const size_t LCapacity = std::max<size_t>(16, LKeys.size() * 2);
+    FKeys.assign(LCapacity, 0);
+    FValues.resize(LCapacity);
+    FMask = LCapacity - 1;
     FCount = 0;
     for (size_t i = 0; i < LKeys.size(); ++i)
       if (LKeys[i] != 0)
         Insert(LKeys[i], LValues[i]);
   }
 
-  std::vector<uint64_t> FKeys;
-  std::vector<int> FValues;
+  std::vector<uint64_t> FKeys; // 0: an empty slot
+  std::vector<int> FValues;    // read only where the key is there
   size_t FMask = 0;
   size_t FCount = 0;
 };
@@ -128,17 +180,21 @@ bool IsInvalidName(const TNameParts &AName) {
   if (LSize == 0 || (LSize == 1 && AName.At(0) == u'.') ||
       (LSize == 2 && AName.At(0) == u'.' && AName.At(1) == u'.'))
     return true;
-  bool LSurrogates = false;
+  const char16_t LDelimiter = platform::PathDelimiter().unicode();
+  bool LSuspect = false; // a NUL, a surrogate, or a character the style also takes as delimiter
   for (const QStringView LPart : {AName.FFirst, AName.FSecond}) {
     for (const QChar LChar : LPart) {
-      if (LChar.unicode() == 0 || platform::IsPathDelimiter(LChar))
+      const char16_t LUnit = LChar.unicode();
+      if (LUnit == LDelimiter)
         return true;
-      LSurrogates = LSurrogates || LChar.isSurrogate();
+      LSuspect = LSuspect || LUnit < 0x20 || LUnit == u':' || LUnit == u'\\' ||
+                 (LUnit >= 0xD800 && LUnit <= 0xDFFF);
     }
   }
-  // Whether every surrogate stands for a character or a byte is the path
-  // rules' question; names with surrogates are rare.
-  return LSurrogates && platform::IsInvalidEntryName(AName.ToString());
+  if (!LSuspect)
+    return false;
+  // The path rules decide the rare names with such characters.
+  return platform::IsInvalidEntryName(AName.ToString());
 }
 
 } // namespace
@@ -153,6 +209,26 @@ struct TRenamePlanner::TFolder {
   bool FRead = false;
   int FNumber = 0;
   TKeyMap FNames; // the listing's names, as keys
+  // One bit per key of FNames: most new names are not in the listing, and
+  // this small filter says so without reaching into the table.
+  std::vector<uint64_t> FFilter;
+  void AddToFilter(uint64_t AKey) {
+    const uint64_t LBit = (AKey >> 40) & (FFilter.size() * 64 - 1);
+    FFilter[LBit >> 6] |= uint64_t(1) << (LBit & 63);
+  }
+  bool MayHold(uint64_t AKey) const {
+    const uint64_t LBit = (AKey >> 40) & (FFilter.size() * 64 - 1);
+    return (FFilter[LBit >> 6] >> (LBit & 63)) & 1;
+  }
+  bool Holds(uint64_t AKey) const { return MayHold(AKey) && FNames.Contains(AKey); }
+  // Per plan: the old names of the folder's items (key -> item), and the new
+  // names taken so far (key -> the first item to take it). Kept per folder,
+  // so that a plan works on small tables while it goes through a folder.
+  TKeyMap FOldNames;
+  TKeyMap FNewNames;
+  int FItems = 0;
+  unsigned FGeneration = 0;   // the plan that cleared the tables last
+  bool FOwnersWanted = false; // a new name names an entry: FOldNames is needed
 };
 
 namespace {
@@ -166,39 +242,55 @@ QString SwapCase(const QString &AName) {
   return LSwapped;
 }
 
+// The longest name, in UTF-16 units, that can never exceed AFs's limit: a
+// unit takes at most three bytes of UTF-8.
+int SafeLength(const platform::TFileSystemInfo &AFs) {
+  return AFs.FFatFamily ? AFs.FNameMax : AFs.FNameMax / 3;
+}
+
 } // namespace
 
 void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   AFolder.FRead = true;
-  AFolder.FFs = platform::FileSystemOf(AFolder.FPath);
+  AFolder.FFs = FFileSystems.Of(AFolder.FPath);
   std::vector<QString> LNames;
   platform::ListDirectory(AFolder.FPath, [&](const platform::TDirEntry &AEntry) {
     LNames.push_back(AEntry.FName);
     return true;
   });
   // Exact spellings first, for the letter-case probe.
+  std::vector<uint64_t> LKeys(LNames.size());
   AFolder.FNames.Reset(LNames.size());
-  for (const QString &LName : LNames)
-    AFolder.FNames.Insert(NameKey(AFolder.FNumber, TNameParts{LName, {}}, false), 0);
+  for (size_t i = 0; i < LNames.size(); ++i) {
+    LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, false);
+    AFolder.FNames.Insert(LKeys[i], 0);
+  }
   // A folder ignores letter case when an entry's name with its case swapped
-  // leads to an entry while the listing has no such spelling. A few names
-  // are tried; without a name that has letters, nothing is assumed.
+  // leads to an entry while the listing has no such spelling. The first name
+  // with letters decides; without one, nothing is assumed.
   AFolder.FCaseInsensitive = false;
-  int LTried = 0;
   for (const QString &LName : LNames) {
     const QString LSwapped = SwapCase(LName);
     if (LSwapped == LName ||
         AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false)))
       continue;
     AFolder.FCaseInsensitive = platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped));
-    if (++LTried >= 1)
-      break;
+    break;
   }
   if (AFolder.FCaseInsensitive) {
     AFolder.FNames.Reset(LNames.size());
-    for (const QString &LName : LNames)
-      AFolder.FNames.Insert(NameKey(AFolder.FNumber, TNameParts{LName, {}}, true), 0);
+    for (size_t i = 0; i < LNames.size(); ++i) {
+      LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, true);
+      AFolder.FNames.Insert(LKeys[i], 0);
+    }
   }
+  // About 32 bits for each name: few names not there pass the filter.
+  size_t LWords = 1;
+  while (LWords * 64 < LNames.size() * 32)
+    LWords *= 2;
+  AFolder.FFilter.assign(LWords, 0);
+  for (const uint64_t LKey : LKeys)
+    AFolder.AddToFilter(LKey);
 }
 
 TRenamePlanner::TRenamePlanner() = default;
@@ -207,6 +299,7 @@ TRenamePlanner::~TRenamePlanner() = default;
 void TRenamePlanner::Reset() {
   FFolders.clear();
   FFolderNumbers.clear();
+  FLastFolder = -1;
   FPlan = TPlan();
 }
 
@@ -214,129 +307,163 @@ int TRenamePlanner::FolderNumber(TPlanSource &ASource, int AItem) {
   int &LSlot = ASource.FolderSlot(AItem);
   if (LSlot >= 0 && LSlot < static_cast<int>(FFolders.size()))
     return LSlot;
-  const QString LPath = ASource.FolderOf(AItem);
-  const auto LFound = FFolderNumbers.constFind(LPath);
-  if (LFound != FFolderNumbers.constEnd()) {
-    LSlot = *LFound;
+  const QStringView LPath = ASource.FolderOf(AItem);
+  if (FLastFolder >= 0 && FFolders[static_cast<size_t>(FLastFolder)]->FPath == LPath) {
+    LSlot = FLastFolder;
     return LSlot;
   }
-  LSlot = static_cast<int>(FFolders.size());
-  FFolderNumbers.insert(LPath, LSlot);
-  FFolders.emplace_back();
-  FFolders.back().FPath = LPath;
-  FFolders.back().FNumber = LSlot;
+  const QString LKey = LPath.toString();
+  const auto LFound = FFolderNumbers.constFind(LKey);
+  if (LFound != FFolderNumbers.constEnd()) {
+    LSlot = FLastFolder = *LFound;
+    return LSlot;
+  }
+  LSlot = FLastFolder = static_cast<int>(FFolders.size());
+  FFolderNumbers.insert(LKey, LSlot);
+  auto LFolder = std::make_unique<TFolder>();
+  LFolder->FPath = LKey;
+  LFolder->FNumber = LSlot;
+  FFolders.push_back(std::move(LFolder));
   return LSlot;
 }
 
 void TRenamePlanner::Refresh(TPlanSource &ASource) {
   Reset();
-  for (int i = 0; i < ASource.Count(); ++i)
+  FFileSystems = platform::TFileSystemCache();
+  for (int i = 0; i < ASource.Count(); ++i) {
     ASource.FolderSlot(i) = -1;
+    if (uint64_t *LKey = ASource.FromKeySlot(i))
+      *LKey = 0;
+  }
   for (int i = 0; i < ASource.Count(); ++i)
     FolderNumber(ASource, i);
-  for (TFolder &LFolder : FFolders)
-    ReadFolder(LFolder);
+  for (const auto &LFolder : FFolders)
+    ReadFolder(*LFolder);
 }
 
 const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   const int LCount = ASource.Count();
+  const size_t LSize = static_cast<size_t>(LCount);
   TPlan &LPlan = FPlan;
-  LPlan.FEntries.assign(static_cast<size_t>(LCount), TPlanEntry());
+  LPlan.FEntries.assign(LSize, TPlanEntry());
   LPlan.FSteps.clear();
   LPlan.FCycleGroups.clear();
   LPlan.FConflicts = 0;
   LPlan.FUnchanged = 0;
 
   // The order of the renames: deeper folders first, else the list's order.
-  std::vector<int> LOrder(static_cast<size_t>(LCount));
-  std::iota(LOrder.begin(), LOrder.end(), 0);
+  FOrder.resize(LSize);
+  std::iota(FOrder.begin(), FOrder.end(), 0);
   if (ASource.IsFolderList())
-    std::stable_sort(LOrder.begin(), LOrder.end(), [&ASource](int ALeft, int ARight) {
+    std::stable_sort(FOrder.begin(), FOrder.end(), [&ASource](int ALeft, int ARight) {
       return ASource.Level(ALeft) > ASource.Level(ARight);
     });
 
-  std::vector<int> LFolderOf(static_cast<size_t>(LCount));
-  for (int i = 0; i < LCount; ++i) {
-    const int LNumber = FolderNumber(ASource, i);
-    if (!FFolders[static_cast<size_t>(LNumber)].FRead)
-      ReadFolder(FFolders[static_cast<size_t>(LNumber)]);
-    LFolderOf[static_cast<size_t>(i)] = LNumber;
-  }
-
-  // Every item's old name, and every new name taken so far.
-  TKeyMap LOldNames;
-  TKeyMap LNewNames;
-  LOldNames.Reset(static_cast<size_t>(LCount));
-  LNewNames.Reset(static_cast<size_t>(LCount));
-  FToKeys.assign(static_cast<size_t>(LCount), 0);
-  std::vector<uint64_t> LFromKeys(static_cast<size_t>(LCount));
-  for (int i = 0; i < LCount; ++i) {
-    const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
-    LFromKeys[static_cast<size_t>(i)] =
-        NameKey(LFolder.FNumber, ASource.FromName(i), LFolder.FCaseInsensitive);
-    LOldNames.Insert(LFromKeys[static_cast<size_t>(i)], i);
-  }
-
+  // One pass over the items reads all the planner needs of them: their
+  // folders, the keys of their old and new names, and what the new name is
+  // by itself. The passes after it work on these arrays alone.
+  // A folder's tables are cleared when the plan meets its first item, so
+  // that they are in the cache while its items are read; sized as in the
+  // last plan, they grow when the folder got more items.
+  ++FGeneration;
+  FFolderOf.resize(LSize);
+  FFromKeys.resize(LSize);
+  FToKeys.assign(LSize, 0);
+  FSelfCase.assign(LSize, 0);
+  FListed.assign(LSize, 0);
   std::vector<TPlanEntry> &LEntries = LPlan.FEntries;
   const auto LSet = [&LEntries](int AItem, TPlanStatus AStatus, int AOther = -1) {
     LEntries[static_cast<size_t>(AItem)] = TPlanEntry{AStatus, AOther};
   };
+  for (int i = 0; i < LCount; ++i) {
+    const int LNumber = FolderNumber(ASource, i);
+    TFolder &LFolder = *FFolders[static_cast<size_t>(LNumber)];
+    if (!LFolder.FRead)
+      ReadFolder(LFolder);
+    if (LFolder.FGeneration != FGeneration) {
+      LFolder.FGeneration = FGeneration;
+      LFolder.FNewNames.Reset(static_cast<size_t>(LFolder.FItems));
+      LFolder.FItems = 0;
+      LFolder.FOwnersWanted = false;
+    }
+    ++LFolder.FItems;
+    FFolderOf[static_cast<size_t>(i)] = LNumber;
+    uint64_t *LCached = ASource.FromKeySlot(i);
+    uint64_t LFromKey = LCached ? *LCached : 0;
+    if (LFromKey == 0) {
+      LFromKey = NameKey(LNumber, ASource.FromName(i), LFolder.FCaseInsensitive);
+      if (LCached)
+        *LCached = LFromKey;
+    }
+    FFromKeys[static_cast<size_t>(i)] = LFromKey;
 
-  // An item whose new name differs from its old one in letter case only,
-  // where the folder ignores case, keeps its entry: no other item can take
-  // that name before it, whatever the order.
-  for (const int i : LOrder) {
-    const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
-    if (!LFolder.FCaseInsensitive)
-      continue;
     const TNameParts LTo = ASource.ToName(i);
-    const uint64_t LKey = NameKey(LFolder.FNumber, LTo, true);
-    if (LKey == LFromKeys[static_cast<size_t>(i)] && !(LTo == ASource.FromName(i)))
-      LNewNames.Insert(LKey, i);
-  }
-
-  // The name itself, and the first item in the order of the renames to take it.
-  for (const int i : LOrder) {
-    const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
-    const TNameParts LFrom = ASource.FromName(i);
-    const TNameParts LTo = ASource.ToName(i);
-    if (LTo == LFrom) {
+    bool LSuspect = false;
+    const uint64_t LKey = NameKey(LNumber, LTo, LFolder.FCaseInsensitive, &LSuspect);
+    if (LKey == LFromKey && LTo == ASource.FromName(i)) {
       LSet(i, TPlanStatus::Unchanged);
       continue;
     }
-    if (IsInvalidName(LTo) ||
+    if (((LSuspect || LTo.Size() <= 2) && IsInvalidName(LTo)) ||
         (LFolder.FFs.FFatFamily && (platform::IsRefusedByFatFamily(LTo.FFirst) ||
                                     platform::IsRefusedByFatFamily(LTo.FSecond)))) {
       LSet(i, TPlanStatus::InvalidName);
       continue;
     }
-    if (LFolder.FFs.FKnown &&
+    if (LFolder.FFs.FKnown && LTo.Size() > SafeLength(LFolder.FFs) &&
         platform::NameLength(LTo.ToString(), LFolder.FFs) > LFolder.FFs.FNameMax) {
       LSet(i, TPlanStatus::NameTooLong);
       continue;
     }
-    const uint64_t LKey = NameKey(LFolder.FNumber, LTo, LFolder.FCaseInsensitive);
     FToKeys[static_cast<size_t>(i)] = LKey;
-    const int LFirst = LNewNames.Insert(LKey, i);
-    if (LFirst != i)
-      LSet(i, TPlanStatus::SameNewName, LFirst);
+    // A new name that differs from the old one in letter case only, where
+    // the folder ignores case; else whether the folder holds an entry of
+    // the new name (looked up while the folder's listing is in the cache).
+    FSelfCase[static_cast<size_t>(i)] = LKey == LFromKey;
+    const bool LListed = LKey != LFromKey && LFolder.Holds(LKey);
+    FListed[static_cast<size_t>(i)] = LListed;
+    LFolder.FOwnersWanted = LFolder.FOwnersWanted || LListed;
+  }
+  const auto LFolderOf = [this](int AItem) -> TFolder & {
+    return *FFolders[static_cast<size_t>(FFolderOf[static_cast<size_t>(AItem)])];
+  };
+
+  // The first item in the order of the renames takes a new name. An item
+  // that changes letter case only keeps its entry: no other item can take
+  // that name before it, whatever the order.
+  for (int LPass = 0; LPass < 2; ++LPass) {
+    for (const int i : FOrder) {
+      if (LEntries[static_cast<size_t>(i)].FStatus != TPlanStatus::Rename ||
+          (LPass == 0) != (FSelfCase[static_cast<size_t>(i)] != 0))
+        continue;
+      const int LFirst = LFolderOf(i).FNewNames.Insert(FToKeys[static_cast<size_t>(i)], i);
+      if (LFirst != i)
+        LSet(i, TPlanStatus::SameNewName, LFirst);
+    }
+  }
+
+  // The old names of the items, in the folders where a new name names an
+  // entry (chains come up there, and nowhere else).
+  for (const auto &LFolder : FFolders)
+    if (LFolder->FGeneration == FGeneration && LFolder->FOwnersWanted)
+      LFolder->FOldNames.Reset(static_cast<size_t>(LFolder->FItems));
+  for (int i = 0; i < LCount; ++i) {
+    TFolder &LFolder = LFolderOf(i);
+    if (LFolder.FOwnersWanted)
+      LFolder.FOldNames.Insert(FFromKeys[static_cast<size_t>(i)], i);
   }
 
   // A new name that names an entry: its own (a change of letter case where
   // the folder ignores case), another item's that moves away first (a chain
   // or a cycle), or an entry that stays (a conflict).
-  FWaitsFor.assign(static_cast<size_t>(LCount), -1);
-  FWaitedBy.assign(static_cast<size_t>(LCount), -1);
+  FWaitsFor.assign(LSize, -1);
+  FWaitedBy.assign(LSize, -1);
   for (int i = 0; i < LCount; ++i) {
     if (LEntries[static_cast<size_t>(i)].FStatus != TPlanStatus::Rename)
       continue;
-    const uint64_t LKey = FToKeys[static_cast<size_t>(i)];
-    if (LKey == LFromKeys[static_cast<size_t>(i)])
+    if (!FListed[static_cast<size_t>(i)])
       continue;
-    const TFolder &LFolder = FFolders[static_cast<size_t>(LFolderOf[static_cast<size_t>(i)])];
-    if (!LFolder.FNames.Contains(LKey))
-      continue;
-    const int LOwner = LOldNames.Find(LKey);
+    const int LOwner = LFolderOf(i).FOldNames.Find(FToKeys[static_cast<size_t>(i)]);
     if (LOwner < 0 || LOwner == i) {
       LSet(i, TPlanStatus::TargetExists);
       continue;
@@ -347,13 +474,14 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
 
   // An item waiting for one that stays or cannot be renamed cannot be
   // renamed either, and so on along the chain.
-  std::vector<int> LWork;
+  FWork.clear();
   for (int i = 0; i < LCount; ++i)
-    if (LEntries[static_cast<size_t>(i)].FStatus != TPlanStatus::Rename)
-      LWork.push_back(i);
-  while (!LWork.empty()) {
-    const int LStuck = LWork.back();
-    LWork.pop_back();
+    if (LEntries[static_cast<size_t>(i)].FStatus != TPlanStatus::Rename &&
+        FWaitedBy[static_cast<size_t>(i)] >= 0)
+      FWork.push_back(i);
+  while (!FWork.empty()) {
+    const int LStuck = FWork.back();
+    FWork.pop_back();
     const int LWaiting = FWaitedBy[static_cast<size_t>(LStuck)];
     if (LWaiting < 0 || LEntries[static_cast<size_t>(LWaiting)].FStatus != TPlanStatus::Rename ||
         FWaitsFor[static_cast<size_t>(LWaiting)] != LStuck)
@@ -362,45 +490,46 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
       LSet(LWaiting, TPlanStatus::TargetExists);
     else
       LSet(LWaiting, TPlanStatus::WaitsForConflict, LStuck);
-    LWork.push_back(LWaiting);
+    FWork.push_back(LWaiting);
   }
 
   // The order of the moves. A chain starts at the item whose new name is
   // free and goes on with the item waiting for it; what is left are cycles.
-  std::vector<uint8_t> LInChain(static_cast<size_t>(LCount), 0);
+  FInChain.assign(LSize, 0);
   const auto LIsHead = [&](int AItem) {
     return LEntries[static_cast<size_t>(AItem)].FStatus == TPlanStatus::Rename &&
            FWaitsFor[static_cast<size_t>(AItem)] < 0;
   };
   for (int i = 0; i < LCount; ++i)
     if (LIsHead(i))
-      for (int k = i; k >= 0 && !LInChain[static_cast<size_t>(k)];
+      for (int k = i; k >= 0 && !FInChain[static_cast<size_t>(k)];
            k = FWaitedBy[static_cast<size_t>(k)])
-        LInChain[static_cast<size_t>(k)] = 1;
+        FInChain[static_cast<size_t>(k)] = 1;
 
   int LGroup = 0;
-  std::vector<uint8_t> LEmitted(static_cast<size_t>(LCount), 0);
-  for (const int i : LOrder) {
-    if (LEmitted[static_cast<size_t>(i)] ||
+  FEmitted.assign(LSize, 0);
+  LPlan.FSteps.reserve(LSize);
+  for (const int i : FOrder) {
+    if (FEmitted[static_cast<size_t>(i)] ||
         LEntries[static_cast<size_t>(i)].FStatus != TPlanStatus::Rename)
       continue;
     if (LIsHead(i)) {
       for (int k = i; k >= 0; k = FWaitedBy[static_cast<size_t>(k)]) {
         if (k != i)
           LSet(k, TPlanStatus::Waits, FWaitsFor[static_cast<size_t>(k)]);
-        LEmitted[static_cast<size_t>(k)] = 1;
+        FEmitted[static_cast<size_t>(k)] = 1;
         LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup});
       }
       LPlan.FCycleGroups.push_back(false);
       ++LGroup;
-    } else if (!LInChain[static_cast<size_t>(i)]) {
+    } else if (!FInChain[static_cast<size_t>(i)]) {
       // A cycle: i goes aside under a temporary name, the others follow
       // each other into the names freed, and i comes last.
       LPlan.FSteps.push_back(TPlanStep{i, TStepKind::ToTemporary, LGroup});
-      LEmitted[static_cast<size_t>(i)] = 1;
+      FEmitted[static_cast<size_t>(i)] = 1;
       for (int k = FWaitedBy[static_cast<size_t>(i)]; k >= 0 && k != i;
            k = FWaitedBy[static_cast<size_t>(k)]) {
-        LEmitted[static_cast<size_t>(k)] = 1;
+        FEmitted[static_cast<size_t>(k)] = 1;
         LSet(k, TPlanStatus::Swap, FWaitsFor[static_cast<size_t>(k)]);
         LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup});
       }
@@ -412,7 +541,7 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   }
 
   // The items with a conflict are tried last, one group each.
-  for (const int i : LOrder) {
+  for (const int i : FOrder) {
     const TPlanStatus LStatus = LEntries[static_cast<size_t>(i)].FStatus;
     if (LStatus == TPlanStatus::Unchanged) {
       ++LPlan.FUnchanged;

@@ -23,12 +23,15 @@
 // name fails.
 #pragma once
 
+#include "platform/uPlatformFs.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringView>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // A name in up to two pieces (a file's new name and its extension), so that
@@ -98,13 +101,16 @@ public:
   virtual bool IsFolderList() const = 0;
   // The folder the item's entry stands in now. Read when the item's folder
   // is not known yet, or when the planner reads every folder anew.
-  virtual QString FolderOf(int AItem) const = 0;
+  virtual QStringView FolderOf(int AItem) const = 0;
   virtual TNameParts FromName(int AItem) const = 0;
   virtual TNameParts ToName(int AItem) const = 0;
   // Deeper folders move first; files are all at one level.
   virtual int Level(int /*AItem*/) const { return 0; }
   // Where the planner keeps the number of the item's folder (-1: not known).
   virtual int &FolderSlot(int AItem) = 0;
+  // Where the planner may keep the key of the item's FromName between plans
+  // (0: not known); nullptr where FromName changes between plans.
+  virtual uint64_t *FromKeySlot(int /*AItem*/) { return nullptr; }
 };
 
 class TRenamePlanner {
@@ -128,13 +134,25 @@ private:
   int FolderNumber(TPlanSource &ASource, int AItem);
   void ReadFolder(TFolder &AFolder);
 
-  std::vector<TFolder> FFolders;
+  std::vector<std::unique_ptr<TFolder>> FFolders;
+  platform::TFileSystemCache FFileSystems;
   QHash<QString, int> FFolderNumbers;
+  // The folder found last: items of one folder mostly follow each other.
+  int FLastFolder = -1;
+  unsigned FGeneration = 0; // counts the plans
   TPlan FPlan;
   // Scratch of a plan, kept to reuse its memory.
+  std::vector<int> FOrder;
+  std::vector<int> FFolderOf;
+  std::vector<uint64_t> FFromKeys;
+  std::vector<uint64_t> FToKeys;
+  std::vector<uint8_t> FSelfCase;
+  std::vector<uint8_t> FListed;
   std::vector<int> FWaitsFor;
   std::vector<int> FWaitedBy;
-  std::vector<uint64_t> FToKeys;
+  std::vector<uint8_t> FInChain;
+  std::vector<uint8_t> FEmitted;
+  std::vector<int> FWork;
 };
 
 // How a list moves its items; the executor calls it in the plan's order.

@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -111,6 +112,18 @@ struct TFileSystemInfo {
 // Examines the file system that holds the folder AFolder: its type from the
 // mount table (found by the folder's device), its name limit from pathconf.
 TFileSystemInfo FileSystemOf(const QString &AFolder);
+
+// FileSystemOf for many folders: the mount table is read once, and each
+// file system is examined once.
+class TFileSystemCache {
+public:
+  TFileSystemInfo Of(const QString &AFolder);
+
+private:
+  QByteArray FMountTable;
+  bool FMountTableRead = false;
+  QHash<quint64, TFileSystemInfo> FByDevice;
+};
 
 // The length of AName as the file system counts it against FNameMax.
 int NameLength(const QString &AName, const TFileSystemInfo &AInfo);

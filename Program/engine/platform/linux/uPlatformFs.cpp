@@ -240,16 +240,20 @@ bool EntryExists(const QString &APath) {
 
 namespace {
 
-// The type of the mount whose device is ADevice, from /proc/self/mountinfo:
-// "id parent major:minor root mountpoint options ... - type source ...".
-QString MountTypeOf(dev_t ADevice) {
+QByteArray ReadMountTable() {
   QByteArray LContent;
   QString LError;
-  if (ReadWholeFile(QStringLiteral("/proc/self/mountinfo"), LContent, LError) != TReadOutcome::Read)
-    return QString();
+  ReadWholeFile(QStringLiteral("/proc/self/mountinfo"), LContent, LError);
+  return LContent;
+}
+
+// The type of the mount whose device is ADevice, from the mount table
+// /proc/self/mountinfo: "id parent major:minor root mountpoint options ... -
+// type source ...".
+QString MountTypeOf(dev_t ADevice, const QByteArray &AContent) {
   const QByteArray LDevice =
       QByteArray::number(major(ADevice)) + ':' + QByteArray::number(minor(ADevice));
-  for (const QByteArray &LLine : LContent.split('\n')) {
+  for (const QByteArray &LLine : AContent.split('\n')) {
     const QList<QByteArray> LFields = LLine.split(' ');
     if (LFields.size() < 3 || LFields[2] != LDevice)
       continue;
@@ -271,6 +275,41 @@ bool IsFatFamilyType(const QString &AType) {
 
 } // namespace
 
+namespace {
+
+TFileSystemInfo Examine(const TNativePath &ABytes, const struct stat &AStat,
+                        const QByteArray &AMountTable) {
+  TFileSystemInfo LInfo;
+  LInfo.FKnown = true;
+  LInfo.FType = MountTypeOf(AStat.st_dev, AMountTable);
+  LInfo.FFatFamily = IsFatFamilyType(LInfo.FType);
+  errno = 0;
+  const long LMax = ::pathconf(ABytes.Data(), _PC_NAME_MAX);
+  if (LMax > 0)
+    LInfo.FNameMax = static_cast<int>(std::min<long>(LMax, 1 << 20));
+  return LInfo;
+}
+
+} // namespace
+
+TFileSystemInfo TFileSystemCache::Of(const QString &AFolder) {
+  const TNativePath LBytes(AFolder);
+  struct stat LStat;
+  if (!LBytes.Valid() || ::stat(LBytes.Data(), &LStat) != 0)
+    return TFileSystemInfo();
+  const quint64 LDevice = static_cast<quint64>(LStat.st_dev);
+  const auto LFound = FByDevice.constFind(LDevice);
+  if (LFound != FByDevice.constEnd())
+    return *LFound;
+  if (!FMountTableRead) {
+    FMountTable = ReadMountTable();
+    FMountTableRead = true;
+  }
+  const TFileSystemInfo LInfo = Examine(LBytes, LStat, FMountTable);
+  FByDevice.insert(LDevice, LInfo);
+  return LInfo;
+}
+
 TFileSystemInfo FileSystemOf(const QString &AFolder) {
   TFileSystemInfo LInfo;
   const TNativePath LBytes(AFolder);
@@ -278,7 +317,7 @@ TFileSystemInfo FileSystemOf(const QString &AFolder) {
   if (!LBytes.Valid() || ::stat(LBytes.Data(), &LStat) != 0)
     return LInfo;
   LInfo.FKnown = true;
-  LInfo.FType = MountTypeOf(LStat.st_dev);
+  LInfo.FType = MountTypeOf(LStat.st_dev, ReadMountTable());
   LInfo.FFatFamily = IsFatFamilyType(LInfo.FType);
   errno = 0;
   const long LMax = ::pathconf(LBytes.Data(), _PC_NAME_MAX);
