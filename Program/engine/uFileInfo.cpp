@@ -1,6 +1,8 @@
 #include "uFileInfo.h"
 
 #include "platform/uPlatformFs.h"
+#include "platform/uPlatformJournal.h"
+#include "uJournal.h"
 #include "uNameEdits.h"
 #include "uResourceString.h"
 #include "uZeroDate.h"
@@ -85,6 +87,8 @@ TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName
   FDateValid = LInfo.FExists && !LInfo.FIsDirectory;
   FDateMSecs = FDateValid ? LInfo.FModifiedMSecs : 0;
   FAttributeBits = AttributeBitsOf(LInfo);
+  FDevice = LInfo.FDevice;
+  FInode = LInfo.FInode;
 }
 
 TFileInfo::TFailureTexts &TFileInfo::FailureTexts() {
@@ -512,23 +516,24 @@ public:
 
   bool Move(int AItem) override {
     TFileInfo &LItem = Item(AItem);
+    if (Rollback() && !StillTheSameFile(LItem)) {
+      Moved(LItem, false);
+      return false;
+    }
     const bool LOk = (Rollback() ? LItem.RollbackFile() : LItem.TFileInfoRenameFile()) == 0;
     Moved(LItem, LOk);
     return LOk;
   }
   bool MoveToTemporary(int AItem, QString &ATemporary) override {
     TFileInfo &LItem = Item(AItem);
-    for (int LAttempt = 0; LAttempt < 100; ++LAttempt) {
-      ATemporary = LItem.PathInFolder(TemporaryEntryName());
-      const platform::TMoveResult LMove = platform::MoveNoReplace(Current(LItem), ATemporary);
-      if (LMove.FOk)
-        return true;
-      if (LMove.FError != platform::TMoveError::TargetExists) {
-        LItem.SetRenameErrorText(MoveFailureReason(LMove, false));
-        return false;
-      }
-    }
-    return false;
+    if (Rollback() && !StillTheSameFile(LItem))
+      return false;
+    // Only the temporary name of the plan: it was recorded before the move.
+    ATemporary = LItem.PathInFolder(ATemporary);
+    const platform::TMoveResult LMove = platform::MoveNoReplace(Current(LItem), ATemporary);
+    if (!LMove.FOk)
+      LItem.SetRenameErrorText(MoveFailureReason(LMove, false));
+    return LMove.FOk;
   }
   bool MoveFromTemporary(int AItem, const QString &ATemporary) override {
     TFileInfo &LItem = Item(AItem);
@@ -559,6 +564,24 @@ private:
   bool Rollback() const { return FSubset != nullptr; }
   int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
   TFileInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
+  // A file is moved back only when the entry under its new name is still the
+  // one that was renamed: the same inode and size, or, where the file system
+  // gives no stable inode numbers, an entry at all.
+  bool StillTheSameFile(TFileInfo &AItem) {
+    const QString LPath = Current(AItem);
+    const platform::TEntryIdentity LNow = platform::IdentityOf(LPath, true);
+    if (!LNow.FExists) {
+      AItem.SetRenameErrorText(rs::FileNotExist);
+      return false;
+    }
+    if (AItem.Inode() == 0 || FFileSystems.Of(AItem.Location()).FFatFamily)
+      return true;
+    if (LNow.FInode != AItem.Inode() || LNow.FSize != AItem.Size() || LNow.FIsFolder) {
+      AItem.SetRenameErrorText(rs::FileWasReplaced);
+      return false;
+    }
+    return true;
+  }
   // Where the file stands before its move, and where the move takes it.
   QString Current(const TFileInfo &AItem) const {
     return Rollback() ? AItem.PathInFolder(AItem.TargetName()) : AItem.FullFileName();
@@ -576,6 +599,7 @@ private:
   const std::vector<std::unique_ptr<TFileInfo>> &FItems;
   const std::vector<int> *FSubset;
   int &FOrder;
+  platform::TFileSystemCache FFileSystems;
 };
 
 } // namespace
@@ -610,13 +634,98 @@ void TFileList::RefreshPlanner() {
   FPlannerStale = false;
 }
 
+int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset) {
+  FBatchError.clear();
+  FLastStopped = false;
+  const bool LRollback = ASubset != nullptr;
+  std::unique_ptr<TBatchWriter> LWriter;
+  if (FJournal) {
+    // The whole plan goes to the journal, and to the disk, before the first move.
+    std::vector<QString> LFolders;
+    QHash<QString, int> LFolderNumbers;
+    std::vector<TJournalStep> LSteps;
+    LSteps.reserve(APlan.FSteps.size());
+    for (const TPlanStep &LPlanStep : APlan.FSteps) {
+      const int LIndex =
+          ASubset ? (*ASubset)[static_cast<size_t>(LPlanStep.FItem)] : LPlanStep.FItem;
+      const TFileInfo &LItem = *FItems[static_cast<size_t>(LIndex)];
+      const QString LLocation = LItem.Location();
+      auto LFolder = LFolderNumbers.constFind(LLocation);
+      if (LFolder == LFolderNumbers.constEnd()) {
+        LFolder = LFolderNumbers.insert(LLocation, static_cast<int>(LFolders.size()));
+        LFolders.push_back(LLocation);
+      }
+      TJournalStep LStep;
+      LStep.FItem = LIndex;
+      LStep.FKind = LPlanStep.FKind;
+      LStep.FFolder = *LFolder;
+      const QString LOld = LItem.OldName();
+      const QString LNew = LItem.TargetName();
+      const QString &LFrom = LRollback ? LNew : LOld;
+      const QString &LTo = LRollback ? LOld : LNew;
+      LStep.FFrom = LPlanStep.FKind == TStepKind::FromTemporary ? LPlanStep.FTemporaryName : LFrom;
+      LStep.FTo = LPlanStep.FKind == TStepKind::ToTemporary ? LPlanStep.FTemporaryName : LTo;
+      LStep.FDevice = LItem.Device();
+      LStep.FInode = LItem.Inode();
+      LStep.FSize = LItem.Size();
+      LStep.FModifiedNs = LItem.ModifiedNs();
+      LSteps.push_back(std::move(LStep));
+    }
+    if (LRollback && !FBatchId.isEmpty())
+      LWriter = FJournal->ReopenBatch(FBatchId, FBatchError);
+    else
+      LWriter = FJournal->BeginBatch(TBatchKind::Files, LFolders, FBatchError);
+    if (!LWriter)
+      return -1;
+    // A batch reopened for a rollback keeps its folders; the steps name
+    // them by their numbers in this batch.
+    if (LRollback && !FBatchId.isEmpty()) {
+      TJournalBatch LBatch;
+      if (!FJournal->Load(FBatchId, LBatch)) {
+        FBatchError = rs::FormatMessage(rs::CannotWriteJournal, {FBatchId});
+        return -1;
+      }
+      for (TJournalStep &LStep : LSteps) {
+        const QString &LPath = LFolders[static_cast<size_t>(LStep.FFolder)];
+        const auto LFound = std::find(LBatch.FFolders.begin(), LBatch.FFolders.end(), LPath);
+        if (LFound == LBatch.FFolders.end()) {
+          FBatchError = rs::FormatMessage(rs::CannotWriteJournal, {LPath});
+          return -1;
+        }
+        LStep.FFolder = static_cast<int>(LFound - LBatch.FFolders.begin());
+      }
+    }
+    if (!LWriter->BeginSection(LRollback ? TSectionKind::Rollback : TSectionKind::Rename, LSteps,
+                               FBatchError))
+      return -1;
+    if (!LRollback)
+      FBatchId = LWriter->Id();
+    LWriter->SetStopRequest(FStopRequest);
+  }
+  struct TStopOnly : TPlanObserver {
+    std::function<bool()> FStop;
+    void StepDone(int, bool, const QString &) override {}
+    bool StopBeforeGroup() override { return FStop && FStop(); }
+  } LStopOnly;
+  LStopOnly.FStop = FStopRequest;
+  TPlanObserver *LObserver = LWriter ? static_cast<TPlanObserver *>(LWriter.get()) : &LStopOnly;
+  const TExecuteResult LResult = ExecutePlanObserved(APlan, AHost, LObserver);
+  FLastStopped = LResult.FStopped;
+  if (LWriter) {
+    LWriter->EndSection(LResult.FStepsTried - LResult.FFailed, LResult.FFailed, LResult.FStopped);
+  }
+  return LResult.FFailed;
+}
+
 int TFileList::ExecuteRenaming() {
   for (const auto &LItem : FItems)
     LItem->SetRenameOrder(-1);
   const TPlan &LPlan = PlanRenaming();
   int LOrder = 0;
   TFilePlanHost LHost(FItems, nullptr, LOrder);
-  int LFailures = ExecutePlan(LPlan, LHost);
+  int LFailures = RunPlan(LPlan, LHost, nullptr);
+  if (LFailures < 0)
+    return -1;
   // An unchanged item counts as renamed, as a move onto its own name does;
   // one whose file has gone fails as any other.
   for (int i = 0; i < Count(); ++i)
@@ -631,7 +740,9 @@ int TFileList::ExecuteRollback() {
   const std::vector<int> LItems = FRollbackItems;
   int LOrder = 0;
   TFilePlanHost LHost(FItems, &LItems, LOrder);
-  int LFailures = ExecutePlan(LPlan, LHost);
+  int LFailures = RunPlan(LPlan, LHost, &LItems);
+  if (LFailures < 0)
+    return -1;
   for (size_t i = 0; i < LItems.size(); ++i)
     if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged)
       LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();

@@ -8,6 +8,8 @@
 #include "uNameRecipe.h"
 #include "uRenamePlan.h"
 
+class TJournal;
+
 #include <QDateTime>
 #include <QString>
 #include <QStringView>
@@ -97,6 +99,16 @@ public:
   QString TargetName() const;
 
   int64_t Size() const { return FSize; }
+  // The file's identity as found when the item was made (links followed):
+  // what Rollback checks before it moves the file back.
+  uint64_t Device() const { return FDevice; }
+  uint64_t Inode() const { return FInode; }
+  int64_t ModifiedNs() const { return FDateMSecs * 1000000; }
+  void SetIdentity(uint64_t ADevice, uint64_t AInode, int64_t ASize) {
+    FDevice = ADevice;
+    FInode = AInode;
+    FSize = ASize;
+  }
   // "1536 bytes"; "-1 bytes" for an unknown size.
   QString SizeStr() const;
   // The last modification in local time; the zero date when it could not be read.
@@ -169,6 +181,8 @@ private:
   }
   std::unique_ptr<TFailureTexts> FFailureTexts;
   uint64_t FPlanFromKey = 0;
+  uint64_t FDevice = 0;
+  uint64_t FInode = 0;
   int64_t FSize = -1;
   int64_t FDateMSecs = 0; // ms since 1970-01-01 UTC; meaningful when FDateValid
   int32_t FNameStart = 0; // where the old name begins in FFullFileName
@@ -255,6 +269,21 @@ public:
   // Reads the folders of the items anew for the planner (after an Add, on
   // Apply); a Rename and a Rollback do it themselves.
   void RefreshPlanner();
+
+  // The journal that records Rename and Rollback (none: nothing recorded).
+  // With a journal, a Rename or Rollback whose plan cannot be written to it
+  // moves nothing: ExecuteRenaming and ExecuteRollback return -1 and
+  // BatchError says why.
+  void SetJournal(TJournal *AJournal) { FJournal = AJournal; }
+  TJournal *Journal() const { return FJournal; }
+  const QString &BatchError() const { return FBatchError; }
+  // The journal's batch of the last Rename (empty before one).
+  const QString &BatchId() const { return FBatchId; }
+  void SetBatchId(const QString &AValue) { FBatchId = AValue; }
+  // Asked between the groups of moves: true stops a Rename or Rollback there.
+  void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
+  // True when the last Rename or Rollback was stopped before its end.
+  bool LastBatchStopped() const { return FLastStopped; }
   bool HasRenamedFiles() const;
   void SetCounter(int Start, int Step, int Number);
   // Stores the mask and applies it to the items from APosition to the end.
@@ -283,6 +312,14 @@ private:
   bool FPlannerStale = false;
   // The renamed items of the last rollback plan, by the plan's indexes.
   std::vector<int> FRollbackItems;
+  TJournal *FJournal = nullptr;
+  QString FBatchError;
+  QString FBatchId;
+  std::function<bool()> FStopRequest;
+  bool FLastStopped = false;
+  // Runs APlan through AHost with the journal (ARollback: a rollback
+  // section of the last batch); -1 when the journal cannot be written.
+  int RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset);
   QString FFileNameMask;
   QString FFileExtMask;
 };

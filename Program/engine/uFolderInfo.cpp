@@ -408,8 +408,8 @@ public:
     TFolderInfo &LItem = Item(AItem);
     FNameBefore = LItem.FRealName;
     const QString LSource = LItem.FullFolderName();
-    for (int LAttempt = 0; LAttempt < 100; ++LAttempt) {
-      const QString LName = TemporaryEntryName();
+    QString LName = ATemporary;
+    for (int LAttempt = 0; LAttempt < 100; ++LAttempt, LName = TemporaryEntryName()) {
       ATemporary = platform::JoinPath(LItem.FLocation, LName);
       const platform::TMoveResult LMove = platform::MoveFolderNoReplace(LSource, ATemporary);
       if (LMove.FOk) {

@@ -518,23 +518,24 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
         if (k != i)
           LSet(k, TPlanStatus::Waits, FWaitsFor[static_cast<size_t>(k)]);
         FEmitted[static_cast<size_t>(k)] = 1;
-        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup});
+        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, {}});
       }
       LPlan.FCycleGroups.push_back(false);
       ++LGroup;
     } else if (!FInChain[static_cast<size_t>(i)]) {
       // A cycle: i goes aside under a temporary name, the others follow
       // each other into the names freed, and i comes last.
-      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::ToTemporary, LGroup});
+      const QString LTemporary = TemporaryEntryName();
+      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::ToTemporary, LGroup, LTemporary});
       FEmitted[static_cast<size_t>(i)] = 1;
       for (int k = FWaitedBy[static_cast<size_t>(i)]; k >= 0 && k != i;
            k = FWaitedBy[static_cast<size_t>(k)]) {
         FEmitted[static_cast<size_t>(k)] = 1;
         LSet(k, TPlanStatus::Swap, FWaitsFor[static_cast<size_t>(k)]);
-        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup});
+        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, {}});
       }
       LSet(i, TPlanStatus::Swap, FWaitsFor[static_cast<size_t>(i)]);
-      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::FromTemporary, LGroup});
+      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::FromTemporary, LGroup, LTemporary});
       LPlan.FCycleGroups.push_back(true);
       ++LGroup;
     }
@@ -547,7 +548,7 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
       ++LPlan.FUnchanged;
     } else if (IsConflict(LStatus)) {
       ++LPlan.FConflicts;
-      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::Attempt, LGroup++});
+      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::Attempt, LGroup++, {}});
       LPlan.FCycleGroups.push_back(false);
     }
   }
@@ -557,38 +558,57 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
 // ---------------------------------------------------------------------------
 // The executor.
 
-int ExecutePlan(const TPlan &APlan, TPlanHost &AHost) {
-  int LFailed = 0;
+TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanObserver *AObserver) {
+  TExecuteResult LResult;
   const std::vector<TPlanStep> &LSteps = APlan.FSteps;
-  for (size_t LStart = 0; LStart < LSteps.size();) {
+  const auto LDone = [AObserver](size_t AStep, bool AOk, const QString &ATemporary = QString()) {
+    if (AObserver)
+      AObserver->StepDone(static_cast<int>(AStep), AOk, ATemporary);
+  };
+  size_t LStart = 0;
+  while (LStart < LSteps.size()) {
+    if (AObserver && AObserver->StopBeforeGroup()) {
+      LResult.FStopped = true;
+      break;
+    }
     const int LGroup = LSteps[LStart].FGroup;
     size_t LEnd = LStart;
     while (LEnd < LSteps.size() && LSteps[LEnd].FGroup == LGroup)
       ++LEnd;
     if (!APlan.FCycleGroups[static_cast<size_t>(LGroup)]) {
-      for (size_t s = LStart; s < LEnd; ++s)
-        LFailed += AHost.Move(LSteps[s].FItem) ? 0 : 1;
+      for (size_t s = LStart; s < LEnd; ++s) {
+        const bool LOk = AHost.Move(LSteps[s].FItem);
+        LResult.FFailed += LOk ? 0 : 1;
+        LDone(s, LOk);
+      }
     } else {
       // A cycle is made as a whole or not at all.
-      QString LTemporary;
+      QString LTemporary = LSteps[LStart].FTemporaryName;
       const int LFirst = LSteps[LStart].FItem;
-      size_t LDone = LStart;
+      size_t LMade = LStart;
       bool LOk = AHost.MoveToTemporary(LFirst, LTemporary);
+      LDone(LStart, LOk, LTemporary);
       int LFailedItem = LFirst;
       if (LOk) {
-        for (LDone = LStart + 1; LDone + 1 < LEnd; ++LDone) {
-          if (!AHost.Move(LSteps[LDone].FItem)) {
+        for (LMade = LStart + 1; LMade + 1 < LEnd; ++LMade) {
+          if (!AHost.Move(LSteps[LMade].FItem)) {
             LOk = false;
-            LFailedItem = LSteps[LDone].FItem;
+            LFailedItem = LSteps[LMade].FItem;
+            LDone(LMade, false);
             break;
           }
+          LDone(LMade, true);
         }
-        if (LOk && !AHost.MoveFromTemporary(LFirst, LTemporary)) {
-          LOk = false;
-          LFailedItem = LFirst;
+        if (LOk) {
+          if (AObserver)
+            AObserver->BeforeCycleCloses();
+          LOk = AHost.MoveFromTemporary(LFirst, LTemporary);
+          LDone(LEnd - 1, LOk);
+          if (!LOk)
+            LFailedItem = LFirst;
         }
         if (!LOk) {
-          for (size_t s = LDone; s-- > LStart + 1;)
+          for (size_t s = LMade; s-- > LStart + 1;)
             AHost.MoveBack(LSteps[s].FItem);
           AHost.RestoreFromTemporary(LFirst, LTemporary);
         }
@@ -598,12 +618,17 @@ int ExecutePlan(const TPlan &APlan, TPlanHost &AHost) {
           if (LSteps[s].FItem != LFailedItem)
             AHost.CycleFailed(LSteps[s].FItem, LFailedItem);
         // The first item has two steps, its way out and its way in.
-        LFailed += static_cast<int>(LEnd - LStart) - 1;
+        LResult.FFailed += static_cast<int>(LEnd - LStart) - 1;
       }
     }
     LStart = LEnd;
   }
-  return LFailed;
+  LResult.FStepsTried = static_cast<int>(LStart);
+  return LResult;
+}
+
+int ExecutePlan(const TPlan &APlan, TPlanHost &AHost) {
+  return ExecutePlanObserved(APlan, AHost, nullptr).FFailed;
 }
 
 QString TemporaryEntryName() {

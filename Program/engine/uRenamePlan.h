@@ -79,6 +79,10 @@ struct TPlanStep {
   int FItem = -1;
   TStepKind FKind = TStepKind::Move;
   int FGroup = 0; // the steps of one chain or cycle share a group
+  // The temporary name of a cycle's first item (ToTemporary and
+  // FromTemporary): chosen with the plan, so that a journal can record it
+  // before anything moves.
+  QString FTemporaryName;
 };
 
 struct TPlan {
@@ -162,8 +166,9 @@ public:
   // The item's own move to its new name (with everything the item records);
   // true on success.
   virtual bool Move(int AItem) = 0;
-  // Moves the item's entry to a new temporary name in its folder and puts
-  // that path into ATemporary; true on success (the item records a failure).
+  // Moves the item's entry to the temporary name ATemporary (a name) in its
+  // folder, or to another fresh one when that is taken, and puts the path it
+  // went to into ATemporary; true on success (the item records a failure).
   virtual bool MoveToTemporary(int AItem, QString &ATemporary) = 0;
   // Moves the entry from ATemporary to the item's new name and records it as
   // moved; true on success.
@@ -176,8 +181,31 @@ public:
   virtual void CycleFailed(int AItem, int AFailedItem) = 0;
 };
 
-// Makes the moves of APlan through AHost. Returns the number of items that
-// failed (conflicts included).
+// Watches the moves of a plan: records them (the journal), may stop the
+// batch between groups (Cancel), and tells progress.
+class TPlanObserver {
+public:
+  virtual ~TPlanObserver() = default;
+  // The step at AStep of the plan was made (AOk) or failed. For a
+  // ToTemporary step, ATemporary is the path the entry went to.
+  virtual void StepDone(int AStep, bool AOk, const QString &ATemporary) = 0;
+  // Comes before the step that closes a cycle: what was recorded so far must
+  // be on the disk by then.
+  virtual void BeforeCycleCloses() {}
+  // Asked before each group of steps: true stops the batch there. A chain
+  // or cycle that has started is always finished or moved back first.
+  virtual bool StopBeforeGroup() { return false; }
+};
+
+struct TExecuteResult {
+  int FFailed = 0;       // items that failed (conflicts included)
+  bool FStopped = false; // the observer stopped the batch
+  int FStepsTried = 0;   // the steps before the stop (all of them when not stopped)
+};
+
+// Makes the moves of APlan through AHost, telling AObserver (may be null).
+TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanObserver *AObserver);
+// The same without an observer; returns the number of items that failed.
 int ExecutePlan(const TPlan &APlan, TPlanHost &AHost);
 
 // A fresh name for a temporary entry in a folder: ".varnwell-<process>-<n>.tmp".

@@ -47,6 +47,11 @@ inline const QString SwappedWithRow =
 inline const QString ConflictCountOne = QStringLiteral("%d conflict");
 inline const QString ConflictCountMany = QStringLiteral("%d conflicts");
 
+// The journal.
+inline const QString CannotWriteJournal = QStringLiteral("Cannot write the rename journal: %s");
+inline const QString FileWasReplaced = QStringLiteral("File was replaced after renaming");
+inline const QString FolderWasReplaced = QStringLiteral("Folder was replaced after renaming");
+
 // A move through a temporary name that could neither finish nor go back: the
 // entry stands under the temporary path named here.
 inline const QString LeftUnderTemporaryName = QStringLiteral("Left under the temporary name %s");

@@ -1,0 +1,200 @@
+// The rename journal: a batch is written to the disk before its first move,
+// and every move is recorded as it is made, so that a batch can be rolled
+// back after the program was closed, crashed or lost its power half way.
+//
+// One file per batch in the journal folder (by default
+// $XDG_STATE_HOME/varnwell/journal), plain text that a person can read:
+//
+//   Varnwell rename journal 1
+//   batch 20261210-163000-4711-0
+//   created 2026-12-10T16:30:00
+//   kind files                       (or folders)
+//   folder 0 /home/me/Photos         (every folder of the batch, numbered)
+//   section rename 3                 (a section: its kind and its step count)
+//   step 0 0 move 0 IMG_01.JPG Trip_001.JPG 2049 131 2048 1425564429000000000
+//   ...                              (step number, item, kind, folder, from, to,
+//                                     device, inode, size, time in ns)
+//   begin                            (everything above is on the disk)
+//   done 0                           (a step was made)
+//   fail 1                           (a step failed)
+//   end 2 1                          (the section ended: made, failed[, cancelled])
+//   section rollback 2
+//   ...
+//
+// Names and paths are written as their bytes, with every byte that is not a
+// printable ASCII character other than "%" written as %XX, so names that are
+// not UTF-8 come back exactly. The step kinds are move, temp (to a temporary
+// name), fromtemp (from it to the new name) and attempt (an item with a
+// conflict, tried last). Records are written in groups and put on the disk at
+// least every 256 steps and before a swap closes.
+#pragma once
+
+#include "uRenamePlan.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform {
+class TJournalFile;
+}
+
+enum class TBatchKind { Files, Folders };
+
+// One step as the journal keeps it.
+struct TJournalStep {
+  int FItem = 0;
+  TStepKind FKind = TStepKind::Move;
+  int FFolder = 0;
+  QString FFrom; // the name before the step
+  QString FTo;   // the name after it
+  // The identity of the entry the step moves, taken when the batch was planned.
+  uint64_t FDevice = 0;
+  uint64_t FInode = 0;
+  int64_t FSize = 0;
+  int64_t FModifiedNs = 0;
+};
+
+enum class TSectionKind { Rename, Rollback };
+
+struct TJournalSection {
+  TSectionKind FKind = TSectionKind::Rename;
+  std::vector<TJournalStep> FSteps;
+  std::vector<uint8_t> FDone; // by step: 1 made, 2 failed, 0 not recorded
+  bool FBegun = false;        // the plan was on the disk before the first move
+  bool FEnded = false;
+  bool FCancelled = false;
+};
+
+// What History shows of a batch.
+enum class TBatchState {
+  Running,          // its file is locked by a running batch
+  Renamed,          // renamed (maybe with failures) and not rolled back
+  RolledBack,       // every renamed item is back
+  PartlyRolledBack, // a rollback left some items renamed
+  Interrupted,      // a section has no end and nothing runs it
+  Cancelled         // cancelled part way: some items renamed
+};
+
+struct TJournalBatch {
+  QString FId;
+  QString FPath; // the journal file
+  QDateTime FCreated;
+  TBatchKind FKind = TBatchKind::Files;
+  std::vector<QString> FFolders;
+  std::vector<TJournalSection> FSections;
+  bool FLocked = false;
+
+  // Items renamed and not rolled back (by item number).
+  std::vector<int> RenamedItems() const;
+  int ItemCount() const;
+  TBatchState State() const;
+  // The folder all the batch's folders lie in.
+  QString CommonFolder() const;
+};
+
+// Writes a batch as it runs. Created by TJournal::BeginBatch.
+class TBatchWriter : public TPlanObserver {
+public:
+  ~TBatchWriter() override;
+  TBatchWriter(const TBatchWriter &) = delete;
+  TBatchWriter &operator=(const TBatchWriter &) = delete;
+
+  const QString &Id() const { return FId; }
+  const QString &Path() const { return FPath; }
+
+  // Writes a section's steps and puts them on the disk before the first
+  // move. False, with AError, when that fails: nothing may move then.
+  bool BeginSection(TSectionKind AKind, const std::vector<TJournalStep> &ASteps, QString &AError);
+  // Ends the section: the made and failed counts, and whether it was cancelled.
+  void EndSection(int AMade, int AFailed, bool ACancelled);
+  // The steps of the running section refer to the steps given to
+  // BeginSection by their positions.
+  void StepDone(int AStep, bool AOk, const QString &ATemporary) override;
+  void BeforeCycleCloses() override;
+  bool StopBeforeGroup() override;
+  // Asked between groups: true stops the batch (Cancel).
+  void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
+  // The last failure to write; empty while everything was written.
+  const QString &Error() const { return FError; }
+
+private:
+  friend class TJournal;
+  TBatchWriter(QString AId, QString APath, std::unique_ptr<platform::TJournalFile> AFile);
+  void Flush(bool ASync);
+
+  QString FId;
+  QString FPath;
+  std::unique_ptr<platform::TJournalFile> FFile;
+  QByteArray FPending;
+  int FUnsynced = 0;
+  QString FError;
+  std::function<bool()> FStopRequest;
+};
+
+// The result of rolling a batch back from its journal.
+struct TJournalRollback {
+  int FRolledBack = 0;
+  int FFailed = 0;
+  QString FError; // the batch could not be rolled back at all
+  // Per item that failed: the item, its path as it stands, and the reason.
+  struct TFailure {
+    int FItem;
+    QString FPath;
+    QString FReason;
+  };
+  std::vector<TFailure> FFailures;
+};
+
+class TJournal {
+public:
+  // The journal folder: the default under the state folder, unless set.
+  static QString DefaultFolder();
+  QString Folder() const;
+  void SetFolder(const QString &AFolder) { FFolder = AFolder; }
+
+  // Starts a batch: creates its file with the header and the folders. Null,
+  // with AError ("Cannot write the rename journal: ..."), when it cannot be
+  // written.
+  std::unique_ptr<TBatchWriter> BeginBatch(TBatchKind AKind, const std::vector<QString> &AFolders,
+                                           QString &AError);
+  // Opens a batch to append a section (a rollback); null when it is running
+  // elsewhere or cannot be written.
+  std::unique_ptr<TBatchWriter> ReopenBatch(const QString &AId, QString &AError);
+
+  // Every batch in the folder, newest first.
+  std::vector<TJournalBatch> History() const;
+  // One batch; false when it cannot be read.
+  bool Load(const QString &AId, TJournalBatch &ABatch) const;
+
+  // Rolls the batch AId back from its journal: the steps made and not yet
+  // undone, in reverse order, each only when the entry at its new path is
+  // still the one that was renamed (identity: inode and size; presence where
+  // the file system's inode numbers are not stable). A section that ended
+  // without its end record is completed first from what the disk shows.
+  TJournalRollback RollbackBatch(const QString &AId);
+
+  // Deletes batches beyond the newest AKeepBatches that are also older than
+  // AKeepDays days (whichever keeps more). Running batches are kept.
+  void Prune(int AKeepBatches, int AKeepDays);
+
+private:
+  QString FFolder;
+};
+
+// The journal of the run, its folder from the settings' rules.
+TJournal &GetJournal();
+
+// Escapes a name or path for the journal, and reads it back.
+QByteArray JournalEscape(const QString &AText);
+QString JournalUnescape(const QByteArray &AText);
+
+// Where each step of the section stands on disk when its records end early:
+// steps are made strictly in order, so the made ones are a prefix; a step
+// after the last record counts as made when its destination exists (and, with
+// stable inode numbers, is the entry the step moved).
+void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASection);
