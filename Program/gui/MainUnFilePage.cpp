@@ -8,6 +8,7 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uPropertyGridModel.h"
 #include "uResourceString.h"
 #include "uSetting.h"
 #include "uUtil.h"

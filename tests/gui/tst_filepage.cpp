@@ -11,6 +11,7 @@
 #include "uFileGridModel.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uPropertyGridModel.h"
 #include "uSetting.h"
 
 #include <QAbstractItemModelTester>
