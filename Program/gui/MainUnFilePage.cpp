@@ -487,20 +487,7 @@ void TFilePage::acAddFoldersFilesExecute() {
 }
 
 void TFilePage::UpdateNewNames(int APosition) {
-  TFileList &LList = FileList();
-  LList.ReindexFileInfo(APosition);
-  // With a counter in a mask every counter value may change.
-  const bool LCounterInName = LList.GetIsCounterInNameMask();
-  LList.SetFileNameMask(Edit_RenameMask->text(), LCounterInName ? 0 : APosition);
-  const bool LCounterInExt = LList.GetisCounterInExtMask();
-  LList.SetFileExtMask(Edit_ExtMask->text(), LCounterInExt ? 0 : APosition);
-  if (!Edit_Search->text().isEmpty())
-    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
-  UpperLowerCase(APosition);
-  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
-    SynchroFileList(0);
-  else
-    SynchroFileList(APosition);
+  SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition));
   sgDetailInfoUpdate();
 }
 
@@ -527,18 +514,21 @@ void TFilePage::acDeleteFileExecute() {
     TFileList &LList = FileList();
     GetLogger().WriteLogFmt(rs::DeleteFileFromList, {LList[LIndex].OldName()});
     LList.Delete(LIndex);
-    LList.ReindexFileInfo(LIndex);
-    // Without a counter the other files' new names do not depend on their
-    // positions.
-    if (LList.GetIsCounterInNameMask())
-      LList.SetFileNameMask(Edit_RenameMask->text(), LIndex);
-    if (LList.GetisCounterInExtMask())
-      LList.SetFileExtMask(Edit_ExtMask->text(), LIndex);
-    SynchroFileList(LIndex);
+    SynchroFileList(RenumberFrom(LIndex));
   }
   if (StringGrid_Rename->focusPolicy() != Qt::NoFocus && StringGrid_Rename->isVisible())
     StringGrid_Rename->setFocus();
   sgDetailInfoUpdate();
+}
+
+int TFilePage::RenumberFrom(int APosition) {
+  TFileList &LList = FileList();
+  // Without a counter the other files' new names do not depend on their
+  // positions.
+  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
+    return LList.ApplyRecipe(Recipe(), APosition);
+  LList.ReindexFileInfo(APosition);
+  return APosition;
 }
 
 void TFilePage::SynchroFileList(int APosition) {
@@ -589,6 +579,21 @@ void TFilePage::sgDetailInfoUpdate() {
 // ---------------------------------------------------------------------------
 // Masks, counter, search and replace, case
 
+TNameRecipe TFilePage::Recipe() const {
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = Edit_RenameMask->text();
+  LRecipe.FExtMask = Edit_ExtMask->text();
+  LRecipe.FCounterStart = SBox_CounterStart->value();
+  LRecipe.FCounterStep = SBox_CounterStep->value();
+  LRecipe.FCounterDigits = CBox_CounterNumber->currentText().toInt();
+  LRecipe.FSearch = Edit_Search->text();
+  LRecipe.FReplace = Edit_Replace->text();
+  LRecipe.FCase = CaseRuleFromIndex(CBox_Case->currentIndex());
+  return LRecipe;
+}
+
+// A mask applied on its own rebuilds the names without search and replace
+// and without the case rule.
 void TFilePage::Edit_RenameMaskExit() {
   if (Edit_RenameMask->text() == FileList().FileNameMask())
     return;
@@ -613,21 +618,19 @@ void TFilePage::Edit_ReplaceExit() {
 }
 
 void TFilePage::RecomputeNewNames() {
-  TFileList &LList = FileList();
-  LList.SetFileNameMask(Edit_RenameMask->text(), 0);
-  LList.SetFileExtMask(Edit_ExtMask->text(), 0);
-  if (!Edit_Search->text().isEmpty())
-    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
-  UpperLowerCase(0);
+  FileList().ApplyRecipe(Recipe(), 0);
   SynchroFileNames();
 }
 
 void TFilePage::SynchroFileCounter() {
   TFileList &LList = FileList();
-  const int LDigits = CBox_CounterNumber->currentText().toInt();
-  LList.SetCounter(SBox_CounterStart->value(), SBox_CounterStep->value(), LDigits);
-  if (!LList.GetIsCounterInNameMask() && !LList.GetisCounterInExtMask())
+  if (!LList.GetIsCounterInNameMask() && !LList.GetisCounterInExtMask()) {
+    // No name shows the counter: the files only keep its values, for a mask
+    // with the counter applied later.
+    const TNameRecipe LRecipe = Recipe();
+    LList.SetCounter(LRecipe.FCounterStart, LRecipe.FCounterStep, LRecipe.FCounterDigits);
     return;
+  }
   acRollback->SetTag(1);
   RecomputeNewNames();
 }
@@ -635,32 +638,6 @@ void TFilePage::SynchroFileCounter() {
 void TFilePage::CBox_CaseChange() {
   acRollback->SetTag(1);
   RecomputeNewNames();
-}
-
-void TFilePage::UpperLowerCase(int APosition) {
-  TFileList &LList = FileList();
-  const int LCase = CBox_Case->currentIndex();
-  if (LCase < 1 || LCase > 4)
-    return;
-  for (int i = std::max(APosition, 0); i < LList.Count(); ++i) {
-    TFileInfo &LFile = LList[i];
-    switch (LCase) {
-    case 1:
-      LFile.SetLowercase();
-      break;
-    case 2:
-      LFile.SetUppercase();
-      break;
-    case 3:
-      LFile.SetFirstLetterUp();
-      break;
-    case 4:
-      LFile.SetAllFirstUp();
-      break;
-    default:
-      break;
-    }
-  }
 }
 
 void TFilePage::acApplyAllExecute() {
@@ -776,17 +753,10 @@ void TFilePage::OnStringGridRenameHeaderMouseDown(int ASection, Qt::MouseButton)
                                                           : TFileSortKey::Location;
   TFileList &LList = FileList();
   LList.Sort(LLess);
-  LList.ReindexFileInfo(0);
   // The counter values move with the new positions.
-  if (LList.GetIsCounterInNameMask()) {
+  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
     acRollback->SetTag(1);
-    LList.SetFileNameMask(Edit_RenameMask->text(), 0);
-  }
-  if (LList.GetisCounterInExtMask()) {
-    acRollback->SetTag(1);
-    LList.SetFileExtMask(Edit_ExtMask->text(), 0);
-  }
-  SynchroFileList(0);
+  SynchroFileList(RenumberFrom(0));
   sgDetailInfoUpdate();
 }
 

@@ -4,10 +4,12 @@
 // (upper half); Rename and Rollback with their reports, the hint column and
 // its balloon; sorting by a press on a column header.
 //
-// The page works on TfmMain::FFileList. The grid shows it through
-// TFileGridModel; every operation ends with SynchroFileList, which tells the
-// model what changed (rows added or removed at the end, or a new mapping) and
-// repaints only the visible rows.
+// The page works on TfmMain::FFileList. Recipe() turns the upper half into
+// the naming rules; a step that makes names by them hands the recipe to the
+// list (TFileList::ApplyRecipe) from the first position it touched. The grid
+// shows the list through TFileGridModel; every operation ends with
+// SynchroFileList, which tells the model what changed (rows added or removed
+// at the end, or a new mapping) and repaints only the visible rows.
 //
 // Page flags: acRename's Tag is 1 from a Rename until the next Rollback or
 // add; acRollback's Tag is 1 while Rollback is blocked (every step that
@@ -16,6 +18,8 @@
 //
 // Test seam: SetOpenFilesHook answers the open-file dialog.
 #pragma once
+
+#include "uNameRecipe.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -69,8 +73,10 @@ public:
   void Edit_ReplaceExit();
   void SynchroFileCounter();
   void CBox_CaseChange();
-  void UpperLowerCase(int APosition);
   void acApplyAllExecute();
+  // The naming rules the upper half shows: both masks, the counter, search
+  // and replace and the case rule.
+  TNameRecipe Recipe() const;
 
   // ---- Rename, Rollback, hint column, sorting, balloon ----
   void DoRenameFiles();
@@ -147,10 +153,15 @@ private:
   void StartNewListAfterRenaming();
   // Appends the paths not yet in the list; returns how many were skipped.
   int AddPaths(const QStringList &APaths);
-  // Brings the new names up to date after files were appended from APosition.
+  // Names the files appended from APosition by the recipe (every file, when
+  // a mask holds the counter), then the grid and the detail view.
   void UpdateNewNames(int APosition);
-  // Masks, search and replace and case rule over every file, then the grid.
+  // Every file named anew by the recipe, then the grid.
   void RecomputeNewNames();
+  // The files from APosition on have new positions (a delete, a sort): each
+  // gets its position as Index and, with the counter in a mask, every file
+  // its name anew by the recipe. Returns the first row to rewrite.
+  int RenumberFrom(int APosition);
   // The selected grid row, -1 when none is selected.
   int SelectedRow() const;
   // The list's HasRenamedFiles, without a scan of the list before the first

@@ -441,13 +441,9 @@ void TFolderPage::acAddFolderExecute() {
     LSplash.reset();
   }
 
-  FFolderList.ReindexFolderInfo(LPosition);
-  if (FFolderList.GetIsCounterInNameMask())
-    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  else
-    FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
-  SearchReplaceIfNeeded();
-  SynchroFolderList(FFolderList.GetIsCounterInNameMask() ? 0 : LPosition);
+  // The new folders get their names by the recipe (every folder, when the
+  // mask holds the counter).
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition));
   ReportNotAdded(LFound - (FFolderList.Count() - LPosition));
   // The size of the shown folder can take long: it is computed once the grid
   // has been painted.
@@ -492,10 +488,7 @@ void TFolderPage::acDeleteFolderExecute() {
     const TUpdatesSuspended LSuspended(*sgFolderRename);
     GetLogger().WriteLogFmt(rs::DeleteFolderFromList, {FFolderList.Items(LPosition)->OldName()});
     FFolderList.Delete(LPosition);
-    FFolderList.ReindexFolderInfo(LPosition);
-    if (FFolderList.GetIsCounterInNameMask())
-      FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
-    SynchroFolderList(LPosition);
+    SynchroFolderList(RenumberFrom(LPosition));
     const TNesting LSynchronising(FSynchronising);
     SelectRow(std::min(LRow, FModel->rowCount() - 1));
   }
@@ -506,6 +499,15 @@ void TFolderPage::acDeleteFolderExecute() {
 
 void TFolderPage::acDeleteFolderUpdate() {
   acDeleteFolder->setEnabled(FModel->rowCount() > 0 && acRenameFolder->Tag() == 0);
+}
+
+int TFolderPage::RenumberFrom(int APosition) {
+  // Without a counter the other folders' new names do not depend on their
+  // positions.
+  if (FFolderList.GetIsCounterInNameMask())
+    return FFolderList.ApplyRecipe(Recipe(), APosition);
+  FFolderList.ReindexFolderInfo(APosition);
+  return APosition;
 }
 
 void TFolderPage::sgDetailInfoFolderUpdate() {
@@ -587,19 +589,25 @@ void TFolderPage::acFolder_TimeExecute() {
   InsertText2Edit(QStringLiteral("[hms]"), *edFolderMask);
 }
 
-void TFolderPage::SearchReplaceIfNeeded() {
-  if (!edFolderSearch->text().isEmpty())
-    FFolderList.SearchReplace_NewName(edFolderSearch->text(), edFolderReplace->text());
+TNameRecipe TFolderPage::Recipe() const {
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = edFolderMask->text();
+  LRecipe.FCounterStart = sboxFolderCntStart->value();
+  LRecipe.FCounterStep = sboxFolderCntStep->value();
+  LRecipe.FCounterDigits = cboxFolderCntNumber->currentText().toInt();
+  LRecipe.FSearch = edFolderSearch->text();
+  LRecipe.FReplace = edFolderReplace->text();
+  LRecipe.FCase = CaseRuleFromIndex(cbxFolderCase->currentIndex());
+  return LRecipe;
 }
 
 void TFolderPage::RecomputeAllNames() {
   acRollbackFolder->SetTag(1);
-  FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  SearchReplaceIfNeeded();
-  UpperLowerCaseFolder(0);
-  SynchroFolderList(0);
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), 0));
 }
 
+// A mask applied on its own rebuilds the names without search and replace
+// and without the case rule.
 void TFolderPage::edFolderMaskExit() {
   if (edFolderMask->text() == FFolderList.FolderNameMask())
     return;
@@ -618,36 +626,14 @@ void TFolderPage::cbxFolderCaseChange() {
   RecomputeAllNames();
 }
 
-void TFolderPage::UpperLowerCaseFolder(int APosition) {
-  const int LMode = cbxFolderCase->currentIndex();
-  if (LMode < 1 || LMode > 4)
-    return;
-  for (int LPosition = std::max(APosition, 0); LPosition < FFolderList.Count(); ++LPosition) {
-    TFolderInfo &LItem = *FFolderList.Items(LPosition);
-    switch (LMode) {
-    case 1:
-      LItem.SetLowercase();
-      break;
-    case 2:
-      LItem.SetUppercase();
-      break;
-    case 3:
-      LItem.SetFirstLetterUp();
-      break;
-    default:
-      LItem.SetAllFirstUp();
-      break;
-    }
-  }
-}
-
 void TFolderPage::SynchroFolderCounter() {
-  const int LDigits = cboxFolderCntNumber->currentText().toInt();
-  const int LStep = sboxFolderCntStep->value();
-  const int LStart = sboxFolderCntStart->value();
-  FFolderList.SetCounter(LStart, LStep, LDigits);
-  if (!FFolderList.GetIsCounterInNameMask())
+  if (!FFolderList.GetIsCounterInNameMask()) {
+    // No name shows the counter: the folders only keep its values, for a
+    // mask with the counter applied later.
+    const TNameRecipe LRecipe = Recipe();
+    FFolderList.SetCounter(LRecipe.FCounterStart, LRecipe.FCounterStep, LRecipe.FCounterDigits);
     return;
+  }
   RecomputeAllNames();
 }
 
@@ -786,12 +772,10 @@ void TFolderPage::OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton)
   FFolderList.Sort([&LCompare, LDown](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
     return LDown ? LCompare(ARight, ALeft) < 0 : LCompare(ALeft, ARight) < 0;
   });
-  FFolderList.ReindexFolderInfo(0);
-  if (FFolderList.GetIsCounterInNameMask()) {
+  // The counter values move with the new positions.
+  if (FFolderList.GetIsCounterInNameMask())
     acRollbackFolder->SetTag(1);
-    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  }
-  SynchroFolderList(0);
+  SynchroFolderList(RenumberFrom(0));
   sgDetailInfoFolderUpdate();
 }
 

@@ -5,11 +5,17 @@
 // Rename and Rollback, run directly, with their reports, the hint column and
 // the failure balloon; sorting by a press on a column header.
 //
+// Recipe() turns the "Name" group into the naming rules; a step that makes
+// names by them hands the recipe to the list (TFolderList::ApplyRecipe) from
+// the first position it touched.
+//
 // The page's rename state is the Tag of two of its actions:
 //   acRenameFolder   1 from a Rename until the next Rollback or the next
 //                    Add Folder (which then starts a new list); Delete is off.
 //   acRollbackFolder 1 blocks Rollback.
 #pragma once
+
+#include "uNameRecipe.h"
 
 #include <QHash>
 #include <QPointer>
@@ -60,8 +66,10 @@ public:
   void edFolderMaskExit();
   void edFolderReplaceExit();
   void cbxFolderCaseChange();
-  void UpperLowerCaseFolder(int APosition);
   void SynchroFolderCounter();
+  // The naming rules the "Name" group shows: the mask, the counter, search
+  // and replace and the case rule.
+  TNameRecipe Recipe() const;
   void acApplyAllFolderExecute();
   void acRenameFolderExecute();
   void acRenameFolderUpdate();
@@ -117,9 +125,12 @@ private:
   void CreateNameGroup(QWidget &AParent);
   void CreateListGroup(QWidget &AParent);
   void CreateActions();
-  // The mask, search-and-replace and case rule applied anew to every item.
+  // Every folder named anew by the recipe; Rollback is blocked.
   void RecomputeAllNames();
-  void SearchReplaceIfNeeded();
+  // The folders from APosition on have new positions (a delete, a sort):
+  // each gets its position as Index and, with the counter in the mask, every
+  // folder its name anew by the recipe. Returns the first row to rewrite.
+  int RenumberFrom(int APosition);
   void CreateFolderSortMarker();
   void PlaceFolderSortMarker(int ASection);
   void RecreateFolderHintColumn();

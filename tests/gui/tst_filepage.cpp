@@ -294,22 +294,104 @@ private Q_SLOTS:
     QCOMPARE(LPage.Detail(0), QStringLiteral("b.txt"));
   }
 
-  void WithoutACounterOnlyTheNewFilesTakeTheMask() {
+  void AMaskTypedBeforeAClickOnAddFileNamesEveryFile() {
     TPage LPage;
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
-    LPage.Page->Edit_RenameMask->setText(QStringLiteral("new"));
-    LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
-    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a.txt"), QStringLiteral("new.txt")}));
+    QLineEdit &LMask = *LPage.Page->Edit_RenameMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("new"));
+    // The click takes the focus from the mask, which applies it first.
+    FOpen->Choose(QStringList{Write(QStringLiteral("b.txt"))});
+    QTest::mouseClick(LPage.Page->btnAddFile, Qt::LeftButton);
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("new.txt"), QStringLiteral("new.txt")}));
     QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("new"));
   }
 
-  void SearchAndReplaceRunsAgainOverOldFilesOnEveryAdd() {
+  void SearchAndReplaceRunsOnceOnEveryFileWhateverTheAdds() {
     TPage LPage;
     LPage.Page->Edit_Search->setText(QStringLiteral("a"));
     LPage.Page->Edit_Replace->setText(QStringLiteral("aa"));
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
     LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
-    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("aaaa.txt"), QStringLiteral("b.txt")}));
+    LPage.Add(*FOpen, {Write(QStringLiteral("ca.txt"))});
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("aa.txt"), QStringLiteral("b.txt"),
+                                           QStringLiteral("caa.txt")}));
+  }
+
+  // Start at 99, step by 5 and 4 digits, set before the first add or between
+  // two adds: every file added afterwards gets the counter the controls show.
+  void FilesAddedAfterACounterChangeGetTheCounterShown_data() {
+    QTest::addColumn<QString>("ExtMask");
+    QTest::addColumn<int>("Before"); // files added before the counter changes
+    QTest::addColumn<int>("After");  // files added after it
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("empty list, then three files")
+        << QStringLiteral("[E]") << 0 << 3
+        << QStringList{QStringLiteral("0099.txt"), QStringLiteral("0104.txt"),
+                       QStringLiteral("0109.txt")};
+    QTest::newRow("two files, then two more")
+        << QStringLiteral("[E]") << 2 << 2
+        << QStringList{QStringLiteral("0099.txt"), QStringLiteral("0104.txt"),
+                       QStringLiteral("0109.txt"), QStringLiteral("0114.txt")};
+    QTest::newRow("counter in the extension, empty list")
+        << QStringLiteral("[C]") << 0 << 3
+        << QStringList{QStringLiteral("0099.0099"), QStringLiteral("0104.0104"),
+                       QStringLiteral("0109.0109")};
+    QTest::newRow("counter in the extension, two files, then two more")
+        << QStringLiteral("[C]") << 2 << 2
+        << QStringList{QStringLiteral("0099.0099"), QStringLiteral("0104.0104"),
+                       QStringLiteral("0109.0109"), QStringLiteral("0114.0114")};
+  }
+  void FilesAddedAfterACounterChangeGetTheCounterShown() {
+    QFETCH(QString, ExtMask);
+    QFETCH(int, Before);
+    QFETCH(int, After);
+    QFETCH(QStringList, Expected);
+    TPage LPage;
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[C]"));
+    LPage.TypeAndEnter(*LPage.Page->Edit_ExtMask, ExtMask);
+    QStringList LFiles;
+    for (int i = 0; i < Before + After; ++i)
+      LFiles.append(Write(QStringLiteral("f%1.txt").arg(i)));
+    if (Before > 0)
+      LPage.Add(*FOpen, LFiles.mid(0, Before));
+    LPage.Page->SBox_CounterStart->setValue(99);
+    LPage.Page->SBox_CounterStep->setValue(5);
+    LPage.Page->CBox_CounterNumber->setCurrentIndex(3); // "4" digits
+    LPage.Add(*FOpen, LFiles.mid(Before));
+    QCOMPARE(LPage.Column(1), Expected);
+  }
+
+  // With the counter in the name mask, a delete or a sort names the files
+  // anew by every rule: search and replace and the case rule stay applied.
+  void DeleteAndSortKeepSearchAndCaseWithACounter_data() {
+    QTest::addColumn<bool>("Sort"); // a press on "Old Name" (descending), else a delete of row 0
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("delete") << false
+                            << QStringList{QStringLiteral("BO_1.TXT"), QStringLiteral("CO_2.TXT")};
+    QTest::newRow("sort") << true
+                          << QStringList{QStringLiteral("CO_1.TXT"), QStringLiteral("BO_2.TXT"),
+                                         QStringLiteral("OB_3.TXT")};
+  }
+  void DeleteAndSortKeepSearchAndCaseWithACounter() {
+    QFETCH(bool, Sort);
+    QFETCH(QStringList, Expected);
+    TPage LPage;
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_[C]"));
+    LPage.Page->Edit_Search->setText(QStringLiteral("a"));
+    LPage.Page->Edit_Replace->setText(QStringLiteral("o"));
+    LPage.Page->CBox_Case->setCurrentIndex(2); // "All in UPPER"
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("ab.txt"), QStringLiteral("ba.txt"),
+                                QStringLiteral("ca.txt")}));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("OB_1.TXT"), QStringLiteral("BO_2.TXT"),
+                                           QStringLiteral("CO_3.TXT")}));
+    if (Sort) {
+      LPage.PressHeader(LPage.SortSection(TFileGridModel::dcOldName));
+    } else {
+      LPage.Grid().selectRow(0);
+      LPage.Page->acDeleteFile->trigger();
+    }
+    QCOMPARE(LPage.Column(1), Expected);
   }
 
   void DeleteWithoutASelectedRowRemovesNothing() {

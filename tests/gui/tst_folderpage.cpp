@@ -126,6 +126,14 @@ private:
     TAddFolderAnswer LAnswer(AFolder, ASub, ARoot);
     Page().acAddFolder->trigger();
   }
+  // Makes the folders ANames below the root and adds them one by one: the
+  // list holds them in this order.
+  void AddEach(const QStringList &ANames) {
+    for (const QString &LName : ANames) {
+      MakeDirs({LName});
+      Add(Path(LName), false, true);
+    }
+  }
   void SetMask(const QString &AMask) {
     Page().edFolderMask->setText(AMask);
     Page().edFolderMaskExit();
@@ -546,6 +554,62 @@ private Q_SLOTS:
     Page().acApplyAllFolder->trigger();
     QCOMPARE(Column(1), (QStringList{QStringLiteral("ALPHA ONE"), QStringLiteral("BETA")}));
     QCOMPARE(Page().acRollbackFolder->Tag(), 1);
+  }
+
+  // Start at 99, step by 5 and 4 digits, set before the first add or between
+  // two adds: every folder added afterwards gets the counter the controls show.
+  void FoldersAddedAfterACounterChangeGetTheCounterShown_data() {
+    QTest::addColumn<int>("Before"); // folders added before the counter changes
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("empty list, then three folders")
+        << 0 << QStringList{QStringLiteral("0099"), QStringLiteral("0104"), QStringLiteral("0109")};
+    QTest::newRow("two folders, then three more")
+        << 2
+        << QStringList{QStringLiteral("0099"), QStringLiteral("0104"), QStringLiteral("0109"),
+                       QStringLiteral("0114"), QStringLiteral("0119")};
+  }
+  void FoldersAddedAfterACounterChangeGetTheCounterShown() {
+    QFETCH(int, Before);
+    QFETCH(QStringList, Expected);
+    SetMask(QStringLiteral("[C]"));
+    if (Before > 0)
+      AddEach({QStringLiteral("first"), QStringLiteral("second")});
+    Page().sboxFolderCntStart->setValue(99);
+    Page().sboxFolderCntStep->setValue(5);
+    Page().cboxFolderCntNumber->setCurrentIndex(3); // "4" digits
+    // Three folders in one add.
+    MakeDirs({QStringLiteral("later/a"), QStringLiteral("later/b"), QStringLiteral("later/c")});
+    Add(Path(QStringLiteral("later")), true, false);
+    QCOMPARE(Column(1), Expected);
+  }
+
+  // With the counter in the mask, a delete or a sort names the folders anew
+  // by every rule: search and replace and the case rule stay applied.
+  void DeleteAndSortKeepSearchAndCaseWithACounter_data() {
+    QTest::addColumn<bool>("Sort"); // a press on "Old Name" (descending), else a delete of row 0
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("delete") << false << QStringList{QStringLiteral("BO_1"), QStringLiteral("CO_2")};
+    QTest::newRow("sort") << true
+                          << QStringList{QStringLiteral("CO_1"), QStringLiteral("BO_2"),
+                                         QStringLiteral("OB_3")};
+  }
+  void DeleteAndSortKeepSearchAndCaseWithACounter() {
+    QFETCH(bool, Sort);
+    QFETCH(QStringList, Expected);
+    SetMask(QStringLiteral("[N]_[C]"));
+    Page().edFolderSearch->setText(QStringLiteral("a"));
+    Page().edFolderReplace->setText(QStringLiteral("o"));
+    Page().cbxFolderCase->setCurrentIndex(2); // "All in UPPER"
+    AddEach({QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("ca")});
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("OB_1"), QStringLiteral("BO_2"), QStringLiteral("CO_3")}));
+    if (Sort) {
+      Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    } else {
+      Page().sgFolderRename->selectRow(0);
+      Page().acDeleteFolder->trigger();
+    }
+    QCOMPARE(Column(1), Expected);
   }
 
   void TokenButtonsInsertAtTheCaret() {
