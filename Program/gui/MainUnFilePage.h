@@ -9,7 +9,10 @@
 // list (TFileList::ApplyRecipe) from the first position it touched. The grid
 // shows the list through TFileGridModel; every operation ends with
 // SynchroFileList, which tells the model what changed (rows added or removed
-// at the end, or a new mapping) and repaints only the visible rows.
+// at the end, or a new mapping) and repaints only the visible rows. What the
+// page shares with the folder page (field exits, token buttons, the sort
+// header, the hint column's balloon, the reports, the detail view) comes from
+// the page kit (uPageKit.h).
 //
 // Page flags: acRename's Tag is 1 from a Rename until the next Rollback or
 // add; acRollback's Tag is 1 while Rollback is blocked (every step that
@@ -25,6 +28,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -36,9 +40,12 @@ class QSpinBox;
 class QTableView;
 class TAction;
 class TFileGridModel;
+class TFieldExits;
 class TFileList;
+class TGridMouseWatch;
 class TPropertyGridModel;
 class TSortHeaderView;
+class TTokenButton;
 class TfmMain;
 
 // Answers the open-file dialog without a person: receives the dialog's title,
@@ -102,12 +109,12 @@ public:
   QLineEdit *Edit_Replace = nullptr;
   QComboBox *CBox_Case = nullptr;
   QPushButton *btn_ApplyName = nullptr;
-  QPushButton *Btn_NName = nullptr;
-  QPushButton *Btn_CCounter = nullptr;
-  QPushButton *Btn_YMDDate = nullptr;
-  QPushButton *Btn_hmsTime = nullptr;
-  QPushButton *btn_EExt = nullptr;
-  QPushButton *btn_CCounterExt = nullptr;
+  TTokenButton *Btn_NName = nullptr;
+  TTokenButton *Btn_CCounter = nullptr;
+  TTokenButton *Btn_YMDDate = nullptr;
+  TTokenButton *Btn_hmsTime = nullptr;
+  TTokenButton *btn_EExt = nullptr;
+  TTokenButton *btn_CCounterExt = nullptr;
 
   // Lower half.
   QPushButton *btnAddFile = nullptr;
@@ -141,9 +148,6 @@ public:
   // The grid row whose balloon hint is showing, -1 for none.
   int FLastHintCell = -1;
 
-protected:
-  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
-
 private:
   TFileList &FileList() const;
   void CreateNamePart(QWidget &AParent);
@@ -171,4 +175,7 @@ private:
   TfmMain &FMain;
   QString FLastOpenFolder;
   bool FMayHaveRenamedFiles = false;
+  // Members, so that they are gone before the widgets they watch.
+  std::unique_ptr<TFieldExits> FFieldExits;
+  std::unique_ptr<TGridMouseWatch> FGridMouse;
 };

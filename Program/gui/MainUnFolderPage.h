@@ -7,7 +7,9 @@
 //
 // Recipe() turns the "Name" group into the naming rules; a step that makes
 // names by them hands the recipe to the list (TFolderList::ApplyRecipe) from
-// the first position it touched.
+// the first position it touched. What the page shares with the file page
+// (field exits, token buttons, the sort header, the hint column's balloon,
+// the reports, the detail view) comes from the page kit (uPageKit.h).
 //
 // The page's rename state is the Tag of two of its actions:
 //   acRenameFolder   1 from a Rename until the next Rollback or the next
@@ -21,6 +23,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -29,13 +33,15 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableView;
-class QTableWidget;
-class QToolButton;
 class TAction;
 class TFolderGridModel;
+class TFieldExits;
 class TFolderList;
+class TGridMouseWatch;
 class THintColumn;
+class TPropertyGridModel;
 class TSortHeaderView;
+class TTokenButton;
 class TfmMain;
 
 class TFolderPage : public QWidget {
@@ -86,10 +92,10 @@ public:
 
   // Controls, by their designer names.
   QLineEdit *edFolderMask = nullptr;
-  QToolButton *btnFolder_Name = nullptr;
-  QToolButton *btnFolder_Count = nullptr;
-  QToolButton *btnFolder_Date = nullptr;
-  QToolButton *btnFolder_Time = nullptr;
+  TTokenButton *btnFolder_Name = nullptr;
+  TTokenButton *btnFolder_Count = nullptr;
+  TTokenButton *btnFolder_Date = nullptr;
+  TTokenButton *btnFolder_Time = nullptr;
   QLineEdit *edFolderSearch = nullptr;
   QLineEdit *edFolderReplace = nullptr;
   QComboBox *cbxFolderCase = nullptr;
@@ -104,7 +110,7 @@ public:
   QPushButton *btnRollbackFolder = nullptr;
   QTableView *sgFolderRename = nullptr;
   QLabel *txtFolderCount = nullptr;
-  QTableWidget *sgDetailInfoFolder = nullptr;
+  QTableView *sgDetailInfoFolder = nullptr;
 
   // Actions; the Tag of the last two is the page's rename state.
   TAction *acAddFolder = nullptr;
@@ -117,9 +123,6 @@ public:
   TAction *acFolder_Time = nullptr;
   TAction *acRenameFolder = nullptr;
   TAction *acRollbackFolder = nullptr;
-
-protected:
-  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
   void CreateNameGroup(QWidget &AParent);
@@ -145,10 +148,14 @@ private:
   TFolderList &FFolderList;
   TFolderGridModel *FModel = nullptr;
   TSortHeaderView *FHeader = nullptr;
+  TPropertyGridModel *FDetailModel = nullptr;
   QPointer<THintColumn> FFolderHintColumn;
   int FLastFolderHintCell = -1;
   // Set while the page itself rebuilds the grid: selection signals of the
   // rebuild do not compute details.
   int FSynchronising = 0;
   QHash<QString, int> FColumnWidths;
+  // Members, so that they are gone before the widgets they watch.
+  std::unique_ptr<TFieldExits> FFieldExits;
+  std::unique_ptr<TGridMouseWatch> FGridMouse;
 };

@@ -1,5 +1,6 @@
 // The model of a detail view: a two-column grid of fixed property names
-// ("Name", "Location", ...) and their values for the selected item.
+// ("Name", "Location", ...) and their values for the selected item. Both
+// pages show their detail grid through it (SetupDetailGrid in uPageKit.h).
 #pragma once
 
 #include <QAbstractTableModel>

@@ -11,6 +11,7 @@
 #include "uFileGridModel.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uPageKit.h"
 #include "uPropertyGridModel.h"
 #include "uSetting.h"
 
@@ -424,6 +425,22 @@ private Q_SLOTS:
     QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ZB_1.TXT"));
   }
 
+  // A field that dies with the focus sends a FocusOut: the page that goes
+  // away with it applies nothing any more.
+  void ClosingThePageWithAnEditedMaskInFocusAppliesNothing() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    QLineEdit &LMask = *LPage.Page->Edit_RenameMask;
+    LMask.setFocus();
+    QVERIFY(LMask.hasFocus());
+    LMask.setText(QStringLiteral("x[N]"));
+    LPage.Tester.reset();
+    delete LPage.Main.FilePage;
+    LPage.Main.FilePage = nullptr;
+    LPage.Page = nullptr;
+    QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("[N]"));
+  }
+
   void ApplyOnAnEmptyListWarns() {
     TPage LPage;
     LPage.Page->acApplyAll->trigger();
@@ -524,6 +541,13 @@ private Q_SLOTS:
     QCOMPARE(LBalloon->Counter(), 1u); // the same row is not requested again
     const QRect LName = LPage.Grid().visualRect(LPage.Page->GridModel->index(0, 1));
     QTest::mouseMove(LViewport, LName.center());
+    QCOMPARE(LPage.Page->FLastHintCell, -1);
+    QVERIFY(!LBalloon->TimerActive());
+    // Back on the mark, then out of the grid: the balloon goes.
+    QTest::mouseMove(LViewport, LMark.center());
+    QVERIFY(LBalloon->TimerActive());
+    QEvent LLeave(QEvent::Leave);
+    QCoreApplication::sendEvent(LViewport, &LLeave);
     QCOMPARE(LPage.Page->FLastHintCell, -1);
     QVERIFY(!LBalloon->TimerActive());
 

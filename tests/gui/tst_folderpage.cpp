@@ -8,6 +8,7 @@
 #include "uFolderGridModel.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uPageKit.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
 #include "uSplash.h"
@@ -24,7 +25,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,7 +121,10 @@ private:
       LTexts.append(Cell(LRow, ANameColumn));
     return LTexts;
   }
-  QString Detail(int ARow) const { return Page().sgDetailInfoFolder->item(ARow, 1)->text(); }
+  // The value in row ARow of the detail view, as its grid shows it.
+  QString Detail(int ARow) const {
+    return Page().sgDetailInfoFolder->model()->index(ARow, 1).data().toString();
+  }
   void Add(const QString &AFolder, bool ASub, bool ARoot) {
     TAddFolderAnswer LAnswer(AFolder, ASub, ARoot);
     Page().acAddFolder->trigger();
@@ -612,6 +615,21 @@ private Q_SLOTS:
     QCOMPARE(Column(1), Expected);
   }
 
+  void ATokenButtonLeavesTheCaretInTheMask() {
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask = *Page().edFolderMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("ab"));
+    LMask.setCursorPosition(1);
+    QTest::mouseClick(Page().btnFolder_Count, Qt::LeftButton);
+    QCOMPARE(LMask.text(), QStringLiteral("a[C]b"));
+    QCOMPARE(LMask.cursorPosition(), 4);
+    QVERIFY(LMask.hasFocus());
+    // The mask was not left, so it was not applied.
+    QCOMPARE(List().FolderNameMask(), QString());
+  }
+
   void TokenButtonsInsertAtTheCaret() {
     Page().edFolderMask->setText(QStringLiteral("ab"));
     Page().edFolderMask->setCursorPosition(1);
@@ -623,6 +641,22 @@ private Q_SLOTS:
     QCOMPARE(Page().edFolderMask->text(), QStringLiteral("a[C][YMD][hms][N]b"));
     // Inserting recomputes nothing.
     QCOMPARE(List().FolderNameMask(), QString());
+  }
+
+  // A field that dies with the focus sends a FocusOut: the page that goes
+  // away with it applies nothing any more.
+  void ClosingThePageWithAnEditedMaskInFocusAppliesNothing() {
+    AddEach({QStringLiteral("a")});
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask = *Page().edFolderMask;
+    LMask.setFocus();
+    QVERIFY(LMask.hasFocus());
+    LMask.setText(QStringLiteral("x[N]"));
+    FTester.reset();
+    delete FMain->FolderPage;
+    FMain->FolderPage = nullptr;
+    QCOMPARE(List().FolderNameMask(), QStringLiteral("[N]"));
   }
 
   void ApplyOnAnEmptyListWarns() {
@@ -770,6 +804,15 @@ private Q_SLOTS:
     // Leaving the hint column hides it.
     const QRect LName = LGrid.visualRect(Page().GridModel().index(LRow, 1));
     Page().sgFolderRenameMouseMove(LName.center());
+    QCOMPARE(Page().LastFolderHintCell(), -1);
+    QVERIFY(!LBalloon->TimerActive());
+    // Back on the mark through a real mouse move, then out of the grid: the
+    // balloon goes.
+    QTest::mouseMove(LGrid.viewport(), LCell.center());
+    QCOMPARE(Page().LastFolderHintCell(), LRow);
+    QVERIFY(LBalloon->TimerActive());
+    QEvent LLeave(QEvent::Leave);
+    QCoreApplication::sendEvent(LGrid.viewport(), &LLeave);
     QCOMPARE(Page().LastFolderHintCell(), -1);
     QVERIFY(!LBalloon->TimerActive());
   }
