@@ -440,16 +440,6 @@ void TfmMain::GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinW
   AMinWidth = ColumnMinWidth(AGrid.objectName(), LColumnName, AMinWidth);
 }
 
-void TfmMain::InstallColumnMinWidth(QTableView &AGrid) {
-  auto *LHeader = new TMinWidthHeaderView(&AGrid);
-  LHeader->setObjectName(QStringLiteral("MinWidthHeader"));
-  QTableView *LGrid = &AGrid;
-  LHeader->SetMinWidthHook([this, LGrid](int AColumn, int &AMinWidth) {
-    GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
-  });
-  AGrid.setHorizontalHeader(LHeader);
-}
-
 void TfmMain::RegisterDropDown(QComboBox &ACombo) {
   FDropDowns.append(&ACombo);
 }
