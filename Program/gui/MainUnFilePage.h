@@ -153,7 +153,8 @@ private:
   void CreateNamePart(QWidget &AParent);
   void CreateListPart(QWidget &AParent);
   void CreateActions();
-  // Step 3 of an add: after a renaming the list starts anew.
+  // After a Rename the list holds its outcome: an add starts a new list,
+  // which can no longer be rolled back.
   void StartNewListAfterRenaming();
   // Appends the paths not yet in the list; returns how many were skipped.
   int AddPaths(const QStringList &APaths);
