@@ -812,17 +812,34 @@ private Q_SLOTS:
     QVERIFY(LText.isHidden());
   }
 
-  void GridRowsHaveAFixedHeightAndColumnsAMinimumWidth() {
+  void RowsKeepOneHeightWhateverTheirText() {
     TPage LPage;
-    QHeaderView &LRows = *LPage.Grid().verticalHeader();
-    QCOMPARE(LRows.sectionResizeMode(0), QHeaderView::Fixed);
-    QCOMPARE(LRows.defaultSectionSize(), 21);
+    // A name may hold a line break; its row is not measured and does not grow.
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("two\nlines.txt")}));
+    QCOMPARE(LPage.Rows(), 2);
+    QCOMPARE(LPage.Grid().rowHeight(1), LPage.Grid().rowHeight(0));
+  }
+
+  void ColumnsKeepTheirWidthsWhenTheHintColumnComesAndGoes() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
     QHeaderView &LColumns = *LPage.Grid().horizontalHeader();
-    QCOMPARE(LColumns.sectionResizeMode(0), QHeaderView::Interactive);
-    // Dragged narrower, a data column stops at 100.
-    LColumns.resizeSection(2, 40);
-    QCOMPARE(LColumns.sectionSize(2), 100);
-    QCOMPARE(LPage.Grid().columnWidth(1), 230);
+    // The user widens "Old Name" and narrows "Location".
+    LColumns.resizeSection(0, 181);
+    LColumns.resizeSection(2, 123);
+    QVERIFY(QFile::remove(Path(QStringLiteral("b.txt"))));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QVERIFY(LPage.Page->HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
+    QCOMPARE(LColumns.sectionSize(1), 181);
+    QCOMPARE(LColumns.sectionSize(3), 123);
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), 181);
+    QCOMPARE(LColumns.sectionSize(2), 123);
   }
 };
 

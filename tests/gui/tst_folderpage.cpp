@@ -189,10 +189,18 @@ private Q_SLOTS:
     QVERIFY(!Page().acDeleteFolder->isEnabled());
     QVERIFY(!Page().acRenameFolder->isEnabled());
     QVERIFY(!Page().acRollbackFolder->isEnabled());
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(0), 150);
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(1), 230);
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(2), 270);
     QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
+    // The detail view names its four properties and shows no values.
+    const QAbstractItemModel &LDetails = *Page().sgDetailInfoFolder->model();
+    QCOMPARE(LDetails.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Properties"));
+    QCOMPARE(LDetails.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+    QStringList LNames;
+    for (int LRow = 0; LRow < LDetails.rowCount(); ++LRow)
+      LNames.append(LDetails.index(LRow, 0).data().toString());
+    QCOMPARE(LNames, (QStringList{QStringLiteral("Name"), QStringLiteral("Location"),
+                                  QStringLiteral("Size"), QStringLiteral("Date")}));
+    QCOMPARE(Detail(0), QString());
+    QVERIFY(!Page().sgDetailInfoFolder->isEnabled());
   }
 
   void BothOptionsListTheRootFirstThenDepthFirst() {
@@ -223,7 +231,13 @@ private Q_SLOTS:
     }
     QCOMPARE(Rows(), 7);
     QCOMPARE(Cell(0, 0), QStringLiteral("root"));
-    QCOMPARE(Column(1), Column(0));
+    // The mask "[N]" gives every folder its own name.
+    QStringList LNewNames = Column(1);
+    LNewNames.sort();
+    QCOMPARE(LNewNames,
+             (QStringList{QStringLiteral("a"), QStringLiteral("a1"), QStringLiteral("a2"),
+                          QStringLiteral("a2x"), QStringLiteral("b"), QStringLiteral("b1"),
+                          QStringLiteral("root")}));
     QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("7 folders"));
     QVERIFY(Page().txtFolderCount->isVisible());
     QVERIFY(FMessages->Texts().isEmpty());
@@ -422,51 +436,45 @@ private Q_SLOTS:
   }
 
   void DeleteWithCounterRenumbersTheRest() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"),
-              QStringLiteral("f4"), QStringLiteral("f5")});
-    Add(Root(), true, false);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"), QStringLiteral("f4"),
+             QStringLiteral("f5")});
     QCOMPARE(Rows(), 5);
     SetMask(QStringLiteral("[N]_[C]"));
-    const QStringList LOld = Column(0);
-    QCOMPARE(Column(1), (QStringList{LOld[0] + QStringLiteral("_1"), LOld[1] + QStringLiteral("_2"),
-                                     LOld[2] + QStringLiteral("_3"), LOld[3] + QStringLiteral("_4"),
-                                     LOld[4] + QStringLiteral("_5")}));
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("f1_1"), QStringLiteral("f2_2"), QStringLiteral("f3_3"),
+                          QStringLiteral("f4_4"), QStringLiteral("f5_5")}));
     Page().sgFolderRename->selectRow(1);
     Page().acDeleteFolder->trigger();
     QCOMPARE(Rows(), 4);
-    QCOMPARE(Column(0), (QStringList{LOld[0], LOld[2], LOld[3], LOld[4]}));
-    QCOMPARE(Column(1),
-             (QStringList{LOld[0] + QStringLiteral("_1"), LOld[2] + QStringLiteral("_2"),
-                          LOld[3] + QStringLiteral("_3"), LOld[4] + QStringLiteral("_4")}));
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("f1"), QStringLiteral("f3"),
+                                     QStringLiteral("f4"), QStringLiteral("f5")}));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("f1_1"), QStringLiteral("f3_2"),
+                                     QStringLiteral("f4_3"), QStringLiteral("f5_4")}));
     // The row that was selected stays selected, with its new folder.
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
-    QCOMPARE(Detail(0), LOld[2]);
+    QCOMPARE(Detail(0), QStringLiteral("f3"));
     QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("4 folders"));
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
-             QStringLiteral("Delete folder \"%1\" from list").arg(LOld[1]));
+             QStringLiteral("Delete folder \"f2\" from list"));
   }
 
   void DeleteWithoutCounterKeepsTheNames() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
-    Add(Root(), true, false);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
     SetMask(QStringLiteral("x[N]"));
-    const QStringList LNew = Column(1);
     Page().sgFolderRename->selectRow(0);
     Page().acDeleteFolder->trigger();
-    QCOMPARE(Column(1), LNew.mid(1));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("xf2"), QStringLiteral("xf3")}));
     QCOMPARE(List().Items(0)->Index(), 0);
     QCOMPARE(List().Items(1)->Index(), 1);
   }
 
   void DeleteTheLastRowSelectsTheNewLast() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
-    Add(Root(), true, false);
-    const QStringList LOld = Column(0);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
     Page().sgFolderRename->selectRow(2);
     Page().acDeleteFolder->trigger();
-    QCOMPARE(Column(0), LOld.mid(0, 2));
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
-    QCOMPARE(Detail(0), LOld[1]);
+    QCOMPARE(Detail(0), QStringLiteral("f2"));
   }
 
   void DeleteTheOnlyRowEmptiesEverything() {
@@ -615,6 +623,25 @@ private Q_SLOTS:
     QCOMPARE(Column(1), Expected);
   }
 
+  void ColumnsKeepTheirWidthsWhenTheHintColumnComesAndGoes() {
+    AddEach({QStringLiteral("a"), QStringLiteral("b")});
+    SetMask(QStringLiteral("[N]_r"));
+    QHeaderView &LColumns = *Page().sgFolderRename->horizontalHeader();
+    // The user widens "Old Name" and narrows "Location".
+    LColumns.resizeSection(0, 181);
+    LColumns.resizeSection(2, 123);
+    QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
+    Page().acRenameFolder->trigger();
+    QVERIFY(Page().HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
+    QCOMPARE(LColumns.sectionSize(1), 181);
+    QCOMPARE(LColumns.sectionSize(3), 123);
+    Page().acRollbackFolder->trigger();
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), 181);
+    QCOMPARE(LColumns.sectionSize(2), 123);
+  }
+
   void ATokenButtonLeavesTheCaretInTheMask() {
     FMain->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
@@ -706,9 +733,13 @@ private Q_SLOTS:
     QVERIFY(!Page().HasHintColumn());
     QCOMPARE(Page().GridModel().columnCount(), 3);
     QCOMPARE(Rows(), 5);
-    // The grid shows the list as it is now.
-    for (int LRow = 0; LRow < Rows(); ++LRow)
-      QCOMPARE(Cell(LRow, 0), List().Items(LRow)->OldName());
+    // The grid shows the list as it is now: the rename put the deepest
+    // folder first.
+    QStringList LShown = Column(0);
+    QCOMPARE(LShown.takeFirst(), QStringLiteral("c"));
+    LShown.sort();
+    QCOMPARE(LShown, (QStringList{QStringLiteral("p"), QStringLiteral("x"), QStringLiteral("y"),
+                                  QStringLiteral("z")}));
     QVERIFY(!Page().acRollbackFolder->isEnabled());
     QVERIFY(Page().acRenameFolder->isEnabled());
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rollback done."));

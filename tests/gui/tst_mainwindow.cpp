@@ -305,8 +305,6 @@ private Q_SLOTS:
     LClear->SetOnExecute([&LCleared](TAction &) { ++LCleared; });
     LClearButton.click();
     QCOMPARE(LCleared, 0);
-    LClear->SetTag(1);
-    QCOMPARE(LClear->Tag(), 1);
   }
 
   // Dragged narrower, a column of a page's grid stops at its minimum: 100 for
