@@ -11,6 +11,7 @@
 #include "uFileInfo.h"
 #include "uGridSupport.h"
 #include "uMessageForm.h"
+#include "uNameRecipe.h"
 #include "uSetting.h"
 #include "uUtilGui.h"
 
@@ -71,7 +72,8 @@ TGuiFileTree &Tree() {
 }
 
 // The engine's part of Add Folders: collect, create and append the items,
-// give them their positions and their new names.
+// give them their positions and their new names by the recipe the page's
+// controls show at start (the default recipe).
 std::unique_ptr<TFileList> EngineAdd(const QString &ARoot) {
   auto LList = std::make_unique<TFileList>();
   const QStringList LPaths = CollectFolderFiles(ARoot);
@@ -79,9 +81,7 @@ std::unique_ptr<TFileList> EngineAdd(const QString &ARoot) {
     if (LList->CheckInList(LPath))
       LList->Add(std::make_unique<TFileInfo>(LPath));
   }
-  LList->ReindexFileInfo(0);
-  LList->SetFileNameMask(QStringLiteral("[N]"), 0);
-  LList->SetFileExtMask(QStringLiteral("[E]"), 0);
+  LList->ApplyRecipe(TNameRecipe(), 0);
   return LList;
 }
 

@@ -11,6 +11,7 @@
 #include "uFolderGridModel.h"
 #include "uFolderInfo.h"
 #include "uMessageForm.h"
+#include "uNameRecipe.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
 
@@ -108,14 +109,15 @@ private:
   std::unique_ptr<TfmMain> FMain;
 };
 
-// What the page's Add Folder does to the list, without the window.
+// What the page's Add Folder does to the list, without the window: the
+// folders named by the recipe the page's controls show at start (the default
+// recipe).
 void CollectWithEngine(TFolderList &AList, const QString &AFolder) {
   AList.AddFolderInfoIfNeed(AFolder);
   ScanSubFolders(AFolder, [&AList](const QString &APath, const TFolderEntry &AFileInfo) {
     AList.AddFolderInfoIfNeed(APath, AFileInfo);
   });
-  AList.ReindexFolderInfo(0);
-  AList.SetFolderNameMask(u"[N]"_s, 0);
+  AList.ApplyRecipe(TNameRecipe(), 0);
 }
 
 } // namespace

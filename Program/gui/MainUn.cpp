@@ -79,7 +79,7 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setAttribute(Qt::WA_StyledBackground, true);
   setStyleSheet(MainStyleSheet());
-  // 1. The client size.
+  // The window has one size; its pages are laid out for it.
   setFixedSize(ClientWidth, ClientHeight);
 
   FActions = new TActionList(this);
@@ -104,7 +104,7 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   LMainLayout->setContentsMargins(12, 10, 12, 12);
   LPanelLayout->addWidget(LayoutMain, 1);
 
-  // 3. The hidden holder of every page not shown.
+  // The hidden holder of every page not shown: pages keep their state there.
   LayoutInvisible = new QWidget(Panel5);
   LayoutInvisible->setObjectName(QStringLiteral("LayoutInvisible"));
   LayoutInvisible->setLayout(new QVBoxLayout);
@@ -119,7 +119,7 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   CreateSettingsPage();
   CreateAboutPage();
 
-  // 6. The deferred-run timer.
+  // The deferred-run timer: RunDeferred hands it one handler at a time.
   FRunTimer = new QTimer(this);
   FRunTimer->setObjectName(QStringLiteral("FRunTimer"));
   FRunTimer->setSingleShot(true);
@@ -133,7 +133,7 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
     UpdateActions();
   });
 
-  // 8. Both lists, empty, then the pages that show them.
+  // Both lists, empty, before the pages that show them.
   FFileList = std::make_unique<TFileList>();
   FFolderList = std::make_unique<TFolderList>();
   FilePage = new TFilePage(*this, ltFileRename);
@@ -141,30 +141,30 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   FolderPage = new TFolderPage(*this, ltFolderRename);
   ltFolderRename->layout()->addWidget(FolderPage);
 
-  // 2. Pictures, once every control that shows one exists.
+  // Pictures, once every control that shows one exists.
   LoadButtonImages();
-  // 4. The header's unused buttons.
+  // The header's buttons for features the program does not have yet.
   btnHistory->hide();
   btnSearch->hide();
   btnRename->hide();
-  // 5. The program always opens on the mode selection.
+  // The program always opens on the mode selection.
   ShowPage(TMainPage::mpSelectMode);
 
   // The engine's warnings (the log's failures) appear in the message dialog.
   SetWarningSink([](const QString &AText) { ShowWarningMessage(AText); });
 
-  // 9. Settings into the page.
+  // The settings file into the settings page.
   TSettings &LSettings = GetSettings();
   LSettings.LoadSettingsFromIniFile();
   SettingsToForm();
 
-  // 12. The logger's failure event.
+  // A logger that cannot write switches logging off on the settings page.
   GetLogger().SetOnDisableLogging([this](TLogger &ASender) { LoggingDisabled(ASender); });
 
-  // 13. The version.
+  // The version under the title.
   textVersion->setText(QStringLiteral("ver. ") + GetFileVersion());
 
-  // 15. Logging, when the settings say so.
+  // Logging, when the settings say so.
   if (LSettings.EnableLog()) {
     GetLogger().StartLogging(LSettings.LogFolder(),
                              LSettings.DeleteOldLogFiles() ? LSettings.DeleteOldLogFilesDays() : 0);
@@ -182,17 +182,18 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
 TfmMain::~TfmMain() {
   HideBalloonHint();
   FRunTimer->stop();
-  // 1. The pages go before the lists they show.
+  // The pages go before the lists they show.
   delete FilePage;
   FilePage = nullptr;
   delete FolderPage;
   FolderPage = nullptr;
   FFileList.reset();
   FFolderList.reset();
-  // 2., 3. The page's values, whether or not "Apply" was pressed, then save.
+  // The settings page's values are kept whether or not "Apply" was
+  // pressed, then saved.
   SettingsFromForm();
   GetSettings().SaveSettingsToIniFile();
-  // 4. The closing entry (written only while logging is on).
+  // The closing entry (written only while logging is on).
   GetLogger().WriteLog(rs::ApplicationFinished);
   GetLogger().SetOnDisableLogging(nullptr);
   SetWarningSink(nullptr);
@@ -438,16 +439,6 @@ void TfmMain::GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinW
   const QString LColumnName =
       LModel->headerData(AColumn, Qt::Horizontal, ColumnNameRole).toString();
   AMinWidth = ColumnMinWidth(AGrid.objectName(), LColumnName, AMinWidth);
-}
-
-void TfmMain::InstallColumnMinWidth(QTableView &AGrid) {
-  auto *LHeader = new TMinWidthHeaderView(&AGrid);
-  LHeader->setObjectName(QStringLiteral("MinWidthHeader"));
-  QTableView *LGrid = &AGrid;
-  LHeader->SetMinWidthHook([this, LGrid](int AColumn, int &AMinWidth) {
-    GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
-  });
-  AGrid.setHorizontalHeader(LHeader);
 }
 
 void TfmMain::RegisterDropDown(QComboBox &ACombo) {

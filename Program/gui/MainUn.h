@@ -23,9 +23,10 @@
 //   - RunDeferred(handler): runs handler once from the 1 ms single-shot
 //     FRunTimer after the current event has returned; a second call before the
 //     timer fired replaces the pending handler; action updates follow it.
-//   - InstallColumnMinWidth(grid): gives a QTableView a header that keeps each
-//     column at GetColumnMinWidth while the user drags; the grid's model names
-//     its columns under ColumnNameRole (uControlUtils.h).
+//   - GetColumnMinWidth(grid, column, min): the minimum width of a column of
+//     a page's grid while the user drags its edge, by the grid's object name
+//     and the column's name under ColumnNameRole (uControlUtils.h); the page
+//     kit's InstallSortHeader asks it.
 //   - RegisterDropDown(combo): CloseDropDowns (before the window moves) closes
 //     the popups of the registered combo boxes (CBox_Case, CBox_CounterNumber).
 //   - ShowPage(page); *AMain.FFileList and *AMain.FFolderList, the lists the
@@ -99,7 +100,6 @@ public:
   void GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const;
   // The rule of GetColumnMinWidth on names.
   static int ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault);
-  void InstallColumnMinWidth(QTableView &AGrid);
   void RegisterDropDown(QComboBox &ACombo);
   void CloseDropDowns();
 

@@ -8,6 +8,8 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uPageKit.h"
+#include "uPropertyGridModel.h"
 #include "uResourceString.h"
 #include "uSetting.h"
 #include "uUtil.h"
@@ -21,11 +23,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -87,14 +87,6 @@ QPushButton *MakeButton(const QString &AName, QWidget *AParent) {
   return LButton;
 }
 
-QPushButton *MakeTokenButton(const QString &AName, QWidget *AParent) {
-  QPushButton *LButton = MakeButton(AName, AParent);
-  LButton->setFixedSize(96, 20);
-  // The mask edit keeps the keyboard focus and its caret.
-  LButton->setFocusPolicy(Qt::NoFocus);
-  return LButton;
-}
-
 QLineEdit *MakeEdit(const QString &AName, const QString &AText, QWidget *AParent) {
   auto *LEdit = new QLineEdit(AText, AParent);
   LEdit->setObjectName(AName);
@@ -107,22 +99,6 @@ QSpinBox *MakeSpinBox(const QString &AName, QWidget *AParent) {
   LBox->setRange(0, 100);
   LBox->setValue(1);
   return LBox;
-}
-
-bool IsEnterKey(const QEvent *AEvent) {
-  if (AEvent->type() != QEvent::KeyPress)
-    return false;
-  const int LKey = static_cast<const QKeyEvent *>(AEvent)->key();
-  return LKey == Qt::Key_Return || LKey == Qt::Key_Enter;
-}
-
-// Focus moving to another control of the window; not a popup opening or the
-// window losing activation (a modal dialog), during which no mask is applied.
-bool IsFocusLeaving(const QEvent *AEvent) {
-  if (AEvent->type() != QEvent::FocusOut)
-    return false;
-  const Qt::FocusReason LReason = static_cast<const QFocusEvent *>(AEvent)->reason();
-  return LReason != Qt::PopupFocusReason && LReason != Qt::ActiveWindowFocusReason;
 }
 
 const QString CounterToken = QStringLiteral("[C]");
@@ -138,6 +114,7 @@ TOpenFilesHook SetOpenFilesHook(TOpenFilesHook AHook) {
 
 TFilePage::TFilePage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain(AMain) {
   setObjectName(QStringLiteral("FilePage"));
+  CreateActions();
   auto *LLayout = new QVBoxLayout(this);
   LLayout->setContentsMargins(0, 0, 0, 0);
   LLayout->setSpacing(6);
@@ -151,8 +128,6 @@ TFilePage::TFilePage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain
   LListPart->setObjectName(QStringLiteral("gbFileList"));
   CreateListPart(*LListPart);
   LLayout->addWidget(LListPart, 1);
-
-  CreateActions();
 
   // The marker starts on the first header, so the first press on "Old Name"
   // sorts descending.
@@ -174,14 +149,17 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   auto *LRow = new QHBoxLayout(&AParent);
   LRow->setContentsMargins(8, 4, 8, 8);
   LRow->setSpacing(8);
+  const auto LToken = [](const QString &AName, TAction &AAction, QWidget &AGroup) {
+    return MakeTokenButton(AName, AAction, TTokenLook::PushButton, AGroup);
+  };
 
   auto *LMaskBox = new QGroupBox(QStringLiteral("Rename mask: file name "), &AParent);
   LMaskBox->setObjectName(QStringLiteral("gbRenameMask"));
   Edit_RenameMask = MakeEdit(QStringLiteral("Edit_RenameMask"), QStringLiteral("[N]"), LMaskBox);
-  Btn_NName = MakeTokenButton(QStringLiteral("Btn_NName"), LMaskBox);
-  Btn_CCounter = MakeTokenButton(QStringLiteral("Btn_CCounter"), LMaskBox);
-  Btn_YMDDate = MakeTokenButton(QStringLiteral("Btn_YMDDate"), LMaskBox);
-  Btn_hmsTime = MakeTokenButton(QStringLiteral("Btn_hmsTime"), LMaskBox);
+  Btn_NName = LToken(QStringLiteral("Btn_NName"), *acNName, *LMaskBox);
+  Btn_CCounter = LToken(QStringLiteral("Btn_CCounter"), *acCCounter, *LMaskBox);
+  Btn_YMDDate = LToken(QStringLiteral("Btn_YMDDate"), *acYMDDate, *LMaskBox);
+  Btn_hmsTime = LToken(QStringLiteral("Btn_hmsTime"), *achmsTime, *LMaskBox);
   auto *LMaskGrid = new QGridLayout(LMaskBox);
   LMaskGrid->addWidget(Edit_RenameMask, 0, 0, 1, 2);
   LMaskGrid->addWidget(Btn_NName, 1, 0);
@@ -194,8 +172,8 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   auto *LExtBox = new QGroupBox(QStringLiteral("Extension "), &AParent);
   LExtBox->setObjectName(QStringLiteral("gbExtension"));
   Edit_ExtMask = MakeEdit(QStringLiteral("Edit_ExtMask"), QStringLiteral("[E]"), LExtBox);
-  btn_EExt = MakeTokenButton(QStringLiteral("btn_EExt"), LExtBox);
-  btn_CCounterExt = MakeTokenButton(QStringLiteral("btn_CCounterExt"), LExtBox);
+  btn_EExt = LToken(QStringLiteral("btn_EExt"), *acEExt, *LExtBox);
+  btn_CCounterExt = LToken(QStringLiteral("btn_CCounterExt"), *acCCounterExt, *LExtBox);
   auto *LExtColumn = new QVBoxLayout(LExtBox);
   LExtColumn->addWidget(Edit_ExtMask);
   LExtColumn->addWidget(btn_EExt);
@@ -241,17 +219,35 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   CBox_Case->setCurrentIndex(0);
   btn_ApplyName = MakeButton(QStringLiteral("btn_ApplyName"), LCaseBox);
   btn_ApplyName->setMinimumHeight(36);
+  acApplyAll->BindButton(*btn_ApplyName);
   auto *LCaseColumn = new QVBoxLayout(LCaseBox);
   LCaseColumn->addWidget(CBox_Case);
   LCaseColumn->addStretch(1);
   LCaseColumn->addWidget(btn_ApplyName);
   LRow->addWidget(LCaseBox);
 
+  const auto LInsert = [](const QString &AToken, QLineEdit *AEdit) {
+    return [AToken, AEdit](TAction &) {
+      InsertText2Edit(AToken, *AEdit);
+    };
+  };
+  acNName->SetOnExecute(LInsert(QStringLiteral("[N]"), Edit_RenameMask));
+  acCCounter->SetOnExecute(LInsert(CounterToken, Edit_RenameMask));
+  acYMDDate->SetOnExecute(LInsert(QStringLiteral("[YMD]"), Edit_RenameMask));
+  achmsTime->SetOnExecute(LInsert(QStringLiteral("[hms]"), Edit_RenameMask));
+  acEExt->SetOnExecute(LInsert(QStringLiteral("[E]"), Edit_ExtMask));
+  acCCounterExt->SetOnExecute(LInsert(CounterToken, Edit_ExtMask));
+
   FMain.RegisterDropDown(*CBox_Case);
   FMain.RegisterDropDown(*CBox_CounterNumber);
 
-  for (QLineEdit *LEdit : {Edit_RenameMask, Edit_ExtMask, Edit_Search, Edit_Replace})
-    LEdit->installEventFilter(this);
+  FFieldExits = std::make_unique<TFieldExits>([this] { FMain.UpdateActions(); });
+  FFieldExits->Watch(*Edit_RenameMask, [this] { Edit_RenameMaskExit(); });
+  FFieldExits->Watch(*Edit_ExtMask, [this] { Edit_ExtMaskExit(); });
+  FFieldExits->Watch(*Edit_Replace, [this] { Edit_ReplaceExit(); });
+  // Leaving the search field applies nothing; Enter in it applies the search.
+  FFieldExits->Watch(
+      *Edit_Search, [this] { Edit_ReplaceExit(); }, TFieldExits::TExitOn::EnterOnly);
   const auto LCounterChange = [this] {
     if (FileList().Count() > 0)
       SynchroFileCounter();
@@ -278,6 +274,10 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   btnAddFoldersFiles = MakeButton(QStringLiteral("btnAddFoldersFiles"), &AParent);
   btnClear = MakeButton(QStringLiteral("btnClear"), &AParent);
   Button_Delete = MakeButton(QStringLiteral("Button_Delete"), &AParent);
+  acAddFile->BindButton(*btnAddFile);
+  acAddFoldersFiles->BindButton(*btnAddFoldersFiles);
+  acClearFile->BindButton(*btnClear);
+  acDeleteFile->BindButton(*Button_Delete);
   for (QPushButton *LButton : {btnAddFile, btnAddFoldersFiles, btnClear, Button_Delete})
     LButtons->addWidget(LButton);
   LButtons->addStretch(1);
@@ -285,21 +285,15 @@ void TFilePage::CreateListPart(QWidget &AParent) {
 
   StringGrid_Rename = new QTableView(&AParent);
   StringGrid_Rename->setObjectName(QStringLiteral("StringGrid_Rename"));
-  StringGrid_RenameHeader = new TSortHeaderView(StringGrid_Rename);
-  QTableView *LGrid = StringGrid_Rename;
-  StringGrid_RenameHeader->SetMinWidthHook([this, LGrid](int AColumn, int &AMinWidth) {
-    FMain.GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
-  });
-  StringGrid_Rename->setHorizontalHeader(StringGrid_RenameHeader);
+  StringGrid_RenameHeader = InstallSortHeader(*StringGrid_Rename, FMain);
   GridModel = new TFileGridModel(FileList(), StringGrid_Rename);
   StringGrid_Rename->setModel(GridModel);
   SetupPreviewGrid(*StringGrid_Rename);
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcOldName, 150);
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcNewName, 230);
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 270);
-  StringGrid_Rename->setMouseTracking(true);
-  StringGrid_Rename->viewport()->setMouseTracking(true);
-  StringGrid_Rename->viewport()->installEventFilter(this);
+  FGridMouse = std::make_unique<TGridMouseWatch>(
+      *StringGrid_Rename, [this](const QPoint &APos) { StringGrid_RenameMouseMove(APos); });
   connect(StringGrid_RenameHeader, &TSortHeaderView::SectionMouseDown, this,
           [this](int ASection, Qt::MouseButton AButton) {
             OnStringGridRenameHeaderMouseDown(ASection, AButton);
@@ -314,6 +308,8 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   txtFileCount->setObjectName(QStringLiteral("txtFileCount"));
   Button_Rename = MakeButton(QStringLiteral("Button_Rename"), &AParent);
   Button_Undo = MakeButton(QStringLiteral("Button_Undo"), &AParent);
+  acRename->BindButton(*Button_Rename);
+  acRollback->BindButton(*Button_Undo);
   LBottom->addWidget(txtFileCount);
   LBottom->addStretch(1);
   LBottom->addWidget(Button_Rename);
@@ -329,14 +325,9 @@ void TFilePage::CreateListPart(QWidget &AParent) {
       {QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Type"),
        QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Attributes")},
       QStringLiteral("Properties"), QStringLiteral("Value"), sgDetailInfo);
-  sgDetailInfo->setModel(DetailModel);
+  // The cells are painted as the preview grid's, without scroll bars.
   SetupPreviewGrid(*sgDetailInfo);
-  sgDetailInfo->setAlternatingRowColors(false);
-  sgDetailInfo->setSelectionMode(QAbstractItemView::NoSelection);
-  sgDetailInfo->setFocusPolicy(Qt::NoFocus);
-  sgDetailInfo->setAttribute(Qt::WA_TransparentForMouseEvents, true);
-  sgDetailInfo->setColumnWidth(0, 100);
-  sgDetailInfo->setColumnWidth(1, 200);
+  SetupDetailGrid(*sgDetailInfo, *DetailModel);
   sgDetailInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgDetailInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto *LDetailLayout = new QVBoxLayout(gbDetailInfo);
@@ -348,36 +339,32 @@ void TFilePage::CreateListPart(QWidget &AParent) {
 void TFilePage::CreateActions() {
   TActionList &LList = FMain.Actions();
   const auto LMake = [this, &LList](const QString &AName, const QString &AText,
-                                    QPushButton *AButton, const QString &AImage) {
+                                    const QString &AImage) {
     auto *LAction = new TAction(AText, LList, this);
     LAction->setObjectName(AName);
     QPixmap LPixmap;
     if (!AImage.isEmpty() && LoadBitmapFromResource(LPixmap, AImage))
       LAction->setIcon(QIcon(LPixmap));
-    if (AButton != nullptr)
-      LAction->BindButton(*AButton);
     return LAction;
   };
-  acAddFile = LMake(QStringLiteral("acAddFile"), QStringLiteral("Add File"), btnAddFile,
+  acAddFile = LMake(QStringLiteral("acAddFile"), QStringLiteral("Add File"),
                     QStringLiteral("Button_Addfile"));
   acAddFoldersFiles = LMake(QStringLiteral("acAddFoldersFiles"), QStringLiteral("Add Folders"),
-                            btnAddFoldersFiles, QStringLiteral("Button_Addfolder"));
-  acClearFile = LMake(QStringLiteral("acClearFile"), QStringLiteral("Clear"), btnClear,
-                      QStringLiteral("Button_Clear"));
-  acDeleteFile = LMake(QStringLiteral("acDeleteFile"), QStringLiteral("Delete"), Button_Delete,
+                            QStringLiteral("Button_Addfolder"));
+  acClearFile =
+      LMake(QStringLiteral("acClearFile"), QStringLiteral("Clear"), QStringLiteral("Button_Clear"));
+  acDeleteFile = LMake(QStringLiteral("acDeleteFile"), QStringLiteral("Delete"),
                        QStringLiteral("Button_Delete"));
-  acApplyAll =
-      LMake(QStringLiteral("acApplyAll"), QStringLiteral("Apply (Enter)"), btn_ApplyName, {});
-  acNName = LMake(QStringLiteral("acNName"), QStringLiteral("[N] Name"), Btn_NName, {});
-  acCCounter = LMake(QStringLiteral("acCCounter"), QStringLiteral("[C] Counter"), Btn_CCounter, {});
-  acYMDDate = LMake(QStringLiteral("acYMDDate"), QStringLiteral("[YMD] Date"), Btn_YMDDate, {});
-  achmsTime = LMake(QStringLiteral("achmsTime"), QStringLiteral("[hms] Time"), Btn_hmsTime, {});
-  acEExt = LMake(QStringLiteral("acEExt"), QStringLiteral("[E] Ext."), btn_EExt, {});
-  acCCounterExt =
-      LMake(QStringLiteral("acCCounterExt"), QStringLiteral("[C] Counter"), btn_CCounterExt, {});
-  acRename = LMake(QStringLiteral("acRename"), QStringLiteral("Rename"), Button_Rename,
-                   QStringLiteral("Button_Rename"));
-  acRollback = LMake(QStringLiteral("acRollback"), QStringLiteral("Rollback"), Button_Undo,
+  acApplyAll = LMake(QStringLiteral("acApplyAll"), QStringLiteral("Apply (Enter)"), {});
+  acNName = LMake(QStringLiteral("acNName"), QStringLiteral("[N] Name"), {});
+  acCCounter = LMake(QStringLiteral("acCCounter"), QStringLiteral("[C] Counter"), {});
+  acYMDDate = LMake(QStringLiteral("acYMDDate"), QStringLiteral("[YMD] Date"), {});
+  achmsTime = LMake(QStringLiteral("achmsTime"), QStringLiteral("[hms] Time"), {});
+  acEExt = LMake(QStringLiteral("acEExt"), QStringLiteral("[E] Ext."), {});
+  acCCounterExt = LMake(QStringLiteral("acCCounterExt"), QStringLiteral("[C] Counter"), {});
+  acRename =
+      LMake(QStringLiteral("acRename"), QStringLiteral("Rename"), QStringLiteral("Button_Rename"));
+  acRollback = LMake(QStringLiteral("acRollback"), QStringLiteral("Rollback"),
                      QStringLiteral("Button_Undo"));
 
   acAddFile->SetOnExecute([this](TAction &) { acAddFileExecute(); });
@@ -390,18 +377,6 @@ void TFilePage::CreateActions() {
     ASender.setEnabled(FileList().Count() > 0 && acRename->Tag() == 0);
   });
   acApplyAll->SetOnExecute([this](TAction &) { acApplyAllExecute(); });
-
-  const auto LToken = [](const QString &AToken, QLineEdit *AEdit) {
-    return [AToken, AEdit](TAction &) {
-      InsertText2Edit(AToken, *AEdit);
-    };
-  };
-  acNName->SetOnExecute(LToken(QStringLiteral("[N]"), Edit_RenameMask));
-  acCCounter->SetOnExecute(LToken(CounterToken, Edit_RenameMask));
-  acYMDDate->SetOnExecute(LToken(QStringLiteral("[YMD]"), Edit_RenameMask));
-  achmsTime->SetOnExecute(LToken(QStringLiteral("[hms]"), Edit_RenameMask));
-  acEExt->SetOnExecute(LToken(QStringLiteral("[E]"), Edit_ExtMask));
-  acCCounterExt->SetOnExecute(LToken(CounterToken, Edit_ExtMask));
 
   acRename->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRenameFiles(); }); });
   acRename->SetOnUpdate([this](TAction &ASender) {
@@ -486,20 +461,7 @@ void TFilePage::acAddFoldersFilesExecute() {
 }
 
 void TFilePage::UpdateNewNames(int APosition) {
-  TFileList &LList = FileList();
-  LList.ReindexFileInfo(APosition);
-  // With a counter in a mask every counter value may change.
-  const bool LCounterInName = LList.GetIsCounterInNameMask();
-  LList.SetFileNameMask(Edit_RenameMask->text(), LCounterInName ? 0 : APosition);
-  const bool LCounterInExt = LList.GetisCounterInExtMask();
-  LList.SetFileExtMask(Edit_ExtMask->text(), LCounterInExt ? 0 : APosition);
-  if (!Edit_Search->text().isEmpty())
-    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
-  UpperLowerCase(APosition);
-  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
-    SynchroFileList(0);
-  else
-    SynchroFileList(APosition);
+  SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition));
   sgDetailInfoUpdate();
 }
 
@@ -517,27 +479,25 @@ void TFilePage::acDeleteFileExecute() {
   if (LIndex < 0)
     return;
   {
-    // Repainting is suspended for the whole step and resumed on every path.
-    struct TUpdatesGuard {
-      QWidget &FWidget;
-      ~TUpdatesGuard() { FWidget.setUpdatesEnabled(true); }
-    } LGuard{*StringGrid_Rename};
-    StringGrid_Rename->setUpdatesEnabled(false);
+    const TUpdatesSuspended LSuspended(*StringGrid_Rename);
     TFileList &LList = FileList();
     GetLogger().WriteLogFmt(rs::DeleteFileFromList, {LList[LIndex].OldName()});
     LList.Delete(LIndex);
-    LList.ReindexFileInfo(LIndex);
-    // Without a counter the other files' new names do not depend on their
-    // positions.
-    if (LList.GetIsCounterInNameMask())
-      LList.SetFileNameMask(Edit_RenameMask->text(), LIndex);
-    if (LList.GetisCounterInExtMask())
-      LList.SetFileExtMask(Edit_ExtMask->text(), LIndex);
-    SynchroFileList(LIndex);
+    SynchroFileList(RenumberFrom(LIndex));
   }
   if (StringGrid_Rename->focusPolicy() != Qt::NoFocus && StringGrid_Rename->isVisible())
     StringGrid_Rename->setFocus();
   sgDetailInfoUpdate();
+}
+
+int TFilePage::RenumberFrom(int APosition) {
+  TFileList &LList = FileList();
+  // Without a counter the other files' new names do not depend on their
+  // positions.
+  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
+    return LList.ApplyRecipe(Recipe(), APosition);
+  LList.ReindexFileInfo(APosition);
+  return APosition;
 }
 
 void TFilePage::SynchroFileList(int APosition) {
@@ -567,27 +527,38 @@ int TFilePage::SelectedRow() const {
 }
 
 void TFilePage::sgDetailInfoUpdate() {
-  sgDetailInfo->setEnabled(false);
-  if (GridModel->rowCount() == 0) {
-    DetailModel->ClearValues();
-    return;
-  }
+  // Without a selected row the detail view shows the first row's file.
   const int LRow = SelectedRow();
-  const int LIndex = FindFileByGridRow(LRow < 0 ? 0 : LRow);
+  const int LIndex = GridModel->rowCount() == 0 ? -1 : FindFileByGridRow(LRow < 0 ? 0 : LRow);
   if (LIndex < 0) {
-    DetailModel->ClearValues();
+    ShowDetails(*sgDetailInfo, *DetailModel, std::nullopt);
     return;
   }
   const TFileInfo &LFile = FileList()[LIndex];
-  DetailModel->SetValues({LFile.OldName(), LFile.Location(), LFile.FileType(),
+  ShowDetails(*sgDetailInfo, *DetailModel,
+              QStringList{LFile.OldName(), LFile.Location(), LFile.FileType(),
                           QString::number(LFile.Size()) + QStringLiteral(" byte"),
                           DateTimeToStr(LFile.Date()), LFile.Attributes()});
-  sgDetailInfo->setEnabled(true);
 }
 
 // ---------------------------------------------------------------------------
 // Masks, counter, search and replace, case
 
+TNameRecipe TFilePage::Recipe() const {
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = Edit_RenameMask->text();
+  LRecipe.FExtMask = Edit_ExtMask->text();
+  LRecipe.FCounterStart = SBox_CounterStart->value();
+  LRecipe.FCounterStep = SBox_CounterStep->value();
+  LRecipe.FCounterDigits = CBox_CounterNumber->currentText().toInt();
+  LRecipe.FSearch = Edit_Search->text();
+  LRecipe.FReplace = Edit_Replace->text();
+  LRecipe.FCase = CaseRuleFromIndex(CBox_Case->currentIndex());
+  return LRecipe;
+}
+
+// A mask applied on its own rebuilds the names without search and replace
+// and without the case rule.
 void TFilePage::Edit_RenameMaskExit() {
   if (Edit_RenameMask->text() == FileList().FileNameMask())
     return;
@@ -612,21 +583,19 @@ void TFilePage::Edit_ReplaceExit() {
 }
 
 void TFilePage::RecomputeNewNames() {
-  TFileList &LList = FileList();
-  LList.SetFileNameMask(Edit_RenameMask->text(), 0);
-  LList.SetFileExtMask(Edit_ExtMask->text(), 0);
-  if (!Edit_Search->text().isEmpty())
-    LList.SearchReplace_NewName(Edit_Search->text(), Edit_Replace->text());
-  UpperLowerCase(0);
+  FileList().ApplyRecipe(Recipe(), 0);
   SynchroFileNames();
 }
 
 void TFilePage::SynchroFileCounter() {
   TFileList &LList = FileList();
-  const int LDigits = CBox_CounterNumber->currentText().toInt();
-  LList.SetCounter(SBox_CounterStart->value(), SBox_CounterStep->value(), LDigits);
-  if (!LList.GetIsCounterInNameMask() && !LList.GetisCounterInExtMask())
+  if (!LList.GetIsCounterInNameMask() && !LList.GetisCounterInExtMask()) {
+    // No name shows the counter: the files only keep its values, for a mask
+    // with the counter applied later.
+    const TNameRecipe LRecipe = Recipe();
+    LList.SetCounter(LRecipe.FCounterStart, LRecipe.FCounterStep, LRecipe.FCounterDigits);
     return;
+  }
   acRollback->SetTag(1);
   RecomputeNewNames();
 }
@@ -634,32 +603,6 @@ void TFilePage::SynchroFileCounter() {
 void TFilePage::CBox_CaseChange() {
   acRollback->SetTag(1);
   RecomputeNewNames();
-}
-
-void TFilePage::UpperLowerCase(int APosition) {
-  TFileList &LList = FileList();
-  const int LCase = CBox_Case->currentIndex();
-  if (LCase < 1 || LCase > 4)
-    return;
-  for (int i = std::max(APosition, 0); i < LList.Count(); ++i) {
-    TFileInfo &LFile = LList[i];
-    switch (LCase) {
-    case 1:
-      LFile.SetLowercase();
-      break;
-    case 2:
-      LFile.SetUppercase();
-      break;
-    case 3:
-      LFile.SetFirstLetterUp();
-      break;
-    case 4:
-      LFile.SetAllFirstUp();
-      break;
-    default:
-      break;
-    }
-  }
 }
 
 void TFilePage::acApplyAllExecute() {
@@ -684,16 +627,9 @@ void TFilePage::DoRenameFiles() {
   acRollback->SetTag(0);
   FMayHaveRenamedFiles = true;
   const int LFailed = FileList().ExecuteRenaming();
-  if (LFailed == 0) {
-    GetLogger().WriteLog(rs::RenameDone);
-    ShowWarningMessage(rs::RenameDone);
-  } else {
-    const QString LText = rs::FormatMessage(
-        rs::ForCount(LFailed, rs::FailedToRenameOne, rs::FailedToRenameMany), {LFailed});
-    GetLogger().WriteLog(LText);
-    ShowWarningMessage(LText);
+  ReportRename(LFailed);
+  if (LFailed > 0)
     RecreateFileHintColumn();
-  }
   SynchroFileList(INT_MAX);
   sgDetailInfoUpdate();
 }
@@ -703,19 +639,12 @@ void TFilePage::DoRollbackFiles() {
   acRollback->SetTag(1);
   acRename->SetTag(0);
   const int LFailed = FileList().ExecuteRollback();
-  if (LFailed > 0) {
+  if (LFailed > 0)
     RecreateFileHintColumn();
-    SynchroFileList(INT_MAX);
-    const QString LText = rs::FormatMessage(
-        rs::ForCount(LFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany), {LFailed});
-    GetLogger().WriteLog(LText);
-    ShowWarningMessage(LText);
-  } else {
+  else
     RemoveFileHintColumn();
-    SynchroFileList(INT_MAX);
-    GetLogger().WriteLog(rs::RollbackDone);
-    ShowWarningMessage(rs::RollbackDone);
-  }
+  SynchroFileList(INT_MAX);
+  ReportRollback(LFailed);
   sgDetailInfoUpdate();
 }
 
@@ -726,8 +655,7 @@ bool TFilePage::HasHintColumn() const {
 void TFilePage::RemoveFileHintColumn() {
   if (!HasHintColumn())
     return;
-  HideBalloonHint();
-  FLastHintCell = -1;
+  ForgetHintBalloon(FLastHintCell);
   QAbstractItemDelegate *LDelegate = StringGrid_Rename->itemDelegateForColumn(0);
   StringGrid_Rename->setItemDelegateForColumn(0, nullptr);
   GridModel->SetHintColumn(false);
@@ -762,75 +690,32 @@ QString TFilePage::PlaceFileSortMarker(int ASection) {
 }
 
 void TFilePage::OnStringGridRenameHeaderMouseDown(int ASection, Qt::MouseButton) {
-  if (GridModel->rowCount() < 2)
+  const std::optional<TSortPress> LPress =
+      SortPress(*StringGrid_RenameHeader, ASection, GridModel->rowCount());
+  if (!LPress)
     return;
-  const int LDataColumn = GridModel->DataColumnAt(ASection);
-  if (LDataColumn < 0)
-    return;
-  const QString LDirection = PlaceFileSortMarker(ASection);
   TFileSortLess LLess;
-  LLess.FDown = LDirection == QStringLiteral("Down");
+  LLess.FDown = LPress->FDown;
+  const int LDataColumn = GridModel->DataColumnAt(ASection);
   LLess.FKey = LDataColumn == TFileGridModel::dcOldName   ? TFileSortKey::OldName
                : LDataColumn == TFileGridModel::dcNewName ? TFileSortKey::NewName
                                                           : TFileSortKey::Location;
   TFileList &LList = FileList();
   LList.Sort(LLess);
-  LList.ReindexFileInfo(0);
   // The counter values move with the new positions.
-  if (LList.GetIsCounterInNameMask()) {
+  if (LList.GetIsCounterInNameMask() || LList.GetisCounterInExtMask())
     acRollback->SetTag(1);
-    LList.SetFileNameMask(Edit_RenameMask->text(), 0);
-  }
-  if (LList.GetisCounterInExtMask()) {
-    acRollback->SetTag(1);
-    LList.SetFileExtMask(Edit_ExtMask->text(), 0);
-  }
-  SynchroFileList(0);
+  SynchroFileList(RenumberFrom(0));
   sgDetailInfoUpdate();
 }
 
 void TFilePage::StringGrid_RenameMouseMove(const QPoint &APos) {
-  const int LRow = StringGrid_Rename->rowAt(APos.y());
-  const bool LOnHint = HasHintColumn() && StringGrid_Rename->columnAt(APos.x()) == 0;
-  if (LOnHint && LRow >= 0 && LRow < FileList().Count()) {
-    if (LRow == FLastHintCell)
-      return;
-    const int LIndex = FindFileByGridRow(LRow);
-    if (LIndex >= 0) {
-      const TFileInfo &LFile = FileList()[LIndex];
-      ShowBalloonHint(StringGrid_Rename, DisplayText(LFile.OldName()),
-                      DisplayText(LFile.RenameErrorText()));
-    }
-    FLastHintCell = LRow;
-    return;
-  }
-  HideBalloonHint();
-  FLastHintCell = -1;
-}
-
-// ---------------------------------------------------------------------------
-// Events
-
-bool TFilePage::eventFilter(QObject *AWatched, QEvent *AEvent) {
-  if (AWatched == StringGrid_Rename->viewport()) {
-    if (AEvent->type() == QEvent::MouseMove)
-      StringGrid_RenameMouseMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
-    return QWidget::eventFilter(AWatched, AEvent);
-  }
-  const bool LEnter = IsEnterKey(AEvent);
-  const bool LLeaving = IsFocusLeaving(AEvent);
-  if (!LEnter && !LLeaving)
-    return QWidget::eventFilter(AWatched, AEvent);
-  if (AWatched == Edit_RenameMask)
-    Edit_RenameMaskExit();
-  else if (AWatched == Edit_ExtMask)
-    Edit_ExtMaskExit();
-  else if (AWatched == Edit_Replace)
-    Edit_ReplaceExit();
-  else if (AWatched == Edit_Search && LEnter)
-    Edit_ReplaceExit();
-  else
-    return QWidget::eventFilter(AWatched, AEvent);
-  FMain.UpdateActions();
-  return QWidget::eventFilter(AWatched, AEvent);
+  HintColumnMouseMove(*StringGrid_Rename, APos, FLastHintCell,
+                      [this](int ARow) -> std::optional<THintText> {
+                        const int LIndex = FindFileByGridRow(ARow);
+                        if (LIndex < 0)
+                          return std::nullopt;
+                        const TFileInfo &LFile = FileList()[LIndex];
+                        return THintText{LFile.OldName(), LFile.RenameErrorText()};
+                      });
 }

@@ -4,10 +4,15 @@
 // (upper half); Rename and Rollback with their reports, the hint column and
 // its balloon; sorting by a press on a column header.
 //
-// The page works on TfmMain::FFileList. The grid shows it through
-// TFileGridModel; every operation ends with SynchroFileList, which tells the
-// model what changed (rows added or removed at the end, or a new mapping) and
-// repaints only the visible rows.
+// The page works on TfmMain::FFileList. Recipe() turns the upper half into
+// the naming rules; a step that makes names by them hands the recipe to the
+// list (TFileList::ApplyRecipe) from the first position it touched. The grid
+// shows the list through TFileGridModel; every operation ends with
+// SynchroFileList, which tells the model what changed (rows added or removed
+// at the end, or a new mapping) and repaints only the visible rows. What the
+// page shares with the folder page (field exits, token buttons, the sort
+// header, the hint column's balloon, the reports, the detail view) comes from
+// the page kit (uPageKit.h).
 //
 // Page flags: acRename's Tag is 1 from a Rename until the next Rollback or
 // add; acRollback's Tag is 1 while Rollback is blocked (every step that
@@ -17,10 +22,13 @@
 // Test seam: SetOpenFilesHook answers the open-file dialog.
 #pragma once
 
+#include "uNameRecipe.h"
+
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -32,9 +40,12 @@ class QSpinBox;
 class QTableView;
 class TAction;
 class TFileGridModel;
+class TFieldExits;
 class TFileList;
+class TGridMouseWatch;
 class TPropertyGridModel;
 class TSortHeaderView;
+class TTokenButton;
 class TfmMain;
 
 // Answers the open-file dialog without a person: receives the dialog's title,
@@ -69,8 +80,10 @@ public:
   void Edit_ReplaceExit();
   void SynchroFileCounter();
   void CBox_CaseChange();
-  void UpperLowerCase(int APosition);
   void acApplyAllExecute();
+  // The naming rules the upper half shows: both masks, the counter, search
+  // and replace and the case rule.
+  TNameRecipe Recipe() const;
 
   // ---- Rename, Rollback, hint column, sorting, balloon ----
   void DoRenameFiles();
@@ -96,12 +109,12 @@ public:
   QLineEdit *Edit_Replace = nullptr;
   QComboBox *CBox_Case = nullptr;
   QPushButton *btn_ApplyName = nullptr;
-  QPushButton *Btn_NName = nullptr;
-  QPushButton *Btn_CCounter = nullptr;
-  QPushButton *Btn_YMDDate = nullptr;
-  QPushButton *Btn_hmsTime = nullptr;
-  QPushButton *btn_EExt = nullptr;
-  QPushButton *btn_CCounterExt = nullptr;
+  TTokenButton *Btn_NName = nullptr;
+  TTokenButton *Btn_CCounter = nullptr;
+  TTokenButton *Btn_YMDDate = nullptr;
+  TTokenButton *Btn_hmsTime = nullptr;
+  TTokenButton *btn_EExt = nullptr;
+  TTokenButton *btn_CCounterExt = nullptr;
 
   // Lower half.
   QPushButton *btnAddFile = nullptr;
@@ -135,22 +148,25 @@ public:
   // The grid row whose balloon hint is showing, -1 for none.
   int FLastHintCell = -1;
 
-protected:
-  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
-
 private:
   TFileList &FileList() const;
   void CreateNamePart(QWidget &AParent);
   void CreateListPart(QWidget &AParent);
   void CreateActions();
-  // Step 3 of an add: after a renaming the list starts anew.
+  // After a Rename the list holds its outcome: an add starts a new list,
+  // which can no longer be rolled back.
   void StartNewListAfterRenaming();
   // Appends the paths not yet in the list; returns how many were skipped.
   int AddPaths(const QStringList &APaths);
-  // Brings the new names up to date after files were appended from APosition.
+  // Names the files appended from APosition by the recipe (every file, when
+  // a mask holds the counter), then the grid and the detail view.
   void UpdateNewNames(int APosition);
-  // Masks, search and replace and case rule over every file, then the grid.
+  // Every file named anew by the recipe, then the grid.
   void RecomputeNewNames();
+  // The files from APosition on have new positions (a delete, a sort): each
+  // gets its position as Index and, with the counter in a mask, every file
+  // its name anew by the recipe. Returns the first row to rewrite.
+  int RenumberFrom(int APosition);
   // The selected grid row, -1 when none is selected.
   int SelectedRow() const;
   // The list's HasRenamedFiles, without a scan of the list before the first
@@ -160,4 +176,7 @@ private:
   TfmMain &FMain;
   QString FLastOpenFolder;
   bool FMayHaveRenamedFiles = false;
+  // Members, so that they are gone before the widgets they watch.
+  std::unique_ptr<TFieldExits> FFieldExits;
+  std::unique_ptr<TGridMouseWatch> FGridMouse;
 };

@@ -9,6 +9,8 @@
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uNameEdits.h"
+#include "uPageKit.h"
+#include "uPropertyGridModel.h"
 #include "uResourceString.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
@@ -18,48 +20,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
-#include <QTableWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <climits>
 #include <optional>
 
 namespace {
-
-const QString TagDown = QStringLiteral("Down");
-
-// Suspends a widget's painting for a scope; resumed on every way out.
-class TUpdatesSuspended {
-public:
-  explicit TUpdatesSuspended(QWidget &AWidget)
-      : FWidget(&AWidget), FWasEnabled(AWidget.updatesEnabled()) {
-    AWidget.setUpdatesEnabled(false);
-  }
-  ~TUpdatesSuspended() {
-    if (FWidget)
-      FWidget->setUpdatesEnabled(FWasEnabled);
-  }
-  TUpdatesSuspended(const TUpdatesSuspended &) = delete;
-  TUpdatesSuspended &operator=(const TUpdatesSuspended &) = delete;
-
-private:
-  QPointer<QWidget> FWidget;
-  bool FWasEnabled;
-};
 
 // Counts a nesting level for a scope.
 class TNesting {
@@ -79,25 +55,6 @@ QPushButton *MakeImageButton(const QString &AName, QWidget &AParent) {
   LButton->setIconSize(QSize(24, 24));
   LButton->setCursor(Qt::PointingHandCursor);
   return LButton;
-}
-
-QToolButton *MakeTokenButton(const QString &AName, QWidget &AParent) {
-  auto *LButton = new QToolButton(&AParent);
-  LButton->setObjectName(AName);
-  // Pressing a token button keeps the caret in the mask field.
-  LButton->setFocusPolicy(Qt::NoFocus);
-  LButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  return LButton;
-}
-
-// Focus moving to another control of the window. A popup opening over the
-// field (its context menu) or the window losing activation leaves the caret
-// in the field: the user has not left it yet.
-bool IsFocusLeaving(const QEvent *AEvent) {
-  if (AEvent->type() != QEvent::FocusOut)
-    return false;
-  const Qt::FocusReason LReason = static_cast<const QFocusEvent *>(AEvent)->reason();
-  return LReason != Qt::PopupFocusReason && LReason != Qt::ActiveWindowFocusReason;
 }
 
 void SetActionImage(TAction &AAction, const QString &APicture) {
@@ -188,19 +145,13 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   LMaskGroup->setObjectName(QStringLiteral("gbFolderMask"));
   edFolderMask = new QLineEdit(QStringLiteral("[N]"), LMaskGroup);
   edFolderMask->setObjectName(QStringLiteral("edFolderMask"));
-  edFolderMask->installEventFilter(this);
-  connect(edFolderMask, &QLineEdit::returnPressed, this, [this] {
-    edFolderMaskExit();
-    FMain.UpdateActions();
-  });
-  btnFolder_Name = MakeTokenButton(QStringLiteral("btnFolder_Name"), *LMaskGroup);
-  btnFolder_Count = MakeTokenButton(QStringLiteral("btnFolder_Count"), *LMaskGroup);
-  btnFolder_Date = MakeTokenButton(QStringLiteral("btnFolder_Date"), *LMaskGroup);
-  btnFolder_Time = MakeTokenButton(QStringLiteral("btnFolder_Time"), *LMaskGroup);
-  acFolder_Name->BindButton(*btnFolder_Name);
-  acFolder_Count->BindButton(*btnFolder_Count);
-  acFolder_Date->BindButton(*btnFolder_Date);
-  acFolder_Time->BindButton(*btnFolder_Time);
+  const auto LToken = [LMaskGroup](const QString &AName, TAction &AAction) {
+    return MakeTokenButton(AName, AAction, TTokenLook::ToolButton, *LMaskGroup);
+  };
+  btnFolder_Name = LToken(QStringLiteral("btnFolder_Name"), *acFolder_Name);
+  btnFolder_Count = LToken(QStringLiteral("btnFolder_Count"), *acFolder_Count);
+  btnFolder_Date = LToken(QStringLiteral("btnFolder_Date"), *acFolder_Date);
+  btnFolder_Time = LToken(QStringLiteral("btnFolder_Time"), *acFolder_Time);
   auto *LMaskLayout = new QVBoxLayout(LMaskGroup);
   LMaskLayout->addWidget(edFolderMask);
   auto *LTokens = new QGridLayout;
@@ -216,18 +167,15 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   auto *LSearchLabel = new QLabel(QStringLiteral("Search for:"), LSearchGroup);
   edFolderSearch = new QLineEdit(LSearchGroup);
   edFolderSearch->setObjectName(QStringLiteral("edFolderSearch"));
-  connect(edFolderSearch, &QLineEdit::returnPressed, this, [this] {
-    edFolderReplaceExit();
-    FMain.UpdateActions();
-  });
   auto *LReplaceLabel = new QLabel(QStringLiteral("Replace whith:"), LSearchGroup);
   edFolderReplace = new QLineEdit(LSearchGroup);
   edFolderReplace->setObjectName(QStringLiteral("edFolderReplace"));
-  edFolderReplace->installEventFilter(this);
-  connect(edFolderReplace, &QLineEdit::returnPressed, this, [this] {
-    edFolderReplaceExit();
-    FMain.UpdateActions();
-  });
+  FFieldExits = std::make_unique<TFieldExits>([this] { FMain.UpdateActions(); });
+  FFieldExits->Watch(*edFolderMask, [this] { edFolderMaskExit(); });
+  FFieldExits->Watch(*edFolderReplace, [this] { edFolderReplaceExit(); });
+  // Leaving the search field applies nothing; Enter in it applies the search.
+  FFieldExits->Watch(
+      *edFolderSearch, [this] { edFolderReplaceExit(); }, TFieldExits::TExitOn::EnterOnly);
   auto *LSearchLayout = new QVBoxLayout(LSearchGroup);
   LSearchLayout->addWidget(LSearchLabel);
   LSearchLayout->addWidget(edFolderSearch);
@@ -314,11 +262,7 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
 
   sgFolderRename = new QTableView(LGroup);
   sgFolderRename->setObjectName(QStringLiteral("sgFolderRename"));
-  FHeader = new TSortHeaderView(sgFolderRename);
-  FHeader->SetMinWidthHook([this](int AColumn, int &AMinWidth) {
-    FMain.GetColumnMinWidth(*sgFolderRename, AColumn, AMinWidth);
-  });
-  sgFolderRename->setHorizontalHeader(FHeader);
+  FHeader = InstallSortHeader(*sgFolderRename, FMain);
   FModel = new TFolderGridModel(FFolderList, this);
   sgFolderRename->setModel(FModel);
   SetupPreviewGrid(*sgFolderRename);
@@ -342,8 +286,8 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
     sgFolderRenameSelChanged();
     FMain.UpdateActions();
   });
-  sgFolderRename->setMouseTracking(true);
-  sgFolderRename->viewport()->installEventFilter(this);
+  FGridMouse = std::make_unique<TGridMouseWatch>(
+      *sgFolderRename, [this](const QPoint &APos) { sgFolderRenameMouseMove(APos); });
 
   txtFolderCount = new QLabel(LGroup);
   txtFolderCount->setObjectName(QStringLiteral("txtFolderCount"));
@@ -351,25 +295,13 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
 
   auto *LDetailGroup = new QGroupBox(QStringLiteral("Detail information"), LGroup);
   LDetailGroup->setObjectName(QStringLiteral("gbDetailInfoFolder"));
-  sgDetailInfoFolder = new QTableWidget(4, 2, LDetailGroup);
+  sgDetailInfoFolder = new QTableView(LDetailGroup);
   sgDetailInfoFolder->setObjectName(QStringLiteral("sgDetailInfoFolder"));
-  sgDetailInfoFolder->setHorizontalHeaderLabels(
-      {QStringLiteral("Properties"), QStringLiteral("Value")});
-  sgDetailInfoFolder->verticalHeader()->hide();
-  sgDetailInfoFolder->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  sgDetailInfoFolder->verticalHeader()->setDefaultSectionSize(PreviewRowHeight);
-  sgDetailInfoFolder->setColumnWidth(0, 100);
-  sgDetailInfoFolder->setColumnWidth(1, 200);
-  sgDetailInfoFolder->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  sgDetailInfoFolder->setSelectionMode(QAbstractItemView::NoSelection);
-  sgDetailInfoFolder->setFocusPolicy(Qt::NoFocus);
-  sgDetailInfoFolder->setAttribute(Qt::WA_TransparentForMouseEvents, true);
-  const QStringList LProperties = {QStringLiteral("Name"), QStringLiteral("Location"),
-                                   QStringLiteral("Size"), QStringLiteral("Date")};
-  for (int LRow = 0; LRow < 4; ++LRow) {
-    sgDetailInfoFolder->setItem(LRow, 0, new QTableWidgetItem(LProperties[LRow]));
-    sgDetailInfoFolder->setItem(LRow, 1, new QTableWidgetItem);
-  }
+  FDetailModel = new TPropertyGridModel({QStringLiteral("Name"), QStringLiteral("Location"),
+                                         QStringLiteral("Size"), QStringLiteral("Date")},
+                                        QStringLiteral("Properties"), QStringLiteral("Value"),
+                                        sgDetailInfoFolder);
+  SetupDetailGrid(*sgDetailInfoFolder, *FDetailModel);
   auto *LDetailLayout = new QVBoxLayout(LDetailGroup);
   LDetailLayout->addWidget(sgDetailInfoFolder);
 
@@ -441,13 +373,9 @@ void TFolderPage::acAddFolderExecute() {
     LSplash.reset();
   }
 
-  FFolderList.ReindexFolderInfo(LPosition);
-  if (FFolderList.GetIsCounterInNameMask())
-    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  else
-    FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
-  SearchReplaceIfNeeded();
-  SynchroFolderList(FFolderList.GetIsCounterInNameMask() ? 0 : LPosition);
+  // The new folders get their names by the recipe (every folder, when the
+  // mask holds the counter).
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition));
   ReportNotAdded(LFound - (FFolderList.Count() - LPosition));
   // The size of the shown folder can take long: it is computed once the grid
   // has been painted.
@@ -492,10 +420,7 @@ void TFolderPage::acDeleteFolderExecute() {
     const TUpdatesSuspended LSuspended(*sgFolderRename);
     GetLogger().WriteLogFmt(rs::DeleteFolderFromList, {FFolderList.Items(LPosition)->OldName()});
     FFolderList.Delete(LPosition);
-    FFolderList.ReindexFolderInfo(LPosition);
-    if (FFolderList.GetIsCounterInNameMask())
-      FFolderList.SetFolderNameMask(edFolderMask->text(), LPosition);
-    SynchroFolderList(LPosition);
+    SynchroFolderList(RenumberFrom(LPosition));
     const TNesting LSynchronising(FSynchronising);
     SelectRow(std::min(LRow, FModel->rowCount() - 1));
   }
@@ -508,23 +433,26 @@ void TFolderPage::acDeleteFolderUpdate() {
   acDeleteFolder->setEnabled(FModel->rowCount() > 0 && acRenameFolder->Tag() == 0);
 }
 
+int TFolderPage::RenumberFrom(int APosition) {
+  // Without a counter the other folders' new names do not depend on their
+  // positions.
+  if (FFolderList.GetIsCounterInNameMask())
+    return FFolderList.ApplyRecipe(Recipe(), APosition);
+  FFolderList.ReindexFolderInfo(APosition);
+  return APosition;
+}
+
 void TFolderPage::sgDetailInfoFolderUpdate() {
-  sgDetailInfoFolder->setEnabled(false);
-  const auto LSetValue = [this](int ARow, const QString &AText) {
-    sgDetailInfoFolder->item(ARow, 1)->setText(AText);
-  };
+  // Without a selected row the details are those of the first row's folder.
   const int LPosition = FModel->FolderAtRow(std::max(SelectedRow(), 0));
   if (FFolderList.Count() == 0 || FModel->rowCount() == 0 || LPosition < 0) {
-    for (int LRow = 0; LRow < 4; ++LRow)
-      LSetValue(LRow, QString());
+    ShowDetails(*sgDetailInfoFolder, *FDetailModel, std::nullopt);
     return;
   }
   TFolderInfo &LItem = *FFolderList.Items(LPosition);
-  LSetValue(0, LItem.OldName());
-  LSetValue(1, LItem.Location());
-  LSetValue(2, LItem.SizeStr());
-  LSetValue(3, LItem.DateStr());
-  sgDetailInfoFolder->setEnabled(true);
+  // SizeStr measures the folder the first time it is asked.
+  ShowDetails(*sgDetailInfoFolder, *FDetailModel,
+              QStringList{LItem.OldName(), LItem.Location(), LItem.SizeStr(), LItem.DateStr()});
 }
 
 void TFolderPage::sgFolderRenameSelChanged() {
@@ -587,19 +515,25 @@ void TFolderPage::acFolder_TimeExecute() {
   InsertText2Edit(QStringLiteral("[hms]"), *edFolderMask);
 }
 
-void TFolderPage::SearchReplaceIfNeeded() {
-  if (!edFolderSearch->text().isEmpty())
-    FFolderList.SearchReplace_NewName(edFolderSearch->text(), edFolderReplace->text());
+TNameRecipe TFolderPage::Recipe() const {
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = edFolderMask->text();
+  LRecipe.FCounterStart = sboxFolderCntStart->value();
+  LRecipe.FCounterStep = sboxFolderCntStep->value();
+  LRecipe.FCounterDigits = cboxFolderCntNumber->currentText().toInt();
+  LRecipe.FSearch = edFolderSearch->text();
+  LRecipe.FReplace = edFolderReplace->text();
+  LRecipe.FCase = CaseRuleFromIndex(cbxFolderCase->currentIndex());
+  return LRecipe;
 }
 
 void TFolderPage::RecomputeAllNames() {
   acRollbackFolder->SetTag(1);
-  FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  SearchReplaceIfNeeded();
-  UpperLowerCaseFolder(0);
-  SynchroFolderList(0);
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), 0));
 }
 
+// A mask applied on its own rebuilds the names without search and replace
+// and without the case rule.
 void TFolderPage::edFolderMaskExit() {
   if (edFolderMask->text() == FFolderList.FolderNameMask())
     return;
@@ -618,36 +552,14 @@ void TFolderPage::cbxFolderCaseChange() {
   RecomputeAllNames();
 }
 
-void TFolderPage::UpperLowerCaseFolder(int APosition) {
-  const int LMode = cbxFolderCase->currentIndex();
-  if (LMode < 1 || LMode > 4)
-    return;
-  for (int LPosition = std::max(APosition, 0); LPosition < FFolderList.Count(); ++LPosition) {
-    TFolderInfo &LItem = *FFolderList.Items(LPosition);
-    switch (LMode) {
-    case 1:
-      LItem.SetLowercase();
-      break;
-    case 2:
-      LItem.SetUppercase();
-      break;
-    case 3:
-      LItem.SetFirstLetterUp();
-      break;
-    default:
-      LItem.SetAllFirstUp();
-      break;
-    }
-  }
-}
-
 void TFolderPage::SynchroFolderCounter() {
-  const int LDigits = cboxFolderCntNumber->currentText().toInt();
-  const int LStep = sboxFolderCntStep->value();
-  const int LStart = sboxFolderCntStart->value();
-  FFolderList.SetCounter(LStart, LStep, LDigits);
-  if (!FFolderList.GetIsCounterInNameMask())
+  if (!FFolderList.GetIsCounterInNameMask()) {
+    // No name shows the counter: the folders only keep its values, for a
+    // mask with the counter applied later.
+    const TNameRecipe LRecipe = Recipe();
+    FFolderList.SetCounter(LRecipe.FCounterStart, LRecipe.FCounterStep, LRecipe.FCounterDigits);
     return;
+  }
   RecomputeAllNames();
 }
 
@@ -667,19 +579,11 @@ void TFolderPage::acRenameFolderExecute() {
   acRenameFolder->SetTag(1);
   acRollbackFolder->SetTag(0);
   const int LFailed = FFolderList.ExecuteRenaming();
-  if (LFailed == 0) {
-    GetLogger().WriteLog(rs::RenameDone);
-    ShowWarningMessage(rs::RenameDone);
-    SynchroFolderList(0);
-  } else {
-    const QString LText = rs::FormatMessage(
-        rs::ForCount(LFailed, rs::FailedToRenameOne, rs::FailedToRenameMany), {LFailed});
-    GetLogger().WriteLog(LText);
-    // The message is shown before the grid changes.
-    ShowWarningMessage(LText);
+  // The message is shown before the grid changes.
+  ReportRename(LFailed);
+  if (LFailed > 0)
     RecreateFolderHintColumn();
-    SynchroFolderList(0);
-  }
+  SynchroFolderList(0);
   sgDetailInfoFolderUpdate();
 }
 
@@ -691,21 +595,14 @@ void TFolderPage::acRollbackFolderExecute() {
   acRollbackFolder->SetTag(1);
   acRenameFolder->SetTag(0);
   const int LFailed = FFolderList.ExecuteRollback();
-  if (LFailed == 0) {
-    DestroyFolderHintColumn();
-    // Rollback reorders the list deepest first: every row is rewritten, so
-    // that the grid shows the list as it is now.
-    SynchroFolderList(0);
-    GetLogger().WriteLog(rs::RollbackDone);
-    ShowWarningMessage(rs::RollbackDone);
-  } else {
+  if (LFailed > 0)
     RecreateFolderHintColumn();
-    SynchroFolderList(0);
-    const QString LText = rs::FormatMessage(
-        rs::ForCount(LFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany), {LFailed});
-    GetLogger().WriteLog(LText);
-    ShowWarningMessage(LText);
-  }
+  else
+    DestroyFolderHintColumn();
+  // Rollback reorders the list deepest first: every row is rewritten, so that
+  // the grid shows the list as it is now.
+  SynchroFolderList(0);
+  ReportRollback(LFailed);
   sgDetailInfoFolderUpdate();
 }
 
@@ -724,8 +621,7 @@ void TFolderPage::acRollbackFolderUpdate() {
 void TFolderPage::DestroyFolderHintColumn() {
   if (FFolderHintColumn.isNull())
     return;
-  HideBalloonHint();
-  FLastFolderHintCell = -1;
+  ForgetHintBalloon(FLastFolderHintCell);
   sgFolderRename->setItemDelegateForColumn(0, nullptr);
   delete FFolderHintColumn.data();
 }
@@ -759,76 +655,40 @@ void TFolderPage::PlaceFolderSortMarker(int ASection) {
 }
 
 void TFolderPage::OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton) {
-  if (FModel->rowCount() <= 1)
+  const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
+  if (!LPress)
     return;
-  if (HasHintColumn() && ASection == 0)
-    return;
-  const QString LColumn = FHeader->SectionName(ASection);
-  PlaceFolderSortMarker(ASection);
-  const bool LDown = FHeader->SectionTag(ASection) == TagDown;
-  std::function<int(const TFolderInfo &, const TFolderInfo &)> LCompare;
-  if (LColumn == QStringLiteral("scOldName")) {
-    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
-      return CompareTextAZ(ALeft.OldName(), ARight.OldName());
-    };
-  } else if (LColumn == QStringLiteral("scNewName")) {
-    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+  // Old Name, New Name, or Location with the old name deciding between equal
+  // locations; "Down" reverses every comparison, the tie-break included.
+  const auto LCompare = [LColumn = LPress->FColumn](const TFolderInfo &ALeft,
+                                                    const TFolderInfo &ARight) {
+    if (LColumn == QStringLiteral("scNewName"))
       return CompareTextAZ(ALeft.NewName(), ARight.NewName());
-    };
-  } else if (LColumn == QStringLiteral("scLocation")) {
-    LCompare = [](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
+    if (LColumn == QStringLiteral("scLocation")) {
       const int LResult = CompareTextAZ(ALeft.Location(), ARight.Location());
-      return LResult != 0 ? LResult : CompareTextAZ(ALeft.OldName(), ARight.OldName());
-    };
-  } else {
-    return;
-  }
+      if (LResult != 0)
+        return LResult;
+    }
+    return CompareTextAZ(ALeft.OldName(), ARight.OldName());
+  };
+  const bool LDown = LPress->FDown;
   FFolderList.Sort([&LCompare, LDown](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
     return LDown ? LCompare(ARight, ALeft) < 0 : LCompare(ALeft, ARight) < 0;
   });
-  FFolderList.ReindexFolderInfo(0);
-  if (FFolderList.GetIsCounterInNameMask()) {
+  // The counter values move with the new positions.
+  if (FFolderList.GetIsCounterInNameMask())
     acRollbackFolder->SetTag(1);
-    FFolderList.SetFolderNameMask(edFolderMask->text(), 0);
-  }
-  SynchroFolderList(0);
+  SynchroFolderList(RenumberFrom(0));
   sgDetailInfoFolderUpdate();
 }
 
 void TFolderPage::sgFolderRenameMouseMove(const QPoint &APos) {
-  const int LColumn = sgFolderRename->columnAt(APos.x());
-  const int LRow = sgFolderRename->rowAt(APos.y());
-  if (HasHintColumn() && LColumn == 0 && LRow >= 0 && LRow <= FFolderList.Count() - 1) {
-    if (LRow == FLastFolderHintCell)
-      return;
-    const int LPosition = FindFolderByGridRow(LRow);
-    if (LPosition >= 0) {
-      const TFolderInfo &LItem = *FFolderList.Items(LPosition);
-      ShowBalloonHint(sgFolderRename, DisplayText(LItem.OldName()),
-                      DisplayText(LItem.RenameErrorText()));
-    }
-    FLastFolderHintCell = LRow;
-    return;
-  }
-  if (FLastFolderHintCell != -1 || TfmBallonHint::Instance() != nullptr)
-    HideBalloonHint();
-  FLastFolderHintCell = -1;
-}
-
-bool TFolderPage::eventFilter(QObject *AWatched, QEvent *AEvent) {
-  if (AWatched == sgFolderRename->viewport()) {
-    if (AEvent->type() == QEvent::MouseMove)
-      sgFolderRenameMouseMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
-    else if (AEvent->type() == QEvent::Leave)
-      sgFolderRenameMouseMove(QPoint(-1, -1));
-  } else if (IsFocusLeaving(AEvent)) {
-    if (AWatched == edFolderMask) {
-      edFolderMaskExit();
-      FMain.UpdateActions();
-    } else if (AWatched == edFolderReplace) {
-      edFolderReplaceExit();
-      FMain.UpdateActions();
-    }
-  }
-  return QWidget::eventFilter(AWatched, AEvent);
+  HintColumnMouseMove(*sgFolderRename, APos, FLastFolderHintCell,
+                      [this](int ARow) -> std::optional<THintText> {
+                        const int LPosition = FindFolderByGridRow(ARow);
+                        if (LPosition < 0)
+                          return std::nullopt;
+                        const TFolderInfo &LItem = *FFolderList.Items(LPosition);
+                        return THintText{LItem.OldName(), LItem.RenameErrorText()};
+                      });
 }

@@ -5,15 +5,25 @@
 // Rename and Rollback, run directly, with their reports, the hint column and
 // the failure balloon; sorting by a press on a column header.
 //
+// Recipe() turns the "Name" group into the naming rules; a step that makes
+// names by them hands the recipe to the list (TFolderList::ApplyRecipe) from
+// the first position it touched. What the page shares with the file page
+// (field exits, token buttons, the sort header, the hint column's balloon,
+// the reports, the detail view) comes from the page kit (uPageKit.h).
+//
 // The page's rename state is the Tag of two of its actions:
 //   acRenameFolder   1 from a Rename until the next Rollback or the next
 //                    Add Folder (which then starts a new list); Delete is off.
 //   acRollbackFolder 1 blocks Rollback.
 #pragma once
 
+#include "uNameRecipe.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -23,13 +33,15 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableView;
-class QTableWidget;
-class QToolButton;
 class TAction;
 class TFolderGridModel;
+class TFieldExits;
 class TFolderList;
+class TGridMouseWatch;
 class THintColumn;
+class TPropertyGridModel;
 class TSortHeaderView;
+class TTokenButton;
 class TfmMain;
 
 class TFolderPage : public QWidget {
@@ -60,8 +72,10 @@ public:
   void edFolderMaskExit();
   void edFolderReplaceExit();
   void cbxFolderCaseChange();
-  void UpperLowerCaseFolder(int APosition);
   void SynchroFolderCounter();
+  // The naming rules the "Name" group shows: the mask, the counter, search
+  // and replace and the case rule.
+  TNameRecipe Recipe() const;
   void acApplyAllFolderExecute();
   void acRenameFolderExecute();
   void acRenameFolderUpdate();
@@ -78,10 +92,10 @@ public:
 
   // Controls, by their designer names.
   QLineEdit *edFolderMask = nullptr;
-  QToolButton *btnFolder_Name = nullptr;
-  QToolButton *btnFolder_Count = nullptr;
-  QToolButton *btnFolder_Date = nullptr;
-  QToolButton *btnFolder_Time = nullptr;
+  TTokenButton *btnFolder_Name = nullptr;
+  TTokenButton *btnFolder_Count = nullptr;
+  TTokenButton *btnFolder_Date = nullptr;
+  TTokenButton *btnFolder_Time = nullptr;
   QLineEdit *edFolderSearch = nullptr;
   QLineEdit *edFolderReplace = nullptr;
   QComboBox *cbxFolderCase = nullptr;
@@ -96,7 +110,7 @@ public:
   QPushButton *btnRollbackFolder = nullptr;
   QTableView *sgFolderRename = nullptr;
   QLabel *txtFolderCount = nullptr;
-  QTableWidget *sgDetailInfoFolder = nullptr;
+  QTableView *sgDetailInfoFolder = nullptr;
 
   // Actions; the Tag of the last two is the page's rename state.
   TAction *acAddFolder = nullptr;
@@ -110,16 +124,16 @@ public:
   TAction *acRenameFolder = nullptr;
   TAction *acRollbackFolder = nullptr;
 
-protected:
-  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
-
 private:
   void CreateNameGroup(QWidget &AParent);
   void CreateListGroup(QWidget &AParent);
   void CreateActions();
-  // The mask, search-and-replace and case rule applied anew to every item.
+  // Every folder named anew by the recipe; Rollback is blocked.
   void RecomputeAllNames();
-  void SearchReplaceIfNeeded();
+  // The folders from APosition on have new positions (a delete, a sort):
+  // each gets its position as Index and, with the counter in the mask, every
+  // folder its name anew by the recipe. Returns the first row to rewrite.
+  int RenumberFrom(int APosition);
   void CreateFolderSortMarker();
   void PlaceFolderSortMarker(int ASection);
   void RecreateFolderHintColumn();
@@ -134,10 +148,14 @@ private:
   TFolderList &FFolderList;
   TFolderGridModel *FModel = nullptr;
   TSortHeaderView *FHeader = nullptr;
+  TPropertyGridModel *FDetailModel = nullptr;
   QPointer<THintColumn> FFolderHintColumn;
   int FLastFolderHintCell = -1;
   // Set while the page itself rebuilds the grid: selection signals of the
   // rebuild do not compute details.
   int FSynchronising = 0;
   QHash<QString, int> FColumnWidths;
+  // Members, so that they are gone before the widgets they watch.
+  std::unique_ptr<TFieldExits> FFieldExits;
+  std::unique_ptr<TGridMouseWatch> FGridMouse;
 };

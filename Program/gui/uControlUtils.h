@@ -77,8 +77,8 @@ inline const QString HintColumnName = QStringLiteral("HintColumn");
 
 // A horizontal header that keeps every column at least as wide as a hook says
 // while the user drags its edge. Every column starts with a minimum of 10; the
-// hook may raise or lower it. Pages install it through
-// TfmMain::InstallColumnMinWidth(grid).
+// hook may raise or lower it. The pages' grids get it as their sort header
+// (InstallSortHeader in uPageKit.h), hooked to TfmMain::GetColumnMinWidth.
 class TMinWidthHeaderView : public QHeaderView {
   Q_OBJECT
 public:

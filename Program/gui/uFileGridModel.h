@@ -1,18 +1,9 @@
-// The models behind the file page's grids: the preview grid over the file
-// list (TFileGridModel) and the two-column property grid of the detail view
-// (TPropertyGridModel).
+// The model behind the file page's preview grid: TFileGridModel over the
+// file list.
 #pragma once
 
 #include "uFileInfo.h"
 #include "uListGridModel.h"
-
-#include <QAbstractTableModel>
-#include <QStringList>
-#include <QStringView>
-
-#include <vector>
-
-// ---- Preview grid -----------------------------------------------------------
 
 // A thin table model over a TFileList. Every row shows its file's current
 // values; the rows map to files as TListGridModel describes (the renamed
@@ -60,33 +51,4 @@ private:
   // Normal display: from this position on a file's GridRow may differ from
   // its position (INT_MAX: none does).
   int FGridRowsStaleFrom = 0;
-};
-
-// ---- Detail view ------------------------------------------------------------
-
-// A two-column grid of fixed property names and their values.
-class TPropertyGridModel : public QAbstractTableModel {
-  Q_OBJECT
-public:
-  TPropertyGridModel(const QStringList &ANames, const QString &ANameHeader,
-                     const QString &AValueHeader, QObject *AParent = nullptr);
-
-  // Values by row; missing ones are empty.
-  void SetValues(const QStringList &AValues);
-  void ClearValues() { SetValues({}); }
-  QString Value(int ARow) const { return FValues.value(ARow); }
-  QString Name(int ARow) const { return FNames.value(ARow); }
-
-  int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
-  int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
-  QVariant data(const QModelIndex &AIndex, int ARole = Qt::DisplayRole) const override;
-  QVariant headerData(int ASection, Qt::Orientation AOrientation,
-                      int ARole = Qt::DisplayRole) const override;
-  Qt::ItemFlags flags(const QModelIndex &AIndex) const override;
-
-private:
-  QStringList FNames;
-  QStringList FValues;
-  QString FNameHeader;
-  QString FValueHeader;
 };

@@ -3,11 +3,9 @@
 // line under a grid, the report of items that were not added, and inserting a
 // mask token into an edit.
 //
-// Typical set-up of a preview grid:
-//   auto *LHeader = new TSortHeaderView(&grid);
-//   LHeader->SetMinWidthHook([&](int AColumn, int &AMin) {
-//     main.GetColumnMinWidth(grid, AColumn, AMin); });
-//   grid.setHorizontalHeader(LHeader);
+// Typical set-up of a preview grid (InstallSortHeader is in uPageKit.h):
+//   TSortHeaderView *LHeader = InstallSortHeader(grid, main);
+//   grid.setModel(model);
 //   SetupPreviewGrid(grid);
 //   connect(LHeader, &TSortHeaderView::SectionMouseDown, ...);
 #pragma once

@@ -28,13 +28,15 @@ QGroupBox QGroupBox::title { background: transparent; }
 #gbAbout, #GroupBox_General { margin-top: 0px; }
 QCheckBox, QLabel, QSpinBox, QLineEdit, QComboBox { font-weight: normal; color: #2c3e50; }
 QCheckBox:disabled, QLabel:disabled, QSpinBox:disabled { color: #9aa7b4; }
-QPushButton {
+QPushButton, TTokenButton[look="push"] {
   background: #f4f7fa; border: 1px solid #b9c6d2; border-radius: 6px;
   padding: 2px 8px; color: #2c3e50; font-weight: normal;
 }
-QPushButton:hover { background: #e3f4f0; border-color: #16a085; }
-QPushButton:pressed { background: #c9ebe3; }
-QPushButton:disabled { color: #a0acb8; background: #f1f3f5; border-color: #d6dde4; }
+QPushButton:hover, TTokenButton[look="push"]:hover { background: #e3f4f0; border-color: #16a085; }
+QPushButton:pressed, TTokenButton[look="push"]:pressed { background: #c9ebe3; }
+QPushButton:disabled, TTokenButton[look="push"]:disabled {
+  color: #a0acb8; background: #f1f3f5; border-color: #d6dde4;
+}
 #btnFileRename, #btnFolderRename {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #eef3f7);
   border: 1px solid #b9c6d2; border-radius: 14px; color: #2c3e50; font-weight: bold;

@@ -11,6 +11,8 @@
 #include "uFileGridModel.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uPageKit.h"
+#include "uPropertyGridModel.h"
 #include "uSetting.h"
 
 #include <QAbstractItemModelTester>
@@ -293,22 +295,104 @@ private Q_SLOTS:
     QCOMPARE(LPage.Detail(0), QStringLiteral("b.txt"));
   }
 
-  void WithoutACounterOnlyTheNewFilesTakeTheMask() {
+  void AMaskTypedBeforeAClickOnAddFileNamesEveryFile() {
     TPage LPage;
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
-    LPage.Page->Edit_RenameMask->setText(QStringLiteral("new"));
-    LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
-    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("a.txt"), QStringLiteral("new.txt")}));
+    QLineEdit &LMask = *LPage.Page->Edit_RenameMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("new"));
+    // The click takes the focus from the mask, which applies it first.
+    FOpen->Choose(QStringList{Write(QStringLiteral("b.txt"))});
+    QTest::mouseClick(LPage.Page->btnAddFile, Qt::LeftButton);
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("new.txt"), QStringLiteral("new.txt")}));
     QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("new"));
   }
 
-  void SearchAndReplaceRunsAgainOverOldFilesOnEveryAdd() {
+  void SearchAndReplaceRunsOnceOnEveryFileWhateverTheAdds() {
     TPage LPage;
     LPage.Page->Edit_Search->setText(QStringLiteral("a"));
     LPage.Page->Edit_Replace->setText(QStringLiteral("aa"));
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
     LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
-    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("aaaa.txt"), QStringLiteral("b.txt")}));
+    LPage.Add(*FOpen, {Write(QStringLiteral("ca.txt"))});
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("aa.txt"), QStringLiteral("b.txt"),
+                                           QStringLiteral("caa.txt")}));
+  }
+
+  // Start at 99, step by 5 and 4 digits, set before the first add or between
+  // two adds: every file added afterwards gets the counter the controls show.
+  void FilesAddedAfterACounterChangeGetTheCounterShown_data() {
+    QTest::addColumn<QString>("ExtMask");
+    QTest::addColumn<int>("Before"); // files added before the counter changes
+    QTest::addColumn<int>("After");  // files added after it
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("empty list, then three files")
+        << QStringLiteral("[E]") << 0 << 3
+        << QStringList{QStringLiteral("0099.txt"), QStringLiteral("0104.txt"),
+                       QStringLiteral("0109.txt")};
+    QTest::newRow("two files, then two more")
+        << QStringLiteral("[E]") << 2 << 2
+        << QStringList{QStringLiteral("0099.txt"), QStringLiteral("0104.txt"),
+                       QStringLiteral("0109.txt"), QStringLiteral("0114.txt")};
+    QTest::newRow("counter in the extension, empty list")
+        << QStringLiteral("[C]") << 0 << 3
+        << QStringList{QStringLiteral("0099.0099"), QStringLiteral("0104.0104"),
+                       QStringLiteral("0109.0109")};
+    QTest::newRow("counter in the extension, two files, then two more")
+        << QStringLiteral("[C]") << 2 << 2
+        << QStringList{QStringLiteral("0099.0099"), QStringLiteral("0104.0104"),
+                       QStringLiteral("0109.0109"), QStringLiteral("0114.0114")};
+  }
+  void FilesAddedAfterACounterChangeGetTheCounterShown() {
+    QFETCH(QString, ExtMask);
+    QFETCH(int, Before);
+    QFETCH(int, After);
+    QFETCH(QStringList, Expected);
+    TPage LPage;
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[C]"));
+    LPage.TypeAndEnter(*LPage.Page->Edit_ExtMask, ExtMask);
+    QStringList LFiles;
+    for (int i = 0; i < Before + After; ++i)
+      LFiles.append(Write(QStringLiteral("f%1.txt").arg(i)));
+    if (Before > 0)
+      LPage.Add(*FOpen, LFiles.mid(0, Before));
+    LPage.Page->SBox_CounterStart->setValue(99);
+    LPage.Page->SBox_CounterStep->setValue(5);
+    LPage.Page->CBox_CounterNumber->setCurrentIndex(3); // "4" digits
+    LPage.Add(*FOpen, LFiles.mid(Before));
+    QCOMPARE(LPage.Column(1), Expected);
+  }
+
+  // With the counter in the name mask, a delete or a sort names the files
+  // anew by every rule: search and replace and the case rule stay applied.
+  void DeleteAndSortKeepSearchAndCaseWithACounter_data() {
+    QTest::addColumn<bool>("Sort"); // a press on "Old Name" (descending), else a delete of row 0
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("delete") << false
+                            << QStringList{QStringLiteral("BO_1.TXT"), QStringLiteral("CO_2.TXT")};
+    QTest::newRow("sort") << true
+                          << QStringList{QStringLiteral("CO_1.TXT"), QStringLiteral("BO_2.TXT"),
+                                         QStringLiteral("OB_3.TXT")};
+  }
+  void DeleteAndSortKeepSearchAndCaseWithACounter() {
+    QFETCH(bool, Sort);
+    QFETCH(QStringList, Expected);
+    TPage LPage;
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_[C]"));
+    LPage.Page->Edit_Search->setText(QStringLiteral("a"));
+    LPage.Page->Edit_Replace->setText(QStringLiteral("o"));
+    LPage.Page->CBox_Case->setCurrentIndex(2); // "All in UPPER"
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("ab.txt"), QStringLiteral("ba.txt"),
+                                QStringLiteral("ca.txt")}));
+    QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("OB_1.TXT"), QStringLiteral("BO_2.TXT"),
+                                           QStringLiteral("CO_3.TXT")}));
+    if (Sort) {
+      LPage.PressHeader(LPage.SortSection(TFileGridModel::dcOldName));
+    } else {
+      LPage.Grid().selectRow(0);
+      LPage.Page->acDeleteFile->trigger();
+    }
+    QCOMPARE(LPage.Column(1), Expected);
   }
 
   void DeleteWithoutASelectedRowRemovesNothing() {
@@ -339,6 +423,22 @@ private Q_SLOTS:
     // Enter in the search edit runs the whole sequence again.
     QTest::keyClick(LPage.Page->Edit_Search, Qt::Key_Return);
     QCOMPARE(LPage.Cell(0, 1), QStringLiteral("ZB_1.TXT"));
+  }
+
+  // A field that dies with the focus sends a FocusOut: the page that goes
+  // away with it applies nothing any more.
+  void ClosingThePageWithAnEditedMaskInFocusAppliesNothing() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    QLineEdit &LMask = *LPage.Page->Edit_RenameMask;
+    LMask.setFocus();
+    QVERIFY(LMask.hasFocus());
+    LMask.setText(QStringLiteral("x[N]"));
+    LPage.Tester.reset();
+    delete LPage.Main.FilePage;
+    LPage.Main.FilePage = nullptr;
+    LPage.Page = nullptr;
+    QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("[N]"));
   }
 
   void ApplyOnAnEmptyListWarns() {
@@ -441,6 +541,13 @@ private Q_SLOTS:
     QCOMPARE(LBalloon->Counter(), 1u); // the same row is not requested again
     const QRect LName = LPage.Grid().visualRect(LPage.Page->GridModel->index(0, 1));
     QTest::mouseMove(LViewport, LName.center());
+    QCOMPARE(LPage.Page->FLastHintCell, -1);
+    QVERIFY(!LBalloon->TimerActive());
+    // Back on the mark, then out of the grid: the balloon goes.
+    QTest::mouseMove(LViewport, LMark.center());
+    QVERIFY(LBalloon->TimerActive());
+    QEvent LLeave(QEvent::Leave);
+    QCoreApplication::sendEvent(LViewport, &LLeave);
     QCOMPARE(LPage.Page->FLastHintCell, -1);
     QVERIFY(!LBalloon->TimerActive());
 
@@ -705,17 +812,34 @@ private Q_SLOTS:
     QVERIFY(LText.isHidden());
   }
 
-  void GridRowsHaveAFixedHeightAndColumnsAMinimumWidth() {
+  void RowsKeepOneHeightWhateverTheirText() {
     TPage LPage;
-    QHeaderView &LRows = *LPage.Grid().verticalHeader();
-    QCOMPARE(LRows.sectionResizeMode(0), QHeaderView::Fixed);
-    QCOMPARE(LRows.defaultSectionSize(), 21);
+    // A name may hold a line break; its row is not measured and does not grow.
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("two\nlines.txt")}));
+    QCOMPARE(LPage.Rows(), 2);
+    QCOMPARE(LPage.Grid().rowHeight(1), LPage.Grid().rowHeight(0));
+  }
+
+  void ColumnsKeepTheirWidthsWhenTheHintColumnComesAndGoes() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_r"));
     QHeaderView &LColumns = *LPage.Grid().horizontalHeader();
-    QCOMPARE(LColumns.sectionResizeMode(0), QHeaderView::Interactive);
-    // Dragged narrower, a data column stops at 100.
-    LColumns.resizeSection(2, 40);
-    QCOMPARE(LColumns.sectionSize(2), 100);
-    QCOMPARE(LPage.Grid().columnWidth(1), 230);
+    // The user widens "Old Name" and narrows "Location".
+    LColumns.resizeSection(0, 181);
+    LColumns.resizeSection(2, 123);
+    QVERIFY(QFile::remove(Path(QStringLiteral("b.txt"))));
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QVERIFY(LPage.Page->HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
+    QCOMPARE(LColumns.sectionSize(1), 181);
+    QCOMPARE(LColumns.sectionSize(3), 123);
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), 181);
+    QCOMPARE(LColumns.sectionSize(2), 123);
   }
 };
 

@@ -8,6 +8,7 @@
 #include "uFolderGridModel.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uPageKit.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
 #include "uSplash.h"
@@ -24,7 +25,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,10 +121,21 @@ private:
       LTexts.append(Cell(LRow, ANameColumn));
     return LTexts;
   }
-  QString Detail(int ARow) const { return Page().sgDetailInfoFolder->item(ARow, 1)->text(); }
+  // The value in row ARow of the detail view, as its grid shows it.
+  QString Detail(int ARow) const {
+    return Page().sgDetailInfoFolder->model()->index(ARow, 1).data().toString();
+  }
   void Add(const QString &AFolder, bool ASub, bool ARoot) {
     TAddFolderAnswer LAnswer(AFolder, ASub, ARoot);
     Page().acAddFolder->trigger();
+  }
+  // Makes the folders ANames below the root and adds them one by one: the
+  // list holds them in this order.
+  void AddEach(const QStringList &ANames) {
+    for (const QString &LName : ANames) {
+      MakeDirs({LName});
+      Add(Path(LName), false, true);
+    }
   }
   void SetMask(const QString &AMask) {
     Page().edFolderMask->setText(AMask);
@@ -178,10 +189,18 @@ private Q_SLOTS:
     QVERIFY(!Page().acDeleteFolder->isEnabled());
     QVERIFY(!Page().acRenameFolder->isEnabled());
     QVERIFY(!Page().acRollbackFolder->isEnabled());
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(0), 150);
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(1), 230);
-    QCOMPARE(Page().sgFolderRename->horizontalHeader()->sectionSize(2), 270);
     QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
+    // The detail view names its four properties and shows no values.
+    const QAbstractItemModel &LDetails = *Page().sgDetailInfoFolder->model();
+    QCOMPARE(LDetails.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Properties"));
+    QCOMPARE(LDetails.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+    QStringList LNames;
+    for (int LRow = 0; LRow < LDetails.rowCount(); ++LRow)
+      LNames.append(LDetails.index(LRow, 0).data().toString());
+    QCOMPARE(LNames, (QStringList{QStringLiteral("Name"), QStringLiteral("Location"),
+                                  QStringLiteral("Size"), QStringLiteral("Date")}));
+    QCOMPARE(Detail(0), QString());
+    QVERIFY(!Page().sgDetailInfoFolder->isEnabled());
   }
 
   void BothOptionsListTheRootFirstThenDepthFirst() {
@@ -212,7 +231,13 @@ private Q_SLOTS:
     }
     QCOMPARE(Rows(), 7);
     QCOMPARE(Cell(0, 0), QStringLiteral("root"));
-    QCOMPARE(Column(1), Column(0));
+    // The mask "[N]" gives every folder its own name.
+    QStringList LNewNames = Column(1);
+    LNewNames.sort();
+    QCOMPARE(LNewNames,
+             (QStringList{QStringLiteral("a"), QStringLiteral("a1"), QStringLiteral("a2"),
+                          QStringLiteral("a2x"), QStringLiteral("b"), QStringLiteral("b1"),
+                          QStringLiteral("root")}));
     QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("7 folders"));
     QVERIFY(Page().txtFolderCount->isVisible());
     QVERIFY(FMessages->Texts().isEmpty());
@@ -411,51 +436,45 @@ private Q_SLOTS:
   }
 
   void DeleteWithCounterRenumbersTheRest() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"),
-              QStringLiteral("f4"), QStringLiteral("f5")});
-    Add(Root(), true, false);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3"), QStringLiteral("f4"),
+             QStringLiteral("f5")});
     QCOMPARE(Rows(), 5);
     SetMask(QStringLiteral("[N]_[C]"));
-    const QStringList LOld = Column(0);
-    QCOMPARE(Column(1), (QStringList{LOld[0] + QStringLiteral("_1"), LOld[1] + QStringLiteral("_2"),
-                                     LOld[2] + QStringLiteral("_3"), LOld[3] + QStringLiteral("_4"),
-                                     LOld[4] + QStringLiteral("_5")}));
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("f1_1"), QStringLiteral("f2_2"), QStringLiteral("f3_3"),
+                          QStringLiteral("f4_4"), QStringLiteral("f5_5")}));
     Page().sgFolderRename->selectRow(1);
     Page().acDeleteFolder->trigger();
     QCOMPARE(Rows(), 4);
-    QCOMPARE(Column(0), (QStringList{LOld[0], LOld[2], LOld[3], LOld[4]}));
-    QCOMPARE(Column(1),
-             (QStringList{LOld[0] + QStringLiteral("_1"), LOld[2] + QStringLiteral("_2"),
-                          LOld[3] + QStringLiteral("_3"), LOld[4] + QStringLiteral("_4")}));
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("f1"), QStringLiteral("f3"),
+                                     QStringLiteral("f4"), QStringLiteral("f5")}));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("f1_1"), QStringLiteral("f3_2"),
+                                     QStringLiteral("f4_3"), QStringLiteral("f5_4")}));
     // The row that was selected stays selected, with its new folder.
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
-    QCOMPARE(Detail(0), LOld[2]);
+    QCOMPARE(Detail(0), QStringLiteral("f3"));
     QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("4 folders"));
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
-             QStringLiteral("Delete folder \"%1\" from list").arg(LOld[1]));
+             QStringLiteral("Delete folder \"f2\" from list"));
   }
 
   void DeleteWithoutCounterKeepsTheNames() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
-    Add(Root(), true, false);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
     SetMask(QStringLiteral("x[N]"));
-    const QStringList LNew = Column(1);
     Page().sgFolderRename->selectRow(0);
     Page().acDeleteFolder->trigger();
-    QCOMPARE(Column(1), LNew.mid(1));
+    QCOMPARE(Column(1), (QStringList{QStringLiteral("xf2"), QStringLiteral("xf3")}));
     QCOMPARE(List().Items(0)->Index(), 0);
     QCOMPARE(List().Items(1)->Index(), 1);
   }
 
   void DeleteTheLastRowSelectsTheNewLast() {
-    MakeDirs({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
-    Add(Root(), true, false);
-    const QStringList LOld = Column(0);
+    AddEach({QStringLiteral("f1"), QStringLiteral("f2"), QStringLiteral("f3")});
     Page().sgFolderRename->selectRow(2);
     Page().acDeleteFolder->trigger();
-    QCOMPARE(Column(0), LOld.mid(0, 2));
+    QCOMPARE(Column(0), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 1);
-    QCOMPARE(Detail(0), LOld[1]);
+    QCOMPARE(Detail(0), QStringLiteral("f2"));
   }
 
   void DeleteTheOnlyRowEmptiesEverything() {
@@ -548,6 +567,96 @@ private Q_SLOTS:
     QCOMPARE(Page().acRollbackFolder->Tag(), 1);
   }
 
+  // Start at 99, step by 5 and 4 digits, set before the first add or between
+  // two adds: every folder added afterwards gets the counter the controls show.
+  void FoldersAddedAfterACounterChangeGetTheCounterShown_data() {
+    QTest::addColumn<int>("Before"); // folders added before the counter changes
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("empty list, then three folders")
+        << 0 << QStringList{QStringLiteral("0099"), QStringLiteral("0104"), QStringLiteral("0109")};
+    QTest::newRow("two folders, then three more")
+        << 2
+        << QStringList{QStringLiteral("0099"), QStringLiteral("0104"), QStringLiteral("0109"),
+                       QStringLiteral("0114"), QStringLiteral("0119")};
+  }
+  void FoldersAddedAfterACounterChangeGetTheCounterShown() {
+    QFETCH(int, Before);
+    QFETCH(QStringList, Expected);
+    SetMask(QStringLiteral("[C]"));
+    if (Before > 0)
+      AddEach({QStringLiteral("first"), QStringLiteral("second")});
+    Page().sboxFolderCntStart->setValue(99);
+    Page().sboxFolderCntStep->setValue(5);
+    Page().cboxFolderCntNumber->setCurrentIndex(3); // "4" digits
+    // Three folders in one add.
+    MakeDirs({QStringLiteral("later/a"), QStringLiteral("later/b"), QStringLiteral("later/c")});
+    Add(Path(QStringLiteral("later")), true, false);
+    QCOMPARE(Column(1), Expected);
+  }
+
+  // With the counter in the mask, a delete or a sort names the folders anew
+  // by every rule: search and replace and the case rule stay applied.
+  void DeleteAndSortKeepSearchAndCaseWithACounter_data() {
+    QTest::addColumn<bool>("Sort"); // a press on "Old Name" (descending), else a delete of row 0
+    QTest::addColumn<QStringList>("Expected");
+    QTest::newRow("delete") << false << QStringList{QStringLiteral("BO_1"), QStringLiteral("CO_2")};
+    QTest::newRow("sort") << true
+                          << QStringList{QStringLiteral("CO_1"), QStringLiteral("BO_2"),
+                                         QStringLiteral("OB_3")};
+  }
+  void DeleteAndSortKeepSearchAndCaseWithACounter() {
+    QFETCH(bool, Sort);
+    QFETCH(QStringList, Expected);
+    SetMask(QStringLiteral("[N]_[C]"));
+    Page().edFolderSearch->setText(QStringLiteral("a"));
+    Page().edFolderReplace->setText(QStringLiteral("o"));
+    Page().cbxFolderCase->setCurrentIndex(2); // "All in UPPER"
+    AddEach({QStringLiteral("ab"), QStringLiteral("ba"), QStringLiteral("ca")});
+    QCOMPARE(Column(1),
+             (QStringList{QStringLiteral("OB_1"), QStringLiteral("BO_2"), QStringLiteral("CO_3")}));
+    if (Sort) {
+      Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    } else {
+      Page().sgFolderRename->selectRow(0);
+      Page().acDeleteFolder->trigger();
+    }
+    QCOMPARE(Column(1), Expected);
+  }
+
+  void ColumnsKeepTheirWidthsWhenTheHintColumnComesAndGoes() {
+    AddEach({QStringLiteral("a"), QStringLiteral("b")});
+    SetMask(QStringLiteral("[N]_r"));
+    QHeaderView &LColumns = *Page().sgFolderRename->horizontalHeader();
+    // The user widens "Old Name" and narrows "Location".
+    LColumns.resizeSection(0, 181);
+    LColumns.resizeSection(2, 123);
+    QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
+    Page().acRenameFolder->trigger();
+    QVERIFY(Page().HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
+    QCOMPARE(LColumns.sectionSize(1), 181);
+    QCOMPARE(LColumns.sectionSize(3), 123);
+    Page().acRollbackFolder->trigger();
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(LColumns.sectionSize(0), 181);
+    QCOMPARE(LColumns.sectionSize(2), 123);
+  }
+
+  void ATokenButtonLeavesTheCaretInTheMask() {
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask = *Page().edFolderMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("ab"));
+    LMask.setCursorPosition(1);
+    QTest::mouseClick(Page().btnFolder_Count, Qt::LeftButton);
+    QCOMPARE(LMask.text(), QStringLiteral("a[C]b"));
+    QCOMPARE(LMask.cursorPosition(), 4);
+    QVERIFY(LMask.hasFocus());
+    // The mask was not left, so it was not applied.
+    QCOMPARE(List().FolderNameMask(), QString());
+  }
+
   void TokenButtonsInsertAtTheCaret() {
     Page().edFolderMask->setText(QStringLiteral("ab"));
     Page().edFolderMask->setCursorPosition(1);
@@ -559,6 +668,22 @@ private Q_SLOTS:
     QCOMPARE(Page().edFolderMask->text(), QStringLiteral("a[C][YMD][hms][N]b"));
     // Inserting recomputes nothing.
     QCOMPARE(List().FolderNameMask(), QString());
+  }
+
+  // A field that dies with the focus sends a FocusOut: the page that goes
+  // away with it applies nothing any more.
+  void ClosingThePageWithAnEditedMaskInFocusAppliesNothing() {
+    AddEach({QStringLiteral("a")});
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask = *Page().edFolderMask;
+    LMask.setFocus();
+    QVERIFY(LMask.hasFocus());
+    LMask.setText(QStringLiteral("x[N]"));
+    FTester.reset();
+    delete FMain->FolderPage;
+    FMain->FolderPage = nullptr;
+    QCOMPARE(List().FolderNameMask(), QStringLiteral("[N]"));
   }
 
   void ApplyOnAnEmptyListWarns() {
@@ -608,9 +733,13 @@ private Q_SLOTS:
     QVERIFY(!Page().HasHintColumn());
     QCOMPARE(Page().GridModel().columnCount(), 3);
     QCOMPARE(Rows(), 5);
-    // The grid shows the list as it is now.
-    for (int LRow = 0; LRow < Rows(); ++LRow)
-      QCOMPARE(Cell(LRow, 0), List().Items(LRow)->OldName());
+    // The grid shows the list as it is now: the rename put the deepest
+    // folder first.
+    QStringList LShown = Column(0);
+    QCOMPARE(LShown.takeFirst(), QStringLiteral("c"));
+    LShown.sort();
+    QCOMPARE(LShown, (QStringList{QStringLiteral("p"), QStringLiteral("x"), QStringLiteral("y"),
+                                  QStringLiteral("z")}));
     QVERIFY(!Page().acRollbackFolder->isEnabled());
     QVERIFY(Page().acRenameFolder->isEnabled());
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rollback done."));
@@ -706,6 +835,15 @@ private Q_SLOTS:
     // Leaving the hint column hides it.
     const QRect LName = LGrid.visualRect(Page().GridModel().index(LRow, 1));
     Page().sgFolderRenameMouseMove(LName.center());
+    QCOMPARE(Page().LastFolderHintCell(), -1);
+    QVERIFY(!LBalloon->TimerActive());
+    // Back on the mark through a real mouse move, then out of the grid: the
+    // balloon goes.
+    QTest::mouseMove(LGrid.viewport(), LCell.center());
+    QCOMPARE(Page().LastFolderHintCell(), LRow);
+    QVERIFY(LBalloon->TimerActive());
+    QEvent LLeave(QEvent::Leave);
+    QCoreApplication::sendEvent(LGrid.viewport(), &LLeave);
     QCOMPARE(Page().LastFolderHintCell(), -1);
     QVERIFY(!LBalloon->TimerActive());
   }

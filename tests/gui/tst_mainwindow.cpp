@@ -1,8 +1,10 @@
 // The main window frame: start-up and shut-down, page switching, the header,
-// moving the window, deferred runs, actions and column minimum widths.
+// moving the window, deferred runs, actions and the minimum widths of the
+// pages' grid columns.
 #include "GuiTestSupport.h"
 #include "MainUn.h"
 #include "MainUnFilePage.h"
+#include "MainUnFolderPage.h"
 #include "uControlUtils.h"
 #include "uLog.h"
 #include "uSetting.h"
@@ -14,11 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -29,21 +31,6 @@ using guitest::TExecutableFolder;
 using guitest::TMessageRecorder;
 
 namespace {
-
-// A model that names its columns the way the page grids do.
-class TNamedColumnsModel : public QStandardItemModel {
-public:
-  explicit TNamedColumnsModel(QStringList ANames)
-      : QStandardItemModel(1, static_cast<int>(ANames.size())), FNames(std::move(ANames)) {}
-  QVariant headerData(int ASection, Qt::Orientation AOrientation, int ARole) const override {
-    if (AOrientation == Qt::Horizontal && ARole == ColumnNameRole)
-      return FNames.value(ASection);
-    return QStandardItemModel::headerData(ASection, AOrientation, ARole);
-  }
-
-private:
-  QStringList FNames;
-};
 
 QString TodayLogFile(const QString &AFolder) {
   return QDir(AFolder).filePath(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
@@ -318,55 +305,57 @@ private Q_SLOTS:
     LClear->SetOnExecute([&LCleared](TAction &) { ++LCleared; });
     LClearButton.click();
     QCOMPARE(LCleared, 0);
-    LClear->SetTag(1);
-    QCOMPARE(LClear->Tag(), 1);
   }
 
-  void ColumnMinWidths_data() {
-    QTest::addColumn<QString>("Grid");
+  // Dragged narrower, a column of a page's grid stops at its minimum: 100 for
+  // the names and the location, 20 for the hint column (shown after a rename
+  // that failed: the item is not on disk).
+  void ColumnsOfThePageGridsStopAtTheirMinimum_data() {
+    QTest::addColumn<bool>("FolderPage");
     QTest::addColumn<QString>("Column");
     QTest::addColumn<int>("Minimum");
-    QTest::newRow("file old name")
-        << QStringLiteral("StringGrid_Rename") << QStringLiteral("StringColumn_OldName") << 100;
-    QTest::newRow("file new name")
-        << QStringLiteral("StringGrid_Rename") << QStringLiteral("StringColumn_NewName") << 100;
-    QTest::newRow("file location")
-        << QStringLiteral("StringGrid_Rename") << QStringLiteral("StringColumn_Location") << 100;
-    QTest::newRow("file hint column")
-        << QStringLiteral("StringGrid_Rename") << QStringLiteral("HintColumn") << 20;
-    QTest::newRow("folder old name")
-        << QStringLiteral("sgFolderRename") << QStringLiteral("scOldName") << 100;
-    QTest::newRow("folder new name")
-        << QStringLiteral("sgFolderRename") << QStringLiteral("scNewName") << 100;
-    QTest::newRow("folder location")
-        << QStringLiteral("sgFolderRename") << QStringLiteral("scLocation") << 100;
-    QTest::newRow("folder hint column")
-        << QStringLiteral("sgFolderRename") << QStringLiteral("HintColumn") << 20;
-    QTest::newRow("folder column name in file grid")
-        << QStringLiteral("StringGrid_Rename") << QStringLiteral("scOldName") << 10;
-    QTest::newRow("detail grid") << QStringLiteral("sgDetailInfo") << QStringLiteral("scProperties")
-                                 << 10;
-    QTest::newRow("name column of another grid")
-        << QStringLiteral("other") << QStringLiteral("StringColumn_OldName") << 10;
+    QTest::newRow("file old name") << false << QStringLiteral("StringColumn_OldName") << 100;
+    QTest::newRow("file new name") << false << QStringLiteral("StringColumn_NewName") << 100;
+    QTest::newRow("file location") << false << QStringLiteral("StringColumn_Location") << 100;
+    QTest::newRow("file hint column") << false << QStringLiteral("HintColumn") << 20;
+    QTest::newRow("folder old name") << true << QStringLiteral("scOldName") << 100;
+    QTest::newRow("folder new name") << true << QStringLiteral("scNewName") << 100;
+    QTest::newRow("folder location") << true << QStringLiteral("scLocation") << 100;
+    QTest::newRow("folder hint column") << true << QStringLiteral("HintColumn") << 20;
   }
-  void ColumnMinWidths() {
-    QFETCH(QString, Grid);
+  void ColumnsOfThePageGridsStopAtTheirMinimum() {
+    QFETCH(bool, FolderPage);
     QFETCH(QString, Column);
     QFETCH(int, Minimum);
     TfmMain LMain;
-    QTableView LView;
-    LView.setObjectName(Grid);
-    TNamedColumnsModel LModel({Column, QStringLiteral("other")});
-    LView.setModel(&LModel);
-    LMain.InstallColumnMinWidth(LView);
-    LView.setColumnWidth(0, 150);
-    // Dragging the edge below the minimum leaves the column at the minimum.
-    LView.horizontalHeader()->resizeSection(0, 3);
-    QCOMPARE(LView.columnWidth(0), Minimum);
-    LView.horizontalHeader()->resizeSection(0, Minimum + 7);
-    QCOMPARE(LView.columnWidth(0), Minimum + 7);
-    LView.horizontalHeader()->resizeSection(1, 1);
-    QCOMPARE(LView.columnWidth(1), 10);
+    const QString LMissing = FExe->File(QStringLiteral("missing"));
+    QTableView *LGrid = nullptr;
+    if (FolderPage) {
+      LMain.FFolderList->Add(
+          std::make_unique<TFolderInfo>(FExe->Path(), TFolderEntry{QStringLiteral("missing"), {}}));
+      LMain.FolderPage->SynchroFolderList(0);
+      LMain.UpdateActions();
+      LMain.FolderPage->acRenameFolder->trigger();
+      LGrid = LMain.FolderPage->sgFolderRename;
+    } else {
+      LMain.FFileList->Add(std::make_unique<TFileInfo>(LMissing));
+      LMain.FilePage->SynchroFileList(0);
+      LMain.FilePage->DoRenameFiles();
+      LGrid = LMain.FilePage->StringGrid_Rename;
+    }
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Failed to rename 1 file. List is below.")});
+    int LSection = -1;
+    for (int i = 0; i < LGrid->model()->columnCount(); ++i) {
+      if (LGrid->model()->headerData(i, Qt::Horizontal, ColumnNameRole).toString() == Column)
+        LSection = i;
+    }
+    QVERIFY(LSection >= 0);
+    QHeaderView &LHeader = *LGrid->horizontalHeader();
+    LHeader.resizeSection(LSection, 3);
+    QCOMPARE(LHeader.sectionSize(LSection), Minimum);
+    LHeader.resizeSection(LSection, Minimum + 7);
+    QCOMPARE(LHeader.sectionSize(LSection), Minimum + 7);
   }
 
   void AboutLinksOpenTheirAddresses() {

@@ -1,0 +1,215 @@
+#include "uPageKit.h"
+
+#include "FMX.BallonHint.h"
+#include "MainUn.h"
+#include "uAction.h"
+#include "uControlUtils.h"
+#include "uGridSupport.h"
+#include "uLog.h"
+#include "uMessageForm.h"
+#include "uPropertyGridModel.h"
+#include "uResourceString.h"
+#include "uUtil.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTableView>
+
+#include <utility>
+
+namespace {
+
+bool IsEnterKey(const QEvent &AEvent) {
+  if (AEvent.type() != QEvent::KeyPress)
+    return false;
+  const int LKey = static_cast<const QKeyEvent &>(AEvent).key();
+  return LKey == Qt::Key_Return || LKey == Qt::Key_Enter;
+}
+
+// Focus moving to another control of the window; not a popup opening over
+// the field or the window losing activation.
+bool IsFocusLeaving(const QEvent &AEvent) {
+  if (AEvent.type() != QEvent::FocusOut)
+    return false;
+  const Qt::FocusReason LReason = static_cast<const QFocusEvent &>(AEvent).reason();
+  return LReason != Qt::PopupFocusReason && LReason != Qt::ActiveWindowFocusReason;
+}
+
+void ReportOutcome(int AFailed, const QString &ADone, const QString &AFailedOne,
+                   const QString &AFailedMany) {
+  const QString LText =
+      AFailed == 0 ? ADone
+                   : rs::FormatMessage(rs::ForCount(AFailed, AFailedOne, AFailedMany), {AFailed});
+  GetLogger().WriteLog(LText);
+  ShowWarningMessage(LText);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Fields
+
+TFieldExits::TFieldExits(std::function<void()> AAfterExit) : FAfterExit(std::move(AAfterExit)) {}
+
+void TFieldExits::Watch(QLineEdit &AField, std::function<void()> AOnExit, TExitOn AExitOn) {
+  FFields.push_back({&AField, std::move(AOnExit), AExitOn});
+  AField.installEventFilter(this);
+}
+
+bool TFieldExits::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  const bool LEnter = IsEnterKey(*AEvent);
+  const bool LLeaving = !LEnter && IsFocusLeaving(*AEvent);
+  if (LEnter || LLeaving) {
+    for (const TField &LField : FFields) {
+      if (LField.FField != AWatched || (LLeaving && LField.FExitOn == TExitOn::EnterOnly))
+        continue;
+      LField.FOnExit();
+      if (FAfterExit)
+        FAfterExit();
+      break;
+    }
+  }
+  return QObject::eventFilter(AWatched, AEvent);
+}
+
+// ---------------------------------------------------------------------------
+// Token buttons
+
+TTokenButton::TTokenButton(TTokenLook ALook, QWidget *AParent) : QToolButton(AParent) {
+  setFocusPolicy(Qt::NoFocus);
+  setToolButtonStyle(Qt::ToolButtonTextOnly);
+  if (ALook == TTokenLook::PushButton) {
+    // The window's style sheet draws it as its push buttons.
+    setProperty("look", QStringLiteral("push"));
+    setFixedSize(96, 20);
+  }
+}
+
+TTokenButton *MakeTokenButton(const QString &AName, TAction &AAction, TTokenLook ALook,
+                              QWidget &AParent) {
+  auto *LButton = new TTokenButton(ALook, &AParent);
+  LButton->setObjectName(AName);
+  AAction.BindButton(*LButton);
+  return LButton;
+}
+
+// ---------------------------------------------------------------------------
+// Repainting
+
+TUpdatesSuspended::TUpdatesSuspended(QWidget &AWidget)
+    : FWidget(&AWidget), FWasEnabled(AWidget.updatesEnabled()) {
+  AWidget.setUpdatesEnabled(false);
+}
+
+TUpdatesSuspended::~TUpdatesSuspended() {
+  if (FWidget)
+    FWidget->setUpdatesEnabled(FWasEnabled);
+}
+
+// ---------------------------------------------------------------------------
+// Sorting by the header
+
+TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TfmMain &AMain) {
+  auto *LHeader = new TSortHeaderView(&AGrid);
+  QTableView *LGrid = &AGrid;
+  LHeader->SetMinWidthHook([&AMain, LGrid](int AColumn, int &AMinWidth) {
+    AMain.GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
+  });
+  AGrid.setHorizontalHeader(LHeader);
+  return LHeader;
+}
+
+std::optional<TSortPress> SortPress(TSortHeaderView &AHeader, int ASection, int ARowCount) {
+  if (ARowCount < 2)
+    return std::nullopt;
+  const QString LColumn = AHeader.SectionName(ASection);
+  if (LColumn.isEmpty() || LColumn == HintColumnName)
+    return std::nullopt;
+  return TSortPress{LColumn, AHeader.PlaceSortMarker(ASection) == QStringLiteral("Down")};
+}
+
+// ---------------------------------------------------------------------------
+// Hint column and balloon
+
+TGridMouseWatch::TGridMouseWatch(QTableView &AGrid, std::function<void(const QPoint &APos)> AOnMove)
+    : FOnMove(std::move(AOnMove)) {
+  AGrid.setMouseTracking(true);
+  AGrid.viewport()->setMouseTracking(true);
+  AGrid.viewport()->installEventFilter(this);
+}
+
+bool TGridMouseWatch::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AEvent->type() == QEvent::MouseMove)
+    FOnMove(static_cast<QMouseEvent *>(AEvent)->position().toPoint());
+  else if (AEvent->type() == QEvent::Leave)
+    FOnMove(QPoint(-1, -1));
+  return QObject::eventFilter(AWatched, AEvent);
+}
+
+void HintColumnMouseMove(QTableView &AGrid, const QPoint &APos, int &ALastRow,
+                         const THintTextOf &ATextOf) {
+  const int LRow = AGrid.rowAt(APos.y());
+  const int LColumn = AGrid.columnAt(APos.x());
+  const QAbstractItemModel *LModel = AGrid.model();
+  const bool LOnHint =
+      LModel != nullptr && LColumn >= 0 &&
+      LModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString() == HintColumnName;
+  if (LOnHint && LRow >= 0) {
+    if (LRow == ALastRow)
+      return;
+    if (const std::optional<THintText> LText = ATextOf(LRow))
+      ShowBalloonHint(&AGrid, DisplayText(LText->FName), DisplayText(LText->FReason));
+    ALastRow = LRow;
+    return;
+  }
+  ForgetHintBalloon(ALastRow);
+}
+
+void ForgetHintBalloon(int &ALastRow) {
+  HideBalloonHint();
+  ALastRow = -1;
+}
+
+// ---------------------------------------------------------------------------
+// Reports
+
+void ReportRename(int AFailed) {
+  ReportOutcome(AFailed, rs::RenameDone, rs::FailedToRenameOne, rs::FailedToRenameMany);
+}
+
+void ReportRollback(int AFailed) {
+  ReportOutcome(AFailed, rs::RollbackDone, rs::FailedToRollbackOne, rs::FailedToRollbackMany);
+}
+
+// ---------------------------------------------------------------------------
+// Detail view
+
+void SetupDetailGrid(QTableView &AGrid, TPropertyGridModel &AModel) {
+  AGrid.setModel(&AModel);
+  AGrid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  AGrid.setSelectionMode(QAbstractItemView::NoSelection);
+  AGrid.setAlternatingRowColors(false);
+  AGrid.setFocusPolicy(Qt::NoFocus);
+  AGrid.setAttribute(Qt::WA_TransparentForMouseEvents, true);
+  QHeaderView *LRows = AGrid.verticalHeader();
+  LRows->hide();
+  LRows->setSectionResizeMode(QHeaderView::Fixed);
+  LRows->setDefaultSectionSize(PreviewRowHeight);
+  AGrid.setColumnWidth(0, 100);
+  AGrid.setColumnWidth(1, 200);
+}
+
+void ShowDetails(QTableView &AGrid, TPropertyGridModel &AModel,
+                 const std::optional<QStringList> &AValues) {
+  AGrid.setEnabled(false);
+  if (!AValues) {
+    AModel.ClearValues();
+    return;
+  }
+  AModel.SetValues(*AValues);
+  AGrid.setEnabled(true);
+}

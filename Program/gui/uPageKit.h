@@ -1,0 +1,186 @@
+// The page kit: what the file page and the folder page share of their one
+// workflow, so that a page keeps only its widgets, turns them into a recipe
+// in one place and calls the engine.
+//
+//   TFieldExits         a field's exit: Enter, or the focus moving on
+//   TTokenButton        the buttons that insert mask tokens
+//   TUpdatesSuspended   a grid's painting suspended for a scope
+//   InstallSortHeader   the header with the sort marker, and SortPress, what
+//                       a press on it asks for
+//   HintColumnMouseMove the balloon over the hint column (TGridMouseWatch
+//                       brings the mouse moves)
+//   ReportRename        the reports after Rename and Rollback
+//   SetupDetailGrid     the detail view over a TPropertyGridModel
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QToolButton>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QLineEdit;
+class QTableView;
+class TAction;
+class TPropertyGridModel;
+class TSortHeaderView;
+class TfmMain;
+
+// ---- Fields -----------------------------------------------------------------
+
+// Runs a field's exit handler when the user is done with the field: on Enter,
+// or when the focus moves to another control of the window. A popup opening
+// over the field (its context menu) or the window losing activation (a
+// dialog, another program) is no exit: the caret stays in the field and
+// nothing is applied. After every exit handler AAfterExit runs (the window's
+// action update). The watched fields go on receiving their events.
+//
+// A page owns it as a member, not as a child: a field that dies with the
+// focus sends a FocusOut, and the page's handlers must not run once the page
+// is being destroyed. The member is gone before the page's widgets are.
+class TFieldExits : public QObject {
+  Q_OBJECT
+public:
+  enum class TExitOn { EnterOrLeave, EnterOnly };
+
+  explicit TFieldExits(std::function<void()> AAfterExit);
+
+  void Watch(QLineEdit &AField, std::function<void()> AOnExit,
+             TExitOn AExitOn = TExitOn::EnterOrLeave);
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+  struct TField {
+    const QObject *FField;
+    std::function<void()> FOnExit;
+    TExitOn FExitOn;
+  };
+  std::function<void()> FAfterExit;
+  std::vector<TField> FFields;
+};
+
+// ---- Token buttons ----------------------------------------------------------
+
+// How a page draws its token buttons: as the window's push buttons, 96 x 20
+// (the file page), or as plain tool buttons fitted to their text (the folder
+// page).
+enum class TTokenLook { PushButton, ToolButton };
+
+// A button that inserts a mask token through its action. It never takes the
+// keyboard focus, so the mask field keeps its caret and is not exited.
+class TTokenButton : public QToolButton {
+  Q_OBJECT
+public:
+  TTokenButton(TTokenLook ALook, QWidget *AParent);
+};
+
+// The token button AName in AParent, showing AAction's text and running it
+// when clicked.
+TTokenButton *MakeTokenButton(const QString &AName, TAction &AAction, TTokenLook ALook,
+                              QWidget &AParent);
+
+// ---- Repainting -------------------------------------------------------------
+
+// Suspends a widget's painting for a scope and gives it back the state it had,
+// on every way out (also when the widget is gone by then).
+class TUpdatesSuspended {
+public:
+  explicit TUpdatesSuspended(QWidget &AWidget);
+  ~TUpdatesSuspended();
+  TUpdatesSuspended(const TUpdatesSuspended &) = delete;
+  TUpdatesSuspended &operator=(const TUpdatesSuspended &) = delete;
+
+private:
+  QPointer<QWidget> FWidget;
+  bool FWasEnabled;
+};
+
+// ---- Sorting by the header --------------------------------------------------
+
+// Gives AGrid the header with the sort marker (TSortHeaderView); while the
+// user drags a column's edge the column stops at the minimum width AMain gives
+// it (TfmMain::GetColumnMinWidth, by the grid's object name and the column's
+// name).
+TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TfmMain &AMain);
+
+// What a press on a header section asks for: the list sorted by the column
+// named FColumn (the model's ColumnNameRole), descending when FDown.
+struct TSortPress {
+  QString FColumn;
+  bool FDown = false;
+};
+
+// A press on the header of ASection in a grid of ARowCount rows: nothing with
+// fewer than two rows, nor on the hint column or a section without a name
+// (the marker stays where it was); otherwise the marker moves there and flips
+// that column's direction (TSortHeaderView::PlaceSortMarker), and the sort it
+// asks for is returned.
+std::optional<TSortPress> SortPress(TSortHeaderView &AHeader, int ASection, int ARowCount);
+
+// ---- Hint column and balloon ------------------------------------------------
+
+// What the balloon of a hint-column row shows: the item's name and the reason
+// its rename failed, as the item keeps them (shown through DisplayText, so
+// the bytes of names that are not UTF-8 appear as U+FFFD).
+struct THintText {
+  QString FName;
+  QString FReason;
+};
+using THintTextOf = std::function<std::optional<THintText>(int ARow)>;
+
+// Calls AOnMove for every mouse move over AGrid's cells with the position in
+// the viewport's coordinates, and with (-1, -1) when the mouse leaves them.
+// Turns the grid's mouse tracking on. Owned by the page as a member, as
+// TFieldExits is, so that no move reaches a page that is being destroyed.
+class TGridMouseWatch : public QObject {
+  Q_OBJECT
+public:
+  TGridMouseWatch(QTableView &AGrid, std::function<void(const QPoint &APos)> AOnMove);
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+  std::function<void(const QPoint &APos)> FOnMove;
+};
+
+// The balloon for the mouse at APos over AGrid's viewport. On a row of the
+// hint column (the column whose ColumnNameRole is HintColumnName) the balloon
+// is requested with that row's texts (none for a row ATextOf gives none), once
+// per row: ALastRow keeps the row. Anywhere else the balloon is hidden and
+// ALastRow becomes -1.
+void HintColumnMouseMove(QTableView &AGrid, const QPoint &APos, int &ALastRow,
+                         const THintTextOf &ATextOf);
+
+// Hides the balloon and forgets its row, for a hint column that goes away.
+void ForgetHintBalloon(int &ALastRow);
+
+// ---- Reports ----------------------------------------------------------------
+
+// The report of a Rename in which AFailed items failed: "Rename done." for
+// none, else "Failed to rename %d file. List is below." ("%d files" for
+// more). Written to the log, then shown in the message dialog.
+void ReportRename(int AFailed);
+// The same for a Rollback: "Rollback done." or "Failed to rollback %d
+// file(s). List is below.".
+void ReportRollback(int AFailed);
+
+// ---- Detail view ------------------------------------------------------------
+
+// Shows AModel in AGrid as a detail view: read-only, no selection, no keyboard
+// focus, transparent to the mouse, no row header, rows 21 high, the names 100
+// wide and the values 200. A page may give the grid its own painting first
+// (SetupPreviewGrid).
+void SetupDetailGrid(QTableView &AGrid, TPropertyGridModel &AModel);
+
+// Shows AValues and enables AGrid; without values the values are emptied and
+// AGrid stays disabled (shown greyed).
+void ShowDetails(QTableView &AGrid, TPropertyGridModel &AModel,
+                 const std::optional<QStringList> &AValues);
