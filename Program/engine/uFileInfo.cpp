@@ -635,86 +635,49 @@ void TFileList::RefreshPlanner() {
 }
 
 int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset) {
-  FBatchError.clear();
-  FLastStopped = false;
   const bool LRollback = ASubset != nullptr;
-  std::unique_ptr<TBatchWriter> LWriter;
-  if (FJournal) {
-    // The whole plan goes to the journal, and to the disk, before the first move.
-    std::vector<QString> LFolders;
-    QHash<QString, int> LFolderNumbers;
-    std::vector<TJournalStep> LSteps;
-    LSteps.reserve(APlan.FSteps.size());
-    for (const TPlanStep &LPlanStep : APlan.FSteps) {
-      const int LIndex =
-          ASubset ? (*ASubset)[static_cast<size_t>(LPlanStep.FItem)] : LPlanStep.FItem;
-      const TFileInfo &LItem = *FItems[static_cast<size_t>(LIndex)];
-      const QString LLocation = LItem.Location();
-      auto LFolder = LFolderNumbers.constFind(LLocation);
-      if (LFolder == LFolderNumbers.constEnd()) {
-        LFolder = LFolderNumbers.insert(LLocation, static_cast<int>(LFolders.size()));
-        LFolders.push_back(LLocation);
-      }
-      TJournalStep LStep;
-      LStep.FItem = LIndex;
-      LStep.FKind = LPlanStep.FKind;
-      LStep.FFolder = *LFolder;
-      const QString LOld = LItem.OldName();
-      const QString LNew = LItem.TargetName();
-      const QString &LFrom = LRollback ? LNew : LOld;
-      const QString &LTo = LRollback ? LOld : LNew;
-      LStep.FFrom = LPlanStep.FKind == TStepKind::FromTemporary ? LPlanStep.FTemporaryName : LFrom;
-      LStep.FTo = LPlanStep.FKind == TStepKind::ToTemporary ? LPlanStep.FTemporaryName : LTo;
-      LStep.FDevice = LItem.Device();
-      LStep.FInode = LItem.Inode();
-      LStep.FSize = LItem.Size();
-      LStep.FModifiedNs = LItem.ModifiedNs();
-      LSteps.push_back(std::move(LStep));
-    }
-    if (LRollback && !FBatchId.isEmpty())
-      LWriter = FJournal->ReopenBatch(FBatchId, FBatchError);
-    else
-      LWriter = FJournal->BeginBatch(TBatchKind::Files, LFolders, FBatchError);
-    if (!LWriter)
-      return -1;
-    // A batch reopened for a rollback keeps its folders; the steps name
-    // them by their numbers in this batch.
-    if (LRollback && !FBatchId.isEmpty()) {
-      TJournalBatch LBatch;
-      if (!FJournal->Load(FBatchId, LBatch)) {
-        FBatchError = rs::FormatMessage(rs::CannotWriteJournal, {FBatchId});
-        return -1;
-      }
-      for (TJournalStep &LStep : LSteps) {
-        const QString &LPath = LFolders[static_cast<size_t>(LStep.FFolder)];
-        const auto LFound = std::find(LBatch.FFolders.begin(), LBatch.FFolders.end(), LPath);
-        if (LFound == LBatch.FFolders.end()) {
-          FBatchError = rs::FormatMessage(rs::CannotWriteJournal, {LPath});
-          return -1;
-        }
-        LStep.FFolder = static_cast<int>(LFound - LBatch.FFolders.begin());
-      }
-    }
-    if (!LWriter->BeginSection(LRollback ? TSectionKind::Rollback : TSectionKind::Rename, LSteps,
-                               FBatchError))
-      return -1;
-    if (!LRollback)
-      FBatchId = LWriter->Id();
-    LWriter->SetStopRequest(FStopRequest);
-  }
-  struct TStopOnly : TPlanObserver {
-    std::function<bool()> FStop;
-    void StepDone(int, bool, const QString &) override {}
-    bool StopBeforeGroup() override { return FStop && FStop(); }
-  } LStopOnly;
-  LStopOnly.FStop = FStopRequest;
-  TPlanObserver *LObserver = LWriter ? static_cast<TPlanObserver *>(LWriter.get()) : &LStopOnly;
-  const TExecuteResult LResult = ExecutePlanObserved(APlan, AHost, LObserver);
-  FLastStopped = LResult.FStopped;
-  if (LWriter) {
-    LWriter->EndSection(LResult.FStepsTried - LResult.FFailed, LResult.FFailed, LResult.FStopped);
-  }
-  return LResult.FFailed;
+  const auto LIndexOf = [ASubset](int AItem) {
+    return ASubset ? (*ASubset)[static_cast<size_t>(AItem)] : AItem;
+  };
+  // The journal numbers the items of a batch as the list held them at the
+  // Rename; a Rollback names them by those numbers whatever the order now.
+  if (!LRollback)
+    for (int i = 0; i < Count(); ++i)
+      FItems[static_cast<size_t>(i)]->SetJournalItem(i);
+  const auto LItemOf = [&](int AItem) {
+    return FItems[static_cast<size_t>(LIndexOf(AItem))]->JournalItem();
+  };
+  TBatchRun LRun;
+  LRun.FJournal = FJournal;
+  LRun.FKind = TBatchKind::Files;
+  LRun.FRollback = LRollback;
+  LRun.FStopRequest = FStopRequest;
+  LRun.FBatchId = FBatchId;
+  const int LFailed = RunBatch(
+      LRun, APlan, AHost,
+      [&](const TPlanStep &AStep) {
+        const TFileInfo &LItem = *FItems[static_cast<size_t>(LIndexOf(AStep.FItem))];
+        TStepRecord LRecord;
+        LRecord.FFolder = LItem.Location();
+        const QString LOld = LItem.OldName();
+        const QString LNew = LItem.TargetName();
+        LRecord.FFrom = AStep.FKind == TStepKind::FromTemporary ? AStep.FTemporaryName
+                        : LRollback                             ? LNew
+                                                                : LOld;
+        LRecord.FTo = AStep.FKind == TStepKind::ToTemporary ? AStep.FTemporaryName
+                      : LRollback                           ? LOld
+                                                            : LNew;
+        LRecord.FDevice = LItem.Device();
+        LRecord.FInode = LItem.Inode();
+        LRecord.FSize = LItem.Size();
+        LRecord.FModifiedNs = LItem.ModifiedNs();
+        return LRecord;
+      },
+      LItemOf);
+  FBatchError = LRun.FError;
+  FBatchId = LRun.FBatchId;
+  FLastStopped = LRun.FStopped;
+  return LFailed;
 }
 
 int TFileList::ExecuteRenaming() {

@@ -135,6 +135,9 @@ public:
   // -1 when it has not been renamed by a batch.
   int RenameOrder() const { return FRenameOrder; }
   void SetRenameOrder(int AValue) { FRenameOrder = AValue; }
+  // The item's number in the journal's batch of the last Rename (-1: none).
+  int JournalItem() const { return FJournalItem; }
+  void SetJournalItem(int AValue) { FJournalItem = AValue; }
   // The planner's number for the file's folder (-1: not known yet).
   int &PlanFolderSlot() { return FPlanFolder; }
   // The planner's key of the file's old name (0: not known yet).
@@ -194,6 +197,7 @@ private:
   int32_t FGridRow = 0;
   int32_t FRenameOrder = -1;
   int32_t FPlanFolder = -1;
+  int32_t FJournalItem = -1;
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
   mutable bool FNewNameMade = false;

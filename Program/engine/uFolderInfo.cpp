@@ -2,7 +2,9 @@
 
 #include "platform/uPlatformDirWalk.h"
 #include "platform/uPlatformFs.h"
+#include "platform/uPlatformJournal.h"
 #include "uClock.h"
+#include "uJournal.h"
 #include "uNameEdits.h"
 #include "uResourceString.h"
 #include "uUtil.h"
@@ -403,26 +405,29 @@ public:
                   const std::vector<int> *ASubset, TFolderLocationIndex &AIndex)
       : FItems(AItems), FSubset(ASubset), FIndex(AIndex) {}
 
-  bool Move(int AItem) override { return Step(Item(AItem), !Rollback()); }
+  bool Move(int AItem) override {
+    TFolderInfo &LItem = Item(AItem);
+    if (Rollback() && !StillTheSameFolder(LItem))
+      return false;
+    return Step(LItem, !Rollback());
+  }
   bool MoveToTemporary(int AItem, QString &ATemporary) override {
     TFolderInfo &LItem = Item(AItem);
+    if (Rollback() && !StillTheSameFolder(LItem))
+      return false;
     FNameBefore = LItem.FRealName;
     const QString LSource = LItem.FullFolderName();
-    QString LName = ATemporary;
-    for (int LAttempt = 0; LAttempt < 100; ++LAttempt, LName = TemporaryEntryName()) {
-      ATemporary = platform::JoinPath(LItem.FLocation, LName);
-      const platform::TMoveResult LMove = platform::MoveFolderNoReplace(LSource, ATemporary);
-      if (LMove.FOk) {
-        LItem.FRealName = LName;
-        FIndex.Moved(LSource, ATemporary);
-        return true;
-      }
-      if (LMove.FError != platform::TMoveError::TargetExists) {
-        LItem.FRenameErrorText = MoveFailureReason(LMove, true);
-        return false;
-      }
+    // Only the temporary name of the plan: it was recorded before the move.
+    const QString LName = ATemporary;
+    ATemporary = platform::JoinPath(LItem.FLocation, LName);
+    const platform::TMoveResult LMove = platform::MoveFolderNoReplace(LSource, ATemporary);
+    if (!LMove.FOk) {
+      LItem.FRenameErrorText = MoveFailureReason(LMove, true);
+      return false;
     }
-    return false;
+    LItem.FRealName = LName;
+    FIndex.Moved(LSource, ATemporary);
+    return true;
   }
   bool MoveFromTemporary(int AItem, const QString &) override {
     return Step(Item(AItem), !Rollback());
@@ -452,6 +457,23 @@ private:
   bool Rollback() const { return FSubset != nullptr; }
   int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
   TFolderInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
+  // A folder is moved back only when the folder under its new name is still
+  // the one that was renamed: the same inode, or, where the file system
+  // gives no stable inode numbers, a folder at all.
+  bool StillTheSameFolder(TFolderInfo &AItem) {
+    const platform::TEntryIdentity LNow = platform::IdentityOf(AItem.FullFolderName());
+    if (!LNow.FExists || !LNow.FIsFolder) {
+      AItem.FRenameErrorText = LNow.FExists ? rs::FolderWasReplaced : rs::DirectoryNotExist;
+      return false;
+    }
+    if (AItem.FInode == 0 || FFileSystems.Of(AItem.FLocation).FFatFamily)
+      return true;
+    if (LNow.FInode != AItem.FInode) {
+      AItem.FRenameErrorText = rs::FolderWasReplaced;
+      return false;
+    }
+    return true;
+  }
   // The item's rename (ARename) or rollback from where it stands now.
   bool Step(TFolderInfo &AItem, bool ARename) {
     const QString LOld = AItem.FullFolderName();
@@ -473,6 +495,7 @@ private:
   const std::vector<int> *FSubset;
   TFolderLocationIndex &FIndex;
   QString FNameBefore; // the name the first folder of a cycle had before it
+  platform::TFileSystemCache FFileSystems;
 };
 
 const TPlan &TFolderList::PlanRenaming() {
@@ -505,6 +528,61 @@ void TFolderList::RefreshPlanner() {
   FPlannerStale = false;
 }
 
+int TFolderList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset) {
+  const bool LRollback = ASubset != nullptr;
+  const auto LIndexOf = [ASubset](int AItem) {
+    return ASubset ? (*ASubset)[static_cast<size_t>(AItem)] : AItem;
+  };
+  if (!LRollback) {
+    // The journal numbers the items as the list holds them at the Rename,
+    // and records each folder's identity for the checks of a Rollback.
+    for (int i = 0; i < Count(); ++i) {
+      TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+      LItem.FJournalItem = i;
+      if (FJournal)
+        LItem.FInode = platform::IdentityOf(LItem.FullFolderName()).FInode;
+    }
+  }
+  TBatchRun LRun;
+  LRun.FJournal = FJournal;
+  LRun.FKind = TBatchKind::Folders;
+  LRun.FRollback = LRollback;
+  LRun.FStopRequest = FStopRequest;
+  LRun.FBatchId = FBatchId;
+  const int LFailed = RunBatch(
+      LRun, APlan, AHost,
+      [&](const TPlanStep &AStep) {
+        const TFolderInfo &LItem = *FItems[static_cast<size_t>(LIndexOf(AStep.FItem))];
+        TStepRecord LRecord;
+        LRecord.FFolder = LItem.FLocation;
+        const QString &LTarget = LRollback ? LItem.FOldName : LItem.FNewName;
+        LRecord.FFrom =
+            AStep.FKind == TStepKind::FromTemporary ? AStep.FTemporaryName : LItem.FRealName;
+        LRecord.FTo = AStep.FKind == TStepKind::ToTemporary ? AStep.FTemporaryName : LTarget;
+        LRecord.FInode = LItem.FInode;
+        return LRecord;
+      },
+      [&](int AItem) { return FItems[static_cast<size_t>(LIndexOf(AItem))]->FJournalItem; });
+  FBatchError = LRun.FError;
+  FBatchId = LRun.FBatchId;
+  FLastStopped = LRun.FStopped;
+  return LFailed;
+}
+
+void TFolderList::ReplayMoves(const std::vector<std::pair<int, QString>> &AMoves) {
+  TFolderLocationIndex LIndex(FItems);
+  for (const auto &[LItemIndex, LName] : AMoves) {
+    TFolderInfo &LItem = *FItems[static_cast<size_t>(LItemIndex)];
+    const QString LOld = LItem.FullFolderName();
+    LItem.FRealName = LName;
+    LIndex.Moved(LOld, LItem.FullFolderName());
+  }
+  for (const auto &LItem : FItems) {
+    LItem->FisRenamed = LItem->FRealName != LItem->FOldName;
+    LItem->FNewName = LItem->FRealName;
+  }
+}
+
 int TFolderList::ExecuteRenaming() {
   SortFolderbyLocation();
   for (const auto &LItem : FItems)
@@ -512,7 +590,9 @@ int TFolderList::ExecuteRenaming() {
   const TPlan &LPlan = PlanRenaming();
   TFolderLocationIndex LIndex(FItems);
   TFolderPlanHost LHost(FItems, nullptr, LIndex);
-  int LFailures = ExecutePlan(LPlan, LHost);
+  int LFailures = RunPlan(LPlan, LHost, nullptr);
+  if (LFailures < 0)
+    return -1;
   // A folder that keeps its name counts as renamed.
   QString LNewFullName;
   for (int i = 0; i < Count(); ++i) {
@@ -534,7 +614,9 @@ int TFolderList::ExecuteRollback() {
   const std::vector<int> LItems = FRollbackItems;
   TFolderLocationIndex LIndex(FItems);
   TFolderPlanHost LHost(FItems, &LItems, LIndex);
-  int LFailures = ExecutePlan(LPlan, LHost);
+  int LFailures = RunPlan(LPlan, LHost, &LItems);
+  if (LFailures < 0)
+    return -1;
   QString LNewFullName;
   for (size_t i = 0; i < LItems.size(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(LItems[i])];

@@ -9,6 +9,8 @@
 #include "uNameRecipe.h"
 #include "uRenamePlan.h"
 
+class TJournal;
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
@@ -69,6 +71,12 @@ public:
   int &PlanFolderSlot() { return FPlanFolder; }
   // The name the folder carries on disk now.
   const QString &RealName() const { return FRealName; }
+  // The folder's identity as taken for the last batch (0: not taken).
+  uint64_t Inode() const { return FInode; }
+  void SetInode(uint64_t AValue) { FInode = AValue; }
+  // The item's number in the journal's batch of the last Rename (-1: none).
+  int JournalItem() const { return FJournalItem; }
+  void SetJournalItem(int AValue) { FJournalItem = AValue; }
   // The depth: the number of path delimiters in FullFolderName, counted on the
   // first read and kept (renames do not change it).
   int Level() const;
@@ -138,6 +146,8 @@ private:
   int FGridRow = 0;
   int FRenameOrder = -1;
   int FPlanFolder = -1;
+  int FJournalItem = -1;
+  uint64_t FInode = 0;
   mutable int FLevel = -1;
 };
 
@@ -179,6 +189,21 @@ public:
   // Reads the folders of the items anew for the planner (after an Add, on
   // Apply); a Rename and a Rollback have it done before the next plan.
   void RefreshPlanner();
+
+  // The journal that records Rename and Rollback, as on the file list:
+  // without it being written nothing moves (-1, BatchError).
+  void SetJournal(TJournal *AJournal) { FJournal = AJournal; }
+  TJournal *Journal() const { return FJournal; }
+  const QString &BatchError() const { return FBatchError; }
+  const QString &BatchId() const { return FBatchId; }
+  void SetBatchId(const QString &AValue) { FBatchId = AValue; }
+  void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
+  bool LastBatchStopped() const { return FLastStopped; }
+  // Puts each folder where a journal says it is: AMoves, in the order they
+  // were made, give an item (by list index) and the name it took; the
+  // locations below a folder follow it. Marks as renamed every item whose
+  // name is no longer its old one.
+  void ReplayMoves(const std::vector<std::pair<int, QString>> &AMoves);
   // Moves all renamed items back in the reverse order of their renames, so
   // that a chain (n12 -> n13, then n11 -> n12) is undone from its end;
   // returns the number of failures.
@@ -218,6 +243,12 @@ private:
   TRenamePlanner FPlanner;
   bool FPlannerStale = false;
   std::vector<int> FRollbackItems;
+  TJournal *FJournal = nullptr;
+  QString FBatchError;
+  QString FBatchId;
+  std::function<bool()> FStopRequest;
+  bool FLastStopped = false;
+  int RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset);
   QHash<QString, int> FFullNameHash;
   std::vector<std::unique_ptr<TFolderInfo>> FItems;
 };

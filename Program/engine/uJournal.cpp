@@ -6,6 +6,8 @@
 #include "platform/uPlatformJournal.h"
 #include "platform/uPlatformLogFile.h"
 #include "uClock.h"
+#include "uFileInfo.h"
+#include "uFolderInfo.h"
 #include "uResourceString.h"
 
 #include <QList>
@@ -225,6 +227,19 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
   return true;
 }
 
+bool TBatchWriter::AddFolders(int AFirst, const std::vector<QString> &AFolders, QString &AError) {
+  QByteArray LText;
+  for (size_t i = 0; i < AFolders.size(); ++i)
+    LText += "folder " + QByteArray::number(AFirst + static_cast<qsizetype>(i)) + ' ' +
+             JournalEscape(AFolders[i]) + '\n';
+  QString LError;
+  if (!FFile->Append(LText, LError)) {
+    AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
+    return false;
+  }
+  return true;
+}
+
 void TBatchWriter::StepDone(int AStep, bool AOk, const QString &ATemporary) {
   FPending += AOk ? "done " : "fail ";
   FPending += QByteArray::number(AStep);
@@ -241,7 +256,15 @@ void TBatchWriter::StepDone(int AStep, bool AOk, const QString &ATemporary) {
     Flush(true);
 }
 
-void TBatchWriter::BeforeCycleCloses() {
+void TBatchWriter::AfterCycleOpens() {
+  Flush(true);
+}
+
+void TBatchWriter::StepUndone(int AStep) {
+  FPending += "undo ";
+  FPending += QByteArray::number(AStep);
+  FPending += '\n';
+  ++FUnsynced;
   Flush(true);
 }
 
@@ -372,11 +395,11 @@ bool ParseBatch(const QByteArray &AContent, TJournalBatch &ABatch) {
     } else if (LWord == "begin" && LSection) {
       LSection->FBegun = true;
       LSection->FDone.assign(LSection->FSteps.size(), 0);
-    } else if ((LWord == "done" || LWord == "fail") && LSection && LSection->FBegun &&
-               LWords.size() >= 2) {
+    } else if ((LWord == "done" || LWord == "fail" || LWord == "undo") && LSection &&
+               LSection->FBegun && LWords.size() >= 2) {
       const qsizetype LStep = LWords[1].toLongLong();
       if (LStep >= 0 && LStep < static_cast<qsizetype>(LSection->FDone.size()))
-        LSection->FDone[static_cast<size_t>(LStep)] = LWord == "done" ? 1 : 2;
+        LSection->FDone[static_cast<size_t>(LStep)] = LWord == "done" ? 1 : LWord == "fail" ? 2 : 3;
     } else if (LWord == "end" && LSection) {
       LSection->FEnded = true;
       LSection->FCancelled = LWords.size() >= 4 && LWords[3] == "cancelled";
@@ -442,40 +465,314 @@ void TJournal::Prune(int AKeepBatches, int AKeepDays) {
 void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASection) {
   if (ASection.FEnded)
     return;
-  ASection.FDone.resize(ASection.FSteps.size(), 0);
+  const size_t LCount = ASection.FSteps.size();
+  ASection.FDone.resize(LCount, 0);
   // The records are certain up to the last one; after it comes a prefix of
-  // steps made (a failure is always recorded on the disk at once).
+  // steps made (a failure and the first step of a swap are put on the disk
+  // at once).
   size_t LFirst = 0;
-  for (size_t s = ASection.FDone.size(); s-- > 0;) {
+  for (size_t s = LCount; s-- > 0;) {
     if (ASection.FDone[s] != 0) {
       LFirst = s + 1;
       break;
     }
   }
+  // The cycles: for each step inside one, where its first step is.
+  std::vector<size_t> LCycleStart(LCount, LCount);
+  for (size_t s = 0; s < LCount; ++s) {
+    if (ASection.FSteps[s].FKind != TStepKind::ToTemporary)
+      continue;
+    for (size_t k = s; k < LCount; ++k) {
+      LCycleStart[k] = s;
+      if (ASection.FSteps[k].FKind == TStepKind::FromTemporary &&
+          ASection.FSteps[k].FItem == ASection.FSteps[s].FItem)
+        break;
+    }
+  }
   platform::TFileSystemCache LFileSystems;
+  const auto LPath = [&](const TJournalStep &AStep, const QString &AName) {
+    return platform::JoinPath(ABatch.FFolders[static_cast<size_t>(AStep.FFolder)], AName);
+  };
+  const auto LStable = [&](const TJournalStep &AStep) {
+    return AStep.FInode != 0 &&
+           !LFileSystems.Of(ABatch.FFolders[static_cast<size_t>(AStep.FFolder)]).FFatFamily;
+  };
+  // A step is made when its source is gone and its destination holds the
+  // entry: by identity where inode numbers are stable, by presence elsewhere.
+  const auto LMade = [&](const TJournalStep &AStep) {
+    const platform::TEntryIdentity LSource = platform::IdentityOf(LPath(AStep, AStep.FFrom), true);
+    const platform::TEntryIdentity LTarget = platform::IdentityOf(LPath(AStep, AStep.FTo), true);
+    if (LStable(AStep))
+      return LTarget.FExists && LTarget.FInode == AStep.FInode &&
+             !(LSource.FExists && LSource.FInode == AStep.FInode);
+    return !LSource.FExists && LTarget.FExists;
+  };
+  const auto LMarkMadeUpTo = [&](size_t ALast) {
+    for (size_t k = LFirst; k <= ALast; ++k)
+      ASection.FDone[k] = 1;
+  };
   // Scanned from the last step back: a step's folder can only have been
   // moved by a later step, and the later ones are known not made while the
-  // scan goes on. A step is made when its source is gone and its destination
-  // holds the entry (by identity, where inode numbers are stable).
-  for (size_t s = ASection.FSteps.size(); s-- > LFirst;) {
+  // scan goes on.
+  for (size_t s = LCount; s-- > LFirst;) {
     const TJournalStep &LStep = ASection.FSteps[s];
-    const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LStep.FFolder)];
-    const platform::TEntryIdentity LSource =
-        platform::IdentityOf(platform::JoinPath(LFolder, LStep.FFrom));
-    const platform::TEntryIdentity LTarget =
-        platform::IdentityOf(platform::JoinPath(LFolder, LStep.FTo));
-    bool LMade = !LSource.FExists && LTarget.FExists;
-    if (LMade && !LFileSystems.Of(LFolder).FFatFamily && LStep.FInode != 0)
-      LMade = LTarget.FInode == LStep.FInode;
-    if (LMade) {
-      for (size_t k = LFirst; k <= s; ++k)
-        ASection.FDone[k] = 1;
-      break;
+    if (LCycleStart[s] == LCount) {
+      if (LMade(LStep)) {
+        LMarkMadeUpTo(s);
+        return;
+      }
+      continue;
     }
+    // A cycle, judged as a whole from its last step: its temporary name
+    // holds the entry between its first and its last step, and only then.
+    const size_t LStart = LCycleStart[s];
+    const TJournalStep &LOpen = ASection.FSteps[LStart];
+    const platform::TEntryIdentity LTemporary = platform::IdentityOf(LPath(LOpen, LOpen.FTo), true);
+    const bool LOpened = (LStart < LFirst && ASection.FDone[LStart] == 1) || LTemporary.FExists;
+    if (!LOpened) {
+      s = LStart; // not begun: on to the steps before it
+      continue;
+    }
+    if (!LTemporary.FExists) {
+      LMarkMadeUpTo(s); // closed: made as a whole
+      return;
+    }
+    // Open: the steps inside it up to the last one made.
+    for (size_t k = s; k-- > std::max(LStart + 1, LFirst);) {
+      if (LMade(ASection.FSteps[k])) {
+        LMarkMadeUpTo(k);
+        return;
+      }
+    }
+    if (LStart >= LFirst)
+      LMarkMadeUpTo(LStart);
+    return;
   }
 }
 
 TJournal &GetJournal() {
   static TJournal LJournal;
   return LJournal;
+}
+
+int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
+             const std::function<TStepRecord(const TPlanStep &)> &AStepOf,
+             const std::function<int(int)> &AItemOf) {
+  ARun.FError.clear();
+  ARun.FStopped = false;
+  std::unique_ptr<TBatchWriter> LWriter;
+  if (ARun.FJournal) {
+    TJournalBatch LBatch; // the batch a rollback is appended to
+    const bool LAppend = ARun.FRollback && !ARun.FBatchId.isEmpty();
+    if (LAppend && !ARun.FJournal->Load(ARun.FBatchId, LBatch)) {
+      ARun.FError = rs::FormatMessage(rs::CannotWriteJournal, {ARun.FBatchId});
+      return -1;
+    }
+    std::vector<QString> LFolders = LBatch.FFolders;
+    QHash<QString, int> LFolderNumbers;
+    for (size_t i = 0; i < LFolders.size(); ++i)
+      LFolderNumbers.insert(LFolders[i], static_cast<int>(i));
+    const size_t LKnownFolders = LFolders.size();
+    std::vector<TJournalStep> LSteps;
+    LSteps.reserve(APlan.FSteps.size());
+    for (const TPlanStep &LPlanStep : APlan.FSteps) {
+      const TStepRecord LRecord = AStepOf(LPlanStep);
+      auto LFolder = LFolderNumbers.constFind(LRecord.FFolder);
+      if (LFolder == LFolderNumbers.constEnd()) {
+        LFolder = LFolderNumbers.insert(LRecord.FFolder, static_cast<int>(LFolders.size()));
+        LFolders.push_back(LRecord.FFolder);
+      }
+      TJournalStep LStep;
+      LStep.FItem = AItemOf(LPlanStep.FItem);
+      LStep.FKind = LPlanStep.FKind;
+      LStep.FFolder = *LFolder;
+      LStep.FFrom = LRecord.FFrom;
+      LStep.FTo = LRecord.FTo;
+      LStep.FDevice = LRecord.FDevice;
+      LStep.FInode = LRecord.FInode;
+      LStep.FSize = LRecord.FSize;
+      LStep.FModifiedNs = LRecord.FModifiedNs;
+      LSteps.push_back(std::move(LStep));
+    }
+    if (LAppend) {
+      // A folder the batch does not know yet (a folder renamed since, seen
+      // by a child) is named by a line of its own before the section.
+      LWriter = ARun.FJournal->ReopenBatch(ARun.FBatchId, ARun.FError);
+      if (LWriter && LFolders.size() > LKnownFolders) {
+        std::vector<QString> LNew(LFolders.begin() + static_cast<std::ptrdiff_t>(LKnownFolders),
+                                  LFolders.end());
+        if (!LWriter->AddFolders(static_cast<int>(LKnownFolders), LNew, ARun.FError))
+          return -1;
+      }
+    } else {
+      LWriter = ARun.FJournal->BeginBatch(ARun.FKind, LFolders, ARun.FError);
+    }
+    if (!LWriter)
+      return -1;
+    if (!LWriter->BeginSection(ARun.FRollback ? TSectionKind::Rollback : TSectionKind::Rename,
+                               LSteps, ARun.FError))
+      return -1;
+    if (!ARun.FRollback)
+      ARun.FBatchId = LWriter->Id();
+    LWriter->SetStopRequest(ARun.FStopRequest);
+  }
+  struct TStopOnly : TPlanObserver {
+    std::function<bool()> FStop;
+    void StepDone(int, bool, const QString &) override {}
+    bool StopBeforeGroup() override { return FStop && FStop(); }
+  } LStopOnly;
+  LStopOnly.FStop = ARun.FStopRequest;
+  TPlanObserver *LObserver = LWriter ? static_cast<TPlanObserver *>(LWriter.get()) : &LStopOnly;
+  const TExecuteResult LResult = ExecutePlanObserved(APlan, AHost, LObserver);
+  ARun.FStopped = LResult.FStopped;
+  if (LWriter)
+    LWriter->EndSection(LResult.FStepsTried - LResult.FFailed, LResult.FFailed, LResult.FStopped);
+  return LResult.FFailed;
+}
+
+// ---------------------------------------------------------------------------
+// Rolling a batch back from its journal.
+
+namespace {
+
+// Where each item of a batch started and where the steps made took it.
+struct TItemTrack {
+  int FFolder = -1;
+  QString FOriginal;
+  QString FCurrent;
+  int FLastStep = -1; // the count of steps made before it moved last
+  const TJournalStep *FFirst = nullptr;
+};
+
+std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
+                                     std::vector<std::pair<int, QString>> *AMoves) {
+  std::map<int, TItemTrack> LItems;
+  int LCount = 0;
+  for (const TJournalSection &LSection : ABatch.FSections) {
+    for (size_t s = 0; s < LSection.FSteps.size(); ++s) {
+      const TJournalStep &LStep = LSection.FSteps[s];
+      TItemTrack &LItem = LItems[LStep.FItem];
+      if (!LItem.FFirst && LSection.FKind == TSectionKind::Rename) {
+        LItem.FFirst = &LStep;
+        LItem.FFolder = LStep.FFolder;
+        LItem.FOriginal = LStep.FFrom;
+        LItem.FCurrent = LStep.FFrom;
+      }
+      if (s < LSection.FDone.size() && LSection.FDone[s] == 1) {
+        LItem.FCurrent = LStep.FTo;
+        LItem.FLastStep = LCount++;
+        if (AMoves)
+          AMoves->emplace_back(LStep.FItem, LStep.FTo);
+      }
+    }
+  }
+  return LItems;
+}
+
+} // namespace
+
+TJournalRollback TJournal::RollbackBatch(const QString &AId) {
+  TJournalRollback LResult;
+  TJournalBatch LBatch;
+  if (!Load(AId, LBatch)) {
+    LResult.FError = rs::FormatMessage(rs::CannotWriteJournal, {AId});
+    return LResult;
+  }
+  if (LBatch.FLocked) {
+    LResult.FError = rs::BatchIsRunning;
+    return LResult;
+  }
+  // A section that ended without its end record: what the disk shows, then
+  // its end, so that the batch reads as ended from now on.
+  if (!LBatch.FSections.empty() && !LBatch.FSections.back().FEnded) {
+    TJournalSection &LSection = LBatch.FSections.back();
+    CompleteSectionFromDisk(LBatch, LSection);
+    std::unique_ptr<TBatchWriter> LWriter = ReopenBatch(AId, LResult.FError);
+    if (!LWriter)
+      return LResult;
+    int LMade = 0;
+    for (size_t s = 0; s < LSection.FDone.size(); ++s) {
+      if (LSection.FDone[s] == 1) {
+        LWriter->StepDone(static_cast<int>(s), true, QString());
+        ++LMade;
+      }
+    }
+    LWriter->EndSection(LMade, 0, true);
+    LSection.FEnded = true;
+  }
+
+  std::vector<std::pair<int, QString>> LMoves;
+  std::map<int, TItemTrack> LItems = TrackItems(LBatch, &LMoves);
+  int LFailed = 0;
+  if (LBatch.FKind == TBatchKind::Files) {
+    TFileList LList;
+    for (const auto &[LId, LTrack] : LItems) {
+      if (!LTrack.FFirst || LTrack.FCurrent == LTrack.FOriginal)
+        continue;
+      const QString &LFolder = LBatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
+      auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal));
+      LItem->SetIdentity(LTrack.FFirst->FDevice, LTrack.FFirst->FInode, LTrack.FFirst->FSize);
+      // The name the file carries now, as the new name without an extension.
+      LItem->SetNewName(LTrack.FCurrent);
+      LItem->SetNewFileType(QString());
+      LItem->SetisRenamed(true);
+      LItem->SetJournalItem(LId);
+      LItem->SetRenameOrder(LTrack.FLastStep);
+      LList.Add(std::move(LItem));
+    }
+    LList.SetJournal(this);
+    LList.SetBatchId(AId);
+    LFailed = LList.ExecuteRollback();
+    if (LFailed < 0) {
+      LResult.FError = LList.BatchError();
+      return LResult;
+    }
+    for (int i = 0; i < LList.Count(); ++i) {
+      const TFileInfo &LItem = LList[i];
+      if (LItem.isRenamed())
+        LResult.FFailures.push_back(
+            {LItem.JournalItem(), LItem.PathInFolder(LItem.TargetName()), LItem.RenameErrorText()});
+      else
+        ++LResult.FRolledBack;
+    }
+  } else {
+    TFolderList LList;
+    std::map<int, int> LIndexOf;
+    for (const auto &[LId, LTrack] : LItems) {
+      if (!LTrack.FFirst)
+        continue;
+      const QString &LFolder = LBatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
+      if (!LList.AddFolderInfoIfNeed(LFolder, TFolderEntry{LTrack.FOriginal, QDateTime()}))
+        continue;
+      TFolderInfo &LItem = *LList[LList.Count() - 1];
+      LItem.SetInode(LTrack.FFirst->FInode);
+      LItem.SetJournalItem(LId);
+      LIndexOf[LId] = LList.Count() - 1;
+    }
+    std::vector<std::pair<int, QString>> LListMoves;
+    for (const auto &[LId, LName] : LMoves)
+      if (LIndexOf.count(LId))
+        LListMoves.emplace_back(LIndexOf[LId], LName);
+    LList.ReplayMoves(LListMoves);
+    std::vector<const TFolderInfo *> LRenamed;
+    for (int i = 0; i < LList.Count(); ++i)
+      if (LList[i]->isRenamed())
+        LRenamed.push_back(LList[i]);
+    LList.SetJournal(this);
+    LList.SetBatchId(AId);
+    LFailed = LList.ExecuteRollback();
+    if (LFailed < 0) {
+      LResult.FError = LList.BatchError();
+      return LResult;
+    }
+    for (const TFolderInfo *LItem : LRenamed) {
+      if (LItem->isRenamed())
+        LResult.FFailures.push_back(
+            {LItem->JournalItem(), LItem->FullFolderName(), LItem->RenameErrorText()});
+      else
+        ++LResult.FRolledBack;
+    }
+  }
+  LResult.FFailed = static_cast<int>(LResult.FFailures.size());
+  return LResult;
 }

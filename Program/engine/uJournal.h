@@ -17,6 +17,7 @@
 //   begin                            (everything above is on the disk)
 //   done 0                           (a step was made)
 //   fail 1                           (a step failed)
+//   undo 0                           (a step made was undone: a failed swap went back)
 //   end 2 1                          (the section ended: made, failed[, cancelled])
 //   section rollback 2
 //   ...
@@ -26,7 +27,8 @@
 // not UTF-8 come back exactly. The step kinds are move, temp (to a temporary
 // name), fromtemp (from it to the new name) and attempt (an item with a
 // conflict, tried last). Records are written in groups and put on the disk at
-// least every 256 steps and before a swap closes.
+// least every 256 steps, at once after a failure, and after the first step of
+// a swap, before its second.
 #pragma once
 
 #include "uRenamePlan.h"
@@ -110,12 +112,15 @@ public:
   // Writes a section's steps and puts them on the disk before the first
   // move. False, with AError, when that fails: nothing may move then.
   bool BeginSection(TSectionKind AKind, const std::vector<TJournalStep> &ASteps, QString &AError);
+  // Names more folders, numbered from AFirst, for the sections after them.
+  bool AddFolders(int AFirst, const std::vector<QString> &AFolders, QString &AError);
   // Ends the section: the made and failed counts, and whether it was cancelled.
   void EndSection(int AMade, int AFailed, bool ACancelled);
   // The steps of the running section refer to the steps given to
   // BeginSection by their positions.
   void StepDone(int AStep, bool AOk, const QString &ATemporary) override;
-  void BeforeCycleCloses() override;
+  void AfterCycleOpens() override;
+  void StepUndone(int AStep) override;
   bool StopBeforeGroup() override;
   // Asked between groups: true stops the batch (Cancel).
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
@@ -188,6 +193,40 @@ private:
 
 // The journal of the run, its folder from the settings' rules.
 TJournal &GetJournal();
+
+// A step of a plan as a list describes it for the journal: the folder's
+// path, the names before and after, and the entry's identity.
+struct TStepRecord {
+  QString FFolder;
+  QString FFrom;
+  QString FTo;
+  uint64_t FDevice = 0;
+  uint64_t FInode = 0;
+  int64_t FSize = 0;
+  int64_t FModifiedNs = 0;
+};
+
+// How a list runs a plan: with a journal, the plan goes to it (and to the
+// disk) before the first move — a new batch for a Rename, a rollback section
+// of ABatchId for a Rollback — and every move is recorded as made.
+struct TBatchRun {
+  TJournal *FJournal = nullptr; // none: nothing is recorded
+  TBatchKind FKind = TBatchKind::Files;
+  bool FRollback = false;
+  std::function<bool()> FStopRequest; // asked between groups: true stops
+  // Filled in: the batch (a Rename sets it), why nothing moved, a stop.
+  QString FBatchId;
+  QString FError;
+  bool FStopped = false;
+};
+
+// Runs APlan through AHost as ARun says; AStepOf describes the plan's step
+// for the journal (its item's index is the plan's item). Returns the number
+// of items that failed, or -1 when the journal could not be written and
+// nothing moved.
+int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
+             const std::function<TStepRecord(const TPlanStep &)> &AStepOf,
+             const std::function<int(int)> &AItemOf);
 
 // Escapes a name or path for the journal, and reads it back.
 QByteArray JournalEscape(const QString &AText);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 // ---------------------------------------------------------------------------
 // Names as keys.
@@ -558,10 +559,27 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
 // ---------------------------------------------------------------------------
 // The executor.
 
+namespace {
+
+plandetail::TAfterMoveHook &AfterMoveHook() {
+  static plandetail::TAfterMoveHook LHook;
+  return LHook;
+}
+
+} // namespace
+
+plandetail::TAfterMoveHook plandetail::SetAfterMoveHook(TAfterMoveHook AHook) {
+  return std::exchange(AfterMoveHook(), std::move(AHook));
+}
+
 TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanObserver *AObserver) {
   TExecuteResult LResult;
   const std::vector<TPlanStep> &LSteps = APlan.FSteps;
-  const auto LDone = [AObserver](size_t AStep, bool AOk, const QString &ATemporary = QString()) {
+  const plandetail::TAfterMoveHook &LHook = AfterMoveHook();
+  const auto LDone = [AObserver, &LHook](size_t AStep, bool AOk,
+                                         const QString &ATemporary = QString()) {
+    if (LHook)
+      LHook(static_cast<int>(AStep));
     if (AObserver)
       AObserver->StepDone(static_cast<int>(AStep), AOk, ATemporary);
   };
@@ -590,6 +608,10 @@ TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanOb
       LDone(LStart, LOk, LTemporary);
       int LFailedItem = LFirst;
       if (LOk) {
+        // The first step of a cycle is on the disk before the second: after
+        // a crash the temporary name is known to hold the entry.
+        if (AObserver)
+          AObserver->AfterCycleOpens();
         for (LMade = LStart + 1; LMade + 1 < LEnd; ++LMade) {
           if (!AHost.Move(LSteps[LMade].FItem)) {
             LOk = false;
@@ -600,17 +622,21 @@ TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanOb
           LDone(LMade, true);
         }
         if (LOk) {
-          if (AObserver)
-            AObserver->BeforeCycleCloses();
           LOk = AHost.MoveFromTemporary(LFirst, LTemporary);
           LDone(LEnd - 1, LOk);
           if (!LOk)
             LFailedItem = LFirst;
         }
         if (!LOk) {
-          for (size_t s = LMade; s-- > LStart + 1;)
+          // Everything of the cycle goes back, and the journal says so.
+          for (size_t s = LMade; s-- > LStart + 1;) {
             AHost.MoveBack(LSteps[s].FItem);
+            if (AObserver)
+              AObserver->StepUndone(static_cast<int>(s));
+          }
           AHost.RestoreFromTemporary(LFirst, LTemporary);
+          if (AObserver)
+            AObserver->StepUndone(static_cast<int>(LStart));
         }
       }
       if (!LOk) {

@@ -189,9 +189,11 @@ public:
   // The step at AStep of the plan was made (AOk) or failed. For a
   // ToTemporary step, ATemporary is the path the entry went to.
   virtual void StepDone(int AStep, bool AOk, const QString &ATemporary) = 0;
-  // Comes before the step that closes a cycle: what was recorded so far must
-  // be on the disk by then.
-  virtual void BeforeCycleCloses() {}
+  // Comes after the first step of a cycle (its entry went to the temporary
+  // name) and before the second: what was recorded must be on the disk.
+  virtual void AfterCycleOpens() {}
+  // A step made was undone again (a cycle that failed went back).
+  virtual void StepUndone(int /*AStep*/) {}
   // Asked before each group of steps: true stops the batch there. A chain
   // or cycle that has started is always finished or moved back first.
   virtual bool StopBeforeGroup() { return false; }
@@ -207,6 +209,13 @@ struct TExecuteResult {
 TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanObserver *AObserver);
 // The same without an observer; returns the number of items that failed.
 int ExecutePlan(const TPlan &APlan, TPlanHost &AHost);
+
+namespace plandetail {
+// A test's hook, called right after each step's move and before the
+// observer records it, with the step's index.
+using TAfterMoveHook = std::function<void(int AStep)>;
+TAfterMoveHook SetAfterMoveHook(TAfterMoveHook AHook);
+} // namespace plandetail
 
 // A fresh name for a temporary entry in a folder: ".varnwell-<process>-<n>.tmp".
 QString TemporaryEntryName();

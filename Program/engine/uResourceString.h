@@ -51,6 +51,8 @@ inline const QString ConflictCountMany = QStringLiteral("%d conflicts");
 inline const QString CannotWriteJournal = QStringLiteral("Cannot write the rename journal: %s");
 inline const QString FileWasReplaced = QStringLiteral("File was replaced after renaming");
 inline const QString FolderWasReplaced = QStringLiteral("Folder was replaced after renaming");
+inline const QString BatchIsRunning =
+    QStringLiteral("The batch is still running in another window or program.");
 
 // A move through a temporary name that could neither finish nor go back: the
 // entry stands under the temporary path named here.
