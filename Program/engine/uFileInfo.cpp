@@ -574,13 +574,23 @@ private:
       AItem.SetRenameErrorText(rs::FileNotExist);
       return false;
     }
-    if (AItem.Inode() == 0 || FFileSystems.Of(AItem.Location()).FFatFamily)
+    if (AItem.Inode() == 0 || UnstableInodes(AItem))
       return true;
     if (LNow.FInode != AItem.Inode() || LNow.FSize != AItem.Size() || LNow.FIsFolder) {
       AItem.SetRenameErrorText(rs::FileWasReplaced);
       return false;
     }
     return true;
+  }
+  // True where the file system of the item's folder gives no stable inode
+  // numbers; asked once per folder.
+  bool UnstableInodes(const TFileInfo &AItem) {
+    const QStringView LFolder = LocationView(AItem);
+    if (LFolder != FLastFolder) {
+      FLastFolder = LFolder.toString();
+      FLastUnstable = FFileSystems.Of(FLastFolder).FFatFamily;
+    }
+    return FLastUnstable;
   }
   // Where the file stands before its move, and where the move takes it.
   QString Current(const TFileInfo &AItem) const {
@@ -600,6 +610,8 @@ private:
   const std::vector<int> *FSubset;
   int &FOrder;
   platform::TFileSystemCache FFileSystems;
+  QString FLastFolder;
+  bool FLastUnstable = false;
 };
 
 } // namespace
@@ -690,11 +702,16 @@ int TFileList::ExecuteRenaming() {
   if (LFailures < 0)
     return -1;
   // An unchanged item counts as renamed, as a move onto its own name does;
-  // one whose file has gone fails as any other.
-  for (int i = 0; i < Count(); ++i)
+  // one whose file has gone fails as any other. The planner's listings
+  // follow the moves made.
+  std::vector<int> LMoved;
+  for (int i = 0; i < Count(); ++i) {
     if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged)
       LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
-  FPlannerStale = true;
+    else if (FItems[static_cast<size_t>(i)]->isRenamed())
+      LMoved.push_back(i);
+  }
+  FPlanner.NoteMoved(LMoved);
   return LFailures;
 }
 
@@ -706,10 +723,14 @@ int TFileList::ExecuteRollback() {
   int LFailures = RunPlan(LPlan, LHost, &LItems);
   if (LFailures < 0)
     return -1;
-  for (size_t i = 0; i < LItems.size(); ++i)
+  std::vector<int> LMoved;
+  for (size_t i = 0; i < LItems.size(); ++i) {
     if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged)
       LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
-  FPlannerStale = true;
+    else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
+      LMoved.push_back(static_cast<int>(i));
+  }
+  FPlanner.NoteMoved(LMoved);
   return LFailures;
 }
 

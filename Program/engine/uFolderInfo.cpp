@@ -466,13 +466,21 @@ private:
       AItem.FRenameErrorText = LNow.FExists ? rs::FolderWasReplaced : rs::DirectoryNotExist;
       return false;
     }
-    if (AItem.FInode == 0 || FFileSystems.Of(AItem.FLocation).FFatFamily)
+    if (AItem.FInode == 0 || UnstableInodes(AItem.FLocation))
       return true;
     if (LNow.FInode != AItem.FInode) {
       AItem.FRenameErrorText = rs::FolderWasReplaced;
       return false;
     }
     return true;
+  }
+  // True where the file system of AFolder gives no stable inode numbers.
+  bool UnstableInodes(const QString &AFolder) {
+    if (AFolder != FLastFolder) {
+      FLastFolder = AFolder;
+      FLastUnstable = FFileSystems.Of(AFolder).FFatFamily;
+    }
+    return FLastUnstable;
   }
   // The item's rename (ARename) or rollback from where it stands now.
   bool Step(TFolderInfo &AItem, bool ARename) {
@@ -496,6 +504,8 @@ private:
   TFolderLocationIndex &FIndex;
   QString FNameBefore; // the name the first folder of a cycle had before it
   platform::TFileSystemCache FFileSystems;
+  QString FLastFolder;
+  bool FLastUnstable = false;
 };
 
 const TPlan &TFolderList::PlanRenaming() {
@@ -593,15 +603,21 @@ int TFolderList::ExecuteRenaming() {
   int LFailures = RunPlan(LPlan, LHost, nullptr);
   if (LFailures < 0)
     return -1;
-  // A folder that keeps its name counts as renamed.
+  // A folder that keeps its name counts as renamed. The planner's listings
+  // follow the moves made; the folders' paths it knew have changed.
   QString LNewFullName;
+  std::vector<int> LMoved;
   for (int i = 0; i < Count(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
-    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged &&
-        !LItem.DoRename(LItem.FullFolderName(), LNewFullName))
-      ++LFailures;
+    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
+      if (!LItem.DoRename(LItem.FullFolderName(), LNewFullName))
+        ++LFailures;
+    } else if (LItem.isRenamed()) {
+      LMoved.push_back(i);
+    }
   }
-  FPlannerStale = true;
+  FPlanner.NoteMoved(LMoved);
+  FPlanner.ForgetPaths();
   return LFailures;
 }
 
@@ -618,13 +634,18 @@ int TFolderList::ExecuteRollback() {
   if (LFailures < 0)
     return -1;
   QString LNewFullName;
+  std::vector<int> LMoved;
   for (size_t i = 0; i < LItems.size(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(LItems[i])];
-    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged &&
-        !LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
-      ++LFailures;
+    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
+      if (!LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
+        ++LFailures;
+    } else if (!LItem.isRenamed()) {
+      LMoved.push_back(static_cast<int>(i));
+    }
   }
-  FPlannerStale = true;
+  FPlanner.NoteMoved(LMoved);
+  FPlanner.ForgetPaths();
   return LFailures;
 }
 

@@ -168,6 +168,20 @@ TBatchWriter::TBatchWriter(QString AId, QString APath,
 
 TBatchWriter::~TBatchWriter() {
   Flush(true);
+  if (FSyncer.joinable()) {
+    {
+      std::lock_guard<std::mutex> LGuard(FLock);
+      FStopping = true;
+    }
+    FWake.notify_one();
+    FSyncer.join();
+  }
+}
+
+void TBatchWriter::NoteError(const QString &AError) {
+  std::lock_guard<std::mutex> LGuard(FLock);
+  if (FError.isEmpty())
+    FError = AError;
 }
 
 void TBatchWriter::Flush(bool ASync) {
@@ -175,14 +189,42 @@ void TBatchWriter::Flush(bool ASync) {
     return;
   QString LError;
   if (!FPending.isEmpty()) {
-    if (!FFile->Append(FPending, LError) && FError.isEmpty())
-      FError = LError;
+    if (!FFile->Append(FPending, LError))
+      NoteError(LError);
     FPending.clear();
   }
   if (ASync && FUnsynced > 0) {
-    if (!FFile->Sync(LError) && FError.isEmpty())
-      FError = LError;
+    if (!FFile->Sync(LError))
+      NoteError(LError);
     FUnsynced = 0;
+  }
+}
+
+void TBatchWriter::FlushInBackground() {
+  Flush(false);
+  FUnsynced = 0;
+  if (!FSyncer.joinable())
+    FSyncer = std::thread([this] { SyncLoop(); });
+  {
+    std::lock_guard<std::mutex> LGuard(FLock);
+    FSyncWanted = true;
+  }
+  FWake.notify_one();
+}
+
+void TBatchWriter::SyncLoop() {
+  std::unique_lock<std::mutex> LGuard(FLock);
+  for (;;) {
+    FWake.wait(LGuard, [this] { return FSyncWanted || FStopping; });
+    if (!FSyncWanted)
+      return;
+    FSyncWanted = false;
+    LGuard.unlock();
+    QString LError;
+    const bool LOk = FFile->Sync(LError);
+    LGuard.lock();
+    if (!LOk && FError.isEmpty())
+      FError = LError;
   }
 }
 
@@ -251,9 +293,12 @@ void TBatchWriter::StepDone(int AStep, bool AOk, const QString &ATemporary) {
   FPending += '\n';
   ++FUnsynced;
   // A failure is put on the disk at once: then the records left unwritten
-  // by a crash are all of steps made, one after the other.
-  if (!AOk || FUnsynced >= KSyncEvery)
+  // by a crash are all of steps made, one after the other. Groups of steps
+  // made are put there while the next moves go on.
+  if (!AOk)
     Flush(true);
+  else if (FUnsynced >= KSyncEvery)
+    FlushInBackground();
 }
 
 void TBatchWriter::AfterCycleOpens() {

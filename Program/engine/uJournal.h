@@ -36,9 +36,12 @@
 #include <QDateTime>
 #include <QString>
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -124,13 +127,17 @@ public:
   bool StopBeforeGroup() override;
   // Asked between groups: true stops the batch (Cancel).
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
-  // The last failure to write; empty while everything was written.
-  const QString &Error() const { return FError; }
 
 private:
   friend class TJournal;
   TBatchWriter(QString AId, QString APath, std::unique_ptr<platform::TJournalFile> AFile);
+  // Writes what is pending; ASync puts it on the disk before returning.
   void Flush(bool ASync);
+  // Writes what is pending and has a thread of its own put it on the disk,
+  // so that the moves go on meanwhile.
+  void FlushInBackground();
+  void SyncLoop();
+  void NoteError(const QString &AError);
 
   QString FId;
   QString FPath;
@@ -139,6 +146,12 @@ private:
   int FUnsynced = 0;
   QString FError;
   std::function<bool()> FStopRequest;
+  // The background sync.
+  std::mutex FLock;
+  std::condition_variable FWake;
+  bool FSyncWanted = false;
+  bool FStopping = false;
+  std::thread FSyncer;
 };
 
 // The result of rolling a batch back from its journal.

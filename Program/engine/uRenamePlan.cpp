@@ -153,6 +153,31 @@ public:
     return -1;
   }
   bool Contains(uint64_t AKey) const { return Find(AKey) != -1; }
+  // Takes AKey out, moving the keys after it back so that every probe still
+  // finds them (linear probing without tombstones).
+  void Remove(uint64_t AKey) {
+    if (FKeys.empty())
+      return;
+    size_t LPos = AKey & FMask;
+    while (FKeys[LPos] != AKey) {
+      if (FKeys[LPos] == 0)
+        return;
+      LPos = (LPos + 1) & FMask;
+    }
+    size_t LHole = LPos;
+    for (size_t LNext = (LHole + 1) & FMask; FKeys[LNext] != 0; LNext = (LNext + 1) & FMask) {
+      const size_t LHome = FKeys[LNext] & FMask;
+      // The key at LNext may fill the hole when its home lies cyclically at
+      // or before the hole.
+      if (((LNext - LHome) & FMask) >= ((LNext - LHole) & FMask)) {
+        FKeys[LHole] = FKeys[LNext];
+        FValues[LHole] = FValues[LNext];
+        LHole = LNext;
+      }
+    }
+    FKeys[LHole] = 0;
+    --FCount;
+  }
 
 private:
   void Grow() {
@@ -292,6 +317,28 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   AFolder.FFilter.assign(LWords, 0);
   for (const uint64_t LKey : LKeys)
     AFolder.AddToFilter(LKey);
+}
+
+void TRenamePlanner::NoteMoved(const std::vector<int> &AItems) {
+  // Every old name leaves first: in a chain an item's new name is another's old.
+  for (const int LIndex : AItems) {
+    const size_t LItem = static_cast<size_t>(LIndex);
+    if (LItem < FToKeys.size() && FToKeys[LItem] != 0)
+      FFolders[static_cast<size_t>(FFolderOf[LItem])]->FNames.Remove(FFromKeys[LItem]);
+  }
+  for (const int LIndex : AItems) {
+    const size_t LItem = static_cast<size_t>(LIndex);
+    if (LItem >= FToKeys.size() || FToKeys[LItem] == 0)
+      continue;
+    TFolder &LFolder = *FFolders[static_cast<size_t>(FFolderOf[LItem])];
+    LFolder.FNames.Insert(FToKeys[LItem], 0);
+    LFolder.AddToFilter(FToKeys[LItem]);
+  }
+}
+
+void TRenamePlanner::ForgetPaths() {
+  FFolderNumbers.clear();
+  FLastFolder = -1;
 }
 
 TRenamePlanner::TRenamePlanner() = default;

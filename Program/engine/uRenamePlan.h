@@ -132,6 +132,12 @@ public:
   // are read first; known ones keep the listing read before.
   const TPlan &Plan(TPlanSource &ASource);
   const TPlan &LastPlan() const { return FPlan; }
+  // The items AItems of the last plan moved to their new names: the folders'
+  // listings are brought up to date without reading them again.
+  void NoteMoved(const std::vector<int> &AItems);
+  // Folders were moved: the paths the planner knows no longer name them.
+  // The items keep their folders' numbers; a new item's folder is read anew.
+  void ForgetPaths();
 
 private:
   struct TFolder;

@@ -17,6 +17,9 @@ const QString CKeyDeleteOldLogFilesDays = QStringLiteral("DeleteOldLogFilesDays"
 const QString CKeyLastOpenedFolder = QStringLiteral("LastOpenedFolder");
 const QString CKeyIncludeSelectedSubFolders = QStringLiteral("IncludeSelectedSubFolders");
 const QString CKeyIncludeSelectedRootFolders = QStringLiteral("IncludeSelectedRootFolders");
+const QString CSectionJournal = QStringLiteral("Journal");
+const QString CKeyKeepBatches = QStringLiteral("KeepBatches");
+const QString CKeyKeepDays = QStringLiteral("KeepDays");
 
 // The type name that heads ExeptionText for a failure of the settings file.
 const QString CIniFileError = QStringLiteral("EIniFileError");
@@ -122,6 +125,10 @@ void TSettings::LoadSettingsFromIniFile() {
         return LReader.ReadBool(CSectionFolderMode, CKeyIncludeSelectedRootFolders, true,
                                 FIncludeSelectedRootFolder);
       },
+      [&] {
+        return LReader.ReadInteger(CSectionJournal, CKeyKeepBatches, 50, FJournalKeepBatches);
+      },
+      [&] { return LReader.ReadInteger(CSectionJournal, CKeyKeepDays, 30, FJournalKeepDays); },
   };
   for (const auto &LStep : LSteps)
     if (!LStep())
@@ -144,6 +151,8 @@ void TSettings::SaveSettingsToIniFile() {
       {CSectionFolderMode, CKeyLastOpenedFolder, FLastOpenedFolder},
       {CSectionFolderMode, CKeyIncludeSelectedSubFolders, LBool(FIncludeSelectedSubFolder)},
       {CSectionFolderMode, CKeyIncludeSelectedRootFolders, LBool(FIncludeSelectedRootFolder)},
+      {CSectionJournal, CKeyKeepBatches, QString::number(FJournalKeepBatches)},
+      {CSectionJournal, CKeyKeepDays, QString::number(FJournalKeepDays)},
   });
   if (!LWrite)
     FExeptionText = CIniFileError + LWrite.FError;

@@ -24,6 +24,11 @@ public:
   void SetIncludeSelectedSubFolder(bool AValue) { FIncludeSelectedSubFolder = AValue; }
   bool IncludeSelectedRootFolder() const { return FIncludeSelectedRootFolder; }
   void SetIncludeSelectedRootFolder(bool AValue) { FIncludeSelectedRootFolder = AValue; }
+  // How many batches the rename journal keeps at least, and for how many days.
+  int JournalKeepBatches() const { return FJournalKeepBatches; }
+  void SetJournalKeepBatches(int AValue) { FJournalKeepBatches = AValue; }
+  int JournalKeepDays() const { return FJournalKeepDays; }
+  void SetJournalKeepDays(int AValue) { FJournalKeepDays = AValue; }
 
   // Full path of "Settings.ini": the executable's folder followed by the name;
   // computed on first read and cached.
@@ -34,11 +39,11 @@ public:
   // Logging off, the default log folder, deletion on, 7 days. The folder
   // chooser's memory and ExeptionText are not touched; nothing is written.
   void LoadDefaultValues();
-  // Reads the seven keys in order, each with its default; a missing file is no
+  // Reads the keys in order, each with its default; a missing file is no
   // error and is not created. A failure stops at the failing key and sets
   // ExeptionText; nothing is shown.
   void LoadSettingsFromIniFile();
-  // Writes the seven keys in order, keeping every other line of the file.
+  // Writes the keys in order, keeping every other line of the file.
   void SaveSettingsToIniFile();
 
   // Test seam: the folder that stands for the executable's folder. Set before
@@ -55,6 +60,8 @@ private:
   QString FLastOpenedFolder;
   bool FIncludeSelectedSubFolder = false;
   bool FIncludeSelectedRootFolder = false;
+  int FJournalKeepBatches = 50;
+  int FJournalKeepDays = 30;
 };
 
 // The one settings object, created on first use.

@@ -91,7 +91,7 @@ TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
   EXPECT_FALSE(QFile::exists(IniPath()));
 }
 
-TEST_F(SettingsTest, NewFileHoldsTheSevenKeysInOrder) {
+TEST_F(SettingsTest, NewFileHoldsEveryKeyInOrder) {
   TSettings LSettings;
   LSettings.LoadSettingsFromIniFile();
   LSettings.SaveSettingsToIniFile();
@@ -107,6 +107,9 @@ TEST_F(SettingsTest, NewFileHoldsTheSevenKeysInOrder) {
                                  QStringLiteral("LastOpenedFolder="),
                                  QStringLiteral("IncludeSelectedSubFolders=0"),
                                  QStringLiteral("IncludeSelectedRootFolders=1"),
+                                 QStringLiteral("[Journal]"),
+                                 QStringLiteral("KeepBatches=50"),
+                                 QStringLiteral("KeepDays=30"),
                                  QString(),
                              }));
   EXPECT_EQ(LSettings.ExeptionText(), QString());
@@ -197,7 +200,10 @@ TEST_F(SettingsTest, SaveKeepsForeignSectionsKeysAndComments) {
                                                          "[FolderMode]\r\n"
                                                          "LastOpenedFolder=\r\n"
                                                          "IncludeSelectedSubFolders=0\r\n"
-                                                         "IncludeSelectedRootFolders=1\r\n"));
+                                                         "IncludeSelectedRootFolders=1\r\n"
+                                                         "[Journal]\r\n"
+                                                         "KeepBatches=50\r\n"
+                                                         "KeepDays=30\r\n"));
 }
 
 TEST_F(SettingsTest, Utf16FileFromWindowsKeepsItsEncoding) {
@@ -217,7 +223,8 @@ TEST_F(SettingsTest, Utf16FileFromWindowsKeepsItsEncoding) {
             QString::fromUtf8("[Logging]\r\nLogFolder=/home/jörg\r\nEnableLog=0\r\n"
                               "DeleteOldLogFiles=1\r\nDeleteOldLogFilesDays=7\r\n"
                               "[FolderMode]\r\nLastOpenedFolder=\r\n"
-                              "IncludeSelectedSubFolders=0\r\nIncludeSelectedRootFolders=1\r\n"));
+                              "IncludeSelectedSubFolders=0\r\nIncludeSelectedRootFolders=1\r\n"
+                              "[Journal]\r\nKeepBatches=50\r\nKeepDays=30\r\n"));
 }
 
 TEST_F(SettingsTest, ReadOnlyFileStaysUnchangedAndSetsExeptionText) {
@@ -251,7 +258,7 @@ TEST_F(SettingsTest, ARefusedValueIsNamedAndTheOtherKeysAreWritten) {
   EXPECT_EQ(testsupport::ReadFile(IniPath()),
             QByteArray("[Logging]\nEnableLog=1\nDeleteOldLogFiles=1\nDeleteOldLogFilesDays=7\n"
                        "[FolderMode]\nLastOpenedFolder=/photos\nIncludeSelectedSubFolders=0\n"
-                       "IncludeSelectedRootFolders=1\n"));
+                       "IncludeSelectedRootFolders=1\n[Journal]\nKeepBatches=50\nKeepDays=30\n"));
   EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileError")));
   EXPECT_TRUE(LSettings.ExeptionText().contains(QStringLiteral("LogFolder")))
       << LSettings.ExeptionText().toStdString();
