@@ -380,7 +380,8 @@ void TFilePage::CreateActions() {
 
   acRename->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRenameFiles(); }); });
   acRename->SetOnUpdate([this](TAction &ASender) {
-    ASender.setEnabled(GridModel->rowCount() > 0 && !HasHintColumn());
+    // Conflict marks leave Rename enabled; failure marks do not.
+    ASender.setEnabled(GridModel->rowCount() > 0 && !FFailureMarks);
   });
   acRollback->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRollbackFiles(); }); });
   acRollback->SetOnUpdate([this](TAction &ASender) {
@@ -461,7 +462,8 @@ void TFilePage::acAddFoldersFilesExecute() {
 }
 
 void TFilePage::UpdateNewNames(int APosition) {
-  SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition));
+  // Files were added: their folders may have changed since they were read.
+  SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition), TListings::ReadAnew);
   sgDetailInfoUpdate();
 }
 
@@ -500,10 +502,31 @@ int TFilePage::RenumberFrom(int APosition) {
   return APosition;
 }
 
-void TFilePage::SynchroFileList(int APosition) {
-  const bool LRenamedDisplay = HasHintColumn() || HasRenamedFiles();
+void TFilePage::SynchroFileList(int APosition, TListings AListings) {
+  const bool LRenamedDisplay = FFailureMarks || HasRenamedFiles();
+  UpdatePlanMarks(LRenamedDisplay, AListings);
   GridModel->Synchro(APosition, LRenamedDisplay);
-  ShowCountText(GridModel->rowCount(), *txtFileCount, false);
+  UpdateCountText();
+}
+
+void TFilePage::UpdatePlanMarks(bool ARenamedDisplay, TListings AListings) {
+  if (ARenamedDisplay) {
+    GridModel->ClearPlan();
+    ShowFileHintColumn(FFailureMarks);
+    return;
+  }
+  TFileList &LList = FileList();
+  if (AListings == TListings::ReadAnew)
+    LList.RefreshPlanner();
+  GridModel->SetPlan(LList.PlanRenaming());
+  // A balloon open over a mark may no longer say what the mark means.
+  ForgetHintBalloon(FLastHintCell);
+  ShowFileHintColumn(GridModel->PlanConflicts() > 0);
+}
+
+void TFilePage::UpdateCountText() {
+  const int LConflicts = GridModel->RenamedDisplay() ? 0 : GridModel->PlanConflicts();
+  ShowCountText(GridModel->rowCount(), *txtFileCount, false, LConflicts);
 }
 
 bool TFilePage::HasRenamedFiles() {
@@ -512,9 +535,10 @@ bool TFilePage::HasRenamedFiles() {
   return FMayHaveRenamedFiles;
 }
 
-void TFilePage::SynchroFileNames() {
+void TFilePage::SynchroFileNames(TListings AListings) {
+  UpdatePlanMarks(GridModel->RenamedDisplay(), AListings);
   GridModel->SynchroNames();
-  ShowCountText(GridModel->rowCount(), *txtFileCount, false);
+  UpdateCountText();
 }
 
 int TFilePage::FindFileByGridRow(int ARow) const {
@@ -582,9 +606,9 @@ void TFilePage::Edit_ReplaceExit() {
   RecomputeNewNames();
 }
 
-void TFilePage::RecomputeNewNames() {
+void TFilePage::RecomputeNewNames(TListings AListings) {
   FileList().ApplyRecipe(Recipe(), 0);
-  SynchroFileNames();
+  SynchroFileNames(AListings);
 }
 
 void TFilePage::SynchroFileCounter() {
@@ -611,11 +635,15 @@ void TFilePage::acApplyAllExecute() {
     ShowWarningMessage(rs::FirstAddSomeFile);
     return;
   }
+  // Apply reads the folders anew, so the marks tell what a Rename would do
+  // with the disk as it is now; with the masks as applied no name changes.
   if (Edit_RenameMask->text() == LList.FileNameMask() &&
-      Edit_ExtMask->text() == LList.FileExtMask())
+      Edit_ExtMask->text() == LList.FileExtMask()) {
+    SynchroFileNames(TListings::ReadAnew);
     return;
+  }
   acRollback->SetTag(1);
-  RecomputeNewNames();
+  RecomputeNewNames(TListings::ReadAnew);
 }
 
 // ---------------------------------------------------------------------------
@@ -652,24 +680,40 @@ bool TFilePage::HasHintColumn() const {
   return GridModel->HasHintColumn();
 }
 
-void TFilePage::RemoveFileHintColumn() {
-  if (!HasHintColumn())
+// The header keeps the sort marker by its column's name: the marker moves
+// along with its column and keeps its direction.
+void TFilePage::ShowFileHintColumn(bool AValue) {
+  if (AValue == HasHintColumn())
     return;
-  ForgetHintBalloon(FLastHintCell);
-  QAbstractItemDelegate *LDelegate = StringGrid_Rename->itemDelegateForColumn(0);
-  StringGrid_Rename->setItemDelegateForColumn(0, nullptr);
-  GridModel->SetHintColumn(false);
-  delete LDelegate;
+  const int LSelected = SelectedRow();
+  if (!AValue) {
+    ForgetHintBalloon(FLastHintCell);
+    QAbstractItemDelegate *LDelegate = StringGrid_Rename->itemDelegateForColumn(0);
+    StringGrid_Rename->setItemDelegateForColumn(0, nullptr);
+    GridModel->SetHintColumn(false);
+    delete LDelegate;
+  } else {
+    GridModel->SetHintColumn(true);
+    StringGrid_Rename->setItemDelegateForColumn(0, new THintColumn(StringGrid_Rename));
+    StringGrid_Rename->setColumnWidth(0, HintColumnWidth);
+  }
+  // A selected row does not cover a hint column inserted in front of it.
+  ReselectRow(*StringGrid_Rename, LSelected);
+}
+
+void TFilePage::RemoveFileHintColumn() {
+  FFailureMarks = false;
+  ShowFileHintColumn(false);
 }
 
 void TFilePage::RecreateFileHintColumn() {
   // The data column whose header holds the marker, if any.
   const int LMarked = StringGrid_RenameHeader->MarkerSection();
   const int LDataColumn = LMarked >= 0 ? GridModel->DataColumnAt(LMarked) : -1;
+  // A hint column of conflict marks goes too: the failure marks get a new one.
   RemoveFileHintColumn();
-  GridModel->SetHintColumn(true);
-  StringGrid_Rename->setItemDelegateForColumn(0, new THintColumn(StringGrid_Rename));
-  StringGrid_Rename->setColumnWidth(0, HintColumnWidth);
+  FFailureMarks = true;
+  ShowFileHintColumn(true);
   CreateFileSortMarker();
   // Placing the marker again flips that column's direction, as every
   // placement does.
@@ -716,6 +760,7 @@ void TFilePage::StringGrid_RenameMouseMove(const QPoint &APos) {
                         if (LIndex < 0)
                           return std::nullopt;
                         const TFileInfo &LFile = FileList()[LIndex];
-                        return THintText{LFile.OldName(), LFile.RenameErrorText()};
+                        return RowHintText(LFile.OldName(), LFile.RenameErrorText(),
+                                           GridModel->PlanEntryAtRow(ARow), false);
                       });
 }

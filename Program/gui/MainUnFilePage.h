@@ -9,7 +9,12 @@
 // list (TFileList::ApplyRecipe) from the first position it touched. The grid
 // shows the list through TFileGridModel; every operation ends with
 // SynchroFileList, which tells the model what changed (rows added or removed
-// at the end, or a new mapping) and repaints only the visible rows. What the
+// at the end, or a new mapping) and repaints only the visible rows. In the
+// normal display it first plans the Rename (TFileList::PlanRenaming) and
+// hands the plan to the model: while an item has a conflict the hint column
+// shows the conflict marks, and the count line counts the conflicts. After a
+// Rename or Rollback with failures the hint column shows the failure marks
+// in the renamed display instead. What the
 // page shares with the folder page (field exits, token buttons, the sort
 // header, the hint column's balloon, the reports, the detail view) comes from
 // the page kit (uPageKit.h).
@@ -23,6 +28,7 @@
 #pragma once
 
 #include "uNameRecipe.h"
+#include "uPageKit.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -65,11 +71,12 @@ public:
   void acClearFileExecute();
   void acDeleteFileExecute();
   // Copies the list into the grid from APosition (see TFileGridModel::Synchro)
-  // and updates the count line.
-  void SynchroFileList(int APosition);
+  // and updates the count line; in the normal display the marks and the
+  // conflicts follow a new plan of the Rename, made with AListings.
+  void SynchroFileList(int APosition, TListings AListings = TListings::Kept);
   // SynchroFileList(0) after a step that changed new names only: no file was
   // added, removed, moved, renamed or moved back.
-  void SynchroFileNames();
+  void SynchroFileNames(TListings AListings = TListings::Kept);
   void sgDetailInfoUpdate();
   // The list index of the file shown in grid row ARow; -1 for none.
   int FindFileByGridRow(int ARow) const;
@@ -88,9 +95,15 @@ public:
   // ---- Rename, Rollback, hint column, sorting, balloon ----
   void DoRenameFiles();
   void DoRollbackFiles();
+  // The hint column with the failure marks (the renamed display), after a
+  // Rename or Rollback with failures.
   void RecreateFileHintColumn();
+  // Removes the hint column, failure marks or conflict marks.
   void RemoveFileHintColumn();
+  // The grid shows the hint column, with either kind of mark.
   bool HasHintColumn() const;
+  // The hint column holds the failure marks: Rename stays disabled.
+  bool HasFailureMarks() const { return FFailureMarks; }
   void CreateFileSortMarker();
   // Flips the direction of the column at ASection and moves the marker there;
   // returns the new direction, "Up" or "Down".
@@ -162,7 +175,17 @@ private:
   // a mask holds the counter), then the grid and the detail view.
   void UpdateNewNames(int APosition);
   // Every file named anew by the recipe, then the grid.
-  void RecomputeNewNames();
+  void RecomputeNewNames(TListings AListings = TListings::Kept);
+  // Shows or removes the hint column (the delegate and its width with it),
+  // keeping the selected row.
+  void ShowFileHintColumn(bool AValue);
+  // Brings the marks up to date before the grid shows ARenamedDisplay: in the
+  // normal display a new plan of the Rename and the hint column while it has
+  // conflicts; in the renamed display no plan and the hint column with the
+  // failure marks only.
+  void UpdatePlanMarks(bool ARenamedDisplay, TListings AListings);
+  // Shows the count line with the conflicts the grid shows.
+  void UpdateCountText();
   // The files from APosition on have new positions (a delete, a sort): each
   // gets its position as Index and, with the counter in a mask, every file
   // its name anew by the recipe. Returns the first row to rewrite.
@@ -176,6 +199,8 @@ private:
   TfmMain &FMain;
   QString FLastOpenFolder;
   bool FMayHaveRenamedFiles = false;
+  // The hint column holds the failure marks (the renamed display).
+  bool FFailureMarks = false;
   // Members, so that they are gone before the widgets they watch.
   std::unique_ptr<TFieldExits> FFieldExits;
   std::unique_ptr<TGridMouseWatch> FGridMouse;

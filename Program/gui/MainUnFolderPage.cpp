@@ -270,6 +270,13 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   // their names.
   connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { SaveColumnWidths(); });
   connect(FModel, &QAbstractItemModel::modelReset, this, [this] { RestoreColumnWidths(); });
+  // So does the hint column coming or going in the normal display.
+  connect(FModel, &QAbstractItemModel::columnsAboutToBeInserted, this,
+          [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { RestoreColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsAboutToBeRemoved, this,
+          [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsRemoved, this, [this] { RestoreColumnWidths(); });
   FColumnWidths = {{QStringLiteral("scOldName"), 150},
                    {QStringLiteral("scNewName"), 230},
                    {QStringLiteral("scLocation"), 270},
@@ -374,8 +381,9 @@ void TFolderPage::acAddFolderExecute() {
   }
 
   // The new folders get their names by the recipe (every folder, when the
-  // mask holds the counter).
-  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition));
+  // mask holds the counter); the plan reads the folders anew, as they may
+  // have changed since they were read.
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition), TListings::ReadAnew);
   ReportNotAdded(LFound - (FFolderList.Count() - LPosition));
   // The size of the shown folder can take long: it is computed once the grid
   // has been painted.
@@ -387,16 +395,40 @@ void TFolderPage::acAddFolderExecute() {
   });
 }
 
-void TFolderPage::SynchroFolderList(int APosition) {
+void TFolderPage::SynchroFolderList(int APosition, TListings AListings) {
   const TNesting LSynchronising(FSynchronising);
   const TUpdatesSuspended LSuspended(*sgFolderRename);
-  FModel->SetHintColumn(!FFolderHintColumn.isNull());
-  FModel->Synchro(APosition);
-  if (FFolderHintColumn)
+  const bool LRenamedDisplay = FFailureMarks || FFolderList.HasRenamedFolders();
+  if (LRenamedDisplay) {
+    FModel->ClearPlan();
+  } else {
+    if (AListings == TListings::ReadAnew)
+      FFolderList.RefreshPlanner();
+    FModel->SetPlan(FFolderList.PlanRenaming());
+    // A balloon open over a mark may no longer say what the mark means.
+    ForgetHintBalloon(FLastFolderHintCell);
+  }
+  const bool LHadHintColumn = FModel->HintColumn();
+  const int LSelected = SelectedRow();
+  FModel->Synchro(APosition, LRenamedDisplay, FFailureMarks);
+  if (FModel->HintColumn()) {
+    if (FFolderHintColumn.isNull()) {
+      FFolderHintColumn = new THintColumn(sgFolderRename);
+      FFolderHintColumn->setObjectName(QStringLiteral("FFolderHintColumn"));
+    }
     sgFolderRename->setItemDelegateForColumn(0, FFolderHintColumn);
-  else
+  } else {
     sgFolderRename->setItemDelegateForColumn(0, nullptr);
-  ShowCountText(*sgFolderRename, *txtFolderCount, true);
+    if (!FFolderHintColumn.isNull()) {
+      ForgetHintBalloon(FLastFolderHintCell);
+      delete FFolderHintColumn.data();
+    }
+  }
+  // A selected row does not cover a hint column inserted in front of it.
+  if (!LRenamedDisplay && LHadHintColumn != FModel->HintColumn())
+    ReselectRow(*sgFolderRename, LSelected);
+  ShowCountText(*sgFolderRename, *txtFolderCount, true,
+                LRenamedDisplay ? 0 : FModel->PlanConflicts());
 }
 
 void TFolderPage::acClearFolderExecute() {
@@ -527,9 +559,9 @@ TNameRecipe TFolderPage::Recipe() const {
   return LRecipe;
 }
 
-void TFolderPage::RecomputeAllNames() {
+void TFolderPage::RecomputeAllNames(TListings AListings) {
   acRollbackFolder->SetTag(1);
-  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), 0));
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), 0), AListings);
 }
 
 // A mask applied on its own rebuilds the names without search and replace
@@ -568,9 +600,13 @@ void TFolderPage::acApplyAllFolderExecute() {
     ShowWarningMessage(rs::FirstAddSomeFolder);
     return;
   }
-  if (edFolderMask->text() == FFolderList.FolderNameMask())
+  // Apply reads the folders anew, so the marks tell what a Rename would do
+  // with the disk as it is now; with the mask as applied no name changes.
+  if (edFolderMask->text() == FFolderList.FolderNameMask()) {
+    SynchroFolderList(0, TListings::ReadAnew);
     return;
-  RecomputeAllNames();
+  }
+  RecomputeAllNames(TListings::ReadAnew);
 }
 
 // ---- Rename and Rollback ------------------------------------------------------
@@ -579,6 +615,9 @@ void TFolderPage::acRenameFolderExecute() {
   acRenameFolder->SetTag(1);
   acRollbackFolder->SetTag(0);
   const int LFailed = FFolderList.ExecuteRenaming();
+  // The rename put the list in a new order: the plan's marks no longer
+  // belong to the rows.
+  FModel->ClearPlan();
   // The message is shown before the grid changes.
   ReportRename(LFailed);
   if (LFailed > 0)
@@ -588,7 +627,8 @@ void TFolderPage::acRenameFolderExecute() {
 }
 
 void TFolderPage::acRenameFolderUpdate() {
-  acRenameFolder->setEnabled(FModel->rowCount() > 0 && FFolderHintColumn.isNull());
+  // Conflict marks leave Rename enabled; failure marks do not.
+  acRenameFolder->setEnabled(FModel->rowCount() > 0 && !FFailureMarks);
 }
 
 void TFolderPage::acRollbackFolderExecute() {
@@ -618,19 +658,23 @@ void TFolderPage::acRollbackFolderUpdate() {
 
 // ---- Hint column, balloon and sorting -----------------------------------------
 
+bool TFolderPage::HasHintColumn() const {
+  return FModel->HintColumn();
+}
+
 void TFolderPage::DestroyFolderHintColumn() {
-  if (FFolderHintColumn.isNull())
+  if (!FFailureMarks)
     return;
+  FFailureMarks = false;
   ForgetHintBalloon(FLastFolderHintCell);
+  // The column itself goes with the next synchronisation (conflict marks may
+  // bring it back then); until then it shows no mark.
   sgFolderRename->setItemDelegateForColumn(0, nullptr);
-  delete FFolderHintColumn.data();
 }
 
 void TFolderPage::RecreateFolderHintColumn() {
   const QString LMarked = FHeader->MarkerColumn();
-  DestroyFolderHintColumn();
-  FFolderHintColumn = new THintColumn(sgFolderRename);
-  FFolderHintColumn->setObjectName(QStringLiteral("FFolderHintColumn"));
+  FFailureMarks = true;
   // The column goes in front of the names; the grid lays its columns out anew.
   SynchroFolderList(INT_MAX);
   CreateFolderSortMarker();
@@ -689,6 +733,7 @@ void TFolderPage::sgFolderRenameMouseMove(const QPoint &APos) {
                         if (LPosition < 0)
                           return std::nullopt;
                         const TFolderInfo &LItem = *FFolderList.Items(LPosition);
-                        return THintText{LItem.OldName(), LItem.RenameErrorText()};
+                        return RowHintText(LItem.OldName(), LItem.RenameErrorText(),
+                                           FModel->PlanEntryAtRow(ARow), true);
                       });
 }

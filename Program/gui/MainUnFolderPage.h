@@ -7,7 +7,12 @@
 //
 // Recipe() turns the "Name" group into the naming rules; a step that makes
 // names by them hands the recipe to the list (TFolderList::ApplyRecipe) from
-// the first position it touched. What the page shares with the file page
+// the first position it touched. Every step ends with SynchroFolderList,
+// which in the normal display first plans the Rename
+// (TFolderList::PlanRenaming): while a folder has a conflict the hint column
+// shows the conflict marks, Rename stays enabled, and the count line counts
+// the conflicts. After a Rename or Rollback with failures the hint column
+// shows the failure marks in the renamed display instead. What the page shares with the file page
 // (field exits, token buttons, the sort header, the hint column's balloon,
 // the reports, the detail view) comes from the page kit (uPageKit.h).
 //
@@ -18,6 +23,7 @@
 #pragma once
 
 #include "uNameRecipe.h"
+#include "uPageKit.h"
 
 #include <QHash>
 #include <QPointer>
@@ -53,8 +59,9 @@ public:
   // ---- Collecting (the "Folder List" group) ----
   void acAddFolderExecute();
   // Rebuilds the grid from the list; in the normal display the rows from
-  // APosition on are rewritten.
-  void SynchroFolderList(int APosition);
+  // APosition on are rewritten, and the marks and the conflicts follow a new
+  // plan of the Rename, made with AListings.
+  void SynchroFolderList(int APosition, TListings AListings = TListings::Kept);
   void acClearFolderExecute();
   void acClearFolderUpdate();
   void acDeleteFolderExecute();
@@ -87,7 +94,10 @@ public:
   // The grid's model and header (the rows and the sort marker).
   TFolderGridModel &GridModel() const { return *FModel; }
   TSortHeaderView &GridHeader() const { return *FHeader; }
-  bool HasHintColumn() const { return !FFolderHintColumn.isNull(); }
+  // The grid shows the hint column, with either kind of mark.
+  bool HasHintColumn() const;
+  // The hint column holds the failure marks: Rename stays disabled.
+  bool HasFailureMarks() const { return FFailureMarks; }
   int LastFolderHintCell() const { return FLastFolderHintCell; }
 
   // Controls, by their designer names.
@@ -129,7 +139,7 @@ private:
   void CreateListGroup(QWidget &AParent);
   void CreateActions();
   // Every folder named anew by the recipe; Rollback is blocked.
-  void RecomputeAllNames();
+  void RecomputeAllNames(TListings AListings = TListings::Kept);
   // The folders from APosition on have new positions (a delete, a sort):
   // each gets its position as Index and, with the counter in the mask, every
   // folder its name anew by the recipe. Returns the first row to rewrite.
@@ -149,7 +159,10 @@ private:
   TFolderGridModel *FModel = nullptr;
   TSortHeaderView *FHeader = nullptr;
   TPropertyGridModel *FDetailModel = nullptr;
+  // The delegate of the hint column while the grid has one.
   QPointer<THintColumn> FFolderHintColumn;
+  // The hint column holds the failure marks (the renamed display).
+  bool FFailureMarks = false;
   int FLastFolderHintCell = -1;
   // Set while the page itself rebuilds the grid: selection signals of the
   // rebuild do not compute details.

@@ -88,21 +88,41 @@ bool LoadBitmapFromResource(QPixmap &ABitmap, const QString &AName) {
 }
 
 THintColumn::THintColumn(QObject *AParent) : QStyledItemDelegate(AParent) {
-  LoadBitmapFromResource(FBitmap, QStringLiteral("HintColumnIcon"));
+  LoadBitmapFromResource(FFailure, QStringLiteral("HintColumnIcon"));
+  LoadBitmapFromResource(FConflict, QStringLiteral("ConflictColumnIcon"));
+  LoadBitmapFromResource(FQuiet, QStringLiteral("ChainColumnIcon"));
+}
+
+THintMark THintColumn::MarkOf(const QModelIndex &AIndex) {
+  const QVariant LMark = AIndex.data(MarkRole);
+  return LMark.isValid() ? static_cast<THintMark>(LMark.toInt()) : THintMark::Failure;
 }
 
 void THintColumn::paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
                         const QModelIndex &AIndex) const {
-  // Background and selection as any cell; the value is not looked at.
+  // Background and selection as any cell.
   const QWidget *LWidget = AOption.widget;
   QStyle *LStyle = LWidget != nullptr ? LWidget->style() : QApplication::style();
   LStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &AOption, APainter, LWidget);
-  (void)AIndex;
-  if (FBitmap.isNull())
+  const QPixmap *LBitmap = nullptr;
+  switch (MarkOf(AIndex)) {
+  case THintMark::Failure:
+    LBitmap = &FFailure;
+    break;
+  case THintMark::Conflict:
+    LBitmap = &FConflict;
+    break;
+  case THintMark::Quiet:
+    LBitmap = &FQuiet;
+    break;
+  case THintMark::None:
+    break;
+  }
+  if (LBitmap == nullptr || LBitmap->isNull())
     return;
   APainter->save();
   APainter->setRenderHint(QPainter::SmoothPixmapTransform, true);
-  APainter->drawPixmap(MarkRect(AOption.rect), FBitmap);
+  APainter->drawPixmap(MarkRect(AOption.rect), *LBitmap);
   APainter->restore();
 }
 

@@ -46,11 +46,20 @@ bool LoadBitmapFromResource(QPixmap &ABitmap, const QString &AName);
 
 // The hint column of a grid: a model column whose header reports
 // HintColumnName under ColumnNameRole and whose view draws it with a
-// THintColumn delegate. Every row shows the "HintColumnIcon" mark in the cell
-// shrunk by 2 on every side, whatever the cell's value. Pages make it 22 wide:
+// THintColumn delegate. Each cell shows the mark its MarkRole data names (a
+// THintMark as an int), drawn in the cell shrunk by 2 on every side:
+//   Failure   "HintColumnIcon": the item's rename or rollback failed;
+//   Conflict  "ConflictColumnIcon": Rename cannot rename the item;
+//   Quiet     "ChainColumnIcon": the item waits for another or is swapped
+//             with one;
+//   None      no mark.
+// A cell without MarkRole data shows the failure mark. Pages make it 22 wide:
 //   grid.setItemDelegateForColumn(0, new THintColumn(&grid));
 //   grid.setColumnWidth(0, HintColumnWidth);
 inline constexpr int HintColumnWidth = 22;
+
+enum class THintMark { None, Failure, Conflict, Quiet };
+inline constexpr int MarkRole = Qt::UserRole + 1001;
 
 class THintColumn : public QStyledItemDelegate {
   Q_OBJECT
@@ -61,9 +70,13 @@ public:
   QSize sizeHint(const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const override;
   // The rectangle the mark is drawn into for a cell.
   static QRect MarkRect(const QRect &ACell) { return ACell.adjusted(2, 2, -2, -2); }
+  // The mark a cell shows: its MarkRole data, the failure mark without it.
+  static THintMark MarkOf(const QModelIndex &AIndex);
 
 private:
-  QPixmap FBitmap;
+  QPixmap FFailure;
+  QPixmap FConflict;
+  QPixmap FQuiet;
 };
 
 // ---- Column minimum widths --------------------------------------------------

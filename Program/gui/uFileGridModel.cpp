@@ -52,7 +52,11 @@ const TFileInfo *TFileGridModel::FileAtRow(int ARow) const {
 }
 
 QVariant TFileGridModel::data(const QModelIndex &AIndex, int ARole) const {
-  if (ARole != Qt::DisplayRole || !checkIndex(AIndex, CheckIndexOption::IndexIsValid))
+  if (!checkIndex(AIndex, CheckIndexOption::IndexIsValid))
+    return {};
+  if (ARole == MarkRole)
+    return MarkAt(AIndex);
+  if (ARole != Qt::DisplayRole)
     return {};
   const TFileInfo *LFile = FileAtRow(AIndex.row());
   if (LFile == nullptr)

@@ -12,7 +12,11 @@ int TFolderGridModel::FolderAtRow(int ARow) const {
 }
 
 QVariant TFolderGridModel::data(const QModelIndex &AIndex, int ARole) const {
-  if (ARole != Qt::DisplayRole || !checkIndex(AIndex, CheckIndexOption::IndexIsValid))
+  if (!checkIndex(AIndex, CheckIndexOption::IndexIsValid))
+    return {};
+  if (ARole == MarkRole)
+    return MarkAt(AIndex);
+  if (ARole != Qt::DisplayRole)
     return {};
   const int LPosition = FolderAtRow(AIndex.row());
   if (LPosition < 0)
@@ -46,25 +50,27 @@ QVariant TFolderGridModel::headerData(int ASection, Qt::Orientation AOrientation
   return {};
 }
 
-void TFolderGridModel::Synchro(int APosition) {
-  if (FPendingHintColumn || FList.HasRenamedFolders()) {
-    ResetToRenamedRows(FPendingHintColumn);
+void TFolderGridModel::Synchro(int APosition, bool ARenamedDisplay, bool AFailureMarks) {
+  if (ARenamedDisplay) {
+    ResetToRenamedRows(AFailureMarks);
     return;
   }
 
   const int LCount = FList.Count();
-  const bool LModeChanges = FRenamedDisplay || FHintColumn != FPendingHintColumn;
+  const bool LHintColumn = PlanConflicts() > 0;
   // Leaving the renamed display, every item gets its row back: the rows
   // before APosition held the renamed display's numbers.
-  const int LFrom = LModeChanges ? 0 : std::max(APosition, 0);
+  const int LFrom = FRenamedDisplay ? 0 : std::max(APosition, 0);
   NumberItems(LFrom, LCount);
 
-  if (LModeChanges) {
-    ResetToNormalRows(LCount, FPendingHintColumn);
+  if (FRenamedDisplay) {
+    ResetToNormalRows(LCount, LHintColumn);
     return;
   }
 
-  // Normal display to normal display: grow or shrink at the end, then
-  // announce the rewritten rows that remain.
+  // Normal display to normal display: the hint column comes or goes at once,
+  // then the rows grow or shrink at the end and the rewritten rows that
+  // remain are announced.
+  ShowHintColumn(LHintColumn);
   ResizeNormalRows(LCount, LFrom);
 }

@@ -229,7 +229,7 @@ void SetupPreviewGrid(QTableView &AGrid) {
   new TOpaqueViewport(AGrid);
 }
 
-void ShowCountText(int ARowCount, QLabel &AText, bool AFolders) {
+void ShowCountText(int ARowCount, QLabel &AText, bool AFolders, int AConflicts) {
   if (ARowCount <= 0) {
     AText.hide();
     return;
@@ -237,13 +237,18 @@ void ShowCountText(int ARowCount, QLabel &AText, bool AFolders) {
   const QString &LFormat = AFolders
                                ? rs::ForCount(ARowCount, rs::FolderCountOne, rs::FolderCountMany)
                                : rs::ForCount(ARowCount, rs::FileCountOne, rs::FileCountMany);
-  AText.setText(rs::FormatMessage(LFormat, {ARowCount}));
+  QString LText = rs::FormatMessage(LFormat, {ARowCount});
+  if (AConflicts > 0)
+    LText += QStringLiteral(", ") + rs::FormatMessage(rs::ForCount(AConflicts, rs::ConflictCountOne,
+                                                                   rs::ConflictCountMany),
+                                                      {AConflicts});
+  AText.setText(LText);
   AText.show();
 }
 
-void ShowCountText(const QTableView &AGrid, QLabel &AText, bool AFolders) {
+void ShowCountText(const QTableView &AGrid, QLabel &AText, bool AFolders, int AConflicts) {
   const QAbstractItemModel *LModel = AGrid.model();
-  ShowCountText(LModel != nullptr ? LModel->rowCount() : 0, AText, AFolders);
+  ShowCountText(LModel != nullptr ? LModel->rowCount() : 0, AText, AFolders, AConflicts);
 }
 
 void ReportNotAdded(int ACount) {

@@ -106,10 +106,11 @@ void SetupPreviewGrid(QTableView &AGrid);
 
 // The count line of a grid: hidden when ARowCount is 0; otherwise "%d file" for
 // exactly one row and "%d files" for more ("%d folder" / "%d folders" when
-// AFolders), shown.
-void ShowCountText(int ARowCount, QLabel &AText, bool AFolders);
+// AFolders), shown. AConflicts above 0 adds ", %d conflict" (one) or
+// ", %d conflicts": "25 files, 2 conflicts".
+void ShowCountText(int ARowCount, QLabel &AText, bool AFolders, int AConflicts = 0);
 // The same with the number of rows of AGrid's model.
-void ShowCountText(const QTableView &AGrid, QLabel &AText, bool AFolders);
+void ShowCountText(const QTableView &AGrid, QLabel &AText, bool AFolders, int AConflicts = 0);
 
 // Reports entries that were not added: nothing for ACount <= 0; otherwise
 // "%d file was not added" (1) or "%d files were not added" as a warning, then

@@ -1,6 +1,20 @@
 #include "uListGridModel.h"
 
+#include "uControlUtils.h"
+
 #include <algorithm>
+
+namespace {
+
+THintMark MarkOfStatus(TPlanStatus AStatus) {
+  if (IsConflict(AStatus))
+    return THintMark::Conflict;
+  if (AStatus == TPlanStatus::Waits || AStatus == TPlanStatus::Swap)
+    return THintMark::Quiet;
+  return THintMark::None;
+}
+
+} // namespace
 
 int TListGridRows::rowCount(const QModelIndex &AParent) const {
   return AParent.isValid() ? 0 : FRowCount;
@@ -52,4 +66,37 @@ void TListGridRows::ResizeNormalRows(int ACount, int AFirstChanged) {
 void TListGridRows::AnnounceRows(int AFirst, int ALast) {
   if (AFirst <= ALast)
     Q_EMIT dataChanged(index(AFirst, 0), index(ALast, columnCount() - 1), {Qt::DisplayRole});
+}
+
+void TListGridRows::SetPlan(const TPlan &APlan) {
+  FPlan.assign(APlan.FEntries.begin(), APlan.FEntries.end());
+  FPlanConflicts = APlan.FConflicts;
+  AnnounceMarks();
+}
+
+void TListGridRows::ClearPlan() {
+  FPlan.clear();
+  FPlanConflicts = 0;
+  AnnounceMarks();
+}
+
+const TPlanEntry *TListGridRows::PlanEntryAtRow(int ARow) const {
+  // In the normal display row i shows item i.
+  if (FRenamedDisplay || ARow < 0 || ARow >= FRowCount || static_cast<size_t>(ARow) >= FPlan.size())
+    return nullptr;
+  return &FPlan[static_cast<size_t>(ARow)];
+}
+
+QVariant TListGridRows::MarkAt(const QModelIndex &AIndex) const {
+  if (AIndex.column() >= HintColumns())
+    return {};
+  if (FRenamedDisplay)
+    return static_cast<int>(THintMark::Failure);
+  const TPlanEntry *LEntry = PlanEntryAtRow(AIndex.row());
+  return static_cast<int>(LEntry != nullptr ? MarkOfStatus(LEntry->FStatus) : THintMark::None);
+}
+
+void TListGridRows::AnnounceMarks() {
+  if (FHintColumn && !FRenamedDisplay && FRowCount > 0)
+    Q_EMIT dataChanged(index(0, 0), index(FRowCount - 1, 0), {MarkRole});
 }

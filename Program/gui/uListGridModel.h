@@ -14,6 +14,8 @@
 // display.
 #pragma once
 
+#include "uRenamePlan.h"
+
 #include <QAbstractTableModel>
 
 #include <vector>
@@ -28,7 +30,28 @@ public:
 
   bool RenamedDisplay() const { return FRenamedDisplay; }
 
+  // The plan of a Rename, by list index, whose marks the hint column shows in
+  // the normal display: a conflict mark for an item that Rename cannot
+  // rename, a quiet mark for one that waits for another or is swapped with
+  // one, none for the others. The entries are copied, so a later plan of the
+  // list changes nothing here until it is handed over. The hint column's
+  // rows are announced as changed.
+  void SetPlan(const TPlan &APlan);
+  // No plan: no marks and no conflicts.
+  void ClearPlan();
+  // The conflicts of the plan.
+  int PlanConflicts() const { return FPlanConflicts; }
+  // The plan's entry of the item shown in ARow of the normal display;
+  // nullptr in the renamed display, for a row that is not there, and without
+  // a plan.
+  const TPlanEntry *PlanEntryAtRow(int ARow) const;
+
 protected:
+  // The MarkRole data of a cell (a THintMark as an int): the failure mark in
+  // the renamed display, the plan's mark in the normal one; none outside the
+  // hint column.
+  QVariant MarkAt(const QModelIndex &AIndex) const;
+
   // The number of columns in front of the data columns (the hint column).
   int HintColumns() const { return FHintColumn ? 1 : 0; }
 
@@ -63,7 +86,12 @@ protected:
   bool FHintColumn = false;
 
 private:
+  // Announces the hint column's rows as changed under MarkRole.
+  void AnnounceMarks();
+
   const int FDataColumnCount;
+  std::vector<TPlanEntry> FPlan; // by list index
+  int FPlanConflicts = 0;
 };
 
 template <class TList> class TListGridModel : public TListGridRows {

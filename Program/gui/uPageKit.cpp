@@ -8,12 +8,14 @@
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uPropertyGridModel.h"
+#include "uRenamePlan.h"
 #include "uResourceString.h"
 #include "uUtil.h"
 
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -135,6 +137,40 @@ std::optional<TSortPress> SortPress(TSortHeaderView &AHeader, int ASection, int 
 // ---------------------------------------------------------------------------
 // Hint column and balloon
 
+QString PlanReason(const TPlanEntry &AEntry, bool AFolders) {
+  const int LRow = AEntry.FOther + 1;
+  switch (AEntry.FStatus) {
+  case TPlanStatus::SameNewName:
+    return rs::FormatMessage(rs::SameNewNameAsRow, {LRow});
+  case TPlanStatus::TargetExists:
+    return AFolders ? rs::FolderWithNameExists : rs::FileWithNameExists;
+  case TPlanStatus::InvalidName:
+    return rs::InvalidFileName;
+  case TPlanStatus::NameTooLong:
+    return rs::NameTooLong;
+  case TPlanStatus::WaitsForConflict:
+    return rs::FormatMessage(rs::WaitsForRowThatCannotBeRenamed, {LRow});
+  case TPlanStatus::Waits:
+    return rs::FormatMessage(rs::RenamedAfterRow, {LRow});
+  case TPlanStatus::Swap:
+    return rs::FormatMessage(rs::SwappedWithRow, {LRow});
+  case TPlanStatus::Unchanged:
+  case TPlanStatus::Rename:
+    break;
+  }
+  return {};
+}
+
+std::optional<THintText> RowHintText(const QString &AName, const QString &AFailure,
+                                     const TPlanEntry *AEntry, bool AFolders) {
+  if (AEntry == nullptr)
+    return THintText{AName, AFailure};
+  QString LReason = PlanReason(*AEntry, AFolders);
+  if (LReason.isEmpty())
+    return std::nullopt;
+  return THintText{AName, std::move(LReason)};
+}
+
 TGridMouseWatch::TGridMouseWatch(QTableView &AGrid, std::function<void(const QPoint &APos)> AOnMove)
     : FOnMove(std::move(AOnMove)) {
   AGrid.setMouseTracking(true);
@@ -163,6 +199,8 @@ void HintColumnMouseMove(QTableView &AGrid, const QPoint &APos, int &ALastRow,
       return;
     if (const std::optional<THintText> LText = ATextOf(LRow))
       ShowBalloonHint(&AGrid, DisplayText(LText->FName), DisplayText(LText->FReason));
+    else
+      HideBalloonHint();
     ALastRow = LRow;
     return;
   }
@@ -172,6 +210,17 @@ void HintColumnMouseMove(QTableView &AGrid, const QPoint &APos, int &ALastRow,
 void ForgetHintBalloon(int &ALastRow) {
   HideBalloonHint();
   ALastRow = -1;
+}
+
+// ---------------------------------------------------------------------------
+// The plan of a Rename
+
+void ReselectRow(QTableView &AGrid, int ARow) {
+  const QAbstractItemModel *LModel = AGrid.model();
+  if (ARow < 0 || LModel == nullptr || ARow >= LModel->rowCount())
+    return;
+  AGrid.selectionModel()->select(LModel->index(ARow, 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 // ---------------------------------------------------------------------------

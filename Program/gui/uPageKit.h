@@ -8,7 +8,11 @@
 //   InstallSortHeader   the header with the sort marker, and SortPress, what
 //                       a press on it asks for
 //   HintColumnMouseMove the balloon over the hint column (TGridMouseWatch
-//                       brings the mouse moves)
+//                       brings the mouse moves), RowHintText its texts: a
+//                       failure's reason, or what the plan of a Rename
+//                       says of the item (PlanReason)
+//   TListings           how a page's plan of a Rename reads the folders
+//   ReselectRow         a selected row kept as the hint column comes and goes
 //   ReportRename        the reports after Rename and Rollback
 //   SetupDetailGrid     the detail view over a TPropertyGridModel
 #pragma once
@@ -27,6 +31,7 @@
 class QLineEdit;
 class QTableView;
 class TAction;
+struct TPlanEntry;
 class TPropertyGridModel;
 class TSortHeaderView;
 class TfmMain;
@@ -135,6 +140,23 @@ struct THintText {
 };
 using THintTextOf = std::function<std::optional<THintText>(int ARow)>;
 
+// What the plan of a Rename says of an item, as its balloon shows it; empty
+// for an item that is renamed directly or keeps its name. A conflict: "Same
+// new name as row N", "A file with this name exists" ("A folder ..." when
+// AFolders), "Invalid file name", "Name too long", "Waits for row N, which
+// cannot be renamed"; a quiet mark: "Renamed after row N moves away",
+// "Swapped with row N through a temporary name". N is the row of the item
+// the entry names in the normal display, where item i shows in row i + 1
+// counted from 1.
+QString PlanReason(const TPlanEntry &AEntry, bool AFolders);
+
+// The balloon's texts for a row of the hint column that shows the item
+// named AName: with a plan entry (the normal display) its PlanReason, none
+// when it has none; without one (the renamed display) the reason AFailure
+// of the failed rename or rollback.
+std::optional<THintText> RowHintText(const QString &AName, const QString &AFailure,
+                                     const TPlanEntry *AEntry, bool AFolders);
+
 // Calls AOnMove for every mouse move over AGrid's cells with the position in
 // the viewport's coordinates, and with (-1, -1) when the mouse leaves them.
 // Turns the grid's mouse tracking on. Owned by the page as a member, as
@@ -153,14 +175,25 @@ private:
 
 // The balloon for the mouse at APos over AGrid's viewport. On a row of the
 // hint column (the column whose ColumnNameRole is HintColumnName) the balloon
-// is requested with that row's texts (none for a row ATextOf gives none), once
-// per row: ALastRow keeps the row. Anywhere else the balloon is hidden and
-// ALastRow becomes -1.
+// is requested with that row's texts, once per row (ALastRow keeps the row);
+// a row ATextOf gives none for hides it. Anywhere else the balloon is hidden
+// and ALastRow becomes -1.
 void HintColumnMouseMove(QTableView &AGrid, const QPoint &APos, int &ALastRow,
                          const THintTextOf &ATextOf);
 
 // Hides the balloon and forgets its row, for a hint column that goes away.
 void ForgetHintBalloon(int &ALastRow);
+
+// ---- The plan of a Rename --------------------------------------------------
+
+// How a page's new plan of a Rename reads the folders: from the listings the
+// list's planner keeps (after a change of names, a sort, a delete), or anew
+// (after an Add, on Apply).
+enum class TListings { Kept, ReadAnew };
+
+// Selects the row ARow of AGrid again, as whole row: a selection of a row
+// does not cover a column inserted in front of it. Nothing for ARow < 0.
+void ReselectRow(QTableView &AGrid, int ARow);
 
 // ---- Reports ----------------------------------------------------------------
 

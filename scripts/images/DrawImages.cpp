@@ -357,6 +357,41 @@ int main(int argc, char *argv[]) {
     Exclamation(P, 9, 6.6, 12.9, 1.7, Qt::white);
   });
 
+  // What the preview predicts for a row before Rename: a conflict (two
+  // sheets that claim one name, in red, unlike the amber failure triangle)
+  // and a quiet mark for an item that waits for another or is swapped with
+  // one (a small grey arrow).
+  LOk &= Save(QStringLiteral("ConflictColumnIcon"), 18, 18, [](QPainter &P) {
+    const auto LSheet = [&P](double x, double y, const QColor &AFill) {
+      QPainterPath LPath;
+      LPath.moveTo(x, y);
+      LPath.lineTo(x + 6.5, y);
+      LPath.lineTo(x + 9.5, y + 3);
+      LPath.lineTo(x + 9.5, y + 12);
+      LPath.lineTo(x, y + 12);
+      LPath.closeSubpath();
+      P.setPen(Pen(RedDark, 1.3));
+      P.setBrush(AFill);
+      P.drawPath(LPath);
+    };
+    LSheet(1.8, 1.5, Paper);
+    LSheet(6.7, 4.5, Red);
+    Exclamation(P, 11.45, 7.6, 14.2, 1.5, Qt::white);
+  });
+  LOk &= Save(QStringLiteral("ChainColumnIcon"), 18, 18, [](QPainter &P) {
+    const QColor LGrey(0x95, 0xa5, 0xa6);
+    P.setPen(Pen(LGrey, 1.6));
+    P.drawLine(QPointF(4.5, 9), QPointF(12, 9));
+    QPainterPath LHead;
+    LHead.moveTo(14.5, 9);
+    LHead.lineTo(10.5, 5.8);
+    LHead.lineTo(10.5, 12.2);
+    LHead.closeSubpath();
+    P.setPen(Pen(LGrey, 0.8));
+    P.setBrush(LGrey);
+    P.drawPath(LHead);
+  });
+
   // ---- Close and minimise: light for the header, dark for dialogs, 16 x 16 ----
   const auto LCross = [](const QColor &AColor) {
     return [AColor](QPainter &P) {

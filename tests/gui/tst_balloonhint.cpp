@@ -282,6 +282,37 @@ private Q_SLOTS:
     QCOMPARE(THintColumn::MarkRect(LCell), QRect(2, 2, 18, 17));
   }
 
+  void HintColumnDrawsTheMarkItsRoleNames() {
+    // Row 0 gives no mark; the others give a failure, a conflict, a quiet
+    // mark and none.
+    QStandardItemModel LModel(5, 1);
+    const THintMark LMarks[] = {THintMark::Failure, THintMark::Conflict, THintMark::Quiet,
+                                THintMark::None};
+    for (int LRow = 1; LRow < 5; ++LRow)
+      LModel.setData(LModel.index(LRow, 0), static_cast<int>(LMarks[LRow - 1]), MarkRole);
+    THintColumn LDelegate;
+    const QRect LCell(0, 0, 22, 21);
+    const auto LPaint = [&](int ARow) {
+      QImage LImage(LCell.size(), QImage::Format_ARGB32);
+      LImage.fill(Qt::white);
+      QPainter LPainter(&LImage);
+      QStyleOptionViewItem LOption;
+      LOption.rect = LCell;
+      LOption.state = QStyle::State_Enabled;
+      LDelegate.paint(&LPainter, LOption, LModel.index(ARow, 0));
+      LPainter.end();
+      return LImage;
+    };
+    QImage LBlank(LCell.size(), QImage::Format_ARGB32);
+    LBlank.fill(Qt::white);
+    const QImage LFailure = LPaint(1);
+    QCOMPARE(LPaint(0), LFailure);
+    QVERIFY(LFailure != LBlank);
+    QVERIFY(LPaint(2) != LFailure && LPaint(2) != LBlank);
+    QVERIFY(LPaint(3) != LFailure && LPaint(3) != LPaint(2) && LPaint(3) != LBlank);
+    QCOMPARE(LPaint(4), LBlank);
+  }
+
   void PicturesAreFoundRegardlessOfCase() {
     QPixmap LExact;
     QPixmap LLower;
@@ -298,7 +329,8 @@ private Q_SLOTS:
           QStringLiteral("Button_Clear"), QStringLiteral("Button_Delete"),
           QStringLiteral("Button_Rename"), QStringLiteral("Button_Undo"),
           QStringLiteral("WarningMessageIcon"), QStringLiteral("InfoMessageIcon"),
-          QStringLiteral("ErrorMessageIcon")}) {
+          QStringLiteral("ErrorMessageIcon"), QStringLiteral("ConflictColumnIcon"),
+          QStringLiteral("ChainColumnIcon")}) {
       QPixmap LPixmap;
       QVERIFY2(LoadBitmapFromResource(LPixmap, LName), qPrintable(LName));
     }

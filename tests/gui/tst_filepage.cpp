@@ -31,6 +31,7 @@
 #include <memory>
 #include <optional>
 
+using namespace Qt::Literals::StringLiterals;
 using guitest::TBrowseAnswer;
 using guitest::TExecutableFolder;
 using guitest::TMessageRecorder;
@@ -654,6 +655,178 @@ private Q_SLOTS:
     QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
     QVERIFY(!LPage.Page->acRollback->isEnabled());
     QVERIFY(!LPage.Page->acRename->isEnabled());
+  }
+
+  // ---- Conflicts before Rename --------------------------------------------
+
+  void ConflictMarksComeAndGoWithTheMask() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                QStringLiteral("c.txt")}));
+    TSortHeaderView &LHeader = *LPage.Page->StringGrid_RenameHeader;
+    LPage.Grid().selectRow(2);
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("3 files"));
+    // Every file would be named "   .txt".
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("   "));
+    QVERIFY(LPage.Page->HasHintColumn());
+    QVERIFY(!LPage.Page->HasFailureMarks());
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("-CC"));
+    QVERIFY(qobject_cast<THintColumn *>(LPage.Grid().itemDelegateForColumn(0)) != nullptr);
+    QCOMPARE(LPage.Grid().columnWidth(0), HintColumnWidth);
+    QCOMPARE(LPage.Grid().columnWidth(1), 150);
+    QCOMPARE(guitest::HoverMark(LPage.Grid(), 2),
+             (QStringList{QStringLiteral("c.txt"), QStringLiteral("Same new name as row 1")}));
+    // Row 1 is renamed as planned: it has no mark and no balloon.
+    QCOMPARE(guitest::HoverMark(LPage.Grid(), 0), QStringList());
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("3 files, 2 conflicts"));
+    // The grid stays in its normal display and Rename stays enabled.
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                           QStringLiteral("c.txt")}));
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    QVERIFY(LPage.Page->acDeleteFile->isEnabled());
+    // The marker moved along with "Old Name" and kept its direction; the
+    // selected row stays selected.
+    QCOMPARE(LHeader.MarkerSection(), 1);
+    QCOMPARE(DrawnMarker(LHeader, 1), 1);
+    QCOMPARE(LPage.Grid().selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(LPage.Grid().selectionModel()->selectedRows().first().row(), 2);
+
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]"));
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Page->GridModel->columnCount(), 3);
+    QVERIFY(LPage.Grid().itemDelegateForColumn(0) == nullptr);
+    QCOMPARE(LPage.Grid().columnWidth(0), 150);
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("3 files"));
+    QCOMPARE(LHeader.MarkerSection(), 0);
+    QCOMPARE(DrawnMarker(LHeader, 0), 1);
+    QCOMPARE(LPage.Grid().selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(LPage.Grid().selectionModel()->selectedRows().first().row(), 2);
+  }
+
+  void ConflictBalloonTellsTheReason_data() {
+    QTest::addColumn<QStringList>("AListed"); // added in this order
+    QTest::addColumn<QStringList>("AOthers"); // on the disk, not in the list
+    QTest::addColumn<QString>("AMask");       // the name mask
+    QTest::addColumn<int>("ACounterStart");
+    QTest::addColumn<QString>("AMarks");
+    QTest::addColumn<int>("ARow");
+    QTest::addColumn<QString>("AReason");
+    const QString LLong(300, QLatin1Char('n'));
+    QTest::newRow("same new name") << QStringList{u"a.txt"_s, u"b.txt"_s} << QStringList{} << u"x"_s
+                                   << 1 << u"-C"_s << 1 << u"Same new name as row 1"_s;
+    QTest::newRow("name taken") << QStringList{u"a.txt"_s} << QStringList{u"taken.txt"_s}
+                                << u"taken"_s << 1 << u"C"_s << 0
+                                << u"A file with this name exists"_s;
+    QTest::newRow("invalid name") << QStringList{u"a.txt"_s} << QStringList{} << u"a/b"_s << 1
+                                  << u"C"_s << 0 << u"Invalid file name"_s;
+    QTest::newRow("name too long") << QStringList{u"a.txt"_s} << QStringList{} << LLong << 1
+                                   << u"C"_s << 0 << u"Name too long"_s;
+    // 1 -> 2 waits for 2 -> 3, and 3.txt is taken.
+    QTest::newRow("waits for a conflict")
+        << QStringList{u"1.txt"_s, u"2.txt"_s} << QStringList{u"3.txt"_s} << u"[C]"_s << 2
+        << u"CC"_s << 0 << u"Waits for row 2, which cannot be renamed"_s;
+    // 1 -> 2 waits for 2 -> 3; 9 -> 4 is the conflict that shows the column.
+    QTest::newRow("waits") << QStringList{u"1.txt"_s, u"2.txt"_s, u"9.txt"_s}
+                           << QStringList{u"4.txt"_s} << u"[C]"_s << 2 << u"Q-C"_s << 0
+                           << u"Renamed after row 2 moves away"_s;
+    // 2 -> 1 and 1 -> 2 swap; 9 -> 3 is the conflict.
+    QTest::newRow("swap") << QStringList{u"2.txt"_s, u"1.txt"_s, u"9.txt"_s}
+                          << QStringList{u"3.txt"_s} << u"[C]"_s << 1 << u"QQC"_s << 0
+                          << u"Swapped with row 2 through a temporary name"_s;
+  }
+
+  void ConflictBalloonTellsTheReason() {
+    QFETCH(QStringList, AListed);
+    QFETCH(QStringList, AOthers);
+    QFETCH(QString, AMask);
+    QFETCH(int, ACounterStart);
+    QFETCH(QString, AMarks);
+    QFETCH(int, ARow);
+    QFETCH(QString, AReason);
+    TPage LPage;
+    WriteAll(AOthers);
+    LPage.Add(*FOpen, WriteAll(AListed));
+    LPage.Page->SBox_CounterStart->setValue(ACounterStart);
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, AMask);
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), AMarks);
+    QCOMPARE(guitest::HoverMark(LPage.Grid(), ARow), (QStringList{AListed.at(ARow), AReason}));
+  }
+
+  void RenameWithConflictsShowsTheirFailures() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("x"));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("-C"));
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Failed to rename 1 file. List is below.")});
+    QVERIFY(Exists(QStringLiteral("x.txt")) && Exists(QStringLiteral("b.txt")));
+    // The renamed display with the failure mark, as after any failure.
+    QVERIFY(LPage.Page->HasFailureMarks());
+    QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("F"));
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("1 file"));
+    QVERIFY(!LPage.Page->acRename->isEnabled());
+    QCOMPARE(guitest::HoverMark(LPage.Grid(), 0),
+             (QStringList{QStringLiteral("b.txt"), QStringLiteral("File already exists")}));
+    // A change of names in the renamed display brings no conflict marks.
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("y"));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("F"));
+  }
+
+  void MarksFollowSortingAndDelete() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+                                QStringLiteral("c.txt")}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("x"));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("-CC"));
+    // "Old Name" descending: c comes first and takes the name.
+    const int LOldName = LPage.SortSection(TFileGridModel::dcOldName);
+    LPage.PressHeader(LOldName);
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("c.txt"), QStringLiteral("b.txt"),
+                                           QStringLiteral("a.txt")}));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("-CC"));
+    QCOMPARE(guitest::HoverMark(LPage.Grid(), 2),
+             (QStringList{QStringLiteral("a.txt"), QStringLiteral("Same new name as row 1")}));
+    QCOMPARE(DrawnMarker(*LPage.Page->StringGrid_RenameHeader, LOldName), -1);
+    LPage.Grid().selectRow(0);
+    LPage.Page->acDeleteFile->trigger();
+    QCOMPARE(LPage.Column(0), (QStringList{QStringLiteral("b.txt"), QStringLiteral("a.txt")}));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("-C"));
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("2 files, 1 conflict"));
+    LPage.Grid().selectRow(1);
+    LPage.Page->acDeleteFile->trigger();
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("1 file"));
+    // The marker stayed with "Old Name", pointing down as the rows run.
+    QCOMPARE(DrawnMarker(*LPage.Page->StringGrid_RenameHeader, 0), -1);
+  }
+
+  void AddAndApplyReadTheFoldersAnew() {
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("[N]_x"));
+    QVERIFY(!LPage.Page->HasHintColumn());
+    // Another program takes a's new name: Apply sees it.
+    Write(QStringLiteral("a_x.txt"));
+    LPage.Page->acApplyAll->trigger();
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), QStringLiteral("C"));
+    QCOMPARE(
+        guitest::HoverMark(LPage.Grid(), 0),
+        (QStringList{QStringLiteral("a.txt"), QStringLiteral("A file with this name exists")}));
+    // The name is free again; an Add sees that.
+    QVERIFY(QFile::remove(Path(QStringLiteral("a_x.txt"))));
+    LPage.Add(*FOpen, {Write(QStringLiteral("b.txt"))});
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QCOMPARE(LPage.Page->txtFileCount->text(), QStringLiteral("2 files"));
+    // Clear leaves no conflict behind.
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, QStringLiteral("x"));
+    QVERIFY(LPage.Page->HasHintColumn());
+    LPage.Page->acClearFile->trigger();
+    QVERIFY(!LPage.Page->HasHintColumn());
+    QVERIFY(LPage.Page->txtFileCount->isHidden());
   }
 
   // ---- Sorting ------------------------------------------------------------

@@ -30,6 +30,7 @@
 
 #include <memory>
 
+using namespace Qt::Literals::StringLiterals;
 using guitest::TExecutableFolder;
 using guitest::TMessageRecorder;
 
@@ -730,8 +731,12 @@ private Q_SLOTS:
     QVERIFY(QFileInfo(Path(QStringLiteral("p/c"))).isDir());
     QVERIFY(QFileInfo(Path(QStringLiteral("x"))).isDir());
     QVERIFY(!QFileInfo::exists(Path(QStringLiteral("p_r"))));
-    QVERIFY(!Page().HasHintColumn());
-    QCOMPARE(Page().GridModel().columnCount(), 3);
+    // Back in the normal display the hint column shows z's conflict: its new
+    // name is still taken.
+    QVERIFY(!Page().HasFailureMarks());
+    QVERIFY(Page().HasHintColumn());
+    QCOMPARE(Page().GridModel().columnCount(), 4);
+    QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("5 folders, 1 conflict"));
     QCOMPARE(Rows(), 5);
     // The grid shows the list as it is now: the rename put the deepest
     // folder first.
@@ -800,8 +805,12 @@ private Q_SLOTS:
     QVERIFY(Page().HasHintColumn());
     QCOMPARE(Page().acRenameFolder->Tag(), 1);
     Add(Path(QStringLiteral("b")), false, true);
-    QVERIFY(!Page().HasHintColumn());
-    QCOMPARE(Page().GridModel().columnCount(), 3);
+    // The failure marks are gone; b's new name is still taken, which the new
+    // list shows as a conflict in the normal display.
+    QVERIFY(!Page().HasFailureMarks());
+    QCOMPARE(Page().GridModel().columnCount(), 4);
+    QCOMPARE(Page().GridModel().index(0, 0).data(MarkRole).toInt(),
+             static_cast<int>(THintMark::Conflict));
     QCOMPARE(Column(0), QStringList{QStringLiteral("b")});
     QCOMPARE(Page().acRenameFolder->Tag(), 0);
     QCOMPARE(Page().acRollbackFolder->Tag(), 1);
@@ -846,6 +855,118 @@ private Q_SLOTS:
     QCoreApplication::sendEvent(LGrid.viewport(), &LLeave);
     QCOMPARE(Page().LastFolderHintCell(), -1);
     QVERIFY(!LBalloon->TimerActive());
+  }
+
+  // ---- Conflicts before Rename ----------------------------------------------
+
+  void ConflictMarksComeAndGoWithTheMask() {
+    AddEach({u"a"_s, u"b"_s, u"c"_s});
+    QHeaderView &LColumns = *Page().sgFolderRename->horizontalHeader();
+    LColumns.resizeSection(0, 181);
+    Page().sgFolderRename->selectRow(2);
+    SetMask(u"x"_s);
+    QVERIFY(Page().HasHintColumn());
+    QVERIFY(!Page().HasFailureMarks());
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"-CC"_s);
+    QVERIFY(qobject_cast<THintColumn *>(Page().sgFolderRename->itemDelegateForColumn(0)) !=
+            nullptr);
+    QCOMPARE(guitest::HoverMark(*Page().sgFolderRename, 2),
+             (QStringList{u"c"_s, u"Same new name as row 1"_s}));
+    QCOMPARE(Page().txtFolderCount->text(), u"3 folders, 2 conflicts"_s);
+    QCOMPARE(Column(0), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    QVERIFY(Page().acRenameFolder->isEnabled());
+    // The columns keep their widths, the marker its column and direction,
+    // the selected row its selection.
+    QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
+    QCOMPARE(LColumns.sectionSize(1), 181);
+    QCOMPARE(Page().GridHeader().MarkerSection(), 1);
+    QVERIFY(!Page().GridHeader().MarkerPointsDown());
+    QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 2);
+
+    SetMask(u"[N]"_s);
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(Page().GridModel().columnCount(), 3);
+    QVERIFY(Page().sgFolderRename->itemDelegateForColumn(0) == nullptr);
+    QCOMPARE(LColumns.sectionSize(0), 181);
+    QCOMPARE(Page().txtFolderCount->text(), u"3 folders"_s);
+    QCOMPARE(Page().GridHeader().MarkerSection(), 0);
+    QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().size(), 1);
+  }
+
+  void ConflictBalloonTellsTheReason_data() {
+    QTest::addColumn<QStringList>("AListed"); // added in this order
+    QTest::addColumn<QStringList>("AOthers"); // on the disk, not in the list
+    QTest::addColumn<QString>("AMask");
+    QTest::addColumn<QString>("AMarks");
+    QTest::addColumn<int>("ARow");
+    QTest::addColumn<QString>("AReason");
+    QTest::newRow("name taken") << QStringList{u"a"_s} << QStringList{u"taken"_s} << u"taken"_s
+                                << u"C"_s << 0 << u"A folder with this name exists"_s;
+    QTest::newRow("invalid name") << QStringList{u"a"_s} << QStringList{} << u"a/b"_s << u"C"_s << 0
+                                  << u"Invalid file name"_s;
+    // 2 -> 1 and 1 -> 2 swap; 9 -> 3 is the conflict.
+    QTest::newRow("swap") << QStringList{u"2"_s, u"1"_s, u"9"_s} << QStringList{u"3"_s} << u"[C]"_s
+                          << u"QQC"_s << 1 << u"Swapped with row 1 through a temporary name"_s;
+  }
+
+  void ConflictBalloonTellsTheReason() {
+    QFETCH(QStringList, AListed);
+    QFETCH(QStringList, AOthers);
+    QFETCH(QString, AMask);
+    QFETCH(QString, AMarks);
+    QFETCH(int, ARow);
+    QFETCH(QString, AReason);
+    MakeDirs(AOthers);
+    AddEach(AListed);
+    SetMask(AMask);
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), AMarks);
+    QCOMPARE(guitest::HoverMark(*Page().sgFolderRename, ARow),
+             (QStringList{AListed.at(ARow), AReason}));
+  }
+
+  void RenameWithConflictsShowsTheirFailures() {
+    AddEach({u"a"_s, u"b"_s});
+    SetMask(u"x"_s);
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"-C"_s);
+    QVERIFY(Page().acRenameFolder->isEnabled());
+    FMessages->Clear();
+    Page().acRenameFolder->trigger();
+    QCOMPARE(FMessages->Texts(), QStringList{u"Failed to rename 1 file. List is below."_s});
+    QVERIFY(QFileInfo(Path(u"x"_s)).isDir());
+    // The renamed display with the failure mark, as after any failure.
+    QVERIFY(Page().HasFailureMarks());
+    QCOMPARE(Rows(), 1);
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"F"_s);
+    QCOMPARE(Page().txtFolderCount->text(), u"1 folder"_s);
+    QVERIFY(!Page().acRenameFolder->isEnabled());
+    QCOMPARE(guitest::HoverMark(*Page().sgFolderRename, 0),
+             (QStringList{Cell(0, 0), u"Folder already exists"_s}));
+  }
+
+  void MarksFollowSortingDeleteAndApply() {
+    AddEach({u"a"_s, u"b"_s, u"c"_s});
+    SetMask(u"x"_s);
+    // "Old Name" (behind the hint column) descending: c takes the name.
+    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
+    QCOMPARE(Column(0), (QStringList{u"c"_s, u"b"_s, u"a"_s}));
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"-CC"_s);
+    QCOMPARE(guitest::HoverMark(*Page().sgFolderRename, 2),
+             (QStringList{u"a"_s, u"Same new name as row 1"_s}));
+    Page().sgFolderRename->selectRow(0);
+    Page().acDeleteFolder->trigger();
+    QCOMPARE(Column(0), (QStringList{u"b"_s, u"a"_s}));
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"-C"_s);
+    QCOMPARE(Page().txtFolderCount->text(), u"2 folders, 1 conflict"_s);
+    Page().sgFolderRename->selectRow(1);
+    Page().acDeleteFolder->trigger();
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(Page().txtFolderCount->text(), u"1 folder"_s);
+    // Another program takes b's new name: Apply reads the folder anew.
+    QVERIFY(QDir().mkpath(Path(u"x"_s)));
+    Page().acApplyAllFolder->trigger();
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"C"_s);
+    QCOMPARE(Page().txtFolderCount->text(), u"1 folder, 1 conflict"_s);
   }
 
   void SortByNewNameUpThenDown() {

@@ -1,8 +1,10 @@
 // Fixtures shared by the GUI tests: a settings folder of their own, answered
-// message dialogs, a fixed text measurement and a fake mouse position.
+// message dialogs, a fixed text measurement, a fake mouse position, and the
+// marks of a grid's hint column with their balloons.
 #pragma once
 
 #include "FMX.BallonHint.h"
+#include "uControlUtils.h"
 #include "uMessageForm.h"
 #include "uSetting.h"
 #include "uUtilGui.h"
@@ -10,10 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QLabel>
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <utility>
 
@@ -135,6 +140,46 @@ private:
   QList<std::pair<QString, QString>> FCalls;
   TBrowseFolderHook FPrevious;
 };
+
+// The marks of AGrid's hint column, one letter a row: "-" none, "F" failure,
+// "C" conflict, "Q" quiet; empty when the grid has no hint column.
+inline QString HintMarks(const QTableView &AGrid) {
+  const QAbstractItemModel &LModel = *AGrid.model();
+  if (LModel.columnCount() == 0 ||
+      LModel.headerData(0, Qt::Horizontal, ColumnNameRole).toString() != HintColumnName)
+    return {};
+  QString LMarks;
+  for (int LRow = 0; LRow < LModel.rowCount(); ++LRow) {
+    switch (THintColumn::MarkOf(LModel.index(LRow, 0))) {
+    case THintMark::None:
+      LMarks += QLatin1Char('-');
+      break;
+    case THintMark::Failure:
+      LMarks += QLatin1Char('F');
+      break;
+    case THintMark::Conflict:
+      LMarks += QLatin1Char('C');
+      break;
+    case THintMark::Quiet:
+      LMarks += QLatin1Char('Q');
+      break;
+    }
+  }
+  return LMarks;
+}
+
+// Moves the mouse over the next cell of ARow, then onto its mark, and
+// returns the title and the text of the balloon requested there; empty when
+// none was requested.
+inline QStringList HoverMark(QTableView &AGrid, int ARow) {
+  QWidget *LViewport = AGrid.viewport();
+  QTest::mouseMove(LViewport, AGrid.visualRect(AGrid.model()->index(ARow, 1)).center());
+  QTest::mouseMove(LViewport, AGrid.visualRect(AGrid.model()->index(ARow, 0)).center());
+  const TfmBallonHint *LBalloon = TfmBallonHint::Instance();
+  if (LBalloon == nullptr || !LBalloon->TimerActive())
+    return {};
+  return {LBalloon->lbTitle->text(), LBalloon->lBallonHint->text()};
+}
 
 // The text of a UTF-16 little-endian log file, without its byte-order mark.
 inline QString ReadLogFile(const QString &APath) {
