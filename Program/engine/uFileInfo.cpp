@@ -12,6 +12,7 @@
 #include <cxxabi.h>
 #include <exception>
 #include <typeinfo>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -732,6 +733,18 @@ int TFileList::ExecuteRollback() {
   }
   FPlanner.NoteMoved(LMoved);
   return LFailures;
+}
+
+void TFileList::NoteRolledBack(const std::vector<int> &AStillRenamed) {
+  const std::unordered_set<int> LStill(AStillRenamed.begin(), AStillRenamed.end());
+  for (const auto &LItem : FItems) {
+    if (!LItem->isRenamed() || LStill.count(LItem->JournalItem()) != 0)
+      continue;
+    LItem->SetisRenamed(false);
+    LItem->SetRenameOrder(-1);
+  }
+  // The moves were made elsewhere: the folders are read again for the plan.
+  FPlannerStale = true;
 }
 
 bool TFileList::HasRenamedFiles() const {

@@ -289,6 +289,10 @@ public:
   // True when the last Rename or Rollback was stopped before its end.
   bool LastBatchStopped() const { return FLastStopped; }
   bool HasRenamedFiles() const;
+  // The batch of the last Rename was rolled back elsewhere (from its
+  // journal): every renamed item whose journal number is not in
+  // AStillRenamed is marked as back under its old name.
+  void NoteRolledBack(const std::vector<int> &AStillRenamed);
   void SetCounter(int Start, int Step, int Number);
   // Stores the mask and applies it to the items from APosition to the end.
   void SetFileNameMask(const QString &ANameMask, int APosition);

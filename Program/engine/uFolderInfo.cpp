@@ -20,6 +20,7 @@
 #include <map>
 #include <tuple>
 #include <typeinfo>
+#include <unordered_set>
 
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
@@ -647,6 +648,23 @@ int TFolderList::ExecuteRollback() {
   FPlanner.NoteMoved(LMoved);
   FPlanner.ForgetPaths();
   return LFailures;
+}
+
+void TFolderList::NoteRolledBack(const std::vector<int> &AStillRenamed) {
+  const std::unordered_set<int> LStill(AStillRenamed.begin(), AStillRenamed.end());
+  TFolderLocationIndex LIndex(FItems);
+  for (const auto &LItem : FItems) {
+    if (!LItem->FisRenamed || LStill.count(LItem->FJournalItem) != 0)
+      continue;
+    const QString LOld = LItem->FullFolderName();
+    LItem->FRealName = LItem->FOldName;
+    LItem->FisRenamed = false;
+    LItem->FRenameOrder = -1;
+    LIndex.Moved(LOld, LItem->FullFolderName());
+  }
+  // The moves were made elsewhere: the folders are read again for the plan.
+  FPlanner.ForgetPaths();
+  FPlannerStale = true;
 }
 
 bool TFolderList::HasRenamedFolders() const {

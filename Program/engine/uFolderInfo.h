@@ -209,6 +209,11 @@ public:
   // returns the number of failures.
   int ExecuteRollback();
   bool HasRenamedFolders() const;
+  // The batch of the last Rename was rolled back elsewhere (from its
+  // journal): every renamed folder whose journal number is not in
+  // AStillRenamed is marked as back under its old name, and the locations
+  // below it follow.
+  void NoteRolledBack(const std::vector<int> &AStillRenamed);
   void SetCounter(int Start, int Step, int Number);
   // Stores ANameMask and applies it to the items from APosition to the end.
   void SetFolderNameMask(const QString &ANameMask, int APosition);
