@@ -6,6 +6,7 @@
 #include "uControlUtils.h"
 #include "uFileGridModel.h"
 #include "uGridSupport.h"
+#include "uJournal.h"
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uPageKit.h"
@@ -655,6 +656,12 @@ void TFilePage::DoRenameFiles() {
   acRollback->SetTag(0);
   FMayHaveRenamedFiles = true;
   const int LFailed = FileList().ExecuteRenaming();
+  if (ReportBatchRefused(LFailed, FileList().BatchError())) {
+    // Nothing moved: the page stays as it was before the Rename.
+    acRename->SetTag(0);
+    acRollback->SetTag(1);
+    return;
+  }
   ReportRename(LFailed);
   if (LFailed > 0)
     RecreateFileHintColumn();
@@ -667,12 +674,28 @@ void TFilePage::DoRollbackFiles() {
   acRollback->SetTag(1);
   acRename->SetTag(0);
   const int LFailed = FileList().ExecuteRollback();
+  if (ReportBatchRefused(LFailed, FileList().BatchError())) {
+    acRollback->SetTag(0);
+    return;
+  }
   if (LFailed > 0)
     RecreateFileHintColumn();
   else
     RemoveFileHintColumn();
-  SynchroFileList(INT_MAX);
+  // The marks tell what a Rename would do with the disk as it is now.
+  SynchroFileList(INT_MAX, TListings::ReadAnew);
   ReportRollback(LFailed);
+  sgDetailInfoUpdate();
+}
+
+void TFilePage::BatchRolledBack(const QString &ABatchId) {
+  TFileList &LList = FileList();
+  TJournalBatch LBatch;
+  if (ABatchId.isEmpty() || LList.BatchId() != ABatchId || !GetJournal().Load(ABatchId, LBatch))
+    return;
+  LList.NoteRolledBack(LBatch.RenamedItems());
+  RemoveFileHintColumn();
+  SynchroFileList(INT_MAX);
   sgDetailInfoUpdate();
 }
 

@@ -95,6 +95,9 @@ public:
   // ---- Rename, Rollback, hint column, sorting, balloon ----
   void DoRenameFiles();
   void DoRollbackFiles();
+  // The batch ABatchId was rolled back from History: if it is this list's
+  // last Rename, the items moved back show their old names again.
+  void BatchRolledBack(const QString &ABatchId);
   // The hint column with the failure marks (the renamed display), after a
   // Rename or Rollback with failures.
   void RecreateFileHintColumn();

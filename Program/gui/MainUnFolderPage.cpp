@@ -6,6 +6,7 @@
 #include "uFolderGridModel.h"
 #include "uFolderInfo.h"
 #include "uGridSupport.h"
+#include "uJournal.h"
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uNameEdits.h"
@@ -615,6 +616,12 @@ void TFolderPage::acRenameFolderExecute() {
   acRenameFolder->SetTag(1);
   acRollbackFolder->SetTag(0);
   const int LFailed = FFolderList.ExecuteRenaming();
+  if (ReportBatchRefused(LFailed, FFolderList.BatchError())) {
+    // Nothing moved: the page stays as it was before the Rename.
+    acRenameFolder->SetTag(0);
+    acRollbackFolder->SetTag(1);
+    return;
+  }
   // The rename put the list in a new order: the plan's marks no longer
   // belong to the rows.
   FModel->ClearPlan();
@@ -635,14 +642,31 @@ void TFolderPage::acRollbackFolderExecute() {
   acRollbackFolder->SetTag(1);
   acRenameFolder->SetTag(0);
   const int LFailed = FFolderList.ExecuteRollback();
+  if (ReportBatchRefused(LFailed, FFolderList.BatchError())) {
+    acRollbackFolder->SetTag(0);
+    return;
+  }
   if (LFailed > 0)
     RecreateFolderHintColumn();
   else
     DestroyFolderHintColumn();
   // Rollback reorders the list deepest first: every row is rewritten, so that
-  // the grid shows the list as it is now.
-  SynchroFolderList(0);
+  // the grid shows the list as it is now, and the marks the disk as it is
+  // now (an entry made since the Rename takes a new name).
+  SynchroFolderList(0, TListings::ReadAnew);
   ReportRollback(LFailed);
+  sgDetailInfoFolderUpdate();
+}
+
+void TFolderPage::BatchRolledBack(const QString &ABatchId) {
+  TJournalBatch LBatch;
+  if (ABatchId.isEmpty() || FFolderList.BatchId() != ABatchId ||
+      !GetJournal().Load(ABatchId, LBatch))
+    return;
+  FFolderList.NoteRolledBack(LBatch.RenamedItems());
+  FModel->ClearPlan();
+  DestroyFolderHintColumn();
+  SynchroFolderList(0);
   sgDetailInfoFolderUpdate();
 }
 

@@ -88,6 +88,9 @@ public:
   void acRenameFolderUpdate();
   void acRollbackFolderExecute();
   void acRollbackFolderUpdate();
+  // The batch ABatchId was rolled back from History: if it is this list's
+  // last Rename, the folders moved back show their old names again.
+  void BatchRolledBack(const QString &ABatchId);
   void OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton AButton);
   void sgFolderRenameMouseMove(const QPoint &APos);
 

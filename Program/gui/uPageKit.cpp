@@ -234,6 +234,14 @@ void ReportRollback(int AFailed) {
   ReportOutcome(AFailed, rs::RollbackDone, rs::FailedToRollbackOne, rs::FailedToRollbackMany);
 }
 
+bool ReportBatchRefused(int AFailed, const QString &AError) {
+  if (AFailed >= 0)
+    return false;
+  GetLogger().WriteLog(AError);
+  ShowWarningMessage(AError);
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // Detail view
 

@@ -204,6 +204,10 @@ void ReportRename(int AFailed);
 // The same for a Rollback: "Rollback done." or "Failed to rollback %d
 // file(s). List is below.".
 void ReportRollback(int AFailed);
+// A Rename or Rollback that moved nothing because its journal could not be
+// written returns -1: writes AError to the log, shows it and returns true.
+// False (nothing shown) for any other outcome.
+bool ReportBatchRefused(int AFailed, const QString &AError);
 
 // ---- Detail view ------------------------------------------------------------
 
