@@ -54,6 +54,18 @@ inline const QString FolderWasReplaced = QStringLiteral("Folder was replaced aft
 inline const QString BatchIsRunning =
     QStringLiteral("The batch is still running in another window or program.");
 
+// History.
+inline const QString HistoryFiles = QStringLiteral("files");
+inline const QString HistoryFolders = QStringLiteral("folders");
+inline const QString BatchRunning = QStringLiteral("running");
+inline const QString BatchRenamed = QStringLiteral("renamed");
+inline const QString BatchRolledBack = QStringLiteral("rolled back");
+inline const QString BatchPartlyRolledBack = QStringLiteral("partly rolled back");
+inline const QString BatchInterrupted = QStringLiteral("interrupted");
+inline const QString BatchCancelled = QStringLiteral("cancelled: %d of %d renamed");
+inline const QString BatchCountOne = QStringLiteral("%d batch");
+inline const QString BatchCountMany = QStringLiteral("%d batches");
+
 // A move through a temporary name that could neither finish nor go back: the
 // entry stands under the temporary path named here.
 inline const QString LeftUnderTemporaryName = QStringLiteral("Left under the temporary name %s");

@@ -3,7 +3,9 @@
 #include "FMX.BallonHint.h"
 #include "MainUnFilePage.h"
 #include "MainUnFolderPage.h"
+#include "MainUnHistoryPage.h"
 #include "uControlUtils.h"
+#include "uJournal.h"
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uResourceString.h"
@@ -115,6 +117,7 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   ltSelectMode = MakePage(QStringLiteral("ltSelectMode"), LayoutInvisible);
   LayoutSetting = MakePage(QStringLiteral("LayoutSetting"), LayoutInvisible);
   LayoutAbout = MakePage(QStringLiteral("LayoutAbout"), LayoutInvisible);
+  LayoutHistory = MakePage(QStringLiteral("LayoutHistory"), LayoutInvisible);
   CreateModePage();
   CreateSettingsPage();
   CreateAboutPage();
@@ -133,18 +136,26 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
     UpdateActions();
   });
 
-  // Both lists, empty, before the pages that show them.
+  // Both lists, empty, before the pages that show them; every Rename and
+  // Rollback goes to the journal.
   FFileList = std::make_unique<TFileList>();
   FFolderList = std::make_unique<TFolderList>();
+  FFileList->SetJournal(&GetJournal());
+  FFolderList->SetJournal(&GetJournal());
   FilePage = new TFilePage(*this, ltFileRename);
   ltFileRename->layout()->addWidget(FilePage);
   FolderPage = new TFolderPage(*this, ltFolderRename);
   ltFolderRename->layout()->addWidget(FolderPage);
+  HistoryPage = new THistoryPage(*this, LayoutHistory);
+  LayoutHistory->layout()->addWidget(HistoryPage);
+  HistoryPage->SetOnBatchRolledBack([this](const QString &ABatchId) {
+    FilePage->BatchRolledBack(ABatchId);
+    FolderPage->BatchRolledBack(ABatchId);
+  });
 
   // Pictures, once every control that shows one exists.
   LoadButtonImages();
   // The header's buttons for features the program does not have yet.
-  btnHistory->hide();
   btnSearch->hide();
   btnRename->hide();
   // The program always opens on the mode selection.
@@ -171,6 +182,9 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
     GetLogger().WriteLog(rs::ApplicationStarted);
   }
 
+  // The journal keeps as many batches, and for as long, as the settings say.
+  GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
+
   UpdateActions();
   // Centred on the primary screen when first shown.
   if (const QScreen *LScreen = screen()) {
@@ -187,6 +201,8 @@ TfmMain::~TfmMain() {
   FilePage = nullptr;
   delete FolderPage;
   FolderPage = nullptr;
+  delete HistoryPage;
+  HistoryPage = nullptr;
   FFileList.reset();
   FFolderList.reset();
   // The settings page's values are kept whether or not "Apply" was
@@ -216,6 +232,7 @@ void TfmMain::CreateHeader() {
   connect(btnRename, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpSelectMode); });
   connect(btnSettings, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpSettings); });
   connect(btnAbout, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpAbout); });
+  connect(btnHistory, &QToolButton::clicked, this, [this] { ShowPage(TMainPage::mpHistory); });
 
   auto *LTitle = new QLabel(QStringLiteral("Varnwell"), Panel10);
   LTitle->setObjectName(QStringLiteral("textTitle"));
@@ -336,6 +353,7 @@ void TfmMain::LoadButtonImages() {
   LSetIcon(btnMode, QStringLiteral("Header_Mode"));
   LSetIcon(btnSettings, QStringLiteral("Header_Settings"));
   LSetIcon(btnAbout, QStringLiteral("Header_About"));
+  LSetIcon(btnHistory, QStringLiteral("Header_History"));
   LSetIcon(btnFileRename, QStringLiteral("Mode_FileRename"));
   LSetIcon(btnFolderRename, QStringLiteral("Mode_FolderRename"));
   QPixmap LPixmap;
@@ -357,6 +375,8 @@ QWidget *TfmMain::PageLayout(TMainPage APage) const {
     return LayoutSetting;
   case TMainPage::mpAbout:
     return LayoutAbout;
+  case TMainPage::mpHistory:
+    return LayoutHistory;
   }
   return ltSelectMode;
 }
@@ -368,7 +388,7 @@ void TfmMain::ShowPage(TMainPage APage) {
     SettingsFromForm();
   for (const TMainPage LPage :
        {TMainPage::mpFileRename, TMainPage::mpFolderRename, TMainPage::mpSelectMode,
-        TMainPage::mpSettings, TMainPage::mpAbout}) {
+        TMainPage::mpSettings, TMainPage::mpAbout, TMainPage::mpHistory}) {
     QWidget *LLayout = PageLayout(LPage);
     if (LPage == APage)
       continue;
@@ -384,8 +404,11 @@ void TfmMain::ShowPage(TMainPage APage) {
                                       APage == TMainPage::mpFolderRename);
   btnSettings->setProperty("current", APage == TMainPage::mpSettings);
   btnAbout->setProperty("current", APage == TMainPage::mpAbout);
+  btnHistory->setProperty("current", APage == TMainPage::mpHistory);
+  if (APage == TMainPage::mpHistory)
+    HistoryPage->ReloadHistory();
   for (QWidget *LButton : {static_cast<QWidget *>(btnMode), static_cast<QWidget *>(btnSettings),
-                           static_cast<QWidget *>(btnAbout)}) {
+                           static_cast<QWidget *>(btnAbout), static_cast<QWidget *>(btnHistory)}) {
     LButton->style()->unpolish(LButton);
     LButton->style()->polish(LButton);
   }
@@ -395,7 +418,7 @@ void TfmMain::ShowPage(TMainPage APage) {
 TMainPage TfmMain::CurrentPage() const {
   for (const TMainPage LPage :
        {TMainPage::mpFileRename, TMainPage::mpFolderRename, TMainPage::mpSelectMode,
-        TMainPage::mpSettings, TMainPage::mpAbout}) {
+        TMainPage::mpSettings, TMainPage::mpAbout, TMainPage::mpHistory}) {
     if (PageLayout(LPage)->parentWidget() == LayoutMain)
       return LPage;
   }

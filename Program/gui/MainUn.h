@@ -65,6 +65,7 @@ class QTableView;
 class QToolButton;
 class TFilePage;
 class TFolderPage;
+class THistoryPage;
 class TLogger;
 
 enum class TMainPage {
@@ -72,7 +73,8 @@ enum class TMainPage {
   mpFolderRename = 1,
   mpSelectMode = 2,
   mpSettings = 3,
-  mpAbout = 4
+  mpAbout = 4,
+  mpHistory = 5
 };
 
 // The version compiled into the program: four numbers, e.g. "1.0.0.1";
@@ -146,8 +148,10 @@ public:
   QWidget *ltSelectMode = nullptr;
   QWidget *LayoutSetting = nullptr;
   QWidget *LayoutAbout = nullptr;
+  QWidget *LayoutHistory = nullptr;
   TFilePage *FilePage = nullptr;
   TFolderPage *FolderPage = nullptr;
+  THistoryPage *HistoryPage = nullptr;
 
   // Mode page.
   QPushButton *btnFileRename = nullptr;

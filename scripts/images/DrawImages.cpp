@@ -451,6 +451,21 @@ int main(int argc, char *argv[]) {
     P.drawLine(QPointF(14, 13), QPointF(14, 19.5));
   });
 
+  // A clock face whose rim turns back at the top: what was done, undone.
+  LOk &= Save(QStringLiteral("Header_History"), 28, 28, [](QPainter &P) {
+    P.setPen(Pen(HeaderInk, 1.8));
+    P.setBrush(Qt::NoBrush);
+    P.drawArc(QRectF(3.5, 3.5, 21, 21), 120 * 16, 300 * 16);
+    P.setPen(Qt::NoPen);
+    P.setBrush(HeaderInk);
+    QPolygonF LHead;
+    LHead << QPointF(3.2, 5.8) << QPointF(9.8, 4.6) << QPointF(6.0, 10.4);
+    P.drawPolygon(LHead);
+    P.setPen(Pen(HeaderInk, 2.0));
+    P.drawLine(QPointF(14, 14), QPointF(14, 8.5));
+    P.drawLine(QPointF(14, 14), QPointF(18, 16.5));
+  });
+
   // ---- The mode page's large buttons, 64 x 64 ----
   LOk &= Save(QStringLiteral("Mode_FileRename"), 64, 64, [](QPainter &P) {
     Document(P, 12, 6, 34, 46, SlateLight, 2.2);

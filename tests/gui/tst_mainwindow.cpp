@@ -71,15 +71,15 @@ private Q_SLOTS:
     QCOMPARE(LMain.size(), QSize(900, 700));
     QCOMPARE(LMain.CurrentPage(), TMainPage::mpSelectMode);
     QCOMPARE(LMain.ltSelectMode->parentWidget(), LMain.LayoutMain);
-    for (QWidget *LPage :
-         {LMain.ltFileRename, LMain.ltFolderRename, LMain.LayoutSetting, LMain.LayoutAbout})
+    for (QWidget *LPage : {LMain.ltFileRename, LMain.ltFolderRename, LMain.LayoutSetting,
+                           LMain.LayoutAbout, LMain.LayoutHistory})
       QCOMPARE(LPage->parentWidget(), LMain.LayoutInvisible);
     QVERIFY(!LMain.LayoutInvisible->isVisibleTo(&LMain));
     QVERIFY(LMain.btnMode->isVisibleTo(&LMain));
     QVERIFY(LMain.btnSettings->isVisibleTo(&LMain));
     QVERIFY(LMain.btnAbout->isVisibleTo(&LMain));
     QVERIFY(!LMain.btnSearch->isVisibleTo(&LMain));
-    QVERIFY(!LMain.btnHistory->isVisibleTo(&LMain));
+    QVERIFY(LMain.btnHistory->isVisibleTo(&LMain));
     QVERIFY(!LMain.btnRename->isVisibleTo(&LMain));
     QCOMPARE(LMain.textVersion->text(), QStringLiteral("ver. 1.0.0.1"));
     QCOMPARE(LMain.btnFileRename->text(), QStringLiteral("File rename"));

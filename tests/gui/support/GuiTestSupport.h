@@ -5,6 +5,7 @@
 
 #include "FMX.BallonHint.h"
 #include "uControlUtils.h"
+#include "uJournal.h"
 #include "uMessageForm.h"
 #include "uSetting.h"
 #include "uUtilGui.h"
@@ -28,8 +29,15 @@ namespace guitest {
 // "Settings.ini" and "Logs" land there. Create it before the first window.
 class TExecutableFolder {
 public:
-  TExecutableFolder() { TSettings::SetExecutableFolderForTesting(FDir.path()); }
-  ~TExecutableFolder() { TSettings::SetExecutableFolderForTesting(QString()); }
+  // The rename journal goes to a folder of its own there too.
+  TExecutableFolder() {
+    TSettings::SetExecutableFolderForTesting(FDir.path());
+    GetJournal().SetFolder(FDir.filePath(QStringLiteral("journal")));
+  }
+  ~TExecutableFolder() {
+    TSettings::SetExecutableFolderForTesting(QString());
+    GetJournal().SetFolder(QString());
+  }
   TExecutableFolder(const TExecutableFolder &) = delete;
   TExecutableFolder &operator=(const TExecutableFolder &) = delete;
 
