@@ -77,11 +77,13 @@ void AssignText(QString &ATarget, const TNameBuffer &ABuffer) {
 // ---------------------------------------------------------------------------
 // TFileInfo
 
-TFileInfo::TFileInfo(const QString &AFullFileName) : FFullFileName(AFullFileName) {
+TFileInfo::TFileInfo(const QString &AFullFileName, TUnread) : FFullFileName(AFullFileName) {
   FNameStart = static_cast<int32_t>(platform::ExtractNameStart(FFullFileName));
   const qsizetype LDot = OldNameView().lastIndexOf(QLatin1Char('.'));
   FExtDot = LDot < 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
+}
 
+TFileInfo::TFileInfo(const QString &AFullFileName) : TFileInfo(AFullFileName, TUnread{}) {
   // One stat gives size, time and attributes.
   const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(FFullFileName);
   FSize = !LInfo.FExists ? -1 : LInfo.FIsDirectory ? 0 : LInfo.FSize;

@@ -30,6 +30,11 @@ public:
   // Create: reads the entry at AFullFileName once. The path is not checked:
   // a missing file gives the size -1, the zero date and the attributes raha.
   explicit TFileInfo(const QString &AFullFileName);
+  // Create without reading the entry: for an item whose file stands under
+  // another name and whose identity is known already (SetIdentity), as when
+  // a batch is rolled back from its journal. Size -1, the zero date.
+  struct TUnread {};
+  TFileInfo(const QString &AFullFileName, TUnread);
   TFileInfo(const TFileInfo &) = delete;
   TFileInfo &operator=(const TFileInfo &) = delete;
 

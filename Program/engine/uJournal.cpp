@@ -13,6 +13,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <map>
 
@@ -36,7 +37,7 @@ const char *StepKindWord(TStepKind AKind) {
   return "move";
 }
 
-bool StepKindFromWord(const QByteArray &AWord, TStepKind &AKind) {
+bool StepKindFromWord(QByteArrayView AWord, TStepKind &AKind) {
   if (AWord == "move")
     AKind = TStepKind::Move;
   else if (AWord == "temp")
@@ -82,7 +83,10 @@ QByteArray JournalEscape(const QString &AText) {
   return LOut;
 }
 
-QString JournalUnescape(const QByteArray &AText) {
+QString JournalUnescape(QByteArrayView AText) {
+  // Most names hold no escape at all.
+  if (!AText.contains('%'))
+    return platform::DecodeUtf8Lossless(AText.data(), AText.size());
   QByteArray LBytes;
   LBytes.reserve(AText.size());
   for (qsizetype i = 0; i < AText.size(); ++i) {
@@ -396,20 +400,48 @@ std::unique_ptr<TBatchWriter> TJournal::ReopenBatch(const QString &AId, QString 
 
 namespace {
 
+// The words of one line, as views into the file's text: a batch of 100,000
+// items is read without a string per word.
+class TLineWords {
+public:
+  explicit TLineWords(QByteArrayView ALine) {
+    qsizetype LStart = 0;
+    while (FCount < KMax) {
+      const qsizetype LSpace = ALine.indexOf(' ', LStart);
+      if (LSpace < 0) {
+        FWords[FCount++] = ALine.sliced(LStart);
+        break;
+      }
+      FWords[FCount++] = ALine.sliced(LStart, LSpace - LStart);
+      LStart = LSpace + 1;
+    }
+  }
+  qsizetype size() const { return FCount; }
+  QByteArrayView operator[](qsizetype AIndex) const { return FWords[static_cast<size_t>(AIndex)]; }
+  QByteArrayView front() const { return FWords[0]; }
+
+private:
+  static constexpr qsizetype KMax = 12;
+  std::array<QByteArrayView, KMax> FWords{};
+  qsizetype FCount = 0;
+};
+
 bool ParseBatch(const QByteArray &AContent, TJournalBatch &ABatch) {
-  const QList<QByteArray> LLines = AContent.split('\n');
-  if (LLines.isEmpty() || LLines.front() != CHeader)
+  const QByteArrayView LContent(AContent);
+  qsizetype LEnd = LContent.indexOf('\n');
+  if (LEnd < 0 || LContent.first(LEnd) != QByteArrayView(CHeader))
     return false;
-  // A last line without its ending was cut short by a crash: it is left out.
-  const qsizetype LCount = LLines.size() - 1;
   TJournalSection *LSection = nullptr;
-  for (qsizetype i = 1; i < LCount; ++i) {
-    const QList<QByteArray> LWords = LLines[i].split(' ');
-    const QByteArray &LWord = LWords.front();
+  // A last line without its ending was cut short by a crash: it is left out.
+  for (qsizetype LStart = LEnd + 1; (LEnd = LContent.indexOf('\n', LStart)) >= 0;
+       LStart = LEnd + 1) {
+    const TLineWords LWords(LContent.sliced(LStart, LEnd - LStart));
+    const QByteArrayView LWord = LWords.front();
     if (LWord == "batch" && LWords.size() >= 2) {
-      ABatch.FId = QString::fromUtf8(LWords[1]);
+      ABatch.FId = QString::fromUtf8(LWords[1].toByteArray());
     } else if (LWord == "created" && LWords.size() >= 2) {
-      ABatch.FCreated = QDateTime::fromString(QString::fromUtf8(LWords[1]), Qt::ISODate);
+      ABatch.FCreated =
+          QDateTime::fromString(QString::fromUtf8(LWords[1].toByteArray()), Qt::ISODate);
     } else if (LWord == "kind" && LWords.size() >= 2) {
       ABatch.FKind = LWords[1] == "folders" ? TBatchKind::Folders : TBatchKind::Files;
     } else if (LWord == "folder" && LWords.size() >= 3) {
@@ -538,9 +570,14 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
   const auto LPath = [&](const TJournalStep &AStep, const QString &AName) {
     return platform::JoinPath(ABatch.FFolders[static_cast<size_t>(AStep.FFolder)], AName);
   };
+  // Whether each folder's file system keeps inode numbers, asked once per folder.
+  std::vector<signed char> LFolderStable(ABatch.FFolders.size(), -1);
   const auto LStable = [&](const TJournalStep &AStep) {
-    return AStep.FInode != 0 &&
-           !LFileSystems.Of(ABatch.FFolders[static_cast<size_t>(AStep.FFolder)]).FFatFamily;
+    signed char &LKnown = LFolderStable[static_cast<size_t>(AStep.FFolder)];
+    if (LKnown < 0)
+      LKnown =
+          LFileSystems.Of(ABatch.FFolders[static_cast<size_t>(AStep.FFolder)]).FFatFamily ? 0 : 1;
+    return AStep.FInode != 0 && LKnown == 1;
   };
   // A step is made when its source is gone and its destination holds the
   // entry: by identity where inode numbers are stable, by presence elsewhere.
@@ -556,10 +593,29 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
     for (size_t k = LFirst; k <= ALast; ++k)
       ASection.FDone[k] = 1;
   };
+  // Where every file keeps its inode number, a step outside a cycle tells by
+  // identity alone whether it was made, whatever the later steps did (files
+  // do not move each other's folders, and only a cycle moves an entry
+  // twice). The steps made form a prefix, so probes a group apart find a
+  // step not made, and every step after it is not made either: the scan
+  // below starts there instead of at the last step of the batch.
+  size_t LScanEnd = LCount;
+  if (ABatch.FKind == TBatchKind::Files &&
+      std::all_of(ASection.FSteps.begin() + static_cast<std::ptrdiff_t>(LFirst),
+                  ASection.FSteps.end(), LStable)) {
+    for (size_t LProbe = LFirst + KSyncEvery; LProbe < LCount; LProbe += KSyncEvery) {
+      if (LCycleStart[LProbe] != LCount)
+        continue;
+      if (!LMade(ASection.FSteps[LProbe])) {
+        LScanEnd = LProbe + 1;
+        break;
+      }
+    }
+  }
   // Scanned from the last step back: a step's folder can only have been
   // moved by a later step, and the later ones are known not made while the
   // scan goes on.
-  for (size_t s = LCount; s-- > LFirst;) {
+  for (size_t s = LScanEnd; s-- > LFirst;) {
     const TJournalStep &LStep = ASection.FSteps[s];
     if (LCycleStart[s] == LCount) {
       if (LMade(LStep)) {
@@ -755,7 +811,9 @@ TJournalRollback TJournal::RollbackBatch(const QString &AId) {
       if (!LTrack.FFirst || LTrack.FCurrent == LTrack.FOriginal)
         continue;
       const QString &LFolder = LBatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
-      auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal));
+      // The file stands under another name: nothing to read under this one.
+      auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal),
+                                               TFileInfo::TUnread{});
       LItem->SetIdentity(LTrack.FFirst->FDevice, LTrack.FFirst->FInode, LTrack.FFirst->FSize);
       // The name the file carries now, as the new name without an extension.
       LItem->SetNewName(LTrack.FCurrent);

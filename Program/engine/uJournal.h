@@ -33,6 +33,7 @@
 
 #include "uRenamePlan.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
@@ -243,7 +244,7 @@ int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
 
 // Escapes a name or path for the journal, and reads it back.
 QByteArray JournalEscape(const QString &AText);
-QString JournalUnescape(const QByteArray &AText);
+QString JournalUnescape(QByteArrayView AText);
 
 // Where each step of the section stands on disk when its records end early:
 // steps are made strictly in order, so the made ones are a prefix; a step

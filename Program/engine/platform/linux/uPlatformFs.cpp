@@ -436,7 +436,12 @@ TReadOutcome ReadWholeFile(const QString &APath, QByteArray &AContent, QString &
     AError = ErrnoText(LErr);
     return LErr == ENOENT ? TReadOutcome::Missing : TReadOutcome::Failed;
   }
-  char LBuffer[16384];
+  // Room for the whole file at once: a journal of a large batch is megabytes,
+  // and growing the text chunk by chunk would copy it over and over.
+  struct stat LStat {};
+  if (::fstat(LFd.Get(), &LStat) == 0 && LStat.st_size > 0)
+    AContent.reserve(static_cast<qsizetype>(LStat.st_size) + 1);
+  char LBuffer[65536];
   for (;;) {
     const ssize_t LRead = ::read(LFd.Get(), LBuffer, sizeof LBuffer);
     if (LRead == 0)
