@@ -298,7 +298,8 @@ TEST_F(LogTest, OldLogFilesAreDeletedByNameDateAndCreationTime) {
   FTree.MakeDir(QStringLiteral("Logs/2015-01-02.log"));
   const QString LStuck = FTree.WriteFile(QStringLiteral("Logs/2015-01-03.log"), "old");
   testsupport::TImmutableFile LGuard(LStuck);
-  ASSERT_TRUE(LGuard.Ok());
+  if (!LGuard.Ok())
+    GTEST_SKIP() << "making a file immutable (chattr +i) needs root";
 
   TLogger LLogger;
   int LEvents = 0;

@@ -477,6 +477,12 @@ bool ReplaceFileContents(const QString &APath, const QByteArray &AContent, QStri
     AError = ErrnoText(S_ISDIR(LOld.st_mode) ? EISDIR : EINVAL);
     return false;
   }
+  // A file its owner made read-only stays as it is, although its folder
+  // would let a new file take its place.
+  if (LExists && ::access(LPath.constData(), W_OK) != 0) {
+    AError = ErrnoText(errno);
+    return false;
+  }
   QByteArray LTemporary = FolderOf(LPath) + "/." + NameOf(LPath) + ".XXXXXX";
   TFd LFd(::mkostemp(LTemporary.data(), O_CLOEXEC));
   if (LFd.Get() < 0) {
