@@ -302,7 +302,9 @@ void TFilePage::CreateListPart(QWidget &AParent) {
       });
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcOldName, 150);
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcNewName, 230);
-  StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 270);
+  // "Location", the last column, fills the rest of the grid from its minimum
+  // width on (a stretched column never narrows below the width it was given).
+  StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 100);
   FGridMouse = std::make_unique<TGridMouseWatch>(
       *StringGrid_Rename, [this](const QPoint &APos) { StringGrid_RenameMouseMove(APos); });
   connect(StringGrid_RenameHeader, &TSortHeaderView::SectionMouseDown, this,

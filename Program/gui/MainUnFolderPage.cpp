@@ -290,7 +290,7 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   connect(FModel, &QAbstractItemModel::columnsRemoved, this, [this] { RestoreColumnWidths(); });
   FColumnWidths = {{QStringLiteral("scOldName"), 150},
                    {QStringLiteral("scNewName"), 230},
-                   {QStringLiteral("scLocation"), 270},
+                   {QStringLiteral("scLocation"), 100},
                    {HintColumnName, HintColumnWidth}};
   RestoreColumnWidths();
   connect(FHeader, &TSortHeaderView::SectionMouseDown, this,
@@ -627,7 +627,9 @@ void TFolderPage::SaveColumnWidths() {
 }
 
 void TFolderPage::RestoreColumnWidths() {
-  for (int LColumn = 0; LColumn < FModel->columnCount(); ++LColumn) {
+  // The last column fills the rest of the grid: a width given to it would be
+  // the least it keeps, also when a hint column comes in front.
+  for (int LColumn = 0; LColumn < FModel->columnCount() - 1; ++LColumn) {
     const QString LName = FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString();
     const auto LWidth = FColumnWidths.constFind(LName);
     if (LWidth != FColumnWidths.constEnd())

@@ -482,6 +482,11 @@ private Q_SLOTS:
   void GridsTakeTheExtraSpace() {
     TWindow LWindow(TMainPage::mpFileRename);
     QCOMPARE(LWindow.Main.minimumSize(), QSize(900, 700));
+    // At the smallest size every column is in view.
+    QCOMPARE(LWindow.FileGrid().horizontalScrollBar()->maximum(), 0);
+    LWindow.Main.ShowPage(TMainPage::mpFolderRename);
+    QCOMPARE(LWindow.FolderGrid().horizontalScrollBar()->maximum(), 0);
+    LWindow.Main.ShowPage(TMainPage::mpFileRename);
     const QSize LBefore = LWindow.FileGrid().size();
     LWindow.Main.resize(1300, 1000);
     QTRY_COMPARE(LWindow.FileGrid().width(), LBefore.width() + 400);
@@ -509,6 +514,30 @@ private Q_SLOTS:
     QCOMPARE(LMain.ResizeEdgesAt(QPoint(2, 2)), Qt::Edges());
     QTest::mouseDClick(LMain.Panel10, Qt::LeftButton, {}, QPoint(400, 50));
     QTRY_VERIFY(!LMain.isMaximized());
+  }
+
+  // The hint column coming in front of the names leaves "Location" in view.
+  void HintColumnLeavesTheLastColumnInView() {
+    TWindow LWindow(TMainPage::mpFileRename);
+    const QStringList LPaths = WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+    LWindow.Main.OpenPaths(false, LPaths);
+    TypeAndEnter(*LWindow.Files().Edit_RenameMask, QStringLiteral("[N]_r"));
+    QVERIFY(QFile::remove(LPaths[0]));
+    LWindow.Files().acRename->trigger();
+    QTRY_COMPARE(FMessages->Texts().size(), 1);
+    QVERIFY(LWindow.Files().HasHintColumn());
+    QCOMPARE(LWindow.FileGrid().horizontalScrollBar()->maximum(), 0);
+
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("f1"))));
+    QVERIFY(QDir().mkpath(Path(QStringLiteral("f2"))));
+    LWindow.Main.OpenPaths(true, {Path(QStringLiteral("f1")), Path(QStringLiteral("f2"))});
+    QLineEdit &LMask = *LWindow.Folders().edFolderMask;
+    TypeAndEnter(LMask, QStringLiteral("[N]_r"));
+    QVERIFY(QDir(Path(QStringLiteral("f1"))).removeRecursively());
+    LWindow.Folders().acRenameFolder->trigger();
+    QTRY_COMPARE(FMessages->Texts().size(), 2);
+    QVERIFY(LWindow.Folders().HasHintColumn());
+    QCOMPARE(LWindow.FolderGrid().horizontalScrollBar()->maximum(), 0);
   }
 
   // Size, position and the maximised state come back with the next window.
