@@ -344,6 +344,18 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
 }
 
 void TFolderPage::CreateShortcuts() {
+  // Tab follows the upper half left to right (the counter group was made
+  // after the groups right of it), then the list from top to bottom.
+  QWidget *LPrevious = edFolderMask;
+  for (QWidget *LNext : std::initializer_list<QWidget *>{
+           sboxFolderCntStart, sboxFolderCntStep, cboxFolderCntNumber, edFolderSearch,
+           edFolderReplace, cbxFolderCase, btnApplyAllFolder, btnAddFolders, btnClearFolder,
+           btnDeleteFolder, static_cast<QWidget *>(sgFolderRename), btnRenameFolder,
+           btnRollbackFolder}) {
+    setTabOrder(LPrevious, LNext);
+    LPrevious = LNext;
+  }
+
   // Delete and Ctrl+Z act on the list only while the grid has the focus: in a
   // text field they stay the field's own keys (Ctrl+A is the grid's own).
   AddActionShortcut(*acAddFolder, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),

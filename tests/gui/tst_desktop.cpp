@@ -16,9 +16,11 @@
 #include "uSetting.h"
 #include "uUtil.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -475,6 +477,64 @@ private Q_SLOTS:
     QCOMPARE(LWindow.Folders().btnAddFolders->toolTip(),
              QStringLiteral("Add Folder (Ctrl+Shift+O)"));
     QCOMPARE(LWindow.Main.btnAbout->toolTip(), QStringLiteral("About (F1)"));
+  }
+
+  // Tab walks a page from its top to its bottom: group by group, the groups
+  // of one row left to right, and inside a group from top to bottom (left to
+  // right along a line).
+  void TabWalksThePageTopToBottom_data() {
+    QTest::addColumn<int>("Page");
+    QTest::newRow("file page") << int(TMainPage::mpFileRename);
+    QTest::newRow("folder page") << int(TMainPage::mpFolderRename);
+  }
+  void TabWalksThePageTopToBottom() {
+    QFETCH(int, Page);
+    TWindow LWindow(static_cast<TMainPage>(Page));
+    LWindow.Main.OpenPaths(
+        Page == int(TMainPage::mpFolderRename),
+        {Page == int(TMainPage::mpFolderRename) ? FDir->path() : Write(QStringLiteral("a"))});
+    QWidget &LPage = Page == int(TMainPage::mpFileRename)
+                         ? static_cast<QWidget &>(LWindow.Files())
+                         : static_cast<QWidget &>(LWindow.Folders());
+    QWidget *LFirst = Page == int(TMainPage::mpFileRename)
+                          ? static_cast<QWidget *>(LWindow.Files().Edit_RenameMask)
+                          : static_cast<QWidget *>(LWindow.Folders().edFolderMask);
+    LFirst->setFocus();
+    const auto LRectOf = [&LWindow](const QWidget &AWidget) {
+      return QRect(AWidget.mapTo(&LWindow.Main, QPoint(0, 0)), AWidget.size());
+    };
+    // B comes after A: lower, or in the same band and not left of it.
+    const auto LAfter = [](const QRect &A, const QRect &B) {
+      const bool LSameBand = B.top() < A.bottom() && A.top() < B.bottom();
+      return LSameBand ? B.left() >= A.left() : B.top() >= A.top();
+    };
+    const auto LGroupOf = [](QWidget *AWidget) {
+      QWidget *LParent = AWidget->parentWidget();
+      while (LParent != nullptr && qobject_cast<QGroupBox *>(LParent) == nullptr)
+        LParent = LParent->parentWidget();
+      return LParent;
+    };
+    QStringList LOrder;
+    QWidget *LPrevious = nullptr;
+    for (int i = 0; i < 40; ++i) {
+      QWidget *LFocus = QApplication::focusWidget();
+      if (LFocus == nullptr || !LPage.isAncestorOf(LFocus) || (i > 0 && LFocus == LFirst))
+        break;
+      LOrder.append(LFocus->objectName());
+      if (LPrevious != nullptr) {
+        QWidget *LGroup = LGroupOf(LFocus);
+        QWidget *LPreviousGroup = LGroupOf(LPrevious);
+        const bool LInOrder =
+            LGroup == LPreviousGroup ? LAfter(LRectOf(*LPrevious), LRectOf(*LFocus))
+            : LGroup->isAncestorOf(LPreviousGroup) || LPreviousGroup->isAncestorOf(LGroup)
+                ? LAfter(LRectOf(*LPrevious), LRectOf(*LFocus))
+                : LAfter(LRectOf(*LPreviousGroup), LRectOf(*LGroup));
+        QVERIFY2(LInOrder, qPrintable(LOrder.join(QStringLiteral(" > "))));
+      }
+      LPrevious = LFocus;
+      QTest::keyClick(LFocus, Qt::Key_Tab);
+    }
+    QVERIFY2(LOrder.size() > 5, qPrintable(LOrder.join(QStringLiteral(" > "))));
   }
 
   // ---- A window that grows ---------------------------------------------------
