@@ -328,6 +328,9 @@ bool TfmMain::WindowMouseEvent(QEvent &AEvent) {
 }
 
 TfmMain::~TfmMain() {
+  // A resize cursor still showing over an edge goes with the window.
+  if (FEdgeCursor)
+    QGuiApplication::restoreOverrideCursor();
   HideBalloonHint();
   FRunTimer->stop();
   // The pages go before the lists they show.
