@@ -93,6 +93,7 @@ inline const QString FolderCountMany = QStringLiteral("%d folders");
 // The select-folder dialog.
 inline const QString SpecifyCorrectDirectory =
     QStringLiteral("Please specify correct directory name");
+inline const QString NotFound = QStringLiteral("Not found: %s");
 inline const QString CheckOptions = QStringLiteral("Please check \"%s\" or \"%s\" options");
 
 // Program and settings.

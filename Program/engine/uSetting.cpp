@@ -2,9 +2,13 @@
 
 #include "platform/uIniFile.h"
 #include "platform/uPathRules.h"
+#include "platform/uPlatformFs.h"
+#include "platform/uPlatformJournal.h"
+#include "platform/uPlatformLogFile.h"
 #include "platform/uPlatformProcess.h"
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -20,6 +24,13 @@ const QString CKeyIncludeSelectedRootFolders = QStringLiteral("IncludeSelectedRo
 const QString CSectionJournal = QStringLiteral("Journal");
 const QString CKeyKeepBatches = QStringLiteral("KeepBatches");
 const QString CKeyKeepDays = QStringLiteral("KeepDays");
+const QString CSectionWindow = QStringLiteral("Window");
+const QString CKeyLeft = QStringLiteral("Left");
+const QString CKeyTop = QStringLiteral("Top");
+const QString CKeyWidth = QStringLiteral("Width");
+const QString CKeyHeight = QStringLiteral("Height");
+const QString CKeyMaximized = QStringLiteral("Maximized");
+const QString CSettingsName = QStringLiteral("Settings.ini");
 
 // The type name that heads ExeptionText for a failure of the settings file.
 const QString CIniFileError = QStringLiteral("EIniFileError");
@@ -32,6 +43,29 @@ QString &ExecutableFolderOverride() {
 QString ExecutableFolder() {
   const QString &LFolder = ExecutableFolderOverride();
   return LFolder.isEmpty() ? platform::ExecutableFolder() : LFolder;
+}
+
+QString &InstallPrefixOverride() {
+  static QString LPrefix;
+  return LPrefix;
+}
+
+QString InstallPrefix() {
+  const QString &LPrefix = InstallPrefixOverride();
+  return LPrefix.isEmpty() ? QStringLiteral(VARNWELL_INSTALL_PREFIX) : LPrefix;
+}
+
+// AFolder is APrefix or a folder below it ("/usr/local/bin" is below
+// "/usr/local", "/usr/localx" is not).
+bool IsBelow(const QString &AFolder, const QString &APrefix) {
+  QString LPrefix = APrefix;
+  while (LPrefix.size() > 1 && LPrefix.endsWith(QLatin1Char('/')))
+    LPrefix.chop(1);
+  if (LPrefix.isEmpty())
+    return false;
+  if (LPrefix == QStringLiteral("/"))
+    return AFolder.startsWith(QLatin1Char('/'));
+  return AFolder == LPrefix || AFolder.startsWith(LPrefix + QLatin1Char('/'));
 }
 
 // Reads keys one after the other until one fails; after a failure every
@@ -80,14 +114,35 @@ private:
 
 } // namespace
 
+void TSettings::SetWindowGeometry(int ALeft, int ATop, int AWidth, int AHeight, bool AMaximized) {
+  FWindowLeft = ALeft;
+  FWindowTop = ATop;
+  FWindowWidth = AWidth;
+  FWindowHeight = AHeight;
+  FWindowMaximized = AMaximized;
+}
+
+bool TSettings::IsPortable() {
+  const QString LFolder = ExecutableFolder();
+  if (platform::FileExists(platform::JoinPath(LFolder, CSettingsName)))
+    return true;
+  return !IsBelow(LFolder, InstallPrefix());
+}
+
 const QString &TSettings::SettingsFileName() {
-  if (FSettingsFileName.isEmpty())
-    FSettingsFileName = platform::JoinPath(ExecutableFolder(), QStringLiteral("Settings.ini"));
+  if (FSettingsFileName.isEmpty()) {
+    FSettingsFileName = IsPortable()
+                            ? platform::JoinPath(ExecutableFolder(), CSettingsName)
+                            : platform::JoinPath(platform::ConfigHome(),
+                                                 QStringLiteral("varnwell/") + CSettingsName);
+  }
   return FSettingsFileName;
 }
 
 QString TSettings::DefaultLogFolder() {
-  return platform::JoinPath(ExecutableFolder(), QStringLiteral("Logs"));
+  if (IsPortable())
+    return platform::JoinPath(ExecutableFolder(), QStringLiteral("Logs"));
+  return platform::JoinPath(platform::StateHome(), QStringLiteral("varnwell/Logs"));
 }
 
 void TSettings::LoadDefaultValues() {
@@ -129,6 +184,11 @@ void TSettings::LoadSettingsFromIniFile() {
         return LReader.ReadInteger(CSectionJournal, CKeyKeepBatches, 50, FJournalKeepBatches);
       },
       [&] { return LReader.ReadInteger(CSectionJournal, CKeyKeepDays, 30, FJournalKeepDays); },
+      [&] { return LReader.ReadInteger(CSectionWindow, CKeyLeft, 0, FWindowLeft); },
+      [&] { return LReader.ReadInteger(CSectionWindow, CKeyTop, 0, FWindowTop); },
+      [&] { return LReader.ReadInteger(CSectionWindow, CKeyWidth, 0, FWindowWidth); },
+      [&] { return LReader.ReadInteger(CSectionWindow, CKeyHeight, 0, FWindowHeight); },
+      [&] { return LReader.ReadBool(CSectionWindow, CKeyMaximized, false, FWindowMaximized); },
   };
   for (const auto &LStep : LSteps)
     if (!LStep())
@@ -142,8 +202,14 @@ void TSettings::SaveSettingsToIniFile() {
   // One rewrite of the whole file: a save that cannot complete leaves the old
   // file as it was, and a value that cannot be written does not keep the
   // other keys from being written.
-  platform::TIniFile LIni(SettingsFileName());
-  const platform::TIniWriteResult LWrite = LIni.WriteKeys({
+  // The folder of an installed program's settings may not exist yet.
+  const QString LFolder = platform::ExtractLocation(SettingsFileName());
+  QString LError;
+  if (!platform::LogFolderExists(LFolder) && !platform::CreateLogFolder(LFolder, LError)) {
+    FExeptionText = CIniFileError + LError;
+    return;
+  }
+  std::vector<platform::TIniKeyValue> LKeys({
       {CSectionLogging, CKeyEnableLog, LBool(FEnableLog)},
       {CSectionLogging, CKeyLogFolder, FLogFolder},
       {CSectionLogging, CKeyDeleteOldLogFiles, LBool(FDeleteOldLogFiles)},
@@ -154,12 +220,26 @@ void TSettings::SaveSettingsToIniFile() {
       {CSectionJournal, CKeyKeepBatches, QString::number(FJournalKeepBatches)},
       {CSectionJournal, CKeyKeepDays, QString::number(FJournalKeepDays)},
   });
+  // The window's keys once a window has told its geometry.
+  if (FWindowWidth > 0 && FWindowHeight > 0) {
+    LKeys.insert(LKeys.end(), {{CSectionWindow, CKeyLeft, QString::number(FWindowLeft)},
+                               {CSectionWindow, CKeyTop, QString::number(FWindowTop)},
+                               {CSectionWindow, CKeyWidth, QString::number(FWindowWidth)},
+                               {CSectionWindow, CKeyHeight, QString::number(FWindowHeight)},
+                               {CSectionWindow, CKeyMaximized, LBool(FWindowMaximized)}});
+  }
+  platform::TIniFile LIni(SettingsFileName());
+  const platform::TIniWriteResult LWrite = LIni.WriteKeys(LKeys);
   if (!LWrite)
     FExeptionText = CIniFileError + LWrite.FError;
 }
 
 void TSettings::SetExecutableFolderForTesting(const QString &AFolder) {
   ExecutableFolderOverride() = AFolder;
+}
+
+void TSettings::SetInstallPrefixForTesting(const QString &APrefix) {
+  InstallPrefixOverride() = APrefix;
 }
 
 TSettings &GetSettings() {

@@ -1,5 +1,11 @@
-// The one settings object of a run and its INI file "Settings.ini" beside the
-// executable.
+// The one settings object of a run and its INI file "Settings.ini".
+//
+// Where the file lives: beside the executable (a portable copy, the build
+// tree) when a Settings.ini is already there or when the executable does not
+// run from below the install prefix it was built for; otherwise, for an
+// installed program, in $XDG_CONFIG_HOME/varnwell (default ~/.config/varnwell),
+// with the default log folder $XDG_STATE_HOME/varnwell/Logs (default
+// ~/.local/state/varnwell/Logs). Being root changes nothing.
 #pragma once
 
 #include <QString>
@@ -30,10 +36,22 @@ public:
   int JournalKeepDays() const { return FJournalKeepDays; }
   void SetJournalKeepDays(int AValue) { FJournalKeepDays = AValue; }
 
-  // Full path of "Settings.ini": the executable's folder followed by the name;
-  // computed on first read and cached.
+  // The main window's size and position in its normal state, and whether it
+  // was maximised; a width or height of 0 means none is remembered.
+  int WindowLeft() const { return FWindowLeft; }
+  int WindowTop() const { return FWindowTop; }
+  int WindowWidth() const { return FWindowWidth; }
+  int WindowHeight() const { return FWindowHeight; }
+  bool WindowMaximized() const { return FWindowMaximized; }
+  void SetWindowGeometry(int ALeft, int ATop, int AWidth, int AHeight, bool AMaximized);
+
+  // Full path of "Settings.ini" (see above); computed on first read and
+  // cached.
   const QString &SettingsFileName();
-  // The executable's folder followed by "Logs".
+  // True when the settings live beside the executable (see above).
+  bool IsPortable();
+  // "Logs" beside the executable for a portable copy, else
+  // $XDG_STATE_HOME/varnwell/Logs.
   QString DefaultLogFolder();
 
   // Logging off, the default log folder, deletion on, 7 days. The folder
@@ -49,6 +67,9 @@ public:
   // Test seam: the folder that stands for the executable's folder. Set before
   // the first read of SettingsFileName; empty means the real one.
   static void SetExecutableFolderForTesting(const QString &AFolder);
+  // Test seam: the install prefix the program was built for; empty means the
+  // compiled-in one. Set before the first read of SettingsFileName.
+  static void SetInstallPrefixForTesting(const QString &APrefix);
 
 private:
   bool FEnableLog = false;
@@ -62,6 +83,11 @@ private:
   bool FIncludeSelectedRootFolder = false;
   int FJournalKeepBatches = 50;
   int FJournalKeepDays = 30;
+  int FWindowLeft = 0;
+  int FWindowTop = 0;
+  int FWindowWidth = 0;
+  int FWindowHeight = 0;
+  bool FWindowMaximized = false;
 };
 
 // The one settings object, created on first use.

@@ -1,6 +1,9 @@
 #include "uUtil.h"
 
 #include "platform/uPlatformFs.h"
+#include "platform/uPlatformProcess.h"
+
+#include <QDir>
 
 #include <QLocale>
 
@@ -74,4 +77,50 @@ bool ResolveChosenPath(QString &APath) {
     return false;
   APath = LResolved.FPath;
   return true;
+}
+
+TPathKind PathKindOf(const QString &APath) {
+  if (platform::DirectoryExists(APath))
+    return TPathKind::Folder;
+  return platform::EntryExists(APath) ? TPathKind::File : TPathKind::Missing;
+}
+
+QString PathFromArgument(const QByteArray &AArgument) {
+  if (AArgument.isEmpty())
+    return QString();
+  QString LPath = platform::DecodeNativePath(AArgument);
+  if (!LPath.startsWith(QLatin1Char('/')))
+    LPath = platform::JoinPath(platform::CurrentFolder(), LPath);
+  // Text only: the code units that stand for bytes which are not UTF-8 stay.
+  return QDir::cleanPath(LPath);
+}
+
+QString PathFromFileUri(const QByteArray &AUri) {
+  const QByteArray LUri = AUri.trimmed();
+  const QByteArray LScheme("file:");
+  if (!LUri.left(LScheme.size()).toLower().startsWith(LScheme))
+    return QString();
+  QByteArray LRest = LUri.mid(LScheme.size());
+  if (LRest.startsWith("//")) {
+    LRest = LRest.mid(2);
+    const qsizetype LSlash = LRest.indexOf('/');
+    if (LSlash < 0)
+      return QString();
+    const QByteArray LHost = LRest.left(LSlash).toLower();
+    if (!LHost.isEmpty() && LHost != "localhost")
+      return QString();
+    LRest = LRest.mid(LSlash);
+  }
+  if (!LRest.startsWith('/'))
+    return QString();
+  // A query or a fragment is no part of the path.
+  for (const char LStop : {'?', '#'}) {
+    const qsizetype LEnd = LRest.indexOf(LStop);
+    if (LEnd >= 0)
+      LRest.truncate(LEnd);
+  }
+  const QByteArray LBytes = QByteArray::fromPercentEncoding(LRest);
+  if (LBytes.contains('\0'))
+    return QString();
+  return platform::DecodeNativePath(LBytes);
 }

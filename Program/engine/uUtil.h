@@ -33,3 +33,17 @@ QString DisplayText(const QString &AText);
 // cannot be told apart and must not be taken. A path that names nothing stays
 // as it is.
 bool ResolveChosenPath(QString &APath);
+
+// What a path names: nothing, a folder (links followed) or another entry.
+enum class TPathKind { Missing, File, Folder };
+TPathKind PathKindOf(const QString &APath);
+
+// A path as the system's bytes (a command-line argument), decoded losslessly;
+// a relative one is taken from the current folder. "." and ".." steps and
+// doubled delimiters are resolved as text. Empty for empty bytes.
+QString PathFromArgument(const QByteArray &AArgument);
+
+// The local path a "file:" address names (file:///a/b or
+// file://localhost/a/b), its percent-encoded bytes decoded losslessly; empty
+// for another scheme or another host.
+QString PathFromFileUri(const QByteArray &AUri);

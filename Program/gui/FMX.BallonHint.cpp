@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 
 #include <cmath>
 #include <utility>
@@ -144,6 +146,29 @@ void TfmBallonHint::FitToText() {
                            std::max(0, LWindowWidth - RectangleLeft - TextLeft + 1),
                            std::max(0, LRectBottom - TitleStripHeight));
   lBallonHint->setContentsMargins(2, 0, 0, 0);
+  if (UsesWindowMask())
+    setMask(ShapeRegion());
+}
+
+QPainterPath TfmBallonHint::Shape() const {
+  const int LRectBottom = height() - TailStripHeight;
+  QPainterPath LShape;
+  LShape.setFillRule(Qt::WindingFill);
+  LShape.addRoundedRect(QRectF(RectangleLeft, 0, width() - RectangleLeft, LRectBottom), 10, 10);
+  QPainterPath LTail;
+  LTail.moveTo(TailLeft, LRectBottom - 2.0);
+  LTail.lineTo(TailLeft, height());
+  LTail.lineTo(TailLeft + TailWidth + 1.0, LRectBottom - 2.0);
+  LTail.closeSubpath();
+  return LShape.united(LTail);
+}
+
+QRegion TfmBallonHint::ShapeRegion() const {
+  return QRegion(Shape().toFillPolygon().toPolygon(), Qt::WindingFill);
+}
+
+bool TfmBallonHint::UsesWindowMask() {
+  return QGuiApplication::platformName() == QStringLiteral("xcb");
 }
 
 bool TfmBallonHint::PlaceAtMouse() {

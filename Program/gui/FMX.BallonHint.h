@@ -23,6 +23,8 @@
 #include <functional>
 
 class QLabel;
+class QPainterPath;
+class QRegion;
 
 class TfmBallonHint : public QWidget {
   Q_OBJECT
@@ -39,8 +41,19 @@ public:
   void Hide();
   // One timer tick.
   void TimerTimer();
-  // Fits the window to its title and text lines.
+  // Fits the window to its title and text lines; where the window cannot be
+  // translucent (UsesWindowMask) its mask follows the shape.
   void FitToText();
+  // The balloon's outline for its present size: the rounded rectangle and
+  // the tail, as painted.
+  QPainterPath Shape() const;
+  // The window region that Shape covers.
+  QRegion ShapeRegion() const;
+  // True where the window's transparent corners may not be composited: on
+  // X11, where Qt cannot tell whether a compositing manager runs (without
+  // one a translucent window shows a black rectangle). The window is cut to
+  // its shape there; elsewhere translucency alone shapes it.
+  static bool UsesWindowMask();
   // Runs a pending delayed hide now; false when none is pending.
   bool FinishHide();
   bool HidePending() const { return FHideTimer.isActive(); }

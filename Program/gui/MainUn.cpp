@@ -18,14 +18,19 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -81,8 +86,10 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setAttribute(Qt::WA_StyledBackground, true);
   setStyleSheet(MainStyleSheet());
-  // The window has one size; its pages are laid out for it.
-  setFixedSize(ClientWidth, ClientHeight);
+  // The pages are laid out for 900 x 700 at least; the grids take what the
+  // window has beyond that.
+  setMinimumSize(ClientWidth, ClientHeight);
+  resize(ClientWidth, ClientHeight);
 
   FActions = new TActionList(this);
 
@@ -185,15 +192,145 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   // The journal keeps as many batches, and for as long, as the settings say.
   GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
 
+  // F1 shows the about page from anywhere in the window.
+  auto *LAbout = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  LAbout->setObjectName(QStringLiteral("scAbout"));
+  LAbout->setContext(Qt::WindowShortcut);
+  connect(LAbout, &QShortcut::activated, this, [this] { ShowPage(TMainPage::mpAbout); });
+  btnAbout->setToolTip(QStringLiteral("About (") +
+                       LAbout->key().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+
   UpdateActions();
-  // Centred on the primary screen when first shown.
-  if (const QScreen *LScreen = screen()) {
-    const QRect LAvail = LScreen->availableGeometry();
-    move(LAvail.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+  RestoreWindowGeometry();
+}
+
+void TfmMain::RestoreWindowGeometry() {
+  const TSettings &LSettings = GetSettings();
+  const QScreen *LScreen = screen();
+  const QRect LAvail = LScreen != nullptr ? LScreen->availableGeometry() : QRect();
+  if (LSettings.WindowWidth() > 0 && LSettings.WindowHeight() > 0)
+    resize(std::max(LSettings.WindowWidth(), ClientWidth),
+           std::max(LSettings.WindowHeight(), ClientHeight));
+  // On Wayland the compositor places windows; elsewhere the remembered place
+  // is taken when it is still on a screen.
+  const bool LCanPlace = !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+  const QRect LRemembered(LSettings.WindowLeft(), LSettings.WindowTop(), width(), height());
+  bool LPlaced = false;
+  if (LCanPlace && LSettings.WindowWidth() > 0) {
+    for (const QScreen *LEach : QGuiApplication::screens()) {
+      if (LEach->availableGeometry().intersects(LRemembered)) {
+        move(LRemembered.topLeft());
+        LPlaced = true;
+        break;
+      }
+    }
+  }
+  // Else centred on the primary screen when first shown.
+  if (!LPlaced && LScreen != nullptr)
+    move(LAvail.center() - QPoint(width() / 2, height() / 2));
+  if (LSettings.WindowMaximized())
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfmMain::SaveWindowGeometry() {
+  // The normal geometry of a maximised window is the one it is restored to.
+  const bool LMaximized = isMaximized();
+  const QRect LNormal = LMaximized ? normalGeometry() : geometry();
+  if (LNormal.width() <= 0 || LNormal.height() <= 0) {
+    GetSettings().SetWindowGeometry(x(), y(), width(), height(), LMaximized);
+    return;
+  }
+  GetSettings().SetWindowGeometry(LNormal.x(), LNormal.y(), LNormal.width(), LNormal.height(),
+                                  LMaximized);
+}
+
+void TfmMain::OpenPaths(bool AFolders, const QStringList &APaths) {
+  if (APaths.isEmpty())
+    return;
+  if (AFolders) {
+    ShowPage(TMainPage::mpFolderRename);
+    FolderPage->AddOutsideFolders(APaths);
+  } else {
+    ShowPage(TMainPage::mpFileRename);
+    FilePage->AddOutsidePaths(APaths);
+  }
+  UpdateActions();
+}
+
+void TfmMain::ToggleMaximized() {
+  if (isMaximized())
+    showNormal();
+  else
+    showMaximized();
+}
+
+Qt::Edges TfmMain::ResizeEdgesAt(const QPoint &APos) const {
+  Qt::Edges LEdges;
+  if (isMaximized() || isFullScreen())
+    return LEdges;
+  if (APos.x() < ResizeBorder)
+    LEdges |= Qt::LeftEdge;
+  if (APos.x() >= width() - ResizeBorder)
+    LEdges |= Qt::RightEdge;
+  if (APos.y() < ResizeBorder)
+    LEdges |= Qt::TopEdge;
+  if (APos.y() >= height() - ResizeBorder)
+    LEdges |= Qt::BottomEdge;
+  return LEdges;
+}
+
+bool TfmMain::WindowMouseEvent(QEvent &AEvent) {
+  const auto LShowCursor = [this](Qt::Edges AEdges) {
+    Qt::CursorShape LShape = Qt::ArrowCursor;
+    if (AEdges == (Qt::LeftEdge | Qt::TopEdge) || AEdges == (Qt::RightEdge | Qt::BottomEdge))
+      LShape = Qt::SizeFDiagCursor;
+    else if (AEdges == (Qt::RightEdge | Qt::TopEdge) || AEdges == (Qt::LeftEdge | Qt::BottomEdge))
+      LShape = Qt::SizeBDiagCursor;
+    else if (AEdges & (Qt::LeftEdge | Qt::RightEdge))
+      LShape = Qt::SizeHorCursor;
+    else if (AEdges & (Qt::TopEdge | Qt::BottomEdge))
+      LShape = Qt::SizeVerCursor;
+    if (AEdges && !FEdgeCursor) {
+      QGuiApplication::setOverrideCursor(QCursor(LShape));
+      FEdgeCursor = true;
+    } else if (AEdges && FEdgeCursor) {
+      QGuiApplication::changeOverrideCursor(QCursor(LShape));
+    } else if (!AEdges && FEdgeCursor) {
+      QGuiApplication::restoreOverrideCursor();
+      FEdgeCursor = false;
+    }
+  };
+  switch (AEvent.type()) {
+  case QEvent::MouseMove: {
+    const auto &LMouse = static_cast<const QMouseEvent &>(AEvent);
+    if (LMouse.buttons() == Qt::NoButton)
+      LShowCursor(ResizeEdgesAt(LMouse.position().toPoint()));
+    return false;
+  }
+  case QEvent::MouseButtonPress: {
+    const auto &LMouse = static_cast<const QMouseEvent &>(AEvent);
+    const Qt::Edges LEdges = ResizeEdgesAt(LMouse.position().toPoint());
+    if (LMouse.button() != Qt::LeftButton || !LEdges)
+      return false;
+    LShowCursor({});
+    CloseDropDowns();
+    // The platform's own resize, as the header's move is the platform's own.
+    if (QWindow *LWindow = windowHandle())
+      LWindow->startSystemResize(LEdges);
+    return true;
+  }
+  case QEvent::Leave:
+    LShowCursor({});
+    return false;
+  default:
+    return false;
   }
 }
 
 TfmMain::~TfmMain() {
+  // A resize cursor still showing over an edge goes with the window.
+  if (FEdgeCursor)
+    QGuiApplication::restoreOverrideCursor();
   HideBalloonHint();
   FRunTimer->stop();
   // The pages go before the lists they show.
@@ -208,6 +345,7 @@ TfmMain::~TfmMain() {
   // The settings page's values are kept whether or not "Apply" was
   // pressed, then saved.
   SettingsFromForm();
+  SaveWindowGeometry();
   GetSettings().SaveSettingsToIniFile();
   // The closing entry (written only while logging is on).
   GetLogger().WriteLog(rs::ApplicationFinished);
@@ -501,6 +639,13 @@ void TfmMain::Text4Click() {
 }
 
 bool TfmMain::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AWatched == windowHandle() && AWatched != nullptr)
+    return WindowMouseEvent(*AEvent) || QWidget::eventFilter(AWatched, AEvent);
+  if (AEvent->type() == QEvent::MouseButtonDblClick && AWatched == Panel10 &&
+      static_cast<QMouseEvent *>(AEvent)->button() == Qt::LeftButton) {
+    ToggleMaximized();
+    return true;
+  }
   if (AEvent->type() == QEvent::MouseButtonPress && (AWatched == Panel5 || AWatched == Panel10)) {
     if (CommonPanelMouseDown(static_cast<QMouseEvent *>(AEvent)->button()))
       return true;
@@ -529,6 +674,16 @@ bool TfmMain::eventFilter(QObject *AWatched, QEvent *AEvent) {
 void TfmMain::closeEvent(QCloseEvent *AEvent) {
   HideBalloonHint();
   QWidget::closeEvent(AEvent);
+}
+
+void TfmMain::showEvent(QShowEvent *AEvent) {
+  // Every mouse event of the window passes its platform window first: the
+  // edges are watched there, whichever control lies under them.
+  if (QWindow *LWindow = windowHandle()) {
+    LWindow->removeEventFilter(this);
+    LWindow->installEventFilter(this);
+  }
+  QWidget::showEvent(AEvent);
 }
 
 void TfmMain::changeEvent(QEvent *AEvent) {

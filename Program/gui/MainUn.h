@@ -87,6 +87,8 @@ public:
   static constexpr int ClientWidth = 900;
   static constexpr int ClientHeight = 700;
   static constexpr int HeaderHeight = 100;
+  // How far from the window's edge a press resizes the window.
+  static constexpr int ResizeBorder = 6;
 
   explicit TfmMain(QWidget *AParent = nullptr);
   ~TfmMain() override;
@@ -104,6 +106,18 @@ public:
   static int ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault);
   void RegisterDropDown(QComboBox &ACombo);
   void CloseDropDowns();
+
+  // The command line's paths: with AFolders the folder page opens with those
+  // folders (TFolderPage::AddOutsideFolders), else the file page with those
+  // files (TFilePage::AddOutsidePaths). Nothing for no paths.
+  void OpenPaths(bool AFolders, const QStringList &APaths);
+
+  // Maximises the window, or restores it when it is maximised (a double click
+  // on the header).
+  void ToggleMaximized();
+  // The edges of the window a press at APos (in the window's coordinates)
+  // resizes; none while the window is maximised.
+  Qt::Edges ResizeEdgesAt(const QPoint &APos) const;
 
   // ---- Settings page (MainUnSettings.cpp) ----
   void SettingsToForm();
@@ -184,8 +198,15 @@ protected:
   bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
   void closeEvent(QCloseEvent *AEvent) override;
   void changeEvent(QEvent *AEvent) override;
+  void showEvent(QShowEvent *AEvent) override;
 
 private:
+  // The size, position and maximised state the settings remember; the
+  // position only where the platform lets a program place its windows.
+  void RestoreWindowGeometry();
+  void SaveWindowGeometry();
+  // The window's edges: the resize cursor over them, a press resizes.
+  bool WindowMouseEvent(QEvent &AEvent);
   void CreateHeader();
   void CreateModePage();
   void CreateSettingsPage();
@@ -196,4 +217,6 @@ private:
   TActionList *FActions = nullptr;
   std::function<void()> FRunHandler;
   QList<QComboBox *> FDropDowns;
+  // The resize cursor is showing over an edge.
+  bool FEdgeCursor = false;
 };

@@ -28,12 +28,15 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -290,9 +293,18 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   GridModel = new TFileGridModel(FileList(), StringGrid_Rename);
   StringGrid_Rename->setModel(GridModel);
   SetupPreviewGrid(*StringGrid_Rename);
+  EnableRowMultiSelection(*StringGrid_Rename);
+  StringGrid_Rename->horizontalHeader()->setStretchLastSection(true);
+  FDropTarget =
+      std::make_unique<TPathDropTarget>(*StringGrid_Rename, [this](const QStringList &APaths) {
+        AddOutsidePaths(APaths);
+        FMain.UpdateActions();
+      });
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcOldName, 150);
   StringGrid_Rename->setColumnWidth(TFileGridModel::dcNewName, 230);
-  StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 270);
+  // "Location", the last column, fills the rest of the grid from its minimum
+  // width on (a stretched column never narrows below the width it was given).
+  StringGrid_Rename->setColumnWidth(TFileGridModel::dcLocation, 100);
   FGridMouse = std::make_unique<TGridMouseWatch>(
       *StringGrid_Rename, [this](const QPoint &APos) { StringGrid_RenameMouseMove(APos); });
   connect(StringGrid_RenameHeader, &TSortHeaderView::SectionMouseDown, this,
@@ -335,6 +347,40 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   LDetailLayout->addWidget(sgDetailInfo);
   gbDetailInfo->setFixedWidth(320);
   LRow->addWidget(gbDetailInfo);
+  CreateShortcuts();
+}
+
+void TFilePage::CreateShortcuts() {
+  // Delete and Ctrl+Z act on the list only while the grid has the focus: in a
+  // text field they stay the field's own keys (Ctrl+A is the grid's own).
+  AddActionShortcut(*acAddFile, QKeySequence(Qt::CTRL | Qt::Key_O), Qt::WindowShortcut, *this);
+  AddActionShortcut(*acAddFoldersFiles, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                    Qt::WindowShortcut, *this);
+  AddActionShortcut(*acDeleteFile, QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut,
+                    *StringGrid_Rename);
+  AddActionShortcut(*acRollback, QKeySequence(Qt::CTRL | Qt::Key_Z), Qt::WidgetShortcut,
+                    *StringGrid_Rename);
+  auto *LRename = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+  LRename->setObjectName(QStringLiteral("scRename"));
+  LRename->setContext(Qt::WindowShortcut);
+  connect(LRename, &QShortcut::activated, this, [this] { RenameByKey(); });
+  auto *LRenameEnter = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this);
+  LRenameEnter->setContext(Qt::WindowShortcut);
+  connect(LRenameEnter, &QShortcut::activated, this, [this] { RenameByKey(); });
+  ShowShortcutInToolTip(*btnAddFile, acAddFile->text(), acAddFile->shortcut());
+  ShowShortcutInToolTip(*btnAddFoldersFiles, acAddFoldersFiles->text(),
+                        acAddFoldersFiles->shortcut());
+  ShowShortcutInToolTip(*Button_Delete, QStringLiteral("Delete the selected rows from the list"),
+                        acDeleteFile->shortcut());
+  ShowShortcutInToolTip(*Button_Rename, acRename->text(), LRename->key());
+  ShowShortcutInToolTip(*Button_Undo, acRollback->text(), acRollback->shortcut());
+  StringGrid_Rename->setToolTip(QString());
+}
+
+void TFilePage::RenameByKey() {
+  FFieldExits->ExitFocused();
+  FMain.UpdateActions();
+  acRename->trigger();
 }
 
 void TFilePage::CreateActions() {
@@ -462,6 +508,33 @@ void TFilePage::acAddFoldersFilesExecute() {
   ReportNotAdded(LNotAdded);
 }
 
+void TFilePage::AddOutsidePaths(const QStringList &APaths) {
+  if (APaths.isEmpty() || !acAddFile->isEnabled())
+    return;
+  GetLogger().WriteLog(rs::TryingToAddFiles);
+  QStringList LFound;
+  QStringList LMissing;
+  SplitMissingPaths(APaths, LFound, LMissing);
+  ReportNotFound(LMissing);
+  if (LFound.isEmpty())
+    return;
+  StartNewListAfterRenaming();
+  // A folder stands for the files below it, as Add Folders collects them.
+  QStringList LFiles;
+  for (const QString &LPath : LFound) {
+    if (PathKindOf(LPath) == TPathKind::Folder)
+      LFiles.append(CollectFolderFiles(LPath));
+    else
+      LFiles.append(LPath);
+  }
+  const int LPosition = FileList().Count();
+  const int LNotAdded = AddPaths(LFiles);
+  const int LAdded = FileList().Count() - LPosition;
+  GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
+  UpdateNewNames(LPosition);
+  ReportNotAdded(LNotAdded);
+}
+
 void TFilePage::UpdateNewNames(int APosition) {
   // Files were added: their folders may have changed since they were read.
   SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition), TListings::ReadAnew);
@@ -477,17 +550,32 @@ void TFilePage::acClearFileExecute() {
 
 void TFilePage::acDeleteFileExecute() {
   // Without a selected row nothing is deleted.
-  const int LRow = SelectedRow();
-  const int LIndex = FindFileByGridRow(LRow);
-  if (LIndex < 0)
+  std::vector<int> LIndexes;
+  for (const int LRow : SelectedGridRows(*StringGrid_Rename)) {
+    const int LIndex = FindFileByGridRow(LRow);
+    if (LIndex >= 0)
+      LIndexes.push_back(LIndex);
+  }
+  if (LIndexes.empty())
     return;
+  std::sort(LIndexes.begin(), LIndexes.end());
+  LIndexes.erase(std::unique(LIndexes.begin(), LIndexes.end()), LIndexes.end());
+  const int LFirstRow = SelectedGridRows(*StringGrid_Rename).first();
   {
     const TUpdatesSuspended LSuspended(*StringGrid_Rename);
     TFileList &LList = FileList();
-    GetLogger().WriteLogFmt(rs::DeleteFileFromList, {LList[LIndex].OldName()});
-    LList.Delete(LIndex);
-    SynchroFileList(RenumberFrom(LIndex));
+    for (const int LIndex : LIndexes)
+      GetLogger().WriteLogFmt(rs::DeleteFileFromList, {LList[LIndex].OldName()});
+    // From the last one, so that the positions still to delete stay put.
+    for (auto LIndex = LIndexes.rbegin(); LIndex != LIndexes.rend(); ++LIndex)
+      LList.Delete(*LIndex);
+    SynchroFileList(RenumberFrom(LIndexes.front()));
   }
+  // The row where the first deleted one was stays selected, for the next
+  // Delete.
+  StringGrid_Rename->clearSelection();
+  if (GridModel->rowCount() > 0)
+    StringGrid_Rename->selectRow(std::min(LFirstRow, GridModel->rowCount() - 1));
   if (StringGrid_Rename->focusPolicy() != Qt::NoFocus && StringGrid_Rename->isVisible())
     StringGrid_Rename->setFocus();
   sgDetailInfoUpdate();
@@ -666,6 +754,8 @@ void TFilePage::DoRenameFiles() {
   if (LFailed > 0)
     RecreateFileHintColumn();
   SynchroFileList(INT_MAX);
+  if (LFailed > 0)
+    ScrollToHintMarks(*StringGrid_Rename);
   sgDetailInfoUpdate();
 }
 
@@ -733,15 +823,20 @@ void TFilePage::RecreateFileHintColumn() {
   // The data column whose header holds the marker, if any.
   const int LMarked = StringGrid_RenameHeader->MarkerSection();
   const int LDataColumn = LMarked >= 0 ? GridModel->DataColumnAt(LMarked) : -1;
+  const QString LDirection =
+      LMarked >= 0 ? StringGrid_RenameHeader->SectionTag(LMarked) : QString();
   // A hint column of conflict marks goes too: the failure marks get a new one.
   RemoveFileHintColumn();
   FFailureMarks = true;
   ShowFileHintColumn(true);
   CreateFileSortMarker();
-  // Placing the marker again flips that column's direction, as every
-  // placement does.
-  if (LDataColumn >= 0)
-    PlaceFileSortMarker(GridModel->ColumnOf(static_cast<TFileGridModel::TDataColumn>(LDataColumn)));
+  // The marker goes back to its column and keeps pointing the way the rows
+  // are ordered (a placement flips the direction: the old one is put back).
+  if (LDataColumn >= 0) {
+    const int LSection = GridModel->ColumnOf(static_cast<TFileGridModel::TDataColumn>(LDataColumn));
+    PlaceFileSortMarker(LSection);
+    StringGrid_RenameHeader->SetSectionTag(LSection, LDirection);
+  }
 }
 
 void TFilePage::CreateFileSortMarker() {

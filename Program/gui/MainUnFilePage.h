@@ -69,7 +69,14 @@ public:
   void acAddFileExecute();
   void acAddFoldersFilesExecute();
   void acClearFileExecute();
+  // Removes the selected rows' files from the list (not from the disk), one
+  // log entry for each, and renumbers once.
   void acDeleteFileExecute();
+  // Files and folders from the command line or a drop, added as Add File and
+  // Add Folders add them (a folder gives the files below it), under the same
+  // rules: nothing while Add File is disabled, a new list after a Rename.
+  // Paths that name nothing are reported in one message.
+  void AddOutsidePaths(const QStringList &APaths);
   // Copies the list into the grid from APosition (see TFileGridModel::Synchro)
   // and updates the count line; in the normal display the marks and the
   // conflicts follow a new plan of the Rename, made with AListings.
@@ -195,6 +202,11 @@ private:
   int RenumberFrom(int APosition);
   // The selected grid row, -1 when none is selected.
   int SelectedRow() const;
+  // The keys of the page's actions and their tooltips.
+  void CreateShortcuts();
+  // Ctrl+Return: applies what a mask or replace field still holds, then
+  // renames.
+  void RenameByKey();
   // The list's HasRenamedFiles, without a scan of the list before the first
   // Rename or after a scan found none: files become renamed only there.
   bool HasRenamedFiles();
@@ -207,4 +219,5 @@ private:
   // Members, so that they are gone before the widgets they watch.
   std::unique_ptr<TFieldExits> FFieldExits;
   std::unique_ptr<TGridMouseWatch> FGridMouse;
+  std::unique_ptr<TPathDropTarget> FDropTarget;
 };

@@ -29,12 +29,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -267,6 +270,13 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   FModel = new TFolderGridModel(FFolderList, this);
   sgFolderRename->setModel(FModel);
   SetupPreviewGrid(*sgFolderRename);
+  EnableRowMultiSelection(*sgFolderRename);
+  sgFolderRename->horizontalHeader()->setStretchLastSection(true);
+  FDropTarget =
+      std::make_unique<TPathDropTarget>(*sgFolderRename, [this](const QStringList &APaths) {
+        AddOutsideFolders(APaths);
+        FMain.UpdateActions();
+      });
   // A reset rebuilds the header's sections: the columns keep their widths by
   // their names.
   connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { SaveColumnWidths(); });
@@ -280,7 +290,7 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   connect(FModel, &QAbstractItemModel::columnsRemoved, this, [this] { RestoreColumnWidths(); });
   FColumnWidths = {{QStringLiteral("scOldName"), 150},
                    {QStringLiteral("scNewName"), 230},
-                   {QStringLiteral("scLocation"), 270},
+                   {QStringLiteral("scLocation"), 100},
                    {HintColumnName, HintColumnWidth}};
   RestoreColumnWidths();
   connect(FHeader, &TSortHeaderView::SectionMouseDown, this,
@@ -330,6 +340,48 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   LLayout->addWidget(LDetailGroup, 1, 1);
   LLayout->setColumnStretch(0, 1);
   LLayout->setRowStretch(1, 1);
+  CreateShortcuts();
+}
+
+void TFolderPage::CreateShortcuts() {
+  // Tab follows the upper half left to right (the counter group was made
+  // after the groups right of it), then the list from top to bottom.
+  QWidget *LPrevious = edFolderMask;
+  for (QWidget *LNext : std::initializer_list<QWidget *>{
+           sboxFolderCntStart, sboxFolderCntStep, cboxFolderCntNumber, edFolderSearch,
+           edFolderReplace, cbxFolderCase, btnApplyAllFolder, btnAddFolders, btnClearFolder,
+           btnDeleteFolder, static_cast<QWidget *>(sgFolderRename), btnRenameFolder,
+           btnRollbackFolder}) {
+    setTabOrder(LPrevious, LNext);
+    LPrevious = LNext;
+  }
+
+  // Delete and Ctrl+Z act on the list only while the grid has the focus: in a
+  // text field they stay the field's own keys (Ctrl+A is the grid's own).
+  AddActionShortcut(*acAddFolder, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                    Qt::WindowShortcut, *this);
+  AddActionShortcut(*acDeleteFolder, QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut,
+                    *sgFolderRename);
+  AddActionShortcut(*acRollbackFolder, QKeySequence(Qt::CTRL | Qt::Key_Z), Qt::WidgetShortcut,
+                    *sgFolderRename);
+  auto *LRename = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+  LRename->setObjectName(QStringLiteral("scRenameFolder"));
+  LRename->setContext(Qt::WindowShortcut);
+  connect(LRename, &QShortcut::activated, this, [this] { RenameByKey(); });
+  auto *LRenameEnter = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this);
+  LRenameEnter->setContext(Qt::WindowShortcut);
+  connect(LRenameEnter, &QShortcut::activated, this, [this] { RenameByKey(); });
+  ShowShortcutInToolTip(*btnAddFolders, acAddFolder->text(), acAddFolder->shortcut());
+  ShowShortcutInToolTip(*btnDeleteFolder, QStringLiteral("Delete the selected rows from the list"),
+                        acDeleteFolder->shortcut());
+  ShowShortcutInToolTip(*btnRenameFolder, acRenameFolder->text(), LRename->key());
+  ShowShortcutInToolTip(*btnRollbackFolder, acRollbackFolder->text(), acRollbackFolder->shortcut());
+}
+
+void TFolderPage::RenameByKey() {
+  FFieldExits->ExitFocused();
+  FMain.UpdateActions();
+  acRenameFolder->trigger();
 }
 
 // ---- Collecting ---------------------------------------------------------------
@@ -396,6 +448,60 @@ void TFolderPage::acAddFolderExecute() {
   });
 }
 
+void TFolderPage::AddOutsideFolders(const QStringList &APaths) {
+  if (APaths.isEmpty() || !acAddFolder->isEnabled())
+    return;
+  GetLogger().WriteLog(rs::TryingToAddFolder);
+  QStringList LExisting;
+  QStringList LMissing;
+  SplitMissingPaths(APaths, LExisting, LMissing);
+  ReportNotFound(LMissing);
+  if (LExisting.isEmpty())
+    return;
+  const TSettings &LSettings = GetSettings();
+  const bool LIncludeSub = LSettings.IncludeSelectedSubFolder();
+  // With neither option remembered the folder itself is added.
+  const bool LIncludeRoot = LSettings.IncludeSelectedRootFolder() || !LIncludeSub;
+  if (acRenameFolder->Tag() == 1) {
+    // The list holds the outcome of a Rename: start a new one, which can no
+    // longer be rolled back.
+    DestroyFolderHintColumn();
+    FFolderList.ClearList();
+    acRenameFolder->SetTag(0);
+    acRollbackFolder->SetTag(1);
+  }
+  std::optional<TSplashScope> LSplash;
+  if (LIncludeSub)
+    LSplash.emplace();
+  const int LPosition = FFolderList.Count();
+  int LFound = 0;
+  int LNoFolder = 0;
+  for (const QString &LFolder : LExisting) {
+    if (PathKindOf(LFolder) != TPathKind::Folder) {
+      ++LNoFolder;
+      continue;
+    }
+    if (LIncludeRoot) {
+      FFolderList.AddFolderInfoIfNeed(LFolder);
+      ++LFound;
+    }
+    if (LIncludeSub) {
+      ScanSubFolders(LFolder, [this, &LFound](const QString &APath, const TFolderEntry &AFileInfo) {
+        FFolderList.AddFolderInfoIfNeed(APath, AFileInfo);
+        ++LFound;
+      });
+    }
+  }
+  LSplash.reset();
+  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition), TListings::ReadAnew);
+  ReportNotAdded(LNoFolder + LFound - (FFolderList.Count() - LPosition));
+  FMain.RunDeferred([this] {
+    FMain.FRunTimer->stop();
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    sgDetailInfoFolderUpdate();
+  });
+}
+
 void TFolderPage::SynchroFolderList(int APosition, TListings AListings) {
   const TNesting LSynchronising(FSynchronising);
   const TUpdatesSuspended LSuspended(*sgFolderRename);
@@ -444,16 +550,27 @@ void TFolderPage::acClearFolderUpdate() {
 }
 
 void TFolderPage::acDeleteFolderExecute() {
-  const int LRow = SelectedRow();
-  const int LPosition = FModel->FolderAtRow(LRow);
+  const QList<int> LRows = SelectedGridRows(*sgFolderRename);
+  std::vector<int> LPositions;
+  for (const int LSelected : LRows) {
+    const int LPosition = FModel->FolderAtRow(LSelected);
+    if (LPosition >= 0)
+      LPositions.push_back(LPosition);
+  }
   // Nothing selected: nothing is removed.
-  if (LPosition < 0)
+  if (LPositions.empty())
     return;
+  std::sort(LPositions.begin(), LPositions.end());
+  LPositions.erase(std::unique(LPositions.begin(), LPositions.end()), LPositions.end());
+  const int LRow = LRows.first();
   {
     const TUpdatesSuspended LSuspended(*sgFolderRename);
-    GetLogger().WriteLogFmt(rs::DeleteFolderFromList, {FFolderList.Items(LPosition)->OldName()});
-    FFolderList.Delete(LPosition);
-    SynchroFolderList(RenumberFrom(LPosition));
+    for (const int LPosition : LPositions)
+      GetLogger().WriteLogFmt(rs::DeleteFolderFromList, {FFolderList.Items(LPosition)->OldName()});
+    // From the last one, so that the positions still to delete stay put.
+    for (auto LPosition = LPositions.rbegin(); LPosition != LPositions.rend(); ++LPosition)
+      FFolderList.Delete(*LPosition);
+    SynchroFolderList(RenumberFrom(LPositions.front()));
     const TNesting LSynchronising(FSynchronising);
     SelectRow(std::min(LRow, FModel->rowCount() - 1));
   }
@@ -522,7 +639,9 @@ void TFolderPage::SaveColumnWidths() {
 }
 
 void TFolderPage::RestoreColumnWidths() {
-  for (int LColumn = 0; LColumn < FModel->columnCount(); ++LColumn) {
+  // The last column fills the rest of the grid: a width given to it would be
+  // the least it keeps, also when a hint column comes in front.
+  for (int LColumn = 0; LColumn < FModel->columnCount() - 1; ++LColumn) {
     const QString LName = FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString();
     const auto LWidth = FColumnWidths.constFind(LName);
     if (LWidth != FColumnWidths.constEnd())
@@ -630,6 +749,8 @@ void TFolderPage::acRenameFolderExecute() {
   if (LFailed > 0)
     RecreateFolderHintColumn();
   SynchroFolderList(0);
+  if (LFailed > 0)
+    ScrollToHintMarks(*sgFolderRename);
   sgDetailInfoFolderUpdate();
 }
 
@@ -698,6 +819,8 @@ void TFolderPage::DestroyFolderHintColumn() {
 
 void TFolderPage::RecreateFolderHintColumn() {
   const QString LMarked = FHeader->MarkerColumn();
+  const int LMarkedSection = FHeader->MarkerSection();
+  const QString LDirection = LMarkedSection >= 0 ? FHeader->SectionTag(LMarkedSection) : QString();
   FFailureMarks = true;
   // The column goes in front of the names; the grid lays its columns out anew.
   SynchroFolderList(INT_MAX);
@@ -705,7 +828,10 @@ void TFolderPage::RecreateFolderHintColumn() {
   if (!LMarked.isEmpty()) {
     for (int LSection = 0; LSection < FHeader->count(); ++LSection) {
       if (FHeader->SectionName(LSection) == LMarked) {
+        // The marker keeps pointing the way the rows are ordered: a placement
+        // flips the direction, the old one is put back.
         PlaceFolderSortMarker(LSection);
+        FHeader->SetSectionTag(LSection, LDirection);
         break;
       }
     }

@@ -64,8 +64,16 @@ public:
   void SynchroFolderList(int APosition, TListings AListings = TListings::Kept);
   void acClearFolderExecute();
   void acClearFolderUpdate();
+  // Removes the selected rows' folders from the list (not from the disk), one
+  // log entry for each, and renumbers once.
   void acDeleteFolderExecute();
   void acDeleteFolderUpdate();
+  // Folders from the command line or a drop, added as Add Folder adds the
+  // chosen one, with the "include" options the page remembers and under the
+  // same rules: nothing while Add Folder is disabled, a new list after a
+  // Rename. Paths that name nothing are reported in one message; a path that
+  // is no folder is not added.
+  void AddOutsideFolders(const QStringList &APaths);
   void sgDetailInfoFolderUpdate();
   void sgFolderRenameSelChanged();
   // The list position of the folder shown in ARow; -1 when there is none.
@@ -156,6 +164,11 @@ private:
   void SelectRow(int ARow);
   void SaveColumnWidths();
   void RestoreColumnWidths();
+  // The keys of the page's actions and their tooltips.
+  void CreateShortcuts();
+  // Ctrl+Return: applies what a mask or replace field still holds, then
+  // renames.
+  void RenameByKey();
 
   TfmMain &FMain;
   TFolderList &FFolderList;
@@ -174,4 +187,5 @@ private:
   // Members, so that they are gone before the widgets they watch.
   std::unique_ptr<TFieldExits> FFieldExits;
   std::unique_ptr<TGridMouseWatch> FGridMouse;
+  std::unique_ptr<TPathDropTarget> FDropTarget;
 };

@@ -4,6 +4,7 @@
 #include "uStyle.h"
 #include "uUtilGui.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -77,13 +78,23 @@ void TfmMessageForm::ShowMessage(const QString &AText, TMessageFormType AType) {
     MessageHook()(AText, AType);
     return;
   }
-  BringMainWindowToFront();
+  // A message from a modal dialog (the select-folder dialog's warning) belongs
+  // to that dialog: the main window is not raised over it, and the dialog is
+  // put in front again afterwards, which nothing else does without a window
+  // manager.
+  QWidget *LDialog = QApplication::activeModalWidget();
+  if (LDialog == nullptr)
+    BringMainWindowToFront();
   // The dialog lives for this call only, on the stack.
-  TfmMessageForm LForm(FindMainWindow());
+  TfmMessageForm LForm(LDialog != nullptr ? LDialog : FindMainWindow());
   LForm.SetMessageType(AType);
   LForm.SetMessageText(AText);
   CenterOverMainForm(LForm);
   LForm.exec();
+  if (LDialog != nullptr) {
+    LDialog->raise();
+    LDialog->activateWindow();
+  }
 }
 
 void TfmMessageForm::SetMessageType(TMessageFormType AType) {

@@ -12,14 +12,22 @@
 #include "uResourceString.h"
 #include "uUtil.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTableView>
+#include <QUrl>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -76,6 +84,19 @@ bool TFieldExits::eventFilter(QObject *AWatched, QEvent *AEvent) {
     }
   }
   return QObject::eventFilter(AWatched, AEvent);
+}
+
+bool TFieldExits::ExitFocused() {
+  const QWidget *LFocused = QApplication::focusWidget();
+  for (const TField &LField : FFields) {
+    if (LFocused == nullptr || LField.FField != LFocused)
+      continue;
+    LField.FOnExit();
+    if (FAfterExit)
+      FAfterExit();
+    return true;
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -269,4 +290,127 @@ void ShowDetails(QTableView &AGrid, TPropertyGridModel &AModel,
   }
   AModel.SetValues(*AValues);
   AGrid.setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------
+// Paths from outside the window
+
+QStringList DroppedPaths(const QMimeData &AData) {
+  QList<QByteArray> LUris;
+  const QString LUriList = QStringLiteral("text/uri-list");
+  if (AData.hasFormat(LUriList)) {
+    // One address a line, lines starting with "#" are comments.
+    for (const QByteArray &LLine : AData.data(LUriList).split('\n')) {
+      const QByteArray LUri = LLine.trimmed();
+      if (!LUri.isEmpty() && !LUri.startsWith('#'))
+        LUris.append(LUri);
+    }
+  } else {
+    for (const QUrl &LUrl : AData.urls())
+      LUris.append(LUrl.toEncoded());
+  }
+  QStringList LPaths;
+  for (const QByteArray &LUri : LUris) {
+    const QString LPath = PathFromFileUri(LUri);
+    if (!LPath.isEmpty())
+      LPaths.append(LPath);
+  }
+  return LPaths;
+}
+
+void SplitMissingPaths(const QStringList &APaths, QStringList &AFound, QStringList &AMissing) {
+  for (const QString &LPath : APaths) {
+    if (PathKindOf(LPath) == TPathKind::Missing)
+      AMissing.append(LPath);
+    else
+      AFound.append(LPath);
+  }
+}
+
+void ReportNotFound(const QStringList &AMissing) {
+  if (AMissing.isEmpty())
+    return;
+  QStringList LShown;
+  for (const QString &LPath : AMissing)
+    LShown.append(DisplayText(LPath));
+  ShowWarningMessage(rs::FormatMessage(rs::NotFound, {LShown.join(QLatin1Char('\n'))}));
+}
+
+TPathDropTarget::TPathDropTarget(QTableView &AGrid,
+                                 std::function<void(const QStringList &APaths)> AOnDrop)
+    : FOnDrop(std::move(AOnDrop)) {
+  AGrid.viewport()->setAcceptDrops(true);
+  AGrid.viewport()->installEventFilter(this);
+}
+
+bool TPathDropTarget::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  switch (AEvent->type()) {
+  case QEvent::DragEnter:
+  case QEvent::DragMove: {
+    auto *LEvent = static_cast<QDropEvent *>(AEvent);
+    if (LEvent->mimeData() != nullptr && !DroppedPaths(*LEvent->mimeData()).isEmpty()) {
+      LEvent->setDropAction(Qt::CopyAction);
+      LEvent->accept();
+    } else {
+      LEvent->ignore();
+    }
+    return true;
+  }
+  case QEvent::Drop: {
+    auto *LEvent = static_cast<QDropEvent *>(AEvent);
+    const QStringList LPaths =
+        LEvent->mimeData() != nullptr ? DroppedPaths(*LEvent->mimeData()) : QStringList();
+    if (LPaths.isEmpty()) {
+      LEvent->ignore();
+      return true;
+    }
+    LEvent->setDropAction(Qt::CopyAction);
+    LEvent->accept();
+    QMetaObject::invokeMethod(
+        this, [this, LPaths] { FOnDrop(LPaths); }, Qt::QueuedConnection);
+    return true;
+  }
+  default:
+    break;
+  }
+  return QObject::eventFilter(AWatched, AEvent);
+}
+
+// ---------------------------------------------------------------------------
+// Selection and keys
+
+void EnableRowMultiSelection(QTableView &AGrid) {
+  AGrid.setSelectionBehavior(QAbstractItemView::SelectRows);
+  AGrid.setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+QList<int> SelectedGridRows(const QTableView &AGrid) {
+  QList<int> LRows;
+  if (AGrid.selectionModel() == nullptr)
+    return LRows;
+  for (const QModelIndex &LIndex : AGrid.selectionModel()->selectedRows())
+    LRows.append(LIndex.row());
+  std::sort(LRows.begin(), LRows.end());
+  return LRows;
+}
+
+void AddActionShortcut(TAction &AAction, const QKeySequence &AKey, Qt::ShortcutContext AContext,
+                       QWidget &AScope) {
+  AAction.setShortcut(AKey);
+  AAction.setShortcutContext(AContext);
+  AScope.addAction(&AAction);
+}
+
+void ShowShortcutInToolTip(QAbstractButton &AButton, const QString &AText,
+                           const QKeySequence &AKey) {
+  AButton.setToolTip(AText + QStringLiteral(" (") + AKey.toString(QKeySequence::NativeText) +
+                     QLatin1Char(')'));
+}
+
+void ScrollToHintMarks(QTableView &AGrid) {
+  const QAbstractItemModel *LModel = AGrid.model();
+  if (LModel == nullptr || LModel->rowCount() == 0 || LModel->columnCount() == 0)
+    return;
+  AGrid.scrollTo(LModel->index(0, 0), QAbstractItemView::PositionAtTop);
+  AGrid.horizontalScrollBar()->setValue(AGrid.horizontalScrollBar()->minimum());
 }

@@ -15,6 +15,12 @@
 //   ReselectRow         a selected row kept as the hint column comes and goes
 //   ReportRename        the reports after Rename and Rollback
 //   SetupDetailGrid     the detail view over a TPropertyGridModel
+//   TPathDropTarget     files and folders dropped onto a grid, DroppedPaths
+//                       their lossless paths, SplitMissingPaths and
+//                       ReportNotFound for paths that name nothing
+//   EnableRowMultiSelection, SelectedGridRows  several rows selected at once
+//   AddActionShortcut, ShowShortcutInToolTip   the pages' keys
+//   ScrollToHintMarks   the rows of the hint column in view
 #pragma once
 
 #include <QObject>
@@ -28,7 +34,10 @@
 #include <optional>
 #include <vector>
 
+class QAbstractButton;
+class QKeySequence;
 class QLineEdit;
+class QMimeData;
 class QTableView;
 class TAction;
 struct TPlanEntry;
@@ -57,6 +66,11 @@ public:
 
   void Watch(QLineEdit &AField, std::function<void()> AOnExit,
              TExitOn AExitOn = TExitOn::EnterOrLeave);
+
+  // Runs the exit handler of the watched field that has the keyboard focus,
+  // as Enter in it would (a key that applies what is being edited before it
+  // acts). False when no watched field has the focus.
+  bool ExitFocused();
 
 protected:
   bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
@@ -221,3 +235,61 @@ void SetupDetailGrid(QTableView &AGrid, TPropertyGridModel &AModel);
 // AGrid stays disabled (shown greyed).
 void ShowDetails(QTableView &AGrid, TPropertyGridModel &AModel,
                  const std::optional<QStringList> &AValues);
+
+// ---- Paths from outside the window (drops, the command line) ---------------
+
+// The local paths of the file:// addresses in AData, in their order, taken
+// from the bytes of its "text/uri-list" (percent-encoded bytes decoded
+// losslessly, so names that are not UTF-8 keep their bytes); addresses of
+// other schemes and hosts are left out.
+QStringList DroppedPaths(const QMimeData &AData);
+
+// APaths split into those that name an entry (AFound, in their order) and
+// those that name nothing (AMissing).
+void SplitMissingPaths(const QStringList &APaths, QStringList &AFound, QStringList &AMissing);
+
+// One message for every path that names nothing: "Not found: %s" with the
+// paths one a line (as DisplayText shows them); nothing for none.
+void ReportNotFound(const QStringList &AMissing);
+
+// Accepts drops of local files and folders onto AGrid and hands their paths
+// (DroppedPaths) to AOnDrop once the drop has returned to the event loop, so
+// that the program that dragged them is not kept waiting by a message. Owned
+// by the page as a member, as TFieldExits is.
+class TPathDropTarget : public QObject {
+  Q_OBJECT
+public:
+  TPathDropTarget(QTableView &AGrid, std::function<void(const QStringList &APaths)> AOnDrop);
+
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+  std::function<void(const QStringList &APaths)> FOnDrop;
+};
+
+// ---- Selection and keys -------------------------------------------------------
+
+// Lets the user select several whole rows of AGrid: a click, Shift+click and
+// Ctrl+click, the arrow keys with Shift, and Ctrl+A (the grid's own select
+// all while it has the focus).
+void EnableRowMultiSelection(QTableView &AGrid);
+
+// The selected rows of AGrid, ascending.
+QList<int> SelectedGridRows(const QTableView &AGrid);
+
+// Gives AAction the key AKey within AScope: with Qt::WidgetShortcut only
+// while AScope itself has the focus (a grid's Delete, so that a text field
+// keeps its own Delete), with Qt::WindowShortcut while AScope is shown in
+// the active window (a page's Ctrl+O).
+void AddActionShortcut(TAction &AAction, const QKeySequence &AKey, Qt::ShortcutContext AContext,
+                       QWidget &AScope);
+
+// AButton's tooltip: AText followed by the keys in brackets, "Add File
+// (Ctrl+O)".
+void ShowShortcutInToolTip(QAbstractButton &AButton, const QString &AText,
+                           const QKeySequence &AKey);
+
+// Scrolls AGrid to its first column and its first row, where the hint
+// column's marks begin after a Rename or Rollback with failures.
+void ScrollToHintMarks(QTableView &AGrid);

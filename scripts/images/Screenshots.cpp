@@ -10,11 +10,13 @@
 #include "uSetting.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyleFactory>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -127,6 +129,8 @@ int main(int argc, char *argv[]) {
     }
     const TOpenFilesHook LPreviousOpen =
         SetOpenFilesHook([LFiles](const QString &) { return std::optional<QStringList>(LFiles); });
+    LMain.ShowPage(TMainPage::mpFileRename);
+    Grab(LMain);
     TFilePage &LFilePage = *LMain.FilePage;
     LFilePage.Edit_RenameMask->setText(QStringLiteral("Holiday [C]"));
     LFilePage.acAddFile->trigger();
@@ -135,6 +139,29 @@ int main(int argc, char *argv[]) {
     LMain.UpdateActions();
     LOk &= Save(Grab(LMain), LOut, QStringLiteral("file-page-renamed"));
     SetOpenFilesHook(LPreviousOpen);
+  }
+  {
+    // The window as large as a maximised one on a 1600 x 1000 screen, with
+    // 240 photos in the file page's list (the offscreen screen is smaller
+    // than that, so the window is sized by hand).
+    QTemporaryDir LPictures;
+    QStringList LFiles;
+    for (int LIndex = 1; LIndex <= 240; ++LIndex) {
+      const QString LPath =
+          QDir(LPictures.path()).filePath(QStringLiteral("DSC_%1.JPG").arg(4000 + LIndex));
+      QFile LFile(LPath);
+      if (LFile.open(QIODevice::WriteOnly))
+        LFile.write(QByteArray(4096, 'x'));
+      LFiles.append(LPath);
+    }
+    TfmMain LMain;
+    LMain.resize(1600, 1000);
+    TFilePage &LFilePage = *LMain.FilePage;
+    LFilePage.Edit_RenameMask->setText(QStringLiteral("Lisbon [C]"));
+    LFilePage.CBox_CounterNumber->setCurrentIndex(2);
+    LMain.OpenPaths(false, LFiles);
+    LFilePage.StringGrid_Rename->selectRow(3);
+    LOk &= Save(Grab(LMain), LOut, QStringLiteral("file-page-large"));
   }
   SetMessageHook(nullptr);
   return LOk ? 0 : 1;

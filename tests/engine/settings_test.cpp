@@ -76,6 +76,134 @@ TEST_F(SettingsTest, PathsLieInTheExecutablesFolder) {
   EXPECT_EQ(LSettings.SettingsFileName(), LFirst);
 }
 
+// Sets an environment variable for a scope and puts the old value back.
+class TEnvironment {
+public:
+  TEnvironment(const char *AName, const QByteArray &AValue)
+      : FName(AName), FHad(qEnvironmentVariableIsSet(AName)), FOld(qgetenv(AName)) {
+    qputenv(AName, AValue);
+  }
+  ~TEnvironment() {
+    if (FHad)
+      qputenv(FName, FOld);
+    else
+      qunsetenv(FName);
+  }
+  TEnvironment(const TEnvironment &) = delete;
+  TEnvironment &operator=(const TEnvironment &) = delete;
+
+private:
+  const char *FName;
+  bool FHad;
+  QByteArray FOld;
+};
+
+// The executable in "prefix/bin" of a tree, the program built for "prefix",
+// the XDG folders elsewhere in the tree.
+class InstalledSettingsTest : public ::testing::Test {
+protected:
+  InstalledSettingsTest()
+      : FConfig("XDG_CONFIG_HOME", QFile::encodeName(FTree.Path(QStringLiteral("config")))),
+        FState("XDG_STATE_HOME", QFile::encodeName(FTree.Path(QStringLiteral("state")))) {
+    FTree.MakeDir(QStringLiteral("prefix/bin"));
+    TSettings::SetExecutableFolderForTesting(FTree.Path(QStringLiteral("prefix/bin/")));
+    TSettings::SetInstallPrefixForTesting(FTree.Path(QStringLiteral("prefix")));
+  }
+  ~InstalledSettingsTest() override {
+    TSettings::SetExecutableFolderForTesting(QString());
+    TSettings::SetInstallPrefixForTesting(QString());
+  }
+
+  testsupport::TTempTree FTree;
+  TEnvironment FConfig;
+  TEnvironment FState;
+};
+
+TEST_F(InstalledSettingsTest, SettingsGoToTheConfigFolderAndLogsToTheStateFolder) {
+  // The folder beside the executable may be read-only: nothing is written there.
+  ASSERT_EQ(chmod(FTree.Path(QStringLiteral("prefix/bin")).toLocal8Bit().constData(), 0555), 0);
+  TSettings LSettings;
+  EXPECT_FALSE(LSettings.IsPortable());
+  EXPECT_EQ(LSettings.SettingsFileName(),
+            FTree.Path(QStringLiteral("config/varnwell/Settings.ini")));
+  EXPECT_EQ(LSettings.DefaultLogFolder(), FTree.Path(QStringLiteral("state/varnwell/Logs")));
+  LSettings.LoadSettingsFromIniFile();
+  EXPECT_EQ(LSettings.LogFolder(), FTree.Path(QStringLiteral("state/varnwell/Logs")));
+  LSettings.SetEnableLog(true);
+  LSettings.SaveSettingsToIniFile();
+  EXPECT_EQ(LSettings.ExeptionText(), QString());
+  EXPECT_TRUE(QFile::exists(FTree.Path(QStringLiteral("config/varnwell/Settings.ini"))));
+  EXPECT_FALSE(QFile::exists(FTree.Path(QStringLiteral("prefix/bin/Settings.ini"))));
+  TSettings LAgain;
+  LAgain.LoadSettingsFromIniFile();
+  EXPECT_TRUE(LAgain.EnableLog());
+  chmod(FTree.Path(QStringLiteral("prefix/bin")).toLocal8Bit().constData(), 0755);
+}
+
+TEST_F(InstalledSettingsTest, ASettingsFileBesideTheExecutableKeepsItPortable) {
+  FTree.WriteFile(QStringLiteral("prefix/bin/Settings.ini"), "[Logging]\nEnableLog=1\n");
+  TSettings LSettings;
+  EXPECT_TRUE(LSettings.IsPortable());
+  EXPECT_EQ(LSettings.SettingsFileName(), FTree.Path(QStringLiteral("prefix/bin/Settings.ini")));
+  EXPECT_EQ(LSettings.DefaultLogFolder(), FTree.Path(QStringLiteral("prefix/bin/Logs")));
+}
+
+TEST_F(InstalledSettingsTest, WithoutXdgVariablesTheHomeFoldersAreUsed) {
+  TEnvironment LConfig("XDG_CONFIG_HOME", QByteArray("relative/is/ignored"));
+  TEnvironment LState("XDG_STATE_HOME", QByteArray());
+  TEnvironment LHome("HOME", QFile::encodeName(FTree.Path(QStringLiteral("home"))));
+  TSettings LSettings;
+  EXPECT_EQ(LSettings.SettingsFileName(),
+            FTree.Path(QStringLiteral("home/.config/varnwell/Settings.ini")));
+  EXPECT_EQ(LSettings.DefaultLogFolder(),
+            FTree.Path(QStringLiteral("home/.local/state/varnwell/Logs")));
+}
+
+// Only a folder at or below the prefix counts as installed.
+TEST(SettingsLocationTest, PortableUnlessBelowThePrefix) {
+  struct TCase {
+    const char *FExecutable;
+    const char *FPrefix;
+    bool FPortable;
+  };
+  const TCase LCases[] = {
+      {"/usr/local/bin/", "/usr/local", false},
+      {"/usr/bin/", "/usr", false},
+      {"/usr/bin/", "/usr/", false},
+      {"/usr/localx/bin/", "/usr/local", true},
+      {"/home/me/build/Program/gui/", "/usr/local", true},
+      {"/opt/varnwell/", "/opt/varnwell", false},
+  };
+  for (const TCase &LCase : LCases) {
+    TSettings::SetExecutableFolderForTesting(QString::fromLatin1(LCase.FExecutable));
+    TSettings::SetInstallPrefixForTesting(QString::fromLatin1(LCase.FPrefix));
+    TSettings LSettings;
+    EXPECT_EQ(LSettings.IsPortable(), LCase.FPortable) << LCase.FExecutable << " " << LCase.FPrefix;
+  }
+  TSettings::SetExecutableFolderForTesting(QString());
+  TSettings::SetInstallPrefixForTesting(QString());
+}
+
+TEST_F(SettingsTest, WindowGeometryIsWrittenOnceKnownAndReadBack) {
+  TSettings LSettings;
+  LSettings.SetWindowGeometry(-20, 30, 1200, 800, true);
+  LSettings.SaveSettingsToIniFile();
+  const QStringList LLines = Lines(testsupport::ReadFile(IniPath()));
+  const qsizetype LWindow = LLines.indexOf(QStringLiteral("[Window]"));
+  ASSERT_GE(LWindow, 0);
+  EXPECT_EQ(LLines.mid(LWindow + 1, 5),
+            (QStringList{QStringLiteral("Left=-20"), QStringLiteral("Top=30"),
+                         QStringLiteral("Width=1200"), QStringLiteral("Height=800"),
+                         QStringLiteral("Maximized=1")}));
+  TSettings LRead;
+  LRead.LoadSettingsFromIniFile();
+  EXPECT_EQ(LRead.WindowLeft(), -20);
+  EXPECT_EQ(LRead.WindowTop(), 30);
+  EXPECT_EQ(LRead.WindowWidth(), 1200);
+  EXPECT_EQ(LRead.WindowHeight(), 800);
+  EXPECT_TRUE(LRead.WindowMaximized());
+}
+
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
   TSettings LSettings;
   LSettings.SetLastOpenedFolder(QStringLiteral("/was/here"));

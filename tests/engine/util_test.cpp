@@ -1,7 +1,10 @@
 #include "uUtil.h"
 
+#include "platform/uPlatformFs.h"
+
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 
@@ -96,4 +99,42 @@ TEST(GetFolderSize, FollowsLinksAndEndsALinkLoop) {
   ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("nothing")),
                           LTree.Path(QStringLiteral("root/dangling"))));
   EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("root"))), 10 + 5 + 7 + 7);
+}
+
+// Dropped addresses: their percent-encoded bytes become the path, losslessly.
+TEST(PathFromFileUriTest, LocalAddressesOnly) {
+  struct TCase {
+    QByteArray FUri;
+    QByteArray FPath; // the system's bytes; empty: no local path
+  };
+  const TCase LCases[] = {
+      {"file:///home/me/a%20b.txt", "/home/me/a b.txt"},
+      {"file://localhost/tmp/x", "/tmp/x"},
+      {"FILE:///tmp/x\r", "/tmp/x"},
+      {"file:///tmp/bad%FF.txt", "/tmp/bad\xff.txt"},
+      {"file:///tmp/%C3%A9t%C3%A9", "/tmp/\xc3\xa9t\xc3\xa9"},
+      {"file:///tmp/q%3Fa?query#frag", "/tmp/q?a"},
+      {"file://otherhost/tmp/x", ""},
+      {"https://example.org/x", ""},
+      {"file:relative", ""},
+      {"file:///tmp/nul%00here", ""},
+  };
+  for (const TCase &LCase : LCases) {
+    const QString LPath = PathFromFileUri(LCase.FUri);
+    if (LCase.FPath.isEmpty()) {
+      EXPECT_TRUE(LPath.isEmpty()) << LCase.FUri.constData();
+      continue;
+    }
+    QByteArray LBytes;
+    ASSERT_TRUE(platform::EncodeNativePath(LPath, LBytes)) << LCase.FUri.constData();
+    EXPECT_EQ(LBytes, LCase.FPath) << LCase.FUri.constData();
+  }
+}
+
+TEST(PathFromArgumentTest, BytesKeptAndRelativePathsMadeAbsolute) {
+  QByteArray LBytes;
+  ASSERT_TRUE(platform::EncodeNativePath(PathFromArgument("/a//b/./c/../bad\xfe"), LBytes));
+  EXPECT_EQ(LBytes, QByteArray("/a/b/bad\xfe"));
+  EXPECT_EQ(PathFromArgument("x.txt"), QDir::currentPath() + QStringLiteral("/x.txt"));
+  EXPECT_EQ(PathFromArgument(QByteArray()), QString());
 }

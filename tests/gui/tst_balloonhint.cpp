@@ -122,6 +122,36 @@ private Q_SLOTS:
     QVERIFY(!Balloon().TimerActive());
   }
 
+  // The region a window without translucency is cut to: the pixels the
+  // balloon paints are inside it, the transparent corners outside.
+  void ShapeRegionFollowsWhatIsPainted() {
+    TFakeCursor LCursor;
+    TTargetWindow LWindow;
+    LCursor.MoveTo(LWindow.Inside());
+    ShowBalloonHint(LWindow.Target, QStringLiteral("a.txt"), QStringLiteral("File not exist"));
+    Balloon().FitToText();
+    QImage LImage(Balloon().size(), QImage::Format_ARGB32_Premultiplied);
+    LImage.fill(Qt::transparent);
+    {
+      QPainter LPainter(&LImage);
+      Balloon().render(&LPainter, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+    const QRegion LRegion = Balloon().ShapeRegion();
+    int LOutside = 0;
+    for (int LY = 0; LY < LImage.height(); ++LY)
+      for (int LX = 0; LX < LImage.width(); ++LX)
+        if (qAlpha(LImage.pixel(LX, LY)) > 200 && !LRegion.contains(QPoint(LX, LY)))
+          ++LOutside;
+    QCOMPARE(LOutside, 0);
+    QVERIFY(!LRegion.contains(QPoint(0, 0)));
+    QVERIFY(!LRegion.contains(QPoint(LImage.width() - 1, 0)));
+    QVERIFY(!LRegion.contains(QPoint(LImage.width() - 1, LImage.height() - 1)));
+    QVERIFY(LRegion.contains(QPoint(LImage.width() / 2, LImage.height() / 3)));
+    QVERIFY(LRegion.contains(QPoint(TfmBallonHint::TailLeft + 2, LImage.height() - 4)));
+    Balloon().FinishHide();
+    HideBalloonHint();
+  }
+
   void Size_data() {
     QTest::addColumn<QString>("Title");
     QTest::addColumn<QString>("Text");

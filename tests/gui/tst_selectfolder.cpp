@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using guitest::TBrowseAnswer;
@@ -154,6 +155,44 @@ private Q_SLOTS:
     QCOMPARE(LName, QStringLiteral("kept"));
     QVERIFY(!LSub);
     QVERIFY(LRoot);
+  }
+
+  // The warning belongs to the dialog: the main window is not raised over
+  // it, and the dialog is in front again once the warning is closed.
+  void WarningKeepsTheDialogInFront() {
+    QWidget LMain;
+    LMain.setObjectName(QStringLiteral("fmMain"));
+    LMain.setGeometry(100, 100, 600, 400);
+    LMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&LMain));
+    QWidget *LMessageOwner = nullptr;
+    QWidget *LActiveAfter = nullptr;
+    TSelectFolderAnswer LAnswer([&](TfmSelectFolderForm &AForm) {
+      AForm.show();
+      AForm.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&AForm));
+      AForm.editSelectDir->setText(FDir.filePath(QStringLiteral("missing")));
+      // The real message dialog, closed as soon as it runs.
+      QTimer::singleShot(0, [&LMessageOwner] {
+        for (QWidget *LWidget : QApplication::topLevelWidgets()) {
+          if (LWidget->objectName() == QStringLiteral("fmMessageForm") && LWidget->isVisible()) {
+            LMessageOwner = LWidget->parentWidget();
+            static_cast<QDialog *>(LWidget)->done(QDialog::Accepted);
+          }
+        }
+      });
+      QTest::mouseClick(AForm.Button_Clear, Qt::LeftButton);
+      QTRY_COMPARE(QApplication::activeWindow(), &AForm);
+      LActiveAfter = QApplication::activeWindow();
+      AForm.hide();
+    });
+    QString LName;
+    bool LSub = false;
+    bool LRoot = true;
+    QVERIFY(!TfmSelectFolderForm::Execute(LName, LSub, LRoot));
+    QVERIFY(LMessageOwner != nullptr);
+    QCOMPARE(LMessageOwner->objectName(), QStringLiteral("fmSelectFolderForm"));
+    QVERIFY(LActiveAfter != nullptr);
   }
 
   void NoOptionWarnsThenAcceptsOnceTicked() {

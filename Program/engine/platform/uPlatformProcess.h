@@ -10,4 +10,12 @@ namespace platform {
 // else from the system's record of the running program.
 QString ExecutableFolder();
 
+// The folder for the user's settings: $XDG_CONFIG_HOME when it is an absolute
+// path, else ~/.config.
+QString ConfigHome();
+
+// The process's current folder, its bytes kept losslessly; empty when it
+// cannot be read.
+QString CurrentFolder();
+
 } // namespace platform
