@@ -208,6 +208,11 @@ private:
 // The journal of the run, its folder from the settings' rules.
 TJournal &GetJournal();
 
+// The state of a batch as History shows it: "renamed", "rolled back",
+// "partly rolled back", "interrupted", "running" or "cancelled: N of M
+// renamed".
+QString BatchStateText(const TJournalBatch &ABatch);
+
 // A step of a plan as a list describes it for the journal: the folder's
 // path, the names before and after, and the entry's identity.
 struct TStepRecord {

@@ -745,3 +745,27 @@ QString MoveFailureReason(const platform::TMoveResult &AMove, bool AFolder) {
     return QString::fromLocal8Bit(std::strerror(AMove.FErrno));
   }
 }
+
+QString PlanReason(const TPlanEntry &AEntry, bool AFolders) {
+  const int LRow = AEntry.FOther + 1;
+  switch (AEntry.FStatus) {
+  case TPlanStatus::SameNewName:
+    return rs::FormatMessage(rs::SameNewNameAsRow, {LRow});
+  case TPlanStatus::TargetExists:
+    return AFolders ? rs::FolderWithNameExists : rs::FileWithNameExists;
+  case TPlanStatus::InvalidName:
+    return rs::InvalidFileName;
+  case TPlanStatus::NameTooLong:
+    return rs::NameTooLong;
+  case TPlanStatus::WaitsForConflict:
+    return rs::FormatMessage(rs::WaitsForRowThatCannotBeRenamed, {LRow});
+  case TPlanStatus::Waits:
+    return rs::FormatMessage(rs::RenamedAfterRow, {LRow});
+  case TPlanStatus::Swap:
+    return rs::FormatMessage(rs::SwappedWithRow, {LRow});
+  case TPlanStatus::Unchanged:
+  case TPlanStatus::Rename:
+    break;
+  }
+  return {};
+}

@@ -40,25 +40,6 @@ bool CanRollBack(const TJournalBatch &ABatch) {
 
 } // namespace
 
-QString BatchStateText(const TJournalBatch &ABatch) {
-  switch (ABatch.State()) {
-  case TBatchState::Running:
-    return rs::BatchRunning;
-  case TBatchState::Renamed:
-    return rs::BatchRenamed;
-  case TBatchState::RolledBack:
-    return rs::BatchRolledBack;
-  case TBatchState::PartlyRolledBack:
-    return rs::BatchPartlyRolledBack;
-  case TBatchState::Interrupted:
-    return rs::BatchInterrupted;
-  case TBatchState::Cancelled:
-    return rs::FormatMessage(rs::BatchCancelled,
-                             {static_cast<int>(ABatch.RenamedItems().size()), ABatch.ItemCount()});
-  }
-  return QString();
-}
-
 // ---------------------------------------------------------------------------
 // THistoryModel
 

@@ -92,6 +92,3 @@ private:
   int FLastHintCell = -1;
   std::function<void(const QString &)> FOnBatchRolledBack;
 };
-
-// The state of a batch as History shows it ("renamed", "rolled back", ...).
-QString BatchStateText(const TJournalBatch &ABatch);

@@ -158,30 +158,6 @@ std::optional<TSortPress> SortPress(TSortHeaderView &AHeader, int ASection, int 
 // ---------------------------------------------------------------------------
 // Hint column and balloon
 
-QString PlanReason(const TPlanEntry &AEntry, bool AFolders) {
-  const int LRow = AEntry.FOther + 1;
-  switch (AEntry.FStatus) {
-  case TPlanStatus::SameNewName:
-    return rs::FormatMessage(rs::SameNewNameAsRow, {LRow});
-  case TPlanStatus::TargetExists:
-    return AFolders ? rs::FolderWithNameExists : rs::FileWithNameExists;
-  case TPlanStatus::InvalidName:
-    return rs::InvalidFileName;
-  case TPlanStatus::NameTooLong:
-    return rs::NameTooLong;
-  case TPlanStatus::WaitsForConflict:
-    return rs::FormatMessage(rs::WaitsForRowThatCannotBeRenamed, {LRow});
-  case TPlanStatus::Waits:
-    return rs::FormatMessage(rs::RenamedAfterRow, {LRow});
-  case TPlanStatus::Swap:
-    return rs::FormatMessage(rs::SwappedWithRow, {LRow});
-  case TPlanStatus::Unchanged:
-  case TPlanStatus::Rename:
-    break;
-  }
-  return {};
-}
-
 std::optional<THintText> RowHintText(const QString &AName, const QString &AFailure,
                                      const TPlanEntry *AEntry, bool AFolders) {
   if (AEntry == nullptr)

@@ -154,16 +154,6 @@ struct THintText {
 };
 using THintTextOf = std::function<std::optional<THintText>(int ARow)>;
 
-// What the plan of a Rename says of an item, as its balloon shows it; empty
-// for an item that is renamed directly or keeps its name. A conflict: "Same
-// new name as row N", "A file with this name exists" ("A folder ..." when
-// AFolders), "Invalid file name", "Name too long", "Waits for row N, which
-// cannot be renamed"; a quiet mark: "Renamed after row N moves away",
-// "Swapped with row N through a temporary name". N is the row of the item
-// the entry names in the normal display, where item i shows in row i + 1
-// counted from 1.
-QString PlanReason(const TPlanEntry &AEntry, bool AFolders);
-
 // The balloon's texts for a row of the hint column that shows the item
 // named AName: with a plan entry (the normal display) its PlanReason, none
 // when it has none; without one (the renamed display) the reason AFailure
