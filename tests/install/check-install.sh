@@ -29,6 +29,8 @@ fi
 
 # Exactly these files, nothing more (no test or benchmark program).
 expected=(bin/varnwell
+  bin/varnwell-cli
+  share/man/man1/varnwell-cli.1
   "share/applications/$id.desktop"
   "share/metainfo/$id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$id.svg")
@@ -43,6 +45,9 @@ if [ "$installed" != "$wanted" ]; then
 fi
 
 [ -x "$prefix/bin/varnwell" ] || fail "bin/varnwell is not an executable file"
+[ -x "$prefix/bin/varnwell-cli" ] || fail "bin/varnwell-cli is not an executable file"
+"$prefix/bin/varnwell-cli" --version | grep -qx "varnwell-cli $version" ||
+  fail "bin/varnwell-cli --version does not give the project's version"
 
 # The desktop entry starts an installed command and names an installed icon.
 desktop=$prefix/share/applications/$id.desktop

@@ -1,0 +1,512 @@
+// varnwell-cli: the renaming engine from a terminal and in scripts. The same
+// recipe, planner, journal, settings and change log as the window; no
+// widget library.
+#include "uCliOptions.h"
+#include "uCliOutput.h"
+#include "uFileInfo.h"
+#include "uFolderInfo.h"
+#include "uJournal.h"
+#include "uLog.h"
+#include "uNameEdits.h"
+#include "uRenamePlan.h"
+#include "uResourceString.h"
+#include "uSetting.h"
+#include "uUtil.h"
+#include "uWarningSink.h"
+
+#include <QCoreApplication>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+#include <vector>
+
+#ifndef VARNWELL_VERSION
+#define VARNWELL_VERSION "0.0.0.0"
+#endif
+
+namespace {
+
+constexpr int KExitDone = 0;
+constexpr int KExitFailed = 1;
+constexpr int KExitUsage = 2;
+
+void Out(const QByteArray &AText) {
+  std::fwrite(AText.constData(), 1, static_cast<size_t>(AText.size()), stdout);
+}
+
+void Err(const QString &AText) {
+  const QByteArray LLine = "varnwell-cli: " + AText.toUtf8() + '\n';
+  std::fwrite(LLine.constData(), 1, static_cast<size_t>(LLine.size()), stderr);
+}
+
+// The path below AFolder, or the path itself where it is not below it.
+QString Relative(const QString &APath, const QString &AFolder) {
+  if (AFolder.isEmpty())
+    return APath;
+  if (AFolder == QStringLiteral("/"))
+    return APath.mid(1);
+  if (APath.startsWith(AFolder + QLatin1Char('/')))
+    return APath.mid(AFolder.size() + 1);
+  return APath;
+}
+
+// The deepest folder that holds every one of AFolders.
+QString CommonFolder(const std::vector<QString> &AFolders) {
+  if (AFolders.empty())
+    return {};
+  QStringList LCommon = AFolders.front().split(QLatin1Char('/'));
+  for (const QString &LFolder : AFolders) {
+    const QStringList LParts = LFolder.split(QLatin1Char('/'));
+    qsizetype LSame = 0;
+    while (LSame < LCommon.size() && LSame < LParts.size() && LCommon[LSame] == LParts[LSame])
+      ++LSame;
+    LCommon = LCommon.mid(0, LSame);
+  }
+  const QString LJoined = LCommon.join(QLatin1Char('/'));
+  return LJoined.isEmpty() ? QStringLiteral("/") : LJoined;
+}
+
+// Paths below one folder in the order of a depth-first walk whose folders
+// list their entries A-Z, regardless of case: component by component.
+bool WalkOrderLess(const QString &ALeft, const QString &ARight) {
+  const QList<QStringView> LLeft = QStringView(ALeft).split(QLatin1Char('/'));
+  const QList<QStringView> LRight = QStringView(ARight).split(QLatin1Char('/'));
+  for (qsizetype i = 0; i < std::min(LLeft.size(), LRight.size()); ++i) {
+    const int LCompare = CompareTextAZ(LLeft[i], LRight[i]);
+    if (LCompare != 0)
+      return LCompare < 0;
+    const int LExact = LLeft[i].compare(LRight[i]);
+    if (LExact != 0)
+      return LExact < 0;
+  }
+  return LLeft.size() < LRight.size();
+}
+
+// One item of a batch as the output shows it.
+struct TRow {
+  QString FOld; // full paths
+  QString FNew;
+  TPlanEntry FEntry;
+};
+
+QByteArray StatusWord(TPlanStatus AStatus) {
+  switch (AStatus) {
+  case TPlanStatus::Unchanged:
+    return "unchanged";
+  case TPlanStatus::Rename:
+    return "rename";
+  case TPlanStatus::Waits:
+    return "waits";
+  case TPlanStatus::Swap:
+    return "swap";
+  default:
+    return "conflict";
+  }
+}
+
+class TCli {
+public:
+  explicit TCli(const TCliOptions &AOptions) : FOptions(AOptions) {}
+  int Run();
+
+private:
+  int History();
+  int Undo();
+  int Rename();
+  // Collects the items; false (and a message) for a usage error.
+  bool CollectFiles(TFileList &AList);
+  bool CollectFolders(TFolderList &AList);
+  void StartLog();
+  void PrintPlan(const std::vector<TRow> &ARows);
+  void PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QString> &AFailures,
+                    int AFailed);
+  QByteArray Line(const TRow &ARow, const QByteArray &ATail) const;
+
+  const TCliOptions &FOptions;
+  QString FCommon;
+  bool FFolders = false;
+};
+
+void TCli::StartLog() {
+  const TSettings &LSettings = GetSettings();
+  if (!LSettings.EnableLog())
+    return;
+  GetLogger().StartLogging(LSettings.LogFolder(),
+                           LSettings.DeleteOldLogFiles() ? LSettings.DeleteOldLogFilesDays() : 0);
+  if (!GetLogger().EnableLogging())
+    Err(QStringLiteral("the change log cannot be written now (is the window holding it?); "
+                       "the journal records the batch all the same"));
+}
+
+int TCli::Run() {
+  GetSettings().LoadSettingsFromIniFile();
+  // A warning of the engine goes to standard error, one line each.
+  SetWarningSink([](const QString &AText) { Err(AText); });
+  if (FOptions.FHistory)
+    return History();
+  if (FOptions.FUndo)
+    return Undo();
+  return Rename();
+}
+
+int TCli::History() {
+  const std::vector<TJournalBatch> LBatches = GetJournal().History();
+  for (const TJournalBatch &LBatch : LBatches) {
+    if (FOptions.FJson) {
+      QJsonObject LObject;
+      LObject.insert(QStringLiteral("id"), LBatch.FId);
+      LObject.insert(QStringLiteral("created"), LBatch.FCreated.toString(Qt::ISODate));
+      LObject.insert(QStringLiteral("kind"), LBatch.FKind == TBatchKind::Files
+                                                 ? QStringLiteral("files")
+                                                 : QStringLiteral("folders"));
+      LObject.insert(QStringLiteral("count"), LBatch.ItemCount());
+      LObject.insert(QStringLiteral("state"), BatchStateText(LBatch));
+      PutName(LObject, QStringLiteral("folder"), LBatch.CommonFolder());
+      Out(JsonLine(LObject));
+      continue;
+    }
+    Out(LBatch.FId.toUtf8() + "  " + LBatch.FCreated.toString(Qt::ISODate).toUtf8() + "  " +
+        (LBatch.FKind == TBatchKind::Files ? "files" : "folders") + "  " +
+        QByteArray::number(LBatch.ItemCount()) + "  " + BatchStateText(LBatch).toUtf8() + "  " +
+        QuoteForTerminal(LBatch.CommonFolder()) + '\n');
+  }
+  return KExitDone;
+}
+
+int TCli::Undo() {
+  QString LId = FOptions.FUndoId;
+  if (LId.isEmpty()) {
+    for (const TJournalBatch &LBatch : GetJournal().History()) {
+      const TBatchState LState = LBatch.State();
+      if (LState == TBatchState::Renamed || LState == TBatchState::PartlyRolledBack ||
+          LState == TBatchState::Interrupted || LState == TBatchState::Cancelled) {
+        LId = LBatch.FId;
+        break;
+      }
+    }
+  } else {
+    TJournalBatch LBatch;
+    if (!GetJournal().Load(LId, LBatch)) {
+      Err(QStringLiteral("no batch %1 in the journal").arg(LId));
+      return KExitUsage;
+    }
+    const TBatchState LState = LBatch.State();
+    if (LState == TBatchState::RolledBack)
+      LId.clear();
+  }
+  if (LId.isEmpty()) {
+    Err(QStringLiteral("Nothing to undo."));
+    return KExitUsage;
+  }
+  StartLog();
+  const TJournalRollback LResult = GetJournal().RollbackBatch(LId);
+  if (!LResult.FError.isEmpty()) {
+    Err(LResult.FError);
+    GetLogger().WriteLog(LResult.FError);
+    return KExitFailed;
+  }
+  for (const TJournalRollback::TFailure &LFailure : LResult.FFailures) {
+    if (FOptions.FJson) {
+      QJsonObject LObject;
+      PutName(LObject, QStringLiteral("path"), LFailure.FPath);
+      LObject.insert(QStringLiteral("status"), QStringLiteral("failed"));
+      LObject.insert(QStringLiteral("reason"), LFailure.FReason);
+      Out(JsonLine(LObject));
+    } else if (!FOptions.FQuiet) {
+      Out(QuoteForTerminal(LFailure.FPath) + "  failed: " + LFailure.FReason.toUtf8() + '\n');
+    }
+  }
+  const QString LReport =
+      LResult.FFailed == 0
+          ? rs::RollbackDone
+          : rs::FormatMessage(
+                rs::ForCount(LResult.FFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany),
+                {LResult.FFailed});
+  GetLogger().WriteLog(LReport);
+  if (FOptions.FJson) {
+    QJsonObject LSummary;
+    LSummary.insert(QStringLiteral("batch"), LId);
+    LSummary.insert(QStringLiteral("rolled_back"), LResult.FRolledBack);
+    LSummary.insert(QStringLiteral("failed"), LResult.FFailed);
+    Out(JsonLine(QJsonObject{{QStringLiteral("summary"), LSummary}}));
+  } else {
+    Out(QByteArray::number(LResult.FRolledBack) + " rolled back, " +
+        QByteArray::number(LResult.FFailed) + " failed\n");
+  }
+  return LResult.FFailed == 0 ? KExitDone : KExitFailed;
+}
+
+bool TCli::CollectFiles(TFileList &AList) {
+  const auto LAdd = [&AList](const QString &APath) {
+    if (AList.CheckInList(APath))
+      AList.AddFileInfo(std::make_unique<TFileInfo>(APath));
+  };
+  for (const QByteArray &LArgument : FOptions.FPaths) {
+    const QString LPath = PathFromArgument(LArgument);
+    switch (PathKindOf(LPath)) {
+    case TPathKind::Missing:
+      Err(QStringLiteral("no such file or folder: %1").arg(DisplayText(LPath)));
+      return false;
+    case TPathKind::File:
+      LAdd(LPath);
+      break;
+    case TPathKind::Folder: {
+      if (!FOptions.FRecursive) {
+        Err(QStringLiteral("%1 is a folder: use -R for its files or -d for its subfolders")
+                .arg(DisplayText(LPath)));
+        return false;
+      }
+      QStringList LFiles = CollectFolderFiles(LPath);
+      std::sort(LFiles.begin(), LFiles.end(),
+                [&LPath](const QString &ALeft, const QString &ARight) {
+                  return WalkOrderLess(Relative(ALeft, LPath), Relative(ARight, LPath));
+                });
+      for (const QString &LFile : LFiles)
+        LAdd(LFile);
+      break;
+    }
+    }
+  }
+  return true;
+}
+
+bool TCli::CollectFolders(TFolderList &AList) {
+  for (const QByteArray &LArgument : FOptions.FPaths) {
+    const QString LPath = PathFromArgument(LArgument);
+    const TPathKind LKind = PathKindOf(LPath);
+    if (LKind != TPathKind::Folder) {
+      Err(LKind == TPathKind::Missing
+              ? QStringLiteral("no such file or folder: %1").arg(DisplayText(LPath))
+              : QStringLiteral("%1 is not a folder").arg(DisplayText(LPath)));
+      return false;
+    }
+    if (FOptions.FIncludeRoot)
+      AList.AddFolderInfoIfNeed(LPath);
+    if (FOptions.FNoSubfolders)
+      continue;
+    struct TFound {
+      QString FLocation;
+      TFolderEntry FEntry;
+      QString FRelative;
+    };
+    std::vector<TFound> LFound;
+    ScanSubFolders(LPath, [&](const QString &ALocation, const TFolderEntry &AEntry) {
+      const QString LFull = ALocation.endsWith(QLatin1Char('/'))
+                                ? ALocation + AEntry.FName
+                                : ALocation + QLatin1Char('/') + AEntry.FName;
+      LFound.push_back({ALocation, AEntry, Relative(LFull, LPath)});
+    });
+    std::stable_sort(LFound.begin(), LFound.end(), [](const TFound &ALeft, const TFound &ARight) {
+      return WalkOrderLess(ALeft.FRelative, ARight.FRelative);
+    });
+    for (const TFound &LFolder : LFound)
+      AList.AddFolderInfoIfNeed(LFolder.FLocation, LFolder.FEntry);
+  }
+  return true;
+}
+
+QByteArray TCli::Line(const TRow &ARow, const QByteArray &ATail) const {
+  QByteArray LLine = QuoteForTerminal(Relative(ARow.FOld, FCommon));
+  if (ARow.FEntry.FStatus != TPlanStatus::Unchanged || ARow.FOld != ARow.FNew)
+    LLine += " -> " + QuoteForTerminal(Relative(ARow.FNew, FCommon));
+  if (!ATail.isEmpty())
+    LLine += "  " + ATail;
+  return LLine + '\n';
+}
+
+void TCli::PrintPlan(const std::vector<TRow> &ARows) {
+  int LToRename = 0;
+  int LUnchanged = 0;
+  int LConflicts = 0;
+  for (const TRow &LRow : ARows) {
+    const TPlanStatus LStatus = LRow.FEntry.FStatus;
+    const QString LReason = PlanReason(LRow.FEntry, FFolders);
+    if (IsConflict(LStatus))
+      ++LConflicts;
+    else if (LStatus == TPlanStatus::Unchanged)
+      ++LUnchanged;
+    else
+      ++LToRename;
+    if (FOptions.FJson) {
+      QJsonObject LObject;
+      PutName(LObject, QStringLiteral("old"), LRow.FOld);
+      PutName(LObject, QStringLiteral("new"), LRow.FNew);
+      LObject.insert(QStringLiteral("status"), QString::fromLatin1(StatusWord(LStatus)));
+      if (!LReason.isEmpty())
+        LObject.insert(QStringLiteral("reason"), LReason);
+      Out(JsonLine(LObject));
+    } else if (!FOptions.FQuiet) {
+      QByteArray LTail;
+      if (IsConflict(LStatus))
+        LTail = "[conflict: " + LReason.toUtf8() + "]";
+      else if (LStatus == TPlanStatus::Unchanged)
+        LTail = "(unchanged)";
+      else if (!LReason.isEmpty())
+        LTail = "(" + LReason.toUtf8() + ")";
+      Out(Line(LRow, LTail));
+    }
+  }
+  if (FOptions.FJson) {
+    QJsonObject LSummary;
+    LSummary.insert(QStringLiteral("to_rename"), LToRename);
+    LSummary.insert(QStringLiteral("unchanged"), LUnchanged);
+    LSummary.insert(QStringLiteral("conflicts"), LConflicts);
+    Out(JsonLine(QJsonObject{{QStringLiteral("summary"), LSummary}}));
+  } else {
+    Out(QByteArray::number(LToRename) + " to rename, " + QByteArray::number(LUnchanged) +
+        " unchanged, " + QByteArray::number(LConflicts) + " conflicts\n");
+  }
+}
+
+void TCli::PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QString> &AFailures,
+                        int AFailed) {
+  int LRenamed = 0;
+  for (size_t i = 0; i < ARows.size(); ++i) {
+    const TRow &LRow = ARows[i];
+    const bool LFailed = AFailures[i] != QStringLiteral("\x01ok");
+    const bool LUnchanged = LRow.FEntry.FStatus == TPlanStatus::Unchanged;
+    if (!LFailed && !LUnchanged)
+      ++LRenamed;
+    if (FOptions.FJson) {
+      QJsonObject LObject;
+      PutName(LObject, QStringLiteral("old"), LRow.FOld);
+      PutName(LObject, QStringLiteral("new"), LRow.FNew);
+      LObject.insert(QStringLiteral("status"), LFailed      ? QStringLiteral("failed")
+                                               : LUnchanged ? QStringLiteral("unchanged")
+                                                            : QStringLiteral("renamed"));
+      if (LFailed)
+        LObject.insert(QStringLiteral("reason"), AFailures[i]);
+      Out(JsonLine(LObject));
+    } else if (!FOptions.FQuiet) {
+      Out(Line(LRow, LFailed      ? "failed: " + AFailures[i].toUtf8()
+                     : LUnchanged ? QByteArray("(unchanged)")
+                                  : QByteArray("ok")));
+    }
+  }
+  if (FOptions.FJson) {
+    QJsonObject LSummary;
+    LSummary.insert(QStringLiteral("renamed"), LRenamed);
+    LSummary.insert(QStringLiteral("failed"), AFailed);
+    Out(JsonLine(QJsonObject{{QStringLiteral("summary"), LSummary}}));
+  } else {
+    Out(QByteArray::number(LRenamed) + " renamed, " + QByteArray::number(AFailed) + " failed\n");
+  }
+}
+
+int TCli::Rename() {
+  FFolders = FOptions.FFolders;
+  std::vector<TRow> LRows;
+  std::vector<QString> LFolders;
+  TFileList LFiles;
+  TFolderList LFolderList;
+  // The outcome of each row after --apply: "\x01ok" or the failure's reason.
+  std::vector<QString> LOutcomes;
+  int LFailed = 0;
+  const QString LOk = QStringLiteral("\x01ok");
+  if (!FFolders) {
+    if (!CollectFiles(LFiles))
+      return KExitUsage;
+    LFiles.ApplyRecipe(FOptions.FRecipe, 0);
+    const TPlan &LPlan = LFiles.PlanRenaming();
+    for (int i = 0; i < LFiles.Count(); ++i) {
+      const TFileInfo &LItem = LFiles[i];
+      LRows.push_back({LItem.FullFileName(), LItem.PathInFolder(LItem.TargetName()),
+                       LPlan.FEntries[static_cast<size_t>(i)]});
+      LFolders.push_back(LItem.Location());
+    }
+  } else {
+    if (!CollectFolders(LFolderList))
+      return KExitUsage;
+    LFolderList.ApplyRecipe(FOptions.FRecipe, 0);
+    const TPlan &LPlan = LFolderList.PlanRenaming();
+    for (int i = 0; i < LFolderList.Count(); ++i) {
+      const TFolderInfo &LItem = *LFolderList[i];
+      const QString LOld = LItem.FullFolderName();
+      const QString LLocation = LOld.left(LOld.size() - LItem.OldName().size());
+      LRows.push_back({LOld, LLocation + LItem.NewName(), LPlan.FEntries[static_cast<size_t>(i)]});
+      LFolders.push_back(LLocation);
+    }
+  }
+  for (QString &LFolder : LFolders)
+    while (LFolder.size() > 1 && LFolder.endsWith(QLatin1Char('/')))
+      LFolder.chop(1);
+  FCommon = CommonFolder(LFolders);
+  if (!FOptions.FApply) {
+    PrintPlan(LRows);
+    const bool LConflicts = std::any_of(LRows.begin(), LRows.end(), [](const TRow &ARow) {
+      return IsConflict(ARow.FEntry.FStatus);
+    });
+    return LConflicts ? KExitFailed : KExitDone;
+  }
+
+  const TSettings &LSettings = GetSettings();
+  GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
+  StartLog();
+  if (!FFolders) {
+    LFiles.SetJournal(&GetJournal());
+    LFailed = LFiles.ExecuteRenaming();
+    if (LFailed < 0) {
+      Err(LFiles.BatchError());
+      GetLogger().WriteLog(LFiles.BatchError());
+      return KExitFailed;
+    }
+    for (int i = 0; i < LFiles.Count(); ++i) {
+      const TFileInfo &LItem = LFiles[i];
+      LOutcomes.push_back(LItem.isRenamed() ? LOk : LItem.RenameErrorText());
+    }
+  } else {
+    // The Rename puts the folders deepest first: the rows are found again by item.
+    std::unordered_map<const TFolderInfo *, size_t> LRowOf;
+    for (int i = 0; i < LFolderList.Count(); ++i)
+      LRowOf[LFolderList[i]] = static_cast<size_t>(i);
+    LFolderList.SetJournal(&GetJournal());
+    LFailed = LFolderList.ExecuteRenaming();
+    if (LFailed < 0) {
+      Err(LFolderList.BatchError());
+      GetLogger().WriteLog(LFolderList.BatchError());
+      return KExitFailed;
+    }
+    LOutcomes.assign(LRows.size(), LOk);
+    for (int i = 0; i < LFolderList.Count(); ++i) {
+      const TFolderInfo *LItem = LFolderList[i];
+      if (!LItem->isRenamed())
+        LOutcomes[LRowOf[LItem]] = LItem->RenameErrorText();
+    }
+  }
+  PrintOutcome(LRows, LOutcomes, LFailed);
+  GetLogger().WriteLog(LFailed == 0 ? rs::RenameDone
+                                    : rs::FormatMessage(rs::ForCount(LFailed, rs::FailedToRenameOne,
+                                                                     rs::FailedToRenameMany),
+                                                        {LFailed}));
+  return LFailed == 0 ? KExitDone : KExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // The arguments' own bytes: Qt's decoded list would lose names that are
+  // not UTF-8.
+  std::vector<QByteArray> LArguments;
+  for (int i = 1; i < argc; ++i)
+    LArguments.emplace_back(argv[i]);
+  const TCliParse LParse = ParseCliArguments(LArguments);
+  if (!LParse.FError.isEmpty()) {
+    Err(LParse.FError);
+    return KExitUsage;
+  }
+  if (LParse.FOptions.FHelp) {
+    Out(CliUsage().toUtf8());
+    return KExitDone;
+  }
+  if (LParse.FOptions.FVersion) {
+    Out(QByteArray("varnwell-cli ") + VARNWELL_VERSION + '\n');
+    return KExitDone;
+  }
+  QCoreApplication LApplication(argc, argv);
+  TCli LCli(LParse.FOptions);
+  const int LStatus = LCli.Run();
+  std::fflush(stdout);
+  return LStatus;
+}

@@ -1,0 +1,243 @@
+#include "uCliOptions.h"
+
+#include <QStringList>
+
+#include <climits>
+#include <optional>
+
+namespace {
+
+// An option that takes a value, by its long and short spelling.
+struct TValueOption {
+  const char *FLong;
+  char FShort;
+};
+
+constexpr TValueOption CValueOptions[] = {
+    {"name", 'n'}, {"ext", 'e'},    {"start", 0},     {"step", 0},
+    {"digits", 0}, {"search", 's'}, {"replace", 'r'}, {"case", 'c'},
+};
+
+std::optional<long long> ReadNumber(const QByteArray &AText) {
+  bool LOk = false;
+  const long long LValue = AText.toLongLong(&LOk);
+  if (!LOk)
+    return std::nullopt;
+  return LValue;
+}
+
+QString Text(const QByteArray &ABytes) {
+  return QString::fromUtf8(ABytes);
+}
+
+// Stores the value of the option ALong; an error text when it is refused.
+QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArray &AValue) {
+  TNameRecipe &LRecipe = AOptions.FRecipe;
+  if (ALong == "name") {
+    LRecipe.FNameMask = Text(AValue);
+  } else if (ALong == "ext") {
+    LRecipe.FExtMask = Text(AValue);
+  } else if (ALong == "search") {
+    LRecipe.FSearch = Text(AValue);
+  } else if (ALong == "replace") {
+    LRecipe.FReplace = Text(AValue);
+  } else if (ALong == "start" || ALong == "step") {
+    const std::optional<long long> LNumber = ReadNumber(AValue);
+    if (!LNumber || *LNumber < INT_MIN || *LNumber > INT_MAX)
+      return QStringLiteral("--%1: not a number the counter takes: %2")
+          .arg(Text(ALong), Text(AValue));
+    (ALong == "start" ? LRecipe.FCounterStart : LRecipe.FCounterStep) = static_cast<int>(*LNumber);
+  } else if (ALong == "digits") {
+    const std::optional<long long> LNumber = ReadNumber(AValue);
+    if (!LNumber || *LNumber < 1 || *LNumber > 10)
+      return QStringLiteral("--digits: a number from 1 to 10, not %1").arg(Text(AValue));
+    LRecipe.FCounterDigits = static_cast<int>(*LNumber);
+  } else if (ALong == "case") {
+    const QStringList LRules = {QStringLiteral("none"), QStringLiteral("lower"),
+                                QStringLiteral("upper"), QStringLiteral("first"),
+                                QStringLiteral("words")};
+    const qsizetype LIndex = LRules.indexOf(Text(AValue));
+    if (LIndex < 0)
+      return QStringLiteral("--case: one of none, lower, upper, first, words, not %1")
+          .arg(Text(AValue));
+    LRecipe.FCase = CaseRuleFromIndex(static_cast<int>(LIndex));
+  }
+  return {};
+}
+
+// A flag by its long spelling; false when there is none of that name.
+bool SetFlag(TCliOptions &AOptions, const QByteArray &ALong) {
+  if (ALong == "recursive")
+    AOptions.FRecursive = true;
+  else if (ALong == "folders")
+    AOptions.FFolders = true;
+  else if (ALong == "include-root")
+    AOptions.FIncludeRoot = true;
+  else if (ALong == "no-subfolders")
+    AOptions.FNoSubfolders = true;
+  else if (ALong == "apply")
+    AOptions.FApply = true;
+  else if (ALong == "history")
+    AOptions.FHistory = true;
+  else if (ALong == "json")
+    AOptions.FJson = true;
+  else if (ALong == "quiet")
+    AOptions.FQuiet = true;
+  else if (ALong == "help")
+    AOptions.FHelp = true;
+  else if (ALong == "version")
+    AOptions.FVersion = true;
+  else
+    return false;
+  return true;
+}
+
+QByteArray LongFlagOf(char AShort) {
+  switch (AShort) {
+  case 'R':
+    return "recursive";
+  case 'd':
+    return "folders";
+  case 'q':
+    return "quiet";
+  case 'h':
+    return "help";
+  case 'V':
+    return "version";
+  default:
+    return {};
+  }
+}
+
+} // namespace
+
+TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
+  TCliParse LParse;
+  TCliOptions &LOptions = LParse.FOptions;
+  const auto LFail = [&LParse](const QString &AText) {
+    LParse.FError = AText;
+    return LParse;
+  };
+  bool LOptionsEnd = false;
+  for (size_t i = 0; i < AArguments.size(); ++i) {
+    const QByteArray &LArgument = AArguments[i];
+    if (LOptionsEnd || !LArgument.startsWith('-') || LArgument == "-") {
+      LOptions.FPaths.push_back(LArgument);
+      continue;
+    }
+    if (LArgument == "--") {
+      LOptionsEnd = true;
+      continue;
+    }
+    QByteArray LLong;
+    std::optional<QByteArray> LInlineValue;
+    if (LArgument.startsWith("--")) {
+      LLong = LArgument.mid(2);
+      const qsizetype LEquals = LLong.indexOf('=');
+      if (LEquals >= 0) {
+        LInlineValue = LLong.mid(LEquals + 1);
+        LLong.truncate(LEquals);
+      }
+    } else {
+      // Short flags may be joined ("-Rq"); a short option with a value takes
+      // the rest of the argument or the next one.
+      const char LShort = LArgument[1];
+      bool LValueOption = false;
+      for (const TValueOption &LOption : CValueOptions) {
+        if (LOption.FShort != 0 && LOption.FShort == LShort) {
+          LLong = LOption.FLong;
+          LValueOption = true;
+        }
+      }
+      if (LValueOption) {
+        if (LArgument.size() > 2)
+          LInlineValue = LArgument.mid(2);
+      } else {
+        for (qsizetype k = 1; k < LArgument.size(); ++k) {
+          const QByteArray LFlag = LongFlagOf(LArgument[k]);
+          if (LFlag.isEmpty())
+            return LFail(
+                QStringLiteral("unknown option: -%1").arg(QChar::fromLatin1(LArgument[k])));
+          SetFlag(LOptions, LFlag);
+        }
+        continue;
+      }
+    }
+    if (LLong == "undo") {
+      LOptions.FUndo = true;
+      if (LInlineValue)
+        LOptions.FUndoId = Text(*LInlineValue);
+      else if (i + 1 < AArguments.size() && !AArguments[i + 1].startsWith('-'))
+        LOptions.FUndoId = Text(AArguments[++i]);
+      continue;
+    }
+    bool LTakesValue = false;
+    for (const TValueOption &LOption : CValueOptions)
+      LTakesValue = LTakesValue || LLong == LOption.FLong;
+    if (LTakesValue) {
+      QByteArray LValue;
+      if (LInlineValue)
+        LValue = *LInlineValue;
+      else if (i + 1 < AArguments.size())
+        LValue = AArguments[++i];
+      else
+        return LFail(QStringLiteral("--%1 needs a value").arg(Text(LLong)));
+      const QString LError = SetValue(LOptions, LLong, LValue);
+      if (!LError.isEmpty())
+        return LFail(LError);
+      continue;
+    }
+    if (LInlineValue || !SetFlag(LOptions, LLong))
+      return LFail(QStringLiteral("unknown option: %1").arg(Text(LArgument)));
+  }
+  if (LOptions.FHelp || LOptions.FVersion)
+    return LParse;
+  if (LOptions.FUndo || LOptions.FHistory) {
+    if (!LOptions.FPaths.empty())
+      return LFail(QStringLiteral("--undo and --history take no PATH"));
+    if (LOptions.FUndo && LOptions.FHistory)
+      return LFail(QStringLiteral("--undo and --history cannot be given together"));
+    return LParse;
+  }
+  if (LOptions.FPaths.empty())
+    return LFail(QStringLiteral("no PATH given (see --help)"));
+  if (LOptions.FRecursive && LOptions.FFolders)
+    return LFail(QStringLiteral("-R and -d cannot be given together"));
+  if ((LOptions.FIncludeRoot || LOptions.FNoSubfolders) && !LOptions.FFolders)
+    return LFail(QStringLiteral("--include-root and --no-subfolders go with -d"));
+  if (LOptions.FFolders && LOptions.FNoSubfolders && !LOptions.FIncludeRoot)
+    return LFail(QStringLiteral("-d --no-subfolders without --include-root renames nothing"));
+  return LParse;
+}
+
+QString CliUsage() {
+  return QStringLiteral(
+      "Usage: varnwell-cli [OPTIONS] PATH...\n"
+      "Renames many files, or many folders, in one go; without --apply it only shows\n"
+      "what would be done.\n"
+      "\n"
+      "  -n, --name MASK       name mask (default \"[N]\"): [N] old name, [C] counter,\n"
+      "                        [YMD] date, [hms] time (a file's; a folder's: now)\n"
+      "  -e, --ext MASK        extension mask (default \"[E]\"): [E] old extension,\n"
+      "                        [C] counter; files only\n"
+      "      --start N         the counter's first value (default 1)\n"
+      "      --step N          what the counter adds per item (default 1)\n"
+      "      --digits N        the counter's least number of digits, 1 to 10 (default 1)\n"
+      "  -s, --search TEXT     text to replace (any letter case)\n"
+      "  -r, --replace TEXT    what replaces it\n"
+      "  -c, --case RULE       none, lower, upper, first or words\n"
+      "  -R, --recursive       files: take the files below each folder PATH\n"
+      "  -d, --folders         rename folders: the subfolders of each PATH\n"
+      "      --include-root    with -d: each PATH folder itself too\n"
+      "      --no-subfolders   with -d --include-root: only the PATH folders\n"
+      "      --apply           rename on disk (a journal records the batch)\n"
+      "      --undo [ID]       roll back the last batch of the journal, or batch ID\n"
+      "      --history         list the journal's batches\n"
+      "      --json            one JSON object per line, per item and a summary\n"
+      "  -q, --quiet           only the summary\n"
+      "  -h, --help            this text\n"
+      "  -V, --version         the version\n"
+      "\n"
+      "Exit status: 0 when everything planned was done (a preview: nothing\n"
+      "conflicts), 1 when an item failed or conflicts, 2 for a usage error.\n");
+}

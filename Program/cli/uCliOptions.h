@@ -1,0 +1,39 @@
+// The command line of varnwell-cli: its options as a value, read from the
+// arguments' raw bytes so that paths that are not UTF-8 keep every byte.
+#pragma once
+
+#include "uNameRecipe.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+struct TCliOptions {
+  TNameRecipe FRecipe;
+  bool FRecursive = false;    // -R: the files below each folder PATH
+  bool FFolders = false;      // -d: rename folders
+  bool FIncludeRoot = false;  // with -d: each PATH folder itself too
+  bool FNoSubfolders = false; // with -d: not the folders below PATH
+  bool FApply = false;        // rename on disk; without it a preview
+  bool FUndo = false;         // roll back a batch of the journal
+  QString FUndoId;            // that batch; empty for the last one
+  bool FHistory = false;      // list the journal's batches
+  bool FJson = false;
+  bool FQuiet = false;
+  bool FHelp = false;
+  bool FVersion = false;
+  std::vector<QByteArray> FPaths; // as given, the system's bytes
+};
+
+struct TCliParse {
+  TCliOptions FOptions;
+  QString FError; // empty when the command line is usable
+};
+
+// Reads the arguments after the program's name. "--" ends the options;
+// "--name=MASK" and "--name MASK" are alike, as are "-n MASK" and "-nMASK".
+TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments);
+
+// The text of --help.
+QString CliUsage();
