@@ -1,5 +1,7 @@
 #include "uCliOptions.h"
 
+#include "uNameEdits.h"
+
 #include <QStringList>
 
 #include <climits>
@@ -75,6 +77,10 @@ bool SetFlag(TCliOptions &AOptions, const QByteArray &ALong) {
     AOptions.FIncludeRoot = true;
   else if (ALong == "no-subfolders")
     AOptions.FNoSubfolders = true;
+  else if (ALong == "regex")
+    AOptions.FRecipe.FRegex = true;
+  else if (ALong == "match-case")
+    AOptions.FRecipe.FMatchCase = true;
   else if (ALong == "apply")
     AOptions.FApply = true;
   else if (ALong == "history")
@@ -201,6 +207,11 @@ TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
   }
   if (LOptions.FPaths.empty())
     return LFail(QStringLiteral("no PATH given (see --help)"));
+  const nameedits::TSearchReplace LSearch(LOptions.FRecipe.FSearch, LOptions.FRecipe.FReplace,
+                                          LOptions.FRecipe.FRegex, LOptions.FRecipe.FMatchCase);
+  if (!LSearch.IsValid())
+    return LFail(
+        QStringLiteral("--search: not a valid regular expression: %1").arg(LSearch.ErrorText()));
   if (LOptions.FRecursive && LOptions.FFolders)
     return LFail(QStringLiteral("-R and -d cannot be given together"));
   if ((LOptions.FIncludeRoot || LOptions.FNoSubfolders) && !LOptions.FFolders)
@@ -225,6 +236,9 @@ QString CliUsage() {
       "      --digits N        the counter's least number of digits, 1 to 10 (default 1)\n"
       "  -s, --search TEXT     text to replace (any letter case)\n"
       "  -r, --replace TEXT    what replaces it\n"
+      "      --regex           the search is a regular expression; the replacement\n"
+      "                        takes $0..$9 and ${name} for its groups, $$ for \"$\"\n"
+      "      --match-case      the search tells letter case apart\n"
       "  -c, --case RULE       none, lower, upper, first or words\n"
       "  -R, --recursive       files: take the files below each folder PATH\n"
       "  -d, --folders         rename folders: the subfolders of each PATH\n"

@@ -236,6 +236,10 @@ QString TFileInfo::SearchReplace_NewName(const QString &ASearcStr, const QString
   return QString();
 }
 
+void TFileInfo::ApplySearch(const nameedits::TSearchReplace &ASearch) {
+  SetNewName(NameExtDistribution(ASearch.Apply(NewName() + NewFileType())));
+}
+
 QString TFileInfo::TargetName() const {
   // A name keeps a trailing dot here: an extension that is only "." is left
   // out, so that the file ends up without an extension.
@@ -803,10 +807,12 @@ int TFileList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
   }
   SetFileNameMask(ARecipe.FNameMask, LFrom);
   SetFileExtMask(ARecipe.FExtMask, LFrom);
+  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
+                                          ARecipe.FMatchCase);
   for (int i = LFrom; i < Count(); ++i) {
     TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
-    if (!ARecipe.FSearch.isEmpty())
-      LItem.SearchReplace_NewName(ARecipe.FSearch, ARecipe.FReplace);
+    if (LSearch.IsActive())
+      LItem.ApplySearch(LSearch);
     ApplyCaseRule(LItem, ARecipe.FCase);
   }
   FRecipe = ARecipe;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "uMaskScanner.h"
+#include "uNameEdits.h"
 #include "uNameRecipe.h"
 #include "uRenamePlan.h"
 
@@ -77,6 +78,8 @@ public:
   // Search and replace over NewName + NewFileType, split again at the last
   // dot. The result is always empty.
   QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+  // The search and replace of a recipe on the new name with its extension.
+  void ApplySearch(const nameedits::TSearchReplace &ASearch);
 
   // Four letters for the entry at AFullFileName: "r" read-only, "a" archive,
   // "h" hidden, "a" system; "-" where unset; "raha" when it cannot be read.

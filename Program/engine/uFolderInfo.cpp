@@ -746,10 +746,12 @@ int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
     LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
   }
   SetFolderNameMask(ARecipe.FNameMask, LFrom);
+  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
+                                          ARecipe.FMatchCase);
   for (int i = LFrom; i < Count(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
-    if (!ARecipe.FSearch.isEmpty())
-      LItem.SearchReplace_NewName(ARecipe.FSearch, ARecipe.FReplace);
+    if (LSearch.IsActive())
+      LItem.ApplySearch(LSearch);
     ApplyCaseRule(LItem, ARecipe.FCase);
   }
   FRecipe = ARecipe;

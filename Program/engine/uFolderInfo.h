@@ -6,6 +6,7 @@
 #pragma once
 
 #include "uMaskScanner.h"
+#include "uNameEdits.h"
 #include "uNameRecipe.h"
 #include "uRenamePlan.h"
 
@@ -110,6 +111,8 @@ public:
   // isRenamed.
   void RollbackFolder();
   void SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
+  // The search and replace of a recipe on the new name.
+  void ApplySearch(const nameedits::TSearchReplace &ASearch) { FNewName = ASearch.Apply(FNewName); }
   bool IsInitializedSize() const { return FSize >= 0; }
   // After a folder moved from the full name AOldLocation to ANewLocation:
   // rewrites Location when it is that folder or lies below it.

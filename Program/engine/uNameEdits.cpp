@@ -67,6 +67,107 @@ QString SearchReplace(const QString &AText, const QString &ASearch, const QStrin
   return LResult;
 }
 
+TSearchReplace::TSearchReplace(const QString &ASearch, const QString &AReplace, bool ARegex,
+                               bool AMatchCase)
+    : FSearch(ASearch), FReplace(AReplace), FRegex(ARegex), FMatchCase(AMatchCase) {
+  if (!FRegex || FSearch.isEmpty())
+    return;
+  FExpression.setPattern(FSearch);
+  if (!FMatchCase)
+    FExpression.setPatternOptions(QRegularExpression::CaseInsensitiveOption);
+  // The replacement read once: "$0".."$9", "${name}", "$$"; any other "$"
+  // is itself.
+  QString LLiteral;
+  const auto LFlush = [&] {
+    if (!LLiteral.isEmpty())
+      FParts.push_back({LLiteral, -1, {}});
+    LLiteral.clear();
+  };
+  for (qsizetype i = 0; i < FReplace.size(); ++i) {
+    const QChar LChar = FReplace[i];
+    const QChar LNext = i + 1 < FReplace.size() ? FReplace[i + 1] : QChar();
+    if (LChar != u'$') {
+      LLiteral += LChar;
+    } else if (LNext == u'$') {
+      LLiteral += u'$';
+      ++i;
+    } else if (LNext >= u'0' && LNext <= u'9') {
+      LFlush();
+      FParts.push_back({{}, LNext.unicode() - u'0', {}});
+      ++i;
+    } else if (LNext == u'{' && FReplace.indexOf(u'}', i + 2) > i + 2) {
+      const qsizetype LEnd = FReplace.indexOf(u'}', i + 2);
+      LFlush();
+      FParts.push_back({{}, -1, FReplace.mid(i + 2, LEnd - i - 2)});
+      i = LEnd;
+    } else {
+      LLiteral += LChar;
+    }
+  }
+  LFlush();
+}
+
+bool TSearchReplace::IsValid() const {
+  return !FRegex || FSearch.isEmpty() || FExpression.isValid();
+}
+
+QString TSearchReplace::ErrorText() const {
+  if (IsValid())
+    return {};
+  return QStringLiteral("%1 (at %2)")
+      .arg(FExpression.errorString())
+      .arg(FExpression.patternErrorOffset());
+}
+
+QString TSearchReplace::Apply(const QString &AText) const {
+  if (FSearch.isEmpty() || !IsValid())
+    return AText;
+  if (FRegex)
+    return ApplyRegex(AText);
+  if (!FMatchCase)
+    return SearchReplace(AText, FSearch, FReplace);
+  return QString(AText).replace(FSearch, FReplace, Qt::CaseSensitive);
+}
+
+QString TSearchReplace::ApplyRegex(const QString &AText) const {
+  // A byte that is not UTF-8 is held as a lone surrogate, which no valid
+  // text holds: the expression sees U+FFFD in its place, and the pieces kept
+  // are cut from the name itself, so that its bytes stay where nothing matched.
+  QString LSearched = AText;
+  for (QChar &LChar : LSearched)
+    if (LChar.unicode() >= 0xDC80 && LChar.unicode() <= 0xDCFF)
+      LChar = QChar(0xFFFD);
+  QString LResult;
+  qsizetype LFrom = 0;
+  qsizetype LLastEnd = -1;
+  QRegularExpressionMatchIterator LMatches = FExpression.globalMatch(LSearched);
+  while (LMatches.hasNext()) {
+    const QRegularExpressionMatch LMatch = LMatches.next();
+    const qsizetype LStart = LMatch.capturedStart(0);
+    const qsizetype LEnd = LMatch.capturedEnd(0);
+    // An empty match right after the previous match is not a match of its own.
+    if (LStart == LEnd && LStart == LLastEnd)
+      continue;
+    LResult += QStringView(AText).sliced(LFrom, LStart - LFrom);
+    for (const TPart &LPart : FParts) {
+      if (LPart.FGroup < 0 && LPart.FName.isEmpty()) {
+        LResult += LPart.FText;
+        continue;
+      }
+      const qsizetype LGroupStart = LPart.FGroup >= 0 ? LMatch.capturedStart(LPart.FGroup)
+                                                      : LMatch.capturedStart(LPart.FName);
+      const qsizetype LGroupEnd =
+          LPart.FGroup >= 0 ? LMatch.capturedEnd(LPart.FGroup) : LMatch.capturedEnd(LPart.FName);
+      if (LGroupStart >= 0 && LGroupEnd >= LGroupStart)
+        LResult += QStringView(AText).sliced(LGroupStart, LGroupEnd - LGroupStart);
+    }
+    LFrom = LEnd;
+    LLastEnd = LEnd;
+  }
+  LResult += QStringView(AText).sliced(LFrom);
+  return LResult;
+}
+
 QString CounterText(int AValue, int ADigits) {
   const TDecimalText LDigits = DecimalText(AValue);
   const QStringView LView = LDigits.View();

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringView>
+
+#include <vector>
 
 namespace nameedits {
 
@@ -25,6 +28,40 @@ QString AllFirstUp(const QString &AText);
 // right regardless of letter case, without overlaps, the replacement never
 // searched again. An empty ASearch replaces nothing.
 QString SearchReplace(const QString &AText, const QString &ASearch, const QString &AReplace);
+
+// Search and replace as the user asked for it: plain text (letter case
+// ignored unless AMatchCase, as SearchReplace does) or a regular expression
+// whose every match is replaced, with "$0".."$9" and "${name}" for its groups
+// and "$$" for a dollar sign (any other "$" stands for itself). Built once for
+// a list, applied to every name.
+class TSearchReplace {
+public:
+  TSearchReplace(const QString &ASearch, const QString &AReplace, bool ARegex, bool AMatchCase);
+
+  // A search text was given.
+  bool IsActive() const { return !FSearch.isEmpty(); }
+  // The regular expression is valid (always true for plain text); an invalid
+  // one replaces nothing and ErrorText says why.
+  bool IsValid() const;
+  QString ErrorText() const;
+  QString Apply(const QString &AText) const;
+
+private:
+  // A piece of the replacement: literal text, or a group by number or name.
+  struct TPart {
+    QString FText;
+    int FGroup = -1;
+    QString FName;
+  };
+  QString ApplyRegex(const QString &AText) const;
+
+  QString FSearch;
+  QString FReplace;
+  bool FRegex = false;
+  bool FMatchCase = false;
+  QRegularExpression FExpression;
+  std::vector<TPart> FParts;
+};
 
 // The decimal text of AValue (with "-" when negative), padded with leading "0"
 // to ADigits characters; a longer text is never cut.

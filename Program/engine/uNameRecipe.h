@@ -26,6 +26,8 @@ struct TNameRecipe {
   int FCounterDigits = 1;
   QString FSearch; // empty: no search and replace
   QString FReplace;
+  bool FRegex = false;     // the search is a regular expression
+  bool FMatchCase = false; // the search tells letter case apart
   TCaseRule FCase = TCaseRule::None;
 
   // A mask holds the counter: every item's name depends on its position.

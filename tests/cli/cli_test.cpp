@@ -257,6 +257,7 @@ TEST_F(CliTest, UsageErrorsSayWhatIsWrongAndMoveNothing) {
       {{"--undo", "a.txt", "b"}, "--undo and --history take no PATH"},
       {{}, "no PATH given"},
       {{"--include-root", "folder"}, "--include-root and --no-subfolders go with -d"},
+      {{"--regex", "-s", "(x", "a.txt"}, "--search: not a valid regular expression: "},
   };
   for (const TCase &LCase : LCases) {
     const TRun LRun = Run(LCase.FArguments);
@@ -290,6 +291,17 @@ TEST_F(CliTest, OddNamesArePrintedQuotedAndRenamedAsThemselves) {
                                            "bad\xff_x.txt", "back\\slash_x.txt"}));
   EXPECT_EQ(testsupport::ReadFile(testsupport::FromNative(Bytes("bad\xff_x.txt"))),
             QByteArray("bad\xff.txt"));
+}
+
+TEST_F(CliTest, RegularExpressionsWithGroupsAndMatchCase) {
+  Make({"IMG_001.JPG", "img_002.jpg"});
+  EXPECT_EQ(
+      Run({"--regex", "-s", "^img_(\\d+)", "-r", "Trip-$1", "IMG_001.JPG", "img_002.jpg"}).FOut,
+      QByteArray("IMG_001.JPG -> Trip-001.JPG\nimg_002.jpg -> Trip-002.jpg\n"
+                 "2 to rename, 0 unchanged, 0 conflicts\n"));
+  EXPECT_EQ(Run({"--match-case", "-s", "IMG", "-r", "x", "IMG_001.JPG", "img_002.jpg"}).FOut,
+            QByteArray("IMG_001.JPG -> x_001.JPG\nimg_002.jpg  (unchanged)\n"
+                       "1 to rename, 1 unchanged, 0 conflicts\n"));
 }
 
 TEST_F(CliTest, JsonGivesOneObjectPerItemAndASummary) {

@@ -122,3 +122,64 @@ TEST(CompareTextAZ, FoldsOnlyAToZ) {
         << QString::fromUtf16(LCase.FLeft).toStdString();
   }
 }
+
+TEST(SearchReplaceRule, RegularExpressionsAndMatchCase) {
+  struct TCase {
+    const char16_t *FText;
+    const char16_t *FSearch;
+    const char16_t *FReplace;
+    bool FRegex;
+    bool FMatchCase;
+    const char16_t *FResult;
+  };
+  const TCase LCases[] = {
+      // Plain text, letter case ignored: as the plain search always was.
+      {u"IMG_001.JPG", u"img", u"Trip", false, false, u"Trip_001.JPG"},
+      {u"IMG_001.JPG", u"img", u"Trip", false, true, u"IMG_001.JPG"},
+      {u"img_IMG.jpg", u"IMG", u"x", false, true, u"img_x.jpg"},
+      // Groups, the whole match, anchors, names.
+      {u"IMG_001.JPG", u"IMG_(\\d+)", u"Trip-$1", true, false, u"Trip-001.JPG"},
+      {u"IMG_001.JPG", u"\\d+", u"[$0]", true, false, u"IMG_[001].JPG"},
+      {u"a1b22c333", u"\\d+", u"#", true, false, u"a#b#c#"},
+      {u"abcabc", u"^abc", u"X", true, false, u"Xabc"},
+      {u"abc.txt", u"(?<stem>\\w+)\\.txt$", u"${stem}-new.txt", true, false, u"abc-new.txt"},
+      // Letter case: ignored unless asked for.
+      {u"Photo.JPG", u"jpg$", u"png", true, false, u"Photo.png"},
+      {u"Photo.JPG", u"jpg$", u"png", true, true, u"Photo.JPG"},
+      // "$$" is a dollar sign; any other "$" stands for itself.
+      {u"price", u"price", u"$$5 $x $", true, false, u"$5 $x $"},
+      // Empty matches: one between characters, none right after a match
+      // (globalMatch would give one at 2, after "aa").
+      {u"ab", u"x*", u"-", true, false, u"-a-b-"},
+      {u"aab", u"a*", u"-", true, false, u"-b-"},
+      // A group that did not take part inserts nothing.
+      {u"ab", u"(x)?ab", u"[$1]", true, false, u"[]"},
+  };
+  for (const TCase &LCase : LCases) {
+    const nameedits::TSearchReplace LRule(QString::fromUtf16(LCase.FSearch),
+                                          QString::fromUtf16(LCase.FReplace), LCase.FRegex,
+                                          LCase.FMatchCase);
+    EXPECT_TRUE(LRule.IsValid());
+    EXPECT_EQ(LRule.Apply(QString::fromUtf16(LCase.FText)), QString::fromUtf16(LCase.FResult))
+        << QString::fromUtf16(LCase.FText).toStdString() << " / "
+        << QString::fromUtf16(LCase.FSearch).toStdString();
+  }
+}
+
+TEST(SearchReplaceRule, AnInvalidPatternReplacesNothingAndSaysWhy) {
+  const nameedits::TSearchReplace LRule(QStringLiteral("(abc"), QStringLiteral("x"), true, false);
+  EXPECT_FALSE(LRule.IsValid());
+  EXPECT_FALSE(LRule.ErrorText().isEmpty());
+  EXPECT_EQ(LRule.Apply(QStringLiteral("abc")), QStringLiteral("abc"));
+}
+
+TEST(SearchReplaceRule, BytesThatAreNotUtf8StayWhereNothingMatched) {
+  // "bad\xff_x.jpg": the byte 0xFF is held as U+DCFF.
+  const QString LName = QStringLiteral("bad") + QChar(0xDCFF) + QStringLiteral("_x.jpg");
+  const nameedits::TSearchReplace LRule(QStringLiteral("_x"), QStringLiteral("_y"), true, false);
+  EXPECT_EQ(LRule.Apply(LName), QStringLiteral("bad") + QChar(0xDCFF) + QStringLiteral("_y.jpg"));
+  // The expression sees U+FFFD in the byte's place; a group keeps the byte.
+  const nameedits::TSearchReplace LGroup(QStringLiteral("^bad(\\x{FFFD})"),
+                                         QStringLiteral("good$1"), true, false);
+  EXPECT_EQ(LGroup.Apply(LName), QStringLiteral("good") + QChar(0xDCFF) + QStringLiteral("_x.jpg"));
+}
