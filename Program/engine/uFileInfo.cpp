@@ -664,7 +664,22 @@ int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<i
   LRun.FJournal = FJournal;
   LRun.FKind = TBatchKind::Files;
   LRun.FRollback = LRollback;
-  LRun.FStopRequest = FStopRequest;
+  LRun.FStopRequest = [this] {
+    return (FProgress && FProgress->StopRequested()) || (FStopRequest && FStopRequest());
+  };
+  // Every item of the plan is not tried until its first step is made.
+  for (const auto &LItem : FItems)
+    LItem->SetNotTried(false);
+  for (const TPlanStep &LStep : APlan.FSteps)
+    FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(true);
+  const int LTotal = static_cast<int>(APlan.FSteps.size());
+  LRun.FStepDone = [&](int AStep) {
+    TFileInfo &LItem =
+        *FItems[static_cast<size_t>(LIndexOf(APlan.FSteps[static_cast<size_t>(AStep)].FItem))];
+    LItem.SetNotTried(false);
+    if (FProgress)
+      FProgress->Report(AStep + 1, LTotal, LRollback ? LItem.TargetName() : LItem.OldName());
+  };
   LRun.FBatchId = FBatchId;
   const int LFailed = RunBatch(
       LRun, APlan, AHost,
@@ -690,6 +705,9 @@ int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<i
   FBatchError = LRun.FError;
   FBatchId = LRun.FBatchId;
   FLastStopped = LRun.FStopped;
+  if (LFailed < 0)
+    for (const TPlanStep &LStep : APlan.FSteps)
+      FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(false);
   return LFailed;
 }
 
@@ -706,10 +724,15 @@ int TFileList::ExecuteRenaming() {
   // one whose file has gone fails as any other. The planner's listings
   // follow the moves made.
   std::vector<int> LMoved;
+  // A stopped Rename leaves the unchanged items untried too: they count as
+  // renamed only with the batch they belong to.
   for (int i = 0; i < Count(); ++i) {
-    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged)
-      LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
-    else if (FItems[static_cast<size_t>(i)]->isRenamed())
+    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
+      if (FLastStopped)
+        FItems[static_cast<size_t>(i)]->SetNotTried(true);
+      else
+        LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
+    } else if (FItems[static_cast<size_t>(i)]->isRenamed())
       LMoved.push_back(i);
   }
   FPlanner.NoteMoved(LMoved);
@@ -726,9 +749,12 @@ int TFileList::ExecuteRollback() {
     return -1;
   std::vector<int> LMoved;
   for (size_t i = 0; i < LItems.size(); ++i) {
-    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged)
-      LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
-    else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
+    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
+      if (FLastStopped)
+        FItems[static_cast<size_t>(LItems[i])]->SetNotTried(true);
+      else
+        LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
+    } else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
       LMoved.push_back(static_cast<int>(i));
   }
   FPlanner.NoteMoved(LMoved);

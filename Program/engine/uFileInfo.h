@@ -6,6 +6,7 @@
 
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
+#include "uProgress.h"
 #include "uRenamePlan.h"
 
 class TJournal;
@@ -125,6 +126,9 @@ public:
   void SetIndex(int AValue) { FIndex = AValue; }
   bool isRenamed() const { return FisRenamed; }
   void SetisRenamed(bool AValue) { FisRenamed = AValue; }
+  // The last Rename or Rollback was stopped before it tried this item.
+  bool NotTried() const { return FNotTried; }
+  void SetNotTried(bool AValue) { FNotTried = AValue; }
   const QString &ExeptionText() const;
   void SetExeptionText(const QString &AValue) { FailureTexts().FExeptionText = AValue; }
   const QString &RenameErrorText() const;
@@ -203,6 +207,7 @@ private:
   mutable bool FNewNameMade = false;
   mutable bool FNewFileTypeMade = false;
   bool FisRenamed = false;
+  bool FNotTried = false;
 };
 
 // The full paths of a list's items, for CheckInList: an open-addressing
@@ -288,6 +293,10 @@ public:
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
   // True when the last Rename or Rollback was stopped before its end.
   bool LastBatchStopped() const { return FLastStopped; }
+  // Where Rename and Rollback report each step and learn of a stop, besides
+  // the stop request (none: nothing reported). The items the last batch
+  // never tried because it stopped are NotTried.
+  void SetProgress(TProgress *AProgress) { FProgress = AProgress; }
   bool HasRenamedFiles() const;
   // The batch of the last Rename was rolled back elsewhere (from its
   // journal): every renamed item whose journal number is not in
@@ -324,6 +333,7 @@ private:
   QString FBatchError;
   QString FBatchId;
   std::function<bool()> FStopRequest;
+  TProgress *FProgress = nullptr;
   bool FLastStopped = false;
   // Runs APlan through AHost with the journal (ARollback: a rollback
   // section of the last batch); -1 when the journal cannot be written.
