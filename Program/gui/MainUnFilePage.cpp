@@ -800,6 +800,10 @@ void TFilePage::RollbackEnded(int AFailed, int ATotal) {
 }
 
 void TFilePage::BatchRolledBack(const QString &ABatchId) {
+  // The worker owns the list while a step runs; a Rename running now makes
+  // a batch of its own, which the list then follows instead.
+  if (StepRunning())
+    return;
   TFileList &LList = FileList();
   TJournalBatch LBatch;
   if (ABatchId.isEmpty() || LList.BatchId() != ABatchId || !GetJournal().Load(ABatchId, LBatch))
