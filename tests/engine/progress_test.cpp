@@ -2,10 +2,13 @@
 // groups of moves, never inside a swap, reports every step it made, and what
 // it leaves is exactly what a Rollback moves back.
 #include "uFileInfo.h"
+#include "uFolderInfo.h"
 #include "uJournal.h"
 #include "uProgress.h"
 
 #include "TestSupport.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +98,52 @@ TEST(Progress, AStopAfterAnyStepLeavesWholeSwapsAndRollsBackToTheStart) {
     LProgress.SetOnReport(nullptr);
     EXPECT_EQ(LList->ExecuteRollback(), 0);
     EXPECT_FALSE(LList->LastBatchStopped());
+    EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
+  }
+}
+
+TEST(Progress, AFolderRenameStoppedAfterAnyStepRollsBackToTheStart) {
+  // Four folders, one inside another: four moves, the deepest first.
+  for (int LStopAfter = 0; LStopAfter <= 4; ++LStopAfter) {
+    SCOPED_TRACE(LStopAfter);
+    TTempTree LTree;
+    for (const QString &LFolder : {u"w/p/q"_s, u"w/p/s"_s, u"w/t"_s}) {
+      ASSERT_TRUE(QDir().mkpath(LTree.Path(LFolder)));
+      ASSERT_TRUE(testsupport::WriteFile(LTree.Path(LFolder + u"/f"_s), "f"));
+    }
+    const auto LBefore = SnapshotTree(LTree.Root());
+    TFolderList LList;
+    ScanSubFolders(LTree.Path(u"w"_s), [&LList](const QString &APath, const TFolderEntry &AEntry) {
+      LList.AddFolderInfoIfNeed(APath, AEntry);
+    });
+    LList.ReindexFolderInfo(0);
+    LList.SetFolderNameMask(u"[N]_r"_s, 0);
+    ASSERT_EQ(LList.Count(), 4);
+
+    TProgress LProgress;
+    int LReported = 0;
+    LProgress.SetOnReport([&](int ADone, int ATotal, const QString &) {
+      EXPECT_EQ(ATotal, 4);
+      LReported = ADone;
+      if (ADone >= LStopAfter)
+        LProgress.RequestStop();
+    });
+    if (LStopAfter == 0)
+      LProgress.RequestStop();
+    LList.SetProgress(&LProgress);
+    EXPECT_EQ(LList.ExecuteRenaming(), 0);
+    EXPECT_EQ(LList.LastBatchStopped(), LStopAfter < 4);
+    int LRenamed = 0;
+    for (int i = 0; i < LList.Count(); ++i) {
+      EXPECT_EQ(LList[i]->NotTried(), !LList[i]->isRenamed());
+      LRenamed += LList[i]->isRenamed() ? 1 : 0;
+    }
+    EXPECT_EQ(LRenamed, LStopAfter);
+    EXPECT_EQ(LReported, LStopAfter);
+
+    LProgress.ClearStop();
+    LProgress.SetOnReport(nullptr);
+    EXPECT_EQ(LList.ExecuteRollback(), 0);
     EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
   }
 }
