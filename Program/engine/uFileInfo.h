@@ -275,6 +275,8 @@ public:
   // What a Rollback would do for the renamed items (by their list indexes;
   // other items are Unchanged).
   const TPlan &PlanRollback();
+  // The plan made last, of a Rename or a Rollback.
+  const TPlan &LastPlan() const { return FPlanner.LastPlan(); }
   // Reads the folders of the items anew for the planner (after an Add, on
   // Apply); a Rename and a Rollback do it themselves.
   void RefreshPlanner();

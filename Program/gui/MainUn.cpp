@@ -532,6 +532,8 @@ void TfmMain::closeEvent(QCloseEvent *AEvent) {
   // log line included); then the window closes as usual.
   if (FilePage != nullptr)
     FilePage->CancelStepAndWait();
+  if (FolderPage != nullptr)
+    FolderPage->CancelStepAndWait();
   QWidget::closeEvent(AEvent);
 }
 

@@ -538,7 +538,7 @@ void TFilePage::UpdatePlanMarks(bool ARenamedDisplay, TListings AListings) {
   TFileList &LList = FileList();
   if (AListings == TListings::ReadAnew)
     LList.RefreshPlanner();
-  GridModel->SetPlan(LList.PlanRenaming());
+  GridModel->SetPlan(AListings == TListings::Planned ? LList.LastPlan() : LList.PlanRenaming());
   // A balloon open over a mark may no longer say what the mark means.
   ForgetHintBalloon(FLastHintCell);
   ShowFileHintColumn(GridModel->PlanConflicts() > 0);
@@ -760,6 +760,12 @@ void TFilePage::DoRollbackFiles() {
         LList.SetProgress(&AProgress);
         *LFailed = LList.ExecuteRollback();
         LList.SetProgress(nullptr);
+        // The marks tell what a Rename would do with the disk as it is now:
+        // the folders are read and the plan made here, off the GUI thread.
+        if (*LFailed >= 0) {
+          LList.RefreshPlanner();
+          (void)LList.PlanRenaming();
+        }
       },
       [this, LFailed, LTotal] { RollbackEnded(*LFailed, LTotal); });
   FMain.UpdateActions();
@@ -782,7 +788,7 @@ void TFilePage::RollbackEnded(int AFailed, int ATotal) {
     for (int i = 0; i < LList.Count(); ++i)
       LStill += LList[i].isRenamed() ? 1 : 0;
     RecreateFileHintColumn();
-    SynchroFileList(INT_MAX, TListings::ReadAnew);
+    SynchroFileList(INT_MAX, TListings::Planned);
     ReportCancelled(rs::RollbackCancelled, ATotal - LStill, ATotal);
     sgDetailInfoUpdate();
     FMain.UpdateActions();
@@ -792,8 +798,9 @@ void TFilePage::RollbackEnded(int AFailed, int ATotal) {
     RecreateFileHintColumn();
   else
     RemoveFileHintColumn();
-  // The marks tell what a Rename would do with the disk as it is now.
-  SynchroFileList(INT_MAX, TListings::ReadAnew);
+  // The marks tell what a Rename would do with the disk as it is now (the
+  // worker planned it).
+  SynchroFileList(INT_MAX, TListings::Planned);
   ReportRollback(AFailed);
   sgDetailInfoUpdate();
   FMain.UpdateActions();

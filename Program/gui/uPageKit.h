@@ -198,8 +198,9 @@ void ForgetHintBalloon(int &ALastRow);
 
 // How a page's new plan of a Rename reads the folders: from the listings the
 // list's planner keeps (after a change of names, a sort, a delete), or anew
-// (after an Add, on Apply).
-enum class TListings { Kept, ReadAnew };
+// (after an Add, on Apply), or not at all: the worker made the plan with the
+// folders read anew at the end of its step (Planned; the list's LastPlan).
+enum class TListings { Kept, ReadAnew, Planned };
 
 // Selects the row ARow of AGrid again, as whole row: a selection of a row
 // does not cover a column inserted in front of it. Nothing for ARow < 0.
