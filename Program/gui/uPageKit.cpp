@@ -313,8 +313,15 @@ bool TStepWorker::Start(std::function<void(TProgress &)> AWork, std::function<vo
     LClock->start();
     AWork(*FProgress);
   });
+  // The end of a step already ended by CancelAndWait finds another thread
+  // or none, and ends nothing.
   connect(
-      FThread, &QThread::finished, this, [this] { End(); }, Qt::QueuedConnection);
+      FThread, &QThread::finished, this,
+      [this, LThread = FThread] {
+        if (FThread == LThread)
+          End();
+      },
+      Qt::QueuedConnection);
   Q_EMIT Started();
   FThread->start();
   return true;
@@ -337,9 +344,6 @@ void TStepWorker::CancelAndWait() {
 }
 
 void TStepWorker::End() {
-  // The queued end of a step already ended by CancelAndWait finds nothing.
-  if (FThread == nullptr)
-    return;
   FThread->wait();
   delete FThread;
   FThread = nullptr;
