@@ -456,6 +456,54 @@ void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo
                      const std::unique_ptr<TFileInfo> &ARight) { return ALess(*ALeft, *ARight); });
 }
 
+void TFileList::Sort(const TFileSortLess &ALess) {
+  // The key of an item: its text(s) with a-z as A-Z; for Location the folder,
+  // a U+0000 (in no name) and the old name, so that one comparison of keys
+  // is CompareTextAZ of the folders and then of the names.
+  const auto LFold = [](QString &AKey, QStringView AText) {
+    const qsizetype LStart = AKey.size();
+    AKey.append(AText);
+    char16_t *LChars = reinterpret_cast<char16_t *>(AKey.data()) + LStart;
+    for (qsizetype i = 0; i < AText.size(); ++i)
+      if (LChars[i] >= u'a' && LChars[i] <= u'z')
+        LChars[i] = static_cast<char16_t>(LChars[i] - (u'a' - u'A'));
+  };
+  struct TKeyed {
+    QString FKey;
+    size_t FIndex;
+  };
+  std::vector<TKeyed> LKeyed;
+  LKeyed.reserve(FItems.size());
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    const TFileInfo *LItem = FItems[i].get();
+    TKeyed LEntry{QString(), i};
+    switch (ALess.FKey) {
+    case TFileSortKey::OldName:
+      LFold(LEntry.FKey, LItem->OldNameView());
+      break;
+    case TFileSortKey::NewName:
+      LFold(LEntry.FKey, LItem->NewName());
+      break;
+    case TFileSortKey::Location:
+      LFold(LEntry.FKey, LocationView(*LItem));
+      LEntry.FKey.append(QChar(u'\0'));
+      LFold(LEntry.FKey, LItem->OldNameView());
+      break;
+    }
+    LKeyed.push_back(std::move(LEntry));
+  }
+  const bool LDown = ALess.FDown;
+  std::sort(LKeyed.begin(), LKeyed.end(), [LDown](const TKeyed &ALeft, const TKeyed &ARight) {
+    const int LResult = QStringView(ALeft.FKey).compare(QStringView(ARight.FKey));
+    return LDown ? LResult > 0 : LResult < 0;
+  });
+  std::vector<std::unique_ptr<TFileInfo>> LSorted;
+  LSorted.reserve(FItems.size());
+  for (const TKeyed &LEntry : LKeyed)
+    LSorted.push_back(std::move(FItems[LEntry.FIndex]));
+  FItems.swap(LSorted);
+}
+
 bool TFileList::CheckInList(const QString &AFullFileName) const {
   return !FPaths.Contains(AFullFileName);
 }

@@ -237,6 +237,8 @@ private:
   size_t FTaken = 0;          // slots in use or deleted
 };
 
+struct TFileSortLess;
+
 class TFileList {
 public:
   TFileList() = default;
@@ -253,6 +255,10 @@ public:
   void Clear();
   // Sorts with ALess ("comes before"); items that compare equal may change order.
   void Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess);
+  // The same for a column of the grid: each item's key is made once, its
+  // letters folded as CompareTextAZ folds them, and the keys are compared
+  // as they are.
+  void Sort(const TFileSortLess &ALess);
 
   const QString &FileNameMask() const { return FFileNameMask; }
   const QString &FileExtMask() const { return FFileExtMask; }
