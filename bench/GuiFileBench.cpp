@@ -11,6 +11,7 @@
 #include "uFileGridModel.h"
 #include "uFileInfo.h"
 #include "uGridSupport.h"
+#include "uJournal.h"
 #include "uMessageForm.h"
 #include "uNameRecipe.h"
 #include "uSetting.h"
@@ -18,15 +19,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -238,4 +242,178 @@ VARNWELL_BENCH_GUI("gui-sort") {
     });
   }
   bench::PrintRatio("gui-sort", LEngine, LBaseline);
+}
+
+namespace {
+
+// Runs a step of the page (ATrigger starts it) until its worker has ended and
+// the page has shown the report; meanwhile a 10 ms timer on the GUI thread
+// records the longest gap between two of its ticks, in milliseconds.
+double RunPageStep(TBenchWindow &AWindow, bool &AReported, const std::function<void()> &ATrigger,
+                   double *ALongestGapMs = nullptr) {
+  QElapsedTimer LClock;
+  LClock.start();
+  qint64 LLastTick = 0;
+  qint64 LLongest = 0;
+  QTimer LTimer;
+  LTimer.setInterval(10);
+  QObject::connect(&LTimer, &QTimer::timeout, [&] {
+    const qint64 LNow = LClock.elapsed();
+    LLongest = std::max(LLongest, LNow - LLastTick);
+    LLastTick = LNow;
+  });
+  AReported = false;
+  LTimer.start();
+  const double LSeconds = bench::TimeSeconds([&] {
+    ATrigger();
+    while (!AReported || AWindow.Page().StepRunning())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    AWindow.Settle();
+  });
+  // The gap up to the step's end counts as well.
+  LLongest = std::max(LLongest, LClock.elapsed() - LLastTick);
+  if (ALongestGapMs != nullptr)
+    *ALongestGapMs = static_cast<double>(LLongest);
+  return LSeconds;
+}
+
+// The journal of the window's side in a folder of its own, for a scope.
+class TBenchJournal {
+public:
+  TBenchJournal() { GetJournal().SetFolder(FDir.path() + QStringLiteral("/journal")); }
+  ~TBenchJournal() { GetJournal().SetFolder(QString()); }
+  TBenchJournal(const TBenchJournal &) = delete;
+  TBenchJournal &operator=(const TBenchJournal &) = delete;
+
+private:
+  QTemporaryDir FDir;
+};
+
+} // namespace
+
+// Rename of 100,000 files from the page, in its worker with the progress
+// shown, until the report; against the engine's Rename alone. Both record in
+// a journal. Each round's Rollback puts the files back, untimed.
+VARNWELL_BENCH_GUI("gui-rename-progress") {
+  const QString LRoot = Tree().Root();
+  TBenchJournal LPageJournal;
+  QTemporaryDir LEngineState;
+  TJournal LEngineJournal;
+  LEngineJournal.SetFolder(LEngineState.path() + QStringLiteral("/journal"));
+  TBenchWindow LWindow;
+  bool LReported = false;
+  const TMessageHook LPrevious =
+      SetMessageHook([&LReported](const QString &, TMessageFormType) { LReported = true; });
+  TFilePage &LPage = LWindow.Page();
+  LPage.acAddFoldersFiles->trigger();
+  LWindow.Settle();
+  LPage.Edit_RenameMask->setText(QStringLiteral("[N]_r"));
+  PressEnter(*LPage.Edit_RenameMask);
+  LWindow.Settle();
+  std::unique_ptr<TFileList> LList = EngineAdd(LRoot);
+  LList->SetFileNameMask(QStringLiteral("[N]_r"), 0);
+  LList->SetJournal(&LEngineJournal);
+  LList->RefreshPlanner();
+  double LEngine = KNever;
+  double LBaseline = KNever;
+  for (int LRound = 0; LRound < KRounds; ++LRound) {
+    int LFailed = 0;
+    LBaseline =
+        std::min(LBaseline, bench::TimeSeconds([&] { LFailed = LList->ExecuteRenaming(); }));
+    LFailed += LList->ExecuteRollback();
+    LEngine =
+        std::min(LEngine, RunPageStep(LWindow, LReported, [&] { LPage.acRename->trigger(); }));
+    RunPageStep(LWindow, LReported, [&] { LPage.acRollback->trigger(); });
+    if (LFailed != 0 || LPage.HasFailureMarks())
+      bench::PrintFigure("gui-rename-progress", "a file failed to move");
+  }
+  SetMessageHook(LPrevious);
+  bench::PrintRatio("gui-rename-progress", LEngine, LBaseline);
+}
+
+// The longest gap of the GUI thread's 10 ms timer during a Rename and during
+// a Rollback of 100,000 files from the page.
+VARNWELL_BENCH_GUI("gui-stall-rename") {
+  TBenchJournal LJournal;
+  TBenchWindow LWindow;
+  bool LReported = false;
+  const TMessageHook LPrevious =
+      SetMessageHook([&LReported](const QString &, TMessageFormType) { LReported = true; });
+  TFilePage &LPage = LWindow.Page();
+  LPage.acAddFoldersFiles->trigger();
+  LWindow.Settle();
+  LPage.Edit_RenameMask->setText(QStringLiteral("[N]_r"));
+  PressEnter(*LPage.Edit_RenameMask);
+  LWindow.Settle();
+  double LRename = 0;
+  double LRollback = 0;
+  RunPageStep(
+      LWindow, LReported, [&] { LPage.acRename->trigger(); }, &LRename);
+  RunPageStep(
+      LWindow, LReported, [&] { LPage.acRollback->trigger(); }, &LRollback);
+  SetMessageHook(LPrevious);
+  const auto LFigure = [](double AMs) {
+    char LText[64];
+    std::snprintf(LText, sizeof LText, "longest gap %.0f ms", AMs);
+    return std::string(LText);
+  };
+  bench::PrintFigure("gui-stall-rename", LFigure(LRename));
+  bench::PrintFigure("gui-stall-rollback", LFigure(LRollback));
+}
+
+namespace {
+
+// The longest gap between two ticks of a 10 ms timer on the GUI thread, in
+// milliseconds, around AStep (a step that runs on the GUI thread and
+// returns when it is done): the thread answers for a moment before and
+// after, so the gap the step makes is closed by a tick.
+double LongestGapAround(TBenchWindow &AWindow, const std::function<void()> &AStep) {
+  QElapsedTimer LClock;
+  LClock.start();
+  qint64 LLastTick = 0;
+  qint64 LLongest = 0;
+  QTimer LTimer;
+  LTimer.setInterval(10);
+  QObject::connect(&LTimer, &QTimer::timeout, [&] {
+    const qint64 LNow = LClock.elapsed();
+    LLongest = std::max(LLongest, LNow - LLastTick);
+    LLastTick = LNow;
+  });
+  LTimer.start();
+  const auto LAnswer = [&](qint64 AMs) {
+    const qint64 LUntil = LClock.elapsed() + AMs;
+    while (LClock.elapsed() < LUntil)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  };
+  LAnswer(30);
+  AStep();
+  AWindow.Settle();
+  LAnswer(30);
+  return static_cast<double>(LLongest);
+}
+
+std::string GapText(double AMs) {
+  char LText[64];
+  std::snprintf(LText, sizeof LText, "longest gap %.0f ms", AMs);
+  return std::string(LText);
+}
+
+} // namespace
+
+// What stays on the GUI thread with 100,000 files: a new name mask and a
+// header press that sorts, each as the longest gap of the GUI thread's
+// 10 ms timer.
+VARNWELL_BENCH_GUI("gui-stall-mask-sort") {
+  TBenchWindow LWindow;
+  TFilePage &LPage = LWindow.Page();
+  LPage.acAddFoldersFiles->trigger();
+  LWindow.Settle();
+  QLineEdit &LEdit = *LPage.Edit_RenameMask;
+  LEdit.setText(QStringLiteral("[N]_[C]"));
+  const double LMask = LongestGapAround(LWindow, [&] { PressEnter(LEdit); });
+  QHeaderView &LHeader = *LWindow.Grid().horizontalHeader();
+  const int LSection = LPage.GridModel->ColumnOf(TFileGridModel::dcLocation);
+  const double LSort = LongestGapAround(LWindow, [&] { PressHeader(LHeader, LSection); });
+  bench::PrintFigure("gui-stall-mask-change", GapText(LMask));
+  bench::PrintFigure("gui-stall-sort", GapText(LSort));
 }

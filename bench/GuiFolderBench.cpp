@@ -202,9 +202,14 @@ VARNWELL_BENCH_GUI("gui-folder-rename") {
     };
     const auto LWithPage = [&] {
       LEngine.push_back(bench::TimeSeconds([&] {
+        // Each step runs in the page's worker until its report.
         LPage.acRenameFolder->trigger();
+        while (LPage.StepRunning())
+          QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         LWindow.Settle();
         LPage.acRollbackFolder->trigger();
+        while (LPage.StepRunning())
+          QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         LWindow.Settle();
       }));
     };

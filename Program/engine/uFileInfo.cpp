@@ -462,6 +462,54 @@ void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo
                      const std::unique_ptr<TFileInfo> &ARight) { return ALess(*ALeft, *ARight); });
 }
 
+void TFileList::Sort(const TFileSortLess &ALess) {
+  // The key of an item: its text(s) with a-z as A-Z; for Location the folder,
+  // a U+0000 (in no name) and the old name, so that one comparison of keys
+  // is CompareTextAZ of the folders and then of the names.
+  const auto LFold = [](QString &AKey, QStringView AText) {
+    const qsizetype LStart = AKey.size();
+    AKey.append(AText);
+    char16_t *LChars = reinterpret_cast<char16_t *>(AKey.data()) + LStart;
+    for (qsizetype i = 0; i < AText.size(); ++i)
+      if (LChars[i] >= u'a' && LChars[i] <= u'z')
+        LChars[i] = static_cast<char16_t>(LChars[i] - (u'a' - u'A'));
+  };
+  struct TKeyed {
+    QString FKey;
+    size_t FIndex;
+  };
+  std::vector<TKeyed> LKeyed;
+  LKeyed.reserve(FItems.size());
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    const TFileInfo *LItem = FItems[i].get();
+    TKeyed LEntry{QString(), i};
+    switch (ALess.FKey) {
+    case TFileSortKey::OldName:
+      LFold(LEntry.FKey, LItem->OldNameView());
+      break;
+    case TFileSortKey::NewName:
+      LFold(LEntry.FKey, LItem->NewName());
+      break;
+    case TFileSortKey::Location:
+      LFold(LEntry.FKey, LocationView(*LItem));
+      LEntry.FKey.append(QChar(u'\0'));
+      LFold(LEntry.FKey, LItem->OldNameView());
+      break;
+    }
+    LKeyed.push_back(std::move(LEntry));
+  }
+  const bool LDown = ALess.FDown;
+  std::sort(LKeyed.begin(), LKeyed.end(), [LDown](const TKeyed &ALeft, const TKeyed &ARight) {
+    const int LResult = QStringView(ALeft.FKey).compare(QStringView(ARight.FKey));
+    return LDown ? LResult > 0 : LResult < 0;
+  });
+  std::vector<std::unique_ptr<TFileInfo>> LSorted;
+  LSorted.reserve(FItems.size());
+  for (const TKeyed &LEntry : LKeyed)
+    LSorted.push_back(std::move(FItems[LEntry.FIndex]));
+  FItems.swap(LSorted);
+}
+
 bool TFileList::CheckInList(const QString &AFullFileName) const {
   return !FPaths.Contains(AFullFileName);
 }
@@ -670,7 +718,22 @@ int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<i
   LRun.FJournal = FJournal;
   LRun.FKind = TBatchKind::Files;
   LRun.FRollback = LRollback;
-  LRun.FStopRequest = FStopRequest;
+  LRun.FStopRequest = [this] {
+    return (FProgress && FProgress->StopRequested()) || (FStopRequest && FStopRequest());
+  };
+  // Every item of the plan is not tried until its first step is made.
+  for (const auto &LItem : FItems)
+    LItem->SetNotTried(false);
+  for (const TPlanStep &LStep : APlan.FSteps)
+    FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(true);
+  const int LTotal = static_cast<int>(APlan.FSteps.size());
+  LRun.FStepDone = [&](int AStep) {
+    TFileInfo &LItem =
+        *FItems[static_cast<size_t>(LIndexOf(APlan.FSteps[static_cast<size_t>(AStep)].FItem))];
+    LItem.SetNotTried(false);
+    if (FProgress)
+      FProgress->Report(AStep + 1, LTotal, LRollback ? LItem.TargetName() : LItem.OldName());
+  };
   LRun.FBatchId = FBatchId;
   const int LFailed = RunBatch(
       LRun, APlan, AHost,
@@ -696,6 +759,9 @@ int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<i
   FBatchError = LRun.FError;
   FBatchId = LRun.FBatchId;
   FLastStopped = LRun.FStopped;
+  if (LFailed < 0)
+    for (const TPlanStep &LStep : APlan.FSteps)
+      FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(false);
   return LFailed;
 }
 
@@ -712,10 +778,15 @@ int TFileList::ExecuteRenaming() {
   // one whose file has gone fails as any other. The planner's listings
   // follow the moves made.
   std::vector<int> LMoved;
+  // A stopped Rename leaves the unchanged items untried too: they count as
+  // renamed only with the batch they belong to.
   for (int i = 0; i < Count(); ++i) {
-    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged)
-      LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
-    else if (FItems[static_cast<size_t>(i)]->isRenamed())
+    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
+      if (FLastStopped)
+        FItems[static_cast<size_t>(i)]->SetNotTried(true);
+      else
+        LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
+    } else if (FItems[static_cast<size_t>(i)]->isRenamed())
       LMoved.push_back(i);
   }
   FPlanner.NoteMoved(LMoved);
@@ -732,9 +803,12 @@ int TFileList::ExecuteRollback() {
     return -1;
   std::vector<int> LMoved;
   for (size_t i = 0; i < LItems.size(); ++i) {
-    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged)
-      LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
-    else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
+    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
+      if (FLastStopped)
+        FItems[static_cast<size_t>(LItems[i])]->SetNotTried(true);
+      else
+        LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
+    } else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
       LMoved.push_back(static_cast<int>(i));
   }
   FPlanner.NoteMoved(LMoved);

@@ -7,6 +7,7 @@
 #include "uMaskScanner.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
+#include "uProgress.h"
 #include "uRenamePlan.h"
 
 class TJournal;
@@ -133,6 +134,9 @@ public:
   void SetIndex(int AValue) { FIndex = AValue; }
   bool isRenamed() const { return FisRenamed; }
   void SetisRenamed(bool AValue) { FisRenamed = AValue; }
+  // The last Rename or Rollback was stopped before it tried this item.
+  bool NotTried() const { return FNotTried; }
+  void SetNotTried(bool AValue) { FNotTried = AValue; }
   const QString &ExeptionText() const;
   void SetExeptionText(const QString &AValue) { FailureTexts().FExeptionText = AValue; }
   const QString &RenameErrorText() const;
@@ -211,6 +215,7 @@ private:
   mutable bool FNewNameMade = false;
   mutable bool FNewFileTypeMade = false;
   bool FisRenamed = false;
+  bool FNotTried = false;
 };
 
 // The full paths of a list's items, for CheckInList: an open-addressing
@@ -240,6 +245,8 @@ private:
   size_t FTaken = 0;          // slots in use or deleted
 };
 
+struct TFileSortLess;
+
 class TFileList {
 public:
   TFileList() = default;
@@ -256,6 +263,10 @@ public:
   void Clear();
   // Sorts with ALess ("comes before"); items that compare equal may change order.
   void Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess);
+  // The same for a column of the grid: each item's key is made once, its
+  // letters folded as CompareTextAZ folds them, and the keys are compared
+  // as they are.
+  void Sort(const TFileSortLess &ALess);
 
   const QString &FileNameMask() const { return FFileNameMask; }
   const QString &FileExtMask() const { return FFileExtMask; }
@@ -278,6 +289,8 @@ public:
   // What a Rollback would do for the renamed items (by their list indexes;
   // other items are Unchanged).
   const TPlan &PlanRollback();
+  // The plan made last, of a Rename or a Rollback.
+  const TPlan &LastPlan() const { return FPlanner.LastPlan(); }
   // Reads the folders of the items anew for the planner (after an Add, on
   // Apply); a Rename and a Rollback do it themselves.
   void RefreshPlanner();
@@ -296,6 +309,10 @@ public:
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
   // True when the last Rename or Rollback was stopped before its end.
   bool LastBatchStopped() const { return FLastStopped; }
+  // Where Rename and Rollback report each step and learn of a stop, besides
+  // the stop request (none: nothing reported). The items the last batch
+  // never tried because it stopped are NotTried.
+  void SetProgress(TProgress *AProgress) { FProgress = AProgress; }
   bool HasRenamedFiles() const;
   // The batch of the last Rename was rolled back elsewhere (from its
   // journal): every renamed item whose journal number is not in
@@ -332,6 +349,7 @@ private:
   QString FBatchError;
   QString FBatchId;
   std::function<bool()> FStopRequest;
+  TProgress *FProgress = nullptr;
   bool FLastStopped = false;
   // Runs APlan through AHost with the journal (ARollback: a rollback
   // section of the last batch); -1 when the journal cannot be written.

@@ -558,7 +558,22 @@ int TFolderList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector
   LRun.FJournal = FJournal;
   LRun.FKind = TBatchKind::Folders;
   LRun.FRollback = LRollback;
-  LRun.FStopRequest = FStopRequest;
+  LRun.FStopRequest = [this] {
+    return (FProgress && FProgress->StopRequested()) || (FStopRequest && FStopRequest());
+  };
+  // Every folder of the plan is not tried until its first step is made.
+  for (const auto &LItem : FItems)
+    LItem->FNotTried = false;
+  for (const TPlanStep &LStep : APlan.FSteps)
+    FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->FNotTried = true;
+  const int LTotal = static_cast<int>(APlan.FSteps.size());
+  LRun.FStepDone = [&](int AStep) {
+    TFolderInfo &LItem =
+        *FItems[static_cast<size_t>(LIndexOf(APlan.FSteps[static_cast<size_t>(AStep)].FItem))];
+    LItem.FNotTried = false;
+    if (FProgress)
+      FProgress->Report(AStep + 1, LTotal, LItem.FOldName);
+  };
   LRun.FBatchId = FBatchId;
   const int LFailed = RunBatch(
       LRun, APlan, AHost,
@@ -577,6 +592,9 @@ int TFolderList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector
   FBatchError = LRun.FError;
   FBatchId = LRun.FBatchId;
   FLastStopped = LRun.FStopped;
+  if (LFailed < 0)
+    for (const auto &LItem : FItems)
+      LItem->FNotTried = false;
   return LFailed;
 }
 
@@ -611,7 +629,10 @@ int TFolderList::ExecuteRenaming() {
   for (int i = 0; i < Count(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
     if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
-      if (!LItem.DoRename(LItem.FullFolderName(), LNewFullName))
+      // A stopped Rename leaves the unchanged folders untried too.
+      if (FLastStopped)
+        LItem.FNotTried = true;
+      else if (!LItem.DoRename(LItem.FullFolderName(), LNewFullName))
         ++LFailures;
     } else if (LItem.isRenamed()) {
       LMoved.push_back(i);
@@ -639,7 +660,9 @@ int TFolderList::ExecuteRollback() {
   for (size_t i = 0; i < LItems.size(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(LItems[i])];
     if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
-      if (!LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
+      if (FLastStopped)
+        LItem.FNotTried = true;
+      else if (!LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
         ++LFailures;
     } else if (!LItem.isRenamed()) {
       LMoved.push_back(static_cast<int>(i));

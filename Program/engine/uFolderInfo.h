@@ -8,6 +8,7 @@
 #include "uMaskScanner.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
+#include "uProgress.h"
 #include "uRenamePlan.h"
 
 class TJournal;
@@ -58,6 +59,8 @@ public:
   void SetIndex(int AValue) { FIndex = AValue; }
   bool isRenamed() const { return FisRenamed; }
   void SetisRenamed(bool AValue) { FisRenamed = AValue; }
+  // The last Rename or Rollback was stopped before it tried this folder.
+  bool NotTried() const { return FNotTried; }
   const QString &ExeptionText() const { return FExeptionText; }
   void SetExeptionText(const QString &AValue) { FExeptionText = AValue; }
   const QString &RenameErrorText() const { return FRenameErrorText; }
@@ -144,6 +147,7 @@ private:
   int FCntDigitNumber = 1;
   int FIndex = 0;
   bool FisRenamed = false;
+  bool FNotTried = false;
   QString FExeptionText;
   QString FRenameErrorText;
   int FGridRow = 0;
@@ -202,6 +206,10 @@ public:
   void SetBatchId(const QString &AValue) { FBatchId = AValue; }
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
   bool LastBatchStopped() const { return FLastStopped; }
+  // Where Rename and Rollback report each step and learn of a stop, besides
+  // the stop request (none: nothing reported). The folders the last batch
+  // never tried because it stopped are NotTried.
+  void SetProgress(TProgress *AProgress) { FProgress = AProgress; }
   // Puts each folder where a journal says it is: AMoves, in the order they
   // were made, give an item (by list index) and the name it took; the
   // locations below a folder follow it. Marks as renamed every item whose
@@ -255,6 +263,7 @@ private:
   QString FBatchError;
   QString FBatchId;
   std::function<bool()> FStopRequest;
+  TProgress *FProgress = nullptr;
   bool FLastStopped = false;
   int RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset);
   QHash<QString, int> FFullNameHash;

@@ -743,6 +743,23 @@ int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
   } LStopOnly;
   LStopOnly.FStop = ARun.FStopRequest;
   TPlanObserver *LObserver = LWriter ? static_cast<TPlanObserver *>(LWriter.get()) : &LStopOnly;
+  // The progress hears of each step after the journal has recorded it.
+  struct TWithProgress : TPlanObserver {
+    TPlanObserver *FInner = nullptr;
+    const std::function<void(int)> *FStepDone = nullptr;
+    void StepDone(int AStep, bool AOk, const QString &ATemporary) override {
+      FInner->StepDone(AStep, AOk, ATemporary);
+      (*FStepDone)(AStep);
+    }
+    void AfterCycleOpens() override { FInner->AfterCycleOpens(); }
+    void StepUndone(int AStep) override { FInner->StepUndone(AStep); }
+    bool StopBeforeGroup() override { return FInner->StopBeforeGroup(); }
+  } LWithProgress;
+  if (ARun.FStepDone) {
+    LWithProgress.FInner = LObserver;
+    LWithProgress.FStepDone = &ARun.FStepDone;
+    LObserver = &LWithProgress;
+  }
   const TExecuteResult LResult = ExecutePlanObserved(APlan, AHost, LObserver);
   ARun.FStopped = LResult.FStopped;
   if (LWriter)

@@ -233,6 +233,9 @@ struct TBatchRun {
   TBatchKind FKind = TBatchKind::Files;
   bool FRollback = false;
   std::function<bool()> FStopRequest; // asked between groups: true stops
+  // Called after each step of the plan is made or failed, with its index
+  // (progress); none: nothing is called.
+  std::function<void(int AStep)> FStepDone;
   // Filled in: the batch (a Rename sets it), why nothing moved, a stop.
   QString FBatchId;
   QString FError;

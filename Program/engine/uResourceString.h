@@ -20,6 +20,11 @@ inline const QString FailedToRollbackOne =
     QStringLiteral("Failed to rollback %d file. List is below.");
 inline const QString FailedToRollbackMany =
     QStringLiteral("Failed to rollback %d files. List is below.");
+// A Rename or Rollback stopped by Cancel: how many of the items it was to
+// move were moved.
+inline const QString RenameCancelled = QStringLiteral("Renaming was cancelled: %d of %d renamed.");
+inline const QString RollbackCancelled =
+    QStringLiteral("Rollback was cancelled: %d of %d moved back.");
 
 // Reasons kept with an item whose rename failed.
 inline const QString FileNotExist = QStringLiteral("File not exist");

@@ -673,6 +673,12 @@ bool TfmMain::eventFilter(QObject *AWatched, QEvent *AEvent) {
 
 void TfmMain::closeEvent(QCloseEvent *AEvent) {
   HideBalloonHint();
+  // A step running in a page is cancelled and ended first (its report and
+  // log line included); then the window closes as usual.
+  if (FilePage != nullptr)
+    FilePage->CancelStepAndWait();
+  if (FolderPage != nullptr)
+    FolderPage->CancelStepAndWait();
   QWidget::closeEvent(AEvent);
 }
 

@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -132,6 +133,12 @@ TFilePage::TFilePage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain
   LListPart->setObjectName(QStringLiteral("gbFileList"));
   CreateListPart(*LListPart);
   LLayout->addWidget(LListPart, 1);
+  FNamePart = LNamePart;
+  FListPart = LListPart;
+
+  StepWorker = new TStepWorker(this);
+  StepProgress = new TStepProgress(*StepWorker, this);
+  LLayout->addWidget(StepProgress);
 
   // The marker starts on the first header, so the first press on "Old Name"
   // sorts descending.
@@ -143,6 +150,8 @@ TFilePage::TFilePage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain
 TFilePage::~TFilePage() {
   // The balloon may still point at the grid.
   HideBalloonHint();
+  // A step still running stops before the list it works on goes.
+  delete StepWorker;
 }
 
 TFileList &TFilePage::FileList() const {
@@ -414,28 +423,37 @@ void TFilePage::CreateActions() {
   acRollback = LMake(QStringLiteral("acRollback"), QStringLiteral("Rollback"),
                      QStringLiteral("Button_Undo"));
 
+  // While a step runs, every action that changes the list is disabled, and
+  // none reads the list's items.
+  const auto LIdle = [this](TAction &ASender) {
+    ASender.setEnabled(!StepRunning());
+  };
   acAddFile->SetOnExecute([this](TAction &) { acAddFileExecute(); });
+  acAddFile->SetOnUpdate(LIdle);
   acAddFoldersFiles->SetOnExecute([this](TAction &) { acAddFoldersFilesExecute(); });
+  acAddFoldersFiles->SetOnUpdate(LIdle);
   acClearFile->SetOnExecute([this](TAction &) { acClearFileExecute(); });
-  acClearFile->SetOnUpdate(
-      [this](TAction &ASender) { ASender.setEnabled(GridModel->rowCount() > 0); });
+  acClearFile->SetOnUpdate([this](TAction &ASender) {
+    ASender.setEnabled(!StepRunning() && GridModel->rowCount() > 0);
+  });
   acDeleteFile->SetOnExecute([this](TAction &) { acDeleteFileExecute(); });
   acDeleteFile->SetOnUpdate([this](TAction &ASender) {
-    ASender.setEnabled(FileList().Count() > 0 && acRename->Tag() == 0);
+    ASender.setEnabled(!StepRunning() && FileList().Count() > 0 && acRename->Tag() == 0);
   });
   acApplyAll->SetOnExecute([this](TAction &) { acApplyAllExecute(); });
+  acApplyAll->SetOnUpdate(LIdle);
 
   acRename->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRenameFiles(); }); });
   acRename->SetOnUpdate([this](TAction &ASender) {
     // Conflict marks leave Rename enabled; failure marks do not.
-    ASender.setEnabled(GridModel->rowCount() > 0 && !FFailureMarks);
+    ASender.setEnabled(!StepRunning() && GridModel->rowCount() > 0 && !FFailureMarks);
   });
   acRollback->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRollbackFiles(); }); });
   acRollback->SetOnUpdate([this](TAction &ASender) {
     // With no renamed file in the list (after a Clear that followed a
     // Rename, say) there is nothing to move back: a Rollback would only
     // report "Rollback done.".
-    if (ASender.Tag() == 1 || !HasRenamedFiles())
+    if (StepRunning() || ASender.Tag() == 1 || !HasRenamedFiles())
       ASender.setEnabled(false);
     else if (ASender.Tag() == 0)
       ASender.setEnabled(true);
@@ -607,7 +625,7 @@ void TFilePage::UpdatePlanMarks(bool ARenamedDisplay, TListings AListings) {
   TFileList &LList = FileList();
   if (AListings == TListings::ReadAnew)
     LList.RefreshPlanner();
-  GridModel->SetPlan(LList.PlanRenaming());
+  GridModel->SetPlan(AListings == TListings::Planned ? LList.LastPlan() : LList.PlanRenaming());
   // A balloon open over a mark may no longer say what the mark means.
   ForgetHintBalloon(FLastHintCell);
   ShowFileHintColumn(GridModel->PlanConflicts() > 0);
@@ -738,47 +756,150 @@ void TFilePage::acApplyAllExecute() {
 // ---------------------------------------------------------------------------
 // Rename and Rollback
 
+bool TFilePage::StepRunning() const {
+  return StepWorker != nullptr && StepWorker->Running();
+}
+
+void TFilePage::CancelStepAndWait() {
+  StepWorker->CancelAndWait();
+}
+
+void TFilePage::BeginStep() {
+  ForgetHintBalloon(FLastHintCell);
+  StepProgress->show();
+  StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  const int LFirst = StringGrid_Rename->rowAt(0);
+  const int LLast = StringGrid_Rename->rowAt(StringGrid_Rename->viewport()->height() - 1);
+  GridModel->Hold(std::max(LFirst, 0), LLast < 0 ? GridModel->rowCount() - 1 : LLast);
+  FNamePart->setEnabled(false);
+  FListPart->setEnabled(false);
+}
+
+void TFilePage::EndStep() {
+  GridModel->Release();
+  FNamePart->setEnabled(true);
+  FListPart->setEnabled(true);
+}
+
 void TFilePage::DoRenameFiles() {
+  if (StepRunning())
+    return;
   FMain.FRunTimer->stop();
+  // First: a field's exit may still change the names and make a new plan.
+  BeginStep();
   acRename->SetTag(1);
   acRollback->SetTag(0);
   FMayHaveRenamedFiles = true;
-  const int LFailed = FileList().ExecuteRenaming();
-  if (ReportBatchRefused(LFailed, FileList().BatchError())) {
+  TFileList &LList = FileList();
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRenaming();
+        LList.SetProgress(nullptr);
+      },
+      [this, LFailed] { RenameEnded(*LFailed); });
+  FMain.UpdateActions();
+}
+
+void TFilePage::RenameEnded(int AFailed) {
+  EndStep();
+  TFileList &LList = FileList();
+  if (ReportBatchRefused(AFailed, LList.BatchError())) {
     // Nothing moved: the page stays as it was before the Rename.
     acRename->SetTag(0);
     acRollback->SetTag(1);
+    FMain.UpdateActions();
     return;
   }
-  ReportRename(LFailed);
-  if (LFailed > 0)
+  if (LList.LastBatchStopped()) {
+    int LRenamed = 0;
+    for (int i = 0; i < LList.Count(); ++i)
+      LRenamed += LList[i].isRenamed() ? 1 : 0;
+    ReportCancelled(rs::RenameCancelled, LRenamed, LList.Count());
+    // The files not renamed are listed, and Rename waits for a Rollback or
+    // a new Add, as after failures.
     RecreateFileHintColumn();
+  } else {
+    ReportRename(AFailed);
+    if (AFailed > 0)
+      RecreateFileHintColumn();
+  }
   SynchroFileList(INT_MAX);
   if (LFailed > 0)
     ScrollToHintMarks(*StringGrid_Rename);
   sgDetailInfoUpdate();
+  FMain.UpdateActions();
 }
 
 void TFilePage::DoRollbackFiles() {
+  if (StepRunning())
+    return;
   FMain.FRunTimer->stop();
+  BeginStep();
   acRollback->SetTag(1);
   acRename->SetTag(0);
-  const int LFailed = FileList().ExecuteRollback();
-  if (ReportBatchRefused(LFailed, FileList().BatchError())) {
+  TFileList &LList = FileList();
+  int LTotal = 0;
+  for (int i = 0; i < LList.Count(); ++i)
+    LTotal += LList[i].isRenamed() ? 1 : 0;
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRollback();
+        LList.SetProgress(nullptr);
+        // The marks tell what a Rename would do with the disk as it is now:
+        // the folders are read and the plan made here, off the GUI thread.
+        if (*LFailed >= 0) {
+          LList.RefreshPlanner();
+          (void)LList.PlanRenaming();
+        }
+      },
+      [this, LFailed, LTotal] { RollbackEnded(*LFailed, LTotal); });
+  FMain.UpdateActions();
+}
+
+void TFilePage::RollbackEnded(int AFailed, int ATotal) {
+  EndStep();
+  TFileList &LList = FileList();
+  if (ReportBatchRefused(AFailed, LList.BatchError())) {
     acRollback->SetTag(0);
+    FMain.UpdateActions();
     return;
   }
-  if (LFailed > 0)
+  if (LList.LastBatchStopped()) {
+    // The files still renamed can be moved back by another Rollback; Rename
+    // waits until then.
+    acRollback->SetTag(0);
+    acRename->SetTag(1);
+    int LStill = 0;
+    for (int i = 0; i < LList.Count(); ++i)
+      LStill += LList[i].isRenamed() ? 1 : 0;
+    RecreateFileHintColumn();
+    SynchroFileList(INT_MAX, TListings::Planned);
+    ReportCancelled(rs::RollbackCancelled, ATotal - LStill, ATotal);
+    sgDetailInfoUpdate();
+    FMain.UpdateActions();
+    return;
+  }
+  if (AFailed > 0)
     RecreateFileHintColumn();
   else
     RemoveFileHintColumn();
-  // The marks tell what a Rename would do with the disk as it is now.
-  SynchroFileList(INT_MAX, TListings::ReadAnew);
-  ReportRollback(LFailed);
+  // The marks tell what a Rename would do with the disk as it is now (the
+  // worker planned it).
+  SynchroFileList(INT_MAX, TListings::Planned);
+  ReportRollback(AFailed);
   sgDetailInfoUpdate();
+  FMain.UpdateActions();
 }
 
 void TFilePage::BatchRolledBack(const QString &ABatchId) {
+  // The worker owns the list while a step runs; a Rename running now makes
+  // a batch of its own, which the list then follows instead.
+  if (StepRunning())
+    return;
   TFileList &LList = FileList();
   TJournalBatch LBatch;
   if (ABatchId.isEmpty() || LList.BatchId() != ABatchId || !GetJournal().Load(ABatchId, LBatch))

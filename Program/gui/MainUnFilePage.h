@@ -100,8 +100,19 @@ public:
   TNameRecipe Recipe() const;
 
   // ---- Rename, Rollback, hint column, sorting, balloon ----
+  // Rename and Rollback run in the page's worker (StepWorker): the page
+  // holds the grid's rows, disables what would change the list and shows
+  // the progress; the report, the log and the marks follow when the step
+  // ends.
   void DoRenameFiles();
   void DoRollbackFiles();
+  // A step is running in the worker.
+  bool StepRunning() const;
+  // Cancels a running step, waits for it and ends it as a Cancel does
+  // (closing the window).
+  void CancelStepAndWait();
+  TStepWorker *StepWorker = nullptr;
+  TStepProgress *StepProgress = nullptr;
   // The batch ABatchId was rolled back from History: if it is this list's
   // last Rename, the items moved back show their old names again.
   void BatchRolledBack(const QString &ABatchId);
@@ -211,7 +222,17 @@ private:
   // Rename or after a scan found none: files become renamed only there.
   bool HasRenamedFiles();
 
+  // Before a step: the focus leaves the fields (their exits run now, not
+  // while the worker owns the list), the grid keeps the rows it shows and
+  // the parts that change the list are disabled. EndStep undoes it.
+  void BeginStep();
+  void EndStep();
+  void RenameEnded(int AFailed);
+  void RollbackEnded(int AFailed, int ATotal);
+
   TfmMain &FMain;
+  QWidget *FNamePart = nullptr;
+  QWidget *FListPart = nullptr;
   QString FLastOpenFolder;
   bool FMayHaveRenamedFiles = false;
   // The hint column holds the failure marks (the renamed display).

@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -77,6 +78,9 @@ TFolderPage::TFolderPage(TfmMain &AMain, QWidget *AParent)
   LLayout->setContentsMargins(0, 0, 0, 0);
   CreateNameGroup(*this);
   CreateListGroup(*this);
+  StepWorker = new TStepWorker(this);
+  StepProgress = new TStepProgress(*StepWorker, this);
+  LLayout->addWidget(StepProgress);
   // The grid's look is set up: the marker starts on the first column.
   CreateFolderSortMarker();
   SynchroFolderList(0);
@@ -86,6 +90,8 @@ TFolderPage::TFolderPage(TfmMain &AMain, QWidget *AParent)
 TFolderPage::~TFolderPage() {
   // The balloon may point at the grid that goes away with the page.
   HideBalloonHint();
+  // A step still running stops before the list it works on goes.
+  delete StepWorker;
 }
 
 void TFolderPage::CreateActions() {
@@ -142,6 +148,7 @@ void TFolderPage::CreateActions() {
 void TFolderPage::CreateNameGroup(QWidget &AParent) {
   auto *LGroup = new QGroupBox(QStringLiteral("Name"), &AParent);
   LGroup->setObjectName(QStringLiteral("gbFolderName"));
+  FNameGroup = LGroup;
   AParent.layout()->addWidget(LGroup);
   auto *LRow = new QHBoxLayout(LGroup);
 
@@ -250,6 +257,7 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
 void TFolderPage::CreateListGroup(QWidget &AParent) {
   auto *LGroup = new QGroupBox(QStringLiteral("Folder List"), &AParent);
   LGroup->setObjectName(QStringLiteral("gbFolderList"));
+  FListGroup = LGroup;
   AParent.layout()->addWidget(LGroup);
   static_cast<QVBoxLayout *>(AParent.layout())->setStretchFactor(LGroup, 1);
 
@@ -546,7 +554,7 @@ void TFolderPage::acClearFolderExecute() {
 }
 
 void TFolderPage::acClearFolderUpdate() {
-  acClearFolder->setEnabled(FModel->rowCount() > 0);
+  acClearFolder->setEnabled(!StepRunning() && FModel->rowCount() > 0);
 }
 
 void TFolderPage::acDeleteFolderExecute() {
@@ -580,7 +588,8 @@ void TFolderPage::acDeleteFolderExecute() {
 }
 
 void TFolderPage::acDeleteFolderUpdate() {
-  acDeleteFolder->setEnabled(FModel->rowCount() > 0 && acRenameFolder->Tag() == 0);
+  acDeleteFolder->setEnabled(!StepRunning() && FModel->rowCount() > 0 &&
+                             acRenameFolder->Tag() == 0);
 }
 
 int TFolderPage::RenumberFrom(int APosition) {
@@ -731,55 +740,148 @@ void TFolderPage::acApplyAllFolderExecute() {
 
 // ---- Rename and Rollback ------------------------------------------------------
 
+bool TFolderPage::StepRunning() const {
+  return StepWorker != nullptr && StepWorker->Running();
+}
+
+void TFolderPage::CancelStepAndWait() {
+  StepWorker->CancelAndWait();
+}
+
+void TFolderPage::BeginStep() {
+  ForgetHintBalloon(FLastFolderHintCell);
+  StepProgress->show();
+  StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  const int LFirst = sgFolderRename->rowAt(0);
+  const int LLast = sgFolderRename->rowAt(sgFolderRename->viewport()->height() - 1);
+  FModel->Hold(std::max(LFirst, 0), LLast < 0 ? FModel->rowCount() - 1 : LLast);
+  FNameGroup->setEnabled(false);
+  FListGroup->setEnabled(false);
+}
+
+void TFolderPage::EndStep() {
+  FModel->Release();
+  FNameGroup->setEnabled(true);
+  FListGroup->setEnabled(true);
+}
+
 void TFolderPage::acRenameFolderExecute() {
+  if (StepRunning())
+    return;
+  // First: a field's exit may still change the names and make a new plan.
+  BeginStep();
   acRenameFolder->SetTag(1);
   acRollbackFolder->SetTag(0);
-  const int LFailed = FFolderList.ExecuteRenaming();
-  if (ReportBatchRefused(LFailed, FFolderList.BatchError())) {
+  TFolderList &LList = FFolderList;
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRenaming();
+        LList.SetProgress(nullptr);
+      },
+      [this, LFailed] { RenameEnded(*LFailed); });
+  FMain.UpdateActions();
+}
+
+void TFolderPage::RenameEnded(int AFailed) {
+  EndStep();
+  if (ReportBatchRefused(AFailed, FFolderList.BatchError())) {
     // Nothing moved: the page stays as it was before the Rename.
     acRenameFolder->SetTag(0);
     acRollbackFolder->SetTag(1);
+    FMain.UpdateActions();
     return;
   }
   // The rename put the list in a new order: the plan's marks no longer
   // belong to the rows.
   FModel->ClearPlan();
   // The message is shown before the grid changes.
-  ReportRename(LFailed);
-  if (LFailed > 0)
+  if (FFolderList.LastBatchStopped()) {
+    int LRenamed = 0;
+    for (int i = 0; i < FFolderList.Count(); ++i)
+      LRenamed += FFolderList[i]->isRenamed() ? 1 : 0;
+    ReportCancelled(rs::RenameCancelled, LRenamed, FFolderList.Count());
+    // The folders not renamed are listed, and Rename waits for a Rollback
+    // or a new Add, as after failures.
     RecreateFolderHintColumn();
+  } else {
+    ReportRename(AFailed);
+    if (AFailed > 0)
+      RecreateFolderHintColumn();
+  }
   SynchroFolderList(0);
   if (LFailed > 0)
     ScrollToHintMarks(*sgFolderRename);
   sgDetailInfoFolderUpdate();
+  FMain.UpdateActions();
 }
 
 void TFolderPage::acRenameFolderUpdate() {
   // Conflict marks leave Rename enabled; failure marks do not.
-  acRenameFolder->setEnabled(FModel->rowCount() > 0 && !FFailureMarks);
+  acRenameFolder->setEnabled(!StepRunning() && FModel->rowCount() > 0 && !FFailureMarks);
 }
 
 void TFolderPage::acRollbackFolderExecute() {
+  if (StepRunning())
+    return;
+  BeginStep();
   acRollbackFolder->SetTag(1);
   acRenameFolder->SetTag(0);
-  const int LFailed = FFolderList.ExecuteRollback();
-  if (ReportBatchRefused(LFailed, FFolderList.BatchError())) {
+  TFolderList &LList = FFolderList;
+  int LTotal = 0;
+  for (int i = 0; i < LList.Count(); ++i)
+    LTotal += LList[i]->isRenamed() ? 1 : 0;
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRollback();
+        LList.SetProgress(nullptr);
+      },
+      [this, LFailed, LTotal] { RollbackEnded(*LFailed, LTotal); });
+  FMain.UpdateActions();
+}
+
+void TFolderPage::RollbackEnded(int AFailed, int ATotal) {
+  EndStep();
+  if (ReportBatchRefused(AFailed, FFolderList.BatchError())) {
     acRollbackFolder->SetTag(0);
+    FMain.UpdateActions();
     return;
   }
-  if (LFailed > 0)
+  const bool LStopped = FFolderList.LastBatchStopped();
+  if (LStopped) {
+    // The folders still renamed can be moved back by another Rollback;
+    // Rename waits until then.
+    acRollbackFolder->SetTag(0);
+    acRenameFolder->SetTag(1);
     RecreateFolderHintColumn();
-  else
+  } else if (AFailed > 0) {
+    RecreateFolderHintColumn();
+  } else {
     DestroyFolderHintColumn();
+  }
   // Rollback reorders the list deepest first: every row is rewritten, so that
   // the grid shows the list as it is now, and the marks the disk as it is
   // now (an entry made since the Rename takes a new name).
   SynchroFolderList(0, TListings::ReadAnew);
-  ReportRollback(LFailed);
+  if (LStopped) {
+    int LStill = 0;
+    for (int i = 0; i < FFolderList.Count(); ++i)
+      LStill += FFolderList[i]->isRenamed() ? 1 : 0;
+    ReportCancelled(rs::RollbackCancelled, ATotal - LStill, ATotal);
+  } else {
+    ReportRollback(AFailed);
+  }
   sgDetailInfoFolderUpdate();
+  FMain.UpdateActions();
 }
 
 void TFolderPage::BatchRolledBack(const QString &ABatchId) {
+  // The worker owns the list while a step runs.
+  if (StepRunning())
+    return;
   TJournalBatch LBatch;
   if (ABatchId.isEmpty() || FFolderList.BatchId() != ABatchId ||
       !GetJournal().Load(ABatchId, LBatch))
@@ -795,7 +897,7 @@ void TFolderPage::acRollbackFolderUpdate() {
   // With no renamed folder in the list (after a Clear that followed a Rename,
   // say) there is nothing to move back: a Rollback would only report
   // "Rollback done.".
-  if (acRollbackFolder->Tag() == 1 || !FFolderList.HasRenamedFolders())
+  if (StepRunning() || acRollbackFolder->Tag() == 1 || !FFolderList.HasRenamedFolders())
     acRollbackFolder->setEnabled(false);
   else
     acRollbackFolder->setEnabled(true);

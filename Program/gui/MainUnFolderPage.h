@@ -92,6 +92,10 @@ public:
   // and replace and the case rule.
   TNameRecipe Recipe() const;
   void acApplyAllFolderExecute();
+  // Rename and Rollback run in the page's worker (StepWorker), as on the
+  // file page: the grid keeps its rows, the controls that change the list
+  // are disabled and the progress shows; the report and the marks follow
+  // when the step ends.
   void acRenameFolderExecute();
   void acRenameFolderUpdate();
   void acRollbackFolderExecute();
@@ -110,6 +114,13 @@ public:
   // The hint column holds the failure marks: Rename stays disabled.
   bool HasFailureMarks() const { return FFailureMarks; }
   int LastFolderHintCell() const { return FLastFolderHintCell; }
+  // A step is running in the worker.
+  bool StepRunning() const;
+  // Cancels a running step, waits for it and ends it as a Cancel does
+  // (closing the window).
+  void CancelStepAndWait();
+  TStepWorker *StepWorker = nullptr;
+  TStepProgress *StepProgress = nullptr;
 
   // Controls, by their designer names.
   QLineEdit *edFolderMask = nullptr;
@@ -170,8 +181,17 @@ private:
   // renames.
   void RenameByKey();
 
+  // Before a step: the fields' exits run now, the grid keeps the rows it
+  // shows, the groups that change the list are disabled. EndStep undoes it.
+  void BeginStep();
+  void EndStep();
+  void RenameEnded(int AFailed);
+  void RollbackEnded(int AFailed, int ATotal);
+
   TfmMain &FMain;
   TFolderList &FFolderList;
+  QWidget *FNameGroup = nullptr;
+  QWidget *FListGroup = nullptr;
   TFolderGridModel *FModel = nullptr;
   TSortHeaderView *FHeader = nullptr;
   TPropertyGridModel *FDetailModel = nullptr;

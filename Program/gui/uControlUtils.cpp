@@ -91,6 +91,7 @@ THintColumn::THintColumn(QObject *AParent) : QStyledItemDelegate(AParent) {
   LoadBitmapFromResource(FFailure, QStringLiteral("HintColumnIcon"));
   LoadBitmapFromResource(FConflict, QStringLiteral("ConflictColumnIcon"));
   LoadBitmapFromResource(FQuiet, QStringLiteral("ChainColumnIcon"));
+  LoadBitmapFromResource(FNotTried, QStringLiteral("NotTriedColumnIcon"));
 }
 
 THintMark THintColumn::MarkOf(const QModelIndex &AIndex) {
@@ -114,6 +115,9 @@ void THintColumn::paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
     break;
   case THintMark::Quiet:
     LBitmap = &FQuiet;
+    break;
+  case THintMark::NotTried:
+    LBitmap = &FNotTried;
     break;
   case THintMark::None:
     break;

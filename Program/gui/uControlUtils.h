@@ -52,13 +52,15 @@ bool LoadBitmapFromResource(QPixmap &ABitmap, const QString &AName);
 //   Conflict  "ConflictColumnIcon": Rename cannot rename the item;
 //   Quiet     "ChainColumnIcon": the item waits for another or is swapped
 //             with one;
+//   NotTried  "NotTriedColumnIcon": a Rename or Rollback was cancelled
+//             before it tried the item;
 //   None      no mark.
 // A cell without MarkRole data shows the failure mark. Pages make it 22 wide:
 //   grid.setItemDelegateForColumn(0, new THintColumn(&grid));
 //   grid.setColumnWidth(0, HintColumnWidth);
 inline constexpr int HintColumnWidth = 22;
 
-enum class THintMark { None, Failure, Conflict, Quiet };
+enum class THintMark { None, Failure, Conflict, Quiet, NotTried };
 inline constexpr int MarkRole = Qt::UserRole + 1001;
 
 class THintColumn : public QStyledItemDelegate {
@@ -77,6 +79,7 @@ private:
   QPixmap FFailure;
   QPixmap FConflict;
   QPixmap FQuiet;
+  QPixmap FNotTried;
 };
 
 // ---- Column minimum widths --------------------------------------------------

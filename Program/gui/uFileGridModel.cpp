@@ -54,8 +54,18 @@ const TFileInfo *TFileGridModel::FileAtRow(int ARow) const {
 QVariant TFileGridModel::data(const QModelIndex &AIndex, int ARole) const {
   if (!checkIndex(AIndex, CheckIndexOption::IndexIsValid))
     return {};
-  if (ARole == MarkRole)
+  if (Held())
+    return HeldData(AIndex, ARole);
+  if (ARole == MarkRole) {
+    // In the renamed display a file a cancelled step never tried carries a
+    // quiet mark of its own instead of the failure mark.
+    if (RenamedDisplay() && AIndex.column() < HintColumns()) {
+      const TFileInfo *LFile = FileAtRow(AIndex.row());
+      if (LFile != nullptr && LFile->NotTried())
+        return static_cast<int>(THintMark::NotTried);
+    }
     return MarkAt(AIndex);
+  }
   if (ARole != Qt::DisplayRole)
     return {};
   const TFileInfo *LFile = FileAtRow(AIndex.row());

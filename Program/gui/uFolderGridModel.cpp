@@ -14,8 +14,18 @@ int TFolderGridModel::FolderAtRow(int ARow) const {
 QVariant TFolderGridModel::data(const QModelIndex &AIndex, int ARole) const {
   if (!checkIndex(AIndex, CheckIndexOption::IndexIsValid))
     return {};
-  if (ARole == MarkRole)
+  if (Held())
+    return HeldData(AIndex, ARole);
+  if (ARole == MarkRole) {
+    // In the renamed display a folder a cancelled step never tried carries
+    // a quiet mark of its own instead of the failure mark.
+    if (RenamedDisplay() && AIndex.column() < HintColumns()) {
+      const int LItem = FolderAtRow(AIndex.row());
+      if (LItem >= 0 && FList.Items(LItem)->NotTried())
+        return static_cast<int>(THintMark::NotTried);
+    }
     return MarkAt(AIndex);
+  }
   if (ARole != Qt::DisplayRole)
     return {};
   const int LPosition = FolderAtRow(AIndex.row());

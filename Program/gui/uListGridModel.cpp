@@ -100,3 +100,38 @@ void TListGridRows::AnnounceMarks() {
   if (FHintColumn && !FRenamedDisplay && FRowCount > 0)
     Q_EMIT dataChanged(index(0, 0), index(FRowCount - 1, 0), {MarkRole});
 }
+
+void TListGridRows::Hold(int AFirst, int ALast) {
+  Release();
+  const int LColumns = columnCount();
+  AFirst = std::max(AFirst, 0);
+  ALast = std::min(ALast, FRowCount - 1);
+  FHeldFirst = AFirst;
+  for (int r = AFirst; r <= ALast; ++r)
+    for (int c = 0; c < LColumns; ++c) {
+      FHeldCells.push_back(data(index(r, c), Qt::DisplayRole));
+      FHeldCells.push_back(data(index(r, c), MarkRole));
+    }
+  FHeld = true;
+}
+
+void TListGridRows::Release() {
+  FHeld = false;
+  FHeldCells.clear();
+}
+
+QVariant TListGridRows::HeldData(const QModelIndex &AIndex, int ARole) const {
+  if (AIndex.row() < FHeldFirst)
+    return {};
+  const size_t LCell =
+      (static_cast<size_t>(AIndex.row() - FHeldFirst) * static_cast<size_t>(columnCount()) +
+       static_cast<size_t>(AIndex.column())) *
+      2;
+  if (LCell + 1 >= FHeldCells.size())
+    return {};
+  if (ARole == Qt::DisplayRole)
+    return FHeldCells[LCell];
+  if (ARole == MarkRole)
+    return FHeldCells[LCell + 1];
+  return {};
+}

@@ -41,6 +41,14 @@ public:
   void ClearPlan();
   // The conflicts of the plan.
   int PlanConflicts() const { return FPlanConflicts; }
+  // While a worker runs a step on the list, the grid reads no item: Hold
+  // keeps the cells of the rows AFirst to ALast as they are now (the rows
+  // the grid shows), and until Release the model answers from them (other
+  // rows show empty cells).
+  void Hold(int AFirst, int ALast);
+  void Release();
+  bool Held() const { return FHeld; }
+
   // The plan's entry of the item shown in ARow of the normal display;
   // nullptr in the renamed display, for a row that is not there, and without
   // a plan.
@@ -51,6 +59,9 @@ protected:
   // the renamed display, the plan's mark in the normal one; none outside the
   // hint column.
   QVariant MarkAt(const QModelIndex &AIndex) const;
+
+  // A held cell's data (see Hold).
+  QVariant HeldData(const QModelIndex &AIndex, int ARole) const;
 
   // The number of columns in front of the data columns (the hint column).
   int HintColumns() const { return FHintColumn ? 1 : 0; }
@@ -90,6 +101,10 @@ private:
   void AnnounceMarks();
 
   const int FDataColumnCount;
+  bool FHeld = false;
+  int FHeldFirst = 0;
+  // The held rows' cells, row after row: display text and mark per column.
+  std::vector<QVariant> FHeldCells;
   std::vector<TPlanEntry> FPlan; // by list index
   int FPlanConflicts = 0;
 };

@@ -7,6 +7,7 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uProgress.h"
 #include "uPropertyGridModel.h"
 #include "uRenamePlan.h"
 #include "uResourceString.h"
@@ -15,20 +16,29 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QThread>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
+#include <atomic>
 #include <utility>
 
 namespace {
@@ -237,6 +247,158 @@ bool ReportBatchRefused(int AFailed, const QString &AError) {
   GetLogger().WriteLog(AError);
   ShowWarningMessage(AError);
   return true;
+}
+
+void ReportCancelled(const QString &AFormat, int ADone, int ATotal) {
+  const QString LText = rs::FormatMessage(AFormat, {ADone, ATotal});
+  GetLogger().WriteLog(LText);
+  ShowWarningMessage(LText);
+}
+
+// ---------------------------------------------------------------------------
+// Long steps
+
+namespace {
+
+std::atomic<int> &StopAfter() {
+  static std::atomic<int> LStopAfter{-1};
+  return LStopAfter;
+}
+
+// The shortest time between two progress reports the GUI thread receives.
+constexpr qint64 ReportIntervalMs = 40;
+
+} // namespace
+
+TStepWorker::TStepWorker(QObject *AParent)
+    : QObject(AParent), FProgress(std::make_unique<TProgress>()) {}
+
+TStepWorker::~TStepWorker() {
+  if (FThread == nullptr)
+    return;
+  FProgress->RequestStop();
+  FThread->wait();
+  delete FThread;
+}
+
+int TStepWorker::SetStopAfter(int ADone) {
+  return StopAfter().exchange(ADone);
+}
+
+bool TStepWorker::Start(std::function<void(TProgress &)> AWork, std::function<void()> AOnEnd) {
+  if (FThread != nullptr)
+    return false;
+  FProgress->ClearStop();
+  FOnEnd = std::move(AOnEnd);
+  // The clock and the time of the last report belong to the step's thread.
+  auto LClock = std::make_shared<QElapsedTimer>();
+  auto LLast = std::make_shared<qint64>(-ReportIntervalMs);
+  const int LStopAfter = StopAfter().load();
+  FProgress->SetOnReport(
+      [this, LClock, LLast, LStopAfter](int ADone, int ATotal, const QString &ACurrent) {
+        if (LStopAfter >= 0 && ADone >= LStopAfter)
+          FProgress->RequestStop();
+        const qint64 LNow = LClock->elapsed();
+        if (ADone != ATotal && LNow - *LLast < ReportIntervalMs)
+          return;
+        *LLast = LNow;
+        QMetaObject::invokeMethod(
+            this, [this, ADone, ATotal, ACurrent] { Q_EMIT Progressed(ADone, ATotal, ACurrent); },
+            Qt::QueuedConnection);
+      });
+  FThread = QThread::create([this, LClock, AWork = std::move(AWork)] {
+    LClock->start();
+    AWork(*FProgress);
+  });
+  // The end of a step already ended by CancelAndWait finds another thread
+  // or none, and ends nothing.
+  connect(
+      FThread, &QThread::finished, this,
+      [this, LThread = FThread] {
+        if (FThread == LThread)
+          End();
+      },
+      Qt::QueuedConnection);
+  Q_EMIT Started();
+  FThread->start();
+  return true;
+}
+
+void TStepWorker::Cancel() {
+  FProgress->RequestStop();
+}
+
+bool TStepWorker::CancelRequested() const {
+  return FProgress->StopRequested();
+}
+
+void TStepWorker::CancelAndWait() {
+  if (FThread == nullptr)
+    return;
+  FProgress->RequestStop();
+  FThread->wait();
+  End();
+}
+
+void TStepWorker::End() {
+  FThread->wait();
+  delete FThread;
+  FThread = nullptr;
+  FProgress->SetOnReport(nullptr);
+  Q_EMIT Finished();
+  if (auto LOnEnd = std::exchange(FOnEnd, nullptr))
+    LOnEnd();
+}
+
+TStepProgress::TStepProgress(TStepWorker &AWorker, QWidget *AParent) : QFrame(AParent) {
+  setObjectName(QStringLiteral("StepProgress"));
+  setFrameShape(QFrame::StyledPanel);
+  auto *LLayout = new QVBoxLayout(this);
+  auto *LRow = new QHBoxLayout;
+  ProgressBar_Step = new QProgressBar(this);
+  ProgressBar_Step->setObjectName(QStringLiteral("ProgressBar_Step"));
+  ProgressBar_Step->setTextVisible(false);
+  txtStepCount = new QLabel(this);
+  txtStepCount->setObjectName(QStringLiteral("txtStepCount"));
+  btnStepCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  btnStepCancel->setObjectName(QStringLiteral("btnStepCancel"));
+  LRow->addWidget(ProgressBar_Step, 1);
+  LRow->addWidget(txtStepCount);
+  LRow->addWidget(btnStepCancel);
+  LLayout->addLayout(LRow);
+  txtStepCurrent = new QLabel(this);
+  txtStepCurrent->setObjectName(QStringLiteral("txtStepCurrent"));
+  // A long name must not widen the window.
+  txtStepCurrent->setMinimumWidth(1);
+  txtStepCurrent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  LLayout->addWidget(txtStepCurrent);
+  hide();
+  connect(btnStepCancel, &QPushButton::clicked, &AWorker, [&AWorker] { AWorker.Cancel(); });
+  connect(&AWorker, &TStepWorker::Started, this, [this] {
+    ShowProgress(0, 0, QString());
+    btnStepCancel->setEnabled(true);
+    show();
+  });
+  connect(&AWorker, &TStepWorker::Progressed, this,
+          [this](int ADone, int ATotal, const QString &ACurrent) {
+            ShowProgress(ADone, ATotal, ACurrent);
+          });
+  connect(&AWorker, &TStepWorker::Finished, this, [this] { hide(); });
+}
+
+void TStepProgress::ShowProgress(int ADone, int ATotal, const QString &ACurrent) {
+  const QLocale LLocale(QLocale::English);
+  if (ATotal > 0) {
+    ProgressBar_Step->setRange(0, ATotal);
+    ProgressBar_Step->setValue(ADone);
+    txtStepCount->setText(
+        QStringLiteral("%1 of %2").arg(LLocale.toString(ADone), LLocale.toString(ATotal)));
+  } else {
+    // The total is not known yet: the bar shows that the step is busy.
+    ProgressBar_Step->setRange(0, 0);
+    txtStepCount->setText(ADone > 0 ? LLocale.toString(ADone) : QString());
+  }
+  txtStepCurrent->setText(DisplayText(ACurrent));
 }
 
 // ---------------------------------------------------------------------------

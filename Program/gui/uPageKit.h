@@ -14,6 +14,10 @@
 //   TListings           how a page's plan of a Rename reads the folders
 //   ReselectRow         a selected row kept as the hint column comes and goes
 //   ReportRename        the reports after Rename and Rollback
+//   TStepWorker         a page's long step on a thread of its own, one at a
+//                       time, with its progress and Cancel
+//   TStepProgress       the progress display: bar, count, current name,
+//                       Cancel
 //   SetupDetailGrid     the detail view over a TPropertyGridModel
 //   TPathDropTarget     files and folders dropped onto a grid, DroppedPaths
 //                       their lossless paths, SplitMissingPaths and
@@ -23,6 +27,7 @@
 //   ScrollToHintMarks   the rows of the hint column in view
 #pragma once
 
+#include <QFrame>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -36,8 +41,13 @@
 
 class QAbstractButton;
 class QKeySequence;
+class QLabel;
 class QLineEdit;
 class QMimeData;
+class QProgressBar;
+class QPushButton;
+class QThread;
+class TProgress;
 class QTableView;
 class TAction;
 struct TPlanEntry;
@@ -192,8 +202,9 @@ void ForgetHintBalloon(int &ALastRow);
 
 // How a page's new plan of a Rename reads the folders: from the listings the
 // list's planner keeps (after a change of names, a sort, a delete), or anew
-// (after an Add, on Apply).
-enum class TListings { Kept, ReadAnew };
+// (after an Add, on Apply), or not at all: the worker made the plan with the
+// folders read anew at the end of its step (Planned; the list's LastPlan).
+enum class TListings { Kept, ReadAnew, Planned };
 
 // Selects the row ARow of AGrid again, as whole row: a selection of a row
 // does not cover a column inserted in front of it. Nothing for ARow < 0.
@@ -212,6 +223,72 @@ void ReportRollback(int AFailed);
 // written returns -1: writes AError to the log, shows it and returns true.
 // False (nothing shown) for any other outcome.
 bool ReportBatchRefused(int AFailed, const QString &AError);
+// A step stopped by Cancel: AFormat (such as "Renaming was cancelled: %d of
+// %d renamed.") with ADone and ATotal, written to the log, then shown.
+void ReportCancelled(const QString &AFormat, int ADone, int ATotal);
+
+// ---- Long steps -------------------------------------------------------------
+
+// Runs a page's long step (Rename, Rollback) on a thread of its own, one at a
+// time. While it runs, the step alone touches the page's list; the worker
+// reports the engine's progress through queued signals, at most every few
+// tens of milliseconds and always for the last item, and Cancel asks the
+// engine to stop after its current item. The step's end handler runs on the
+// GUI thread once the step has returned: it writes the log and shows the
+// report there.
+class TStepWorker : public QObject {
+  Q_OBJECT
+public:
+  explicit TStepWorker(QObject *AParent = nullptr);
+  // Cancels a running step and waits for it (its end handler does not run).
+  ~TStepWorker() override;
+
+  // Runs AWork(progress) on the worker's thread, then AOnEnd on the GUI
+  // thread. False (nothing started) while another step runs.
+  bool Start(std::function<void(TProgress &)> AWork, std::function<void()> AOnEnd);
+  bool Running() const { return FThread != nullptr; }
+  // Asks the running step to stop after its current item.
+  void Cancel();
+  // Cancels the running step, waits for it to return and runs its end
+  // handler now (closing the window during a step).
+  void CancelAndWait();
+  // The step was asked to stop (Cancel, or the test hook below).
+  bool CancelRequested() const;
+
+  // A test's hook: every step stops once ADone items are done (the engine
+  // asks for a stop after each item, so exactly ADone are made); -1: none.
+  // Returns the previous value.
+  static int SetStopAfter(int ADone);
+
+Q_SIGNALS:
+  void Started();
+  void Progressed(int ADone, int ATotal, const QString &ACurrent);
+  void Finished();
+
+private:
+  void End();
+
+  std::unique_ptr<TProgress> FProgress;
+  QThread *FThread = nullptr; // owned while it runs
+  std::function<void()> FOnEnd;
+};
+
+// The progress display of a page's long step: a bar, "12,345 of 100,000",
+// the current name and a Cancel button that cancels the worker's step. It
+// shows itself when the worker starts a step and hides when the step ends.
+class TStepProgress : public QFrame {
+  Q_OBJECT
+public:
+  TStepProgress(TStepWorker &AWorker, QWidget *AParent);
+
+  QProgressBar *ProgressBar_Step = nullptr;
+  QLabel *txtStepCount = nullptr;
+  QLabel *txtStepCurrent = nullptr;
+  QPushButton *btnStepCancel = nullptr;
+
+private:
+  void ShowProgress(int ADone, int ATotal, const QString &ACurrent);
+};
 
 // ---- Detail view ------------------------------------------------------------
 

@@ -391,6 +391,13 @@ int main(int argc, char *argv[]) {
     P.setBrush(LGrey);
     P.drawPath(LHead);
   });
+  // Not tried: a hollow grey ring, quieter than the failure's red.
+  LOk &= Save(QStringLiteral("NotTriedColumnIcon"), 18, 18, [](QPainter &P) {
+    const QColor LGrey(0x95, 0xa5, 0xa6);
+    P.setPen(Pen(LGrey, 1.6));
+    P.setBrush(Qt::NoBrush);
+    P.drawEllipse(QPointF(9, 9), 4.2, 4.2);
+  });
 
   // ---- Close and minimise: light for the header, dark for dialogs, 16 x 16 ----
   const auto LCross = [](const QColor &AColor) {

@@ -260,3 +260,26 @@ TEST(FileList, AChainRollsBackInTheReverseOrderOfTheRenamesAlsoAfterASort) {
   ASSERT_EQ(LList.ExecuteRollback(), 0);
   EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
 }
+
+TEST(FileList, ASortByAColumnOrdersAsItsComparisonDoes) {
+  // Folders that are prefixes of others, letters in both cases, a name
+  // shorter than another that starts the same, and characters beyond ASCII.
+  const QStringList LPaths = {QStringLiteral("/w/ab/Zed.txt"), QStringLiteral("/w/AB/apple.txt"),
+                              QStringLiteral("/w/a/b.txt"),    QStringLiteral("/w/a_b/a.txt"),
+                              QStringLiteral("/w/ab/zed"),     QStringLiteral("/w/Ab c/é.txt"),
+                              QStringLiteral("/w/ab/_x.txt"),  QStringLiteral("/w/abc/ZED.TXT"),
+                              QStringLiteral("/w/ab/[1].txt"), QStringLiteral("/w/ab/Ärger.txt")};
+  for (const TFileSortKey LKey :
+       {TFileSortKey::OldName, TFileSortKey::NewName, TFileSortKey::Location}) {
+    for (const bool LDown : {false, true}) {
+      TFileList LList;
+      Fill(LList, LPaths, QStringLiteral("[N]"), QStringLiteral("[E]"));
+      const TFileSortLess LLess{LKey, LDown};
+      LList.Sort(LLess);
+      for (int i = 1; i < LList.Count(); ++i)
+        EXPECT_FALSE(LLess(LList[i], LList[i - 1]))
+            << static_cast<int>(LKey) << LDown << ' ' << LList[i - 1].FullFileName().toStdString()
+            << " before " << LList[i].FullFileName().toStdString();
+    }
+  }
+}

@@ -13,6 +13,7 @@
 #include "uLog.h"
 #include "uPageKit.h"
 #include "uPropertyGridModel.h"
+#include "uRenamePlan.h"
 #include "uSetting.h"
 
 #include <QAbstractItemModelTester>
@@ -27,7 +28,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -655,6 +658,81 @@ private Q_SLOTS:
     QCOMPARE(LPage.Column(0), QStringList{QStringLiteral("b.txt")});
     QVERIFY(!LPage.Page->acRollback->isEnabled());
     QVERIFY(!LPage.Page->acRename->isEnabled());
+  }
+
+  // ---- Steps in the worker: Cancel and closing ----------------------------
+
+  void CancelledRenameAndRollbackMoveExactlyWhatTheyReport() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({u"a.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s, u"e.txt"_s}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, u"[N]_r"_s);
+    const int LPrevious = TStepWorker::SetStopAfter(2);
+    LPage.Page->acRename->trigger();
+    WaitForMessages(1);
+    QCOMPARE(FMessages->Texts(), QStringList{u"Renaming was cancelled: 2 of 5 renamed."_s});
+    QCOMPARE(LogEntries().last(), u"Renaming was cancelled: 2 of 5 renamed."_s);
+    // Independent moves go in list order: a and b were renamed, nothing else.
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{u"a_r.txt"_s, u"b_r.txt"_s, u"c.txt"_s, u"d.txt"_s, u"e.txt"_s}));
+    // The files not renamed are listed with the quiet mark of the untried.
+    QCOMPARE(LPage.Column(0), (QStringList{u"c.txt"_s, u"d.txt"_s, u"e.txt"_s}));
+    QCOMPARE(guitest::HintMarks(LPage.Grid()), u"NNN"_s);
+    QVERIFY(!LPage.Page->acRename->isEnabled());
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    QVERIFY(LPage.Page->StepProgress->isHidden());
+    QVERIFY(LPage.Page->StringGrid_Rename->isEnabled());
+
+    // A Rollback cancelled after one file, then one to the end.
+    TStepWorker::SetStopAfter(1);
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(2);
+    QCOMPARE(FMessages->Texts().last(), u"Rollback was cancelled: 1 of 2 moved back."_s);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files, QDir::Name).size(), 5);
+    QCOMPARE(QDir(FDir->path()).entryList({u"*_r.txt"_s}, QDir::Files).size(), 1);
+    QVERIFY(LPage.Page->acRollback->isEnabled());
+    TStepWorker::SetStopAfter(LPrevious);
+    LPage.Page->acRollback->trigger();
+    WaitForMessages(3);
+    QCOMPARE(FMessages->Texts().last(), u"Rollback done."_s);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{u"a.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s, u"e.txt"_s}));
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    QCOMPARE(LogEntries().mid(LogEntries().size() - 3),
+             (QStringList{u"Renaming was cancelled: 2 of 5 renamed."_s,
+                          u"Rollback was cancelled: 1 of 2 moved back."_s, u"Rollback done."_s}));
+  }
+
+  void ClosingTheWindowDuringARenameCancelsItAndWaits() {
+    TPage LPage;
+    LPage.Add(*FOpen, WriteAll({u"a.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s}));
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, u"[N]_r"_s);
+    // The first move waits in the worker until the window asks it to stop.
+    std::atomic<bool> LMoved{false};
+    TStepWorker *LWorker = LPage.Page->StepWorker;
+    const auto LPrevious = plandetail::SetAfterMoveHook([&](int AStep) {
+      if (AStep != 0)
+        return;
+      LMoved = true;
+      while (!LWorker->CancelRequested())
+        QThread::msleep(1);
+    });
+    LPage.Page->acRename->trigger();
+    QTRY_VERIFY(LMoved.load());
+    QVERIFY(LPage.Page->StepRunning());
+    QVERIFY(LPage.Page->StepProgress->isVisible());
+    QVERIFY(!LPage.Page->acAddFile->isEnabled());
+    QVERIFY(!LPage.Page->Edit_RenameMask->isEnabled());
+    LPage.Main.close();
+    plandetail::SetAfterMoveHook(LPrevious);
+    QVERIFY(!LPage.Page->StepRunning());
+    QVERIFY(!LPage.Main.isVisible());
+    QCOMPARE(FMessages->Texts(), QStringList{u"Renaming was cancelled: 1 of 4 renamed."_s});
+    QCOMPARE(LogEntries().last(), u"Renaming was cancelled: 1 of 4 renamed."_s);
+    QCOMPARE(QDir(FDir->path()).entryList(QDir::Files, QDir::Name),
+             (QStringList{u"a_r.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s}));
+    const std::vector<TJournalBatch> LBatches = GetJournal().History();
+    QVERIFY(!LBatches.empty());
+    QCOMPARE(LBatches.front().State(), TBatchState::Cancelled);
   }
 
   // ---- Conflicts before Rename --------------------------------------------

@@ -634,14 +634,38 @@ private Q_SLOTS:
     LColumns.resizeSection(1, 123);
     QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QVERIFY(Page().HasHintColumn());
     QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
     QCOMPARE(LColumns.sectionSize(1), 181);
     QCOMPARE(LColumns.sectionSize(2), 123);
     Page().acRollbackFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QVERIFY(!Page().HasHintColumn());
     QCOMPARE(LColumns.sectionSize(0), 181);
     QCOMPARE(LColumns.sectionSize(1), 123);
+  }
+
+  void ACancelledRenameListsTheUntriedAndRollbackRestoresTheRest() {
+    AddEach({u"a"_s, u"b"_s, u"c"_s});
+    SetMask(u"[N]_r"_s);
+    const int LPrevious = TStepWorker::SetStopAfter(1);
+    Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning());
+    QCOMPARE(FMessages->Texts(), QStringList{u"Renaming was cancelled: 1 of 3 renamed."_s});
+    const QStringList LAfter = QDir(Root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(LAfter.size(), 3);
+    QCOMPARE(LAfter.filter(u"_r"_s).size(), 1);
+    QCOMPARE(Rows(), 2);
+    QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"NN"_s);
+    QVERIFY(!Page().acRenameFolder->isEnabled());
+    TStepWorker::SetStopAfter(LPrevious);
+    Page().acRollbackFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning());
+    QCOMPARE(FMessages->Texts().last(), u"Rollback done."_s);
+    QCOMPARE(QDir(Root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    QVERIFY(Page().acRenameFolder->isEnabled());
   }
 
   void ATokenButtonLeavesTheCaretInTheMask() {
@@ -705,6 +729,7 @@ private Q_SLOTS:
     FMessages->Clear();
     QVERIFY(Page().acRenameFolder->isEnabled());
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(),
              QStringList{QStringLiteral("Failed to rename 2 files. List is below.")});
     QCOMPARE(Rows(), 2);
@@ -728,6 +753,7 @@ private Q_SLOTS:
 
     FMessages->Clear();
     Page().acRollbackFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rollback done.")});
     QVERIFY(QFileInfo(Path(QStringLiteral("p/c"))).isDir());
     QVERIFY(QFileInfo(Path(QStringLiteral("x"))).isDir());
@@ -757,6 +783,7 @@ private Q_SLOTS:
     SetMask(QStringLiteral("[N]_r"));
     QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QVERIFY(Page().acRollbackFolder->isEnabled());
     QVERIFY(Page().acClearFolder->isEnabled());
     Page().acClearFolder->trigger();
@@ -772,6 +799,7 @@ private Q_SLOTS:
     SetMask(QStringLiteral("[N]2"));
     FMessages->Clear();
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Rename done."));
     // Every folder was renamed: the renamed display shows none.
@@ -783,6 +811,7 @@ private Q_SLOTS:
     QVERIFY(QDir().mkpath(Path(QStringLiteral("x"))));
     FMessages->Clear();
     Page().acRollbackFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(),
              QStringList{QStringLiteral("Failed to rollback 1 file. List is below.")});
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(),
@@ -803,6 +832,7 @@ private Q_SLOTS:
     SetMask(QStringLiteral("[N]_r"));
     QVERIFY(QDir().mkpath(Path(QStringLiteral("b_r"))));
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QVERIFY(Page().HasHintColumn());
     QCOMPARE(Page().acRenameFolder->Tag(), 1);
     Add(Path(QStringLiteral("b")), false, true);
@@ -826,6 +856,7 @@ private Q_SLOTS:
     QVERIFY(QDir().mkpath(Path(QStringLiteral("a_r"))));
     QVERIFY(QDir(Path(QStringLiteral("b"))).removeRecursively());
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(Rows(), 2);
     const int LRow = static_cast<int>(Column(0).indexOf(QStringLiteral("b")));
     QVERIFY(LRow >= 0);
@@ -933,6 +964,7 @@ private Q_SLOTS:
     QVERIFY(Page().acRenameFolder->isEnabled());
     FMessages->Clear();
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(), QStringList{u"Failed to rename 1 file. List is below."_s});
     QVERIFY(QFileInfo(Path(u"x"_s)).isDir());
     // The renamed display with the failure mark, as after any failure.
@@ -1026,6 +1058,7 @@ private Q_SLOTS:
     QVERIFY(QDir().mkpath(Path(QStringLiteral("a_r"))));
     QVERIFY(QDir().mkpath(Path(QStringLiteral("b_r"))));
     Page().acRenameFolder->trigger();
+    QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(Rows(), 2);
     const QStringList LBefore = Column(0);
     const QString LMarker = Page().GridHeader().MarkerColumn();

@@ -222,6 +222,7 @@ private Q_SLOTS:
     Folders().edFolderMask->setText(QStringLiteral("[N]_r"));
     Folders().edFolderMaskExit();
     Folders().acRenameFolder->trigger();
+    QTRY_VERIFY(!Folders().StepRunning()); // the worker's step ends
     QVERIFY(QFileInfo(Path(QStringLiteral("tree/p_r/c_r"))).isDir());
 
     RollBackNewest();
@@ -236,6 +237,7 @@ private Q_SLOTS:
     FMain->ShowPage(TMainPage::mpFolderRename);
     FMessages->Clear();
     Folders().acRenameFolder->trigger();
+    QTRY_VERIFY(!Folders().StepRunning()); // the worker's step ends
     QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
     QVERIFY(QFileInfo(Path(QStringLiteral("tree/p_r/c_r"))).isDir());
   }

@@ -343,8 +343,9 @@ private Q_SLOTS:
       LMain.FilePage->DoRenameFiles();
       LGrid = LMain.FilePage->StringGrid_Rename;
     }
-    QCOMPARE(FMessages->Texts(),
-             QStringList{QStringLiteral("Failed to rename 1 file. List is below.")});
+    // The file page renames in its worker: the report comes when it ends.
+    QTRY_COMPARE(FMessages->Texts(),
+                 QStringList{QStringLiteral("Failed to rename 1 file. List is below.")});
     int LSection = -1;
     for (int i = 0; i < LGrid->model()->columnCount(); ++i) {
       if (LGrid->model()->headerData(i, Qt::Horizontal, ColumnNameRole).toString() == Column)

@@ -150,7 +150,7 @@ private:
 };
 
 // The marks of AGrid's hint column, one letter a row: "-" none, "F" failure,
-// "C" conflict, "Q" quiet; empty when the grid has no hint column.
+// "C" conflict, "Q" quiet, "N" not tried; empty when the grid has no hint column.
 inline QString HintMarks(const QTableView &AGrid) {
   const QAbstractItemModel &LModel = *AGrid.model();
   if (LModel.columnCount() == 0 ||
@@ -170,6 +170,9 @@ inline QString HintMarks(const QTableView &AGrid) {
       break;
     case THintMark::Quiet:
       LMarks += QLatin1Char('Q');
+      break;
+    case THintMark::NotTried:
+      LMarks += QLatin1Char('N');
       break;
     }
   }
