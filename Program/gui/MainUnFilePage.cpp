@@ -826,7 +826,7 @@ void TFilePage::RenameEnded(int AFailed) {
       RecreateFileHintColumn();
   }
   SynchroFileList(INT_MAX);
-  if (LFailed > 0)
+  if (AFailed > 0 || LList.LastBatchStopped())
     ScrollToHintMarks(*StringGrid_Rename);
   sgDetailInfoUpdate();
   FMain.UpdateActions();

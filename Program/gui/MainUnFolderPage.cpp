@@ -811,7 +811,7 @@ void TFolderPage::RenameEnded(int AFailed) {
       RecreateFolderHintColumn();
   }
   SynchroFolderList(0);
-  if (LFailed > 0)
+  if (AFailed > 0 || FFolderList.LastBatchStopped())
     ScrollToHintMarks(*sgFolderRename);
   sgDetailInfoFolderUpdate();
   FMain.UpdateActions();
