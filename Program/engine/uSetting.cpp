@@ -22,6 +22,10 @@ const QString CKeyLastOpenedFolder = QStringLiteral("LastOpenedFolder");
 const QString CKeyIncludeSelectedSubFolders = QStringLiteral("IncludeSelectedSubFolders");
 const QString CKeyIncludeSelectedRootFolders = QStringLiteral("IncludeSelectedRootFolders");
 const QString CSectionJournal = QStringLiteral("Journal");
+const QString CSectionFilePage = QStringLiteral("FilePage");
+const QString CSectionFolderPage = QStringLiteral("FolderPage");
+const QString CKeyRegexSearch = QStringLiteral("RegexSearch");
+const QString CKeyMatchCase = QStringLiteral("MatchCase");
 const QString CKeyKeepBatches = QStringLiteral("KeepBatches");
 const QString CKeyKeepDays = QStringLiteral("KeepDays");
 const QString CSectionWindow = QStringLiteral("Window");
@@ -184,6 +188,12 @@ void TSettings::LoadSettingsFromIniFile() {
         return LReader.ReadInteger(CSectionJournal, CKeyKeepBatches, 50, FJournalKeepBatches);
       },
       [&] { return LReader.ReadInteger(CSectionJournal, CKeyKeepDays, 30, FJournalKeepDays); },
+      [&] { return LReader.ReadBool(CSectionFilePage, CKeyRegexSearch, false, FFileRegexSearch); },
+      [&] { return LReader.ReadBool(CSectionFilePage, CKeyMatchCase, false, FFileMatchCase); },
+      [&] {
+        return LReader.ReadBool(CSectionFolderPage, CKeyRegexSearch, false, FFolderRegexSearch);
+      },
+      [&] { return LReader.ReadBool(CSectionFolderPage, CKeyMatchCase, false, FFolderMatchCase); },
       [&] { return LReader.ReadInteger(CSectionWindow, CKeyLeft, 0, FWindowLeft); },
       [&] { return LReader.ReadInteger(CSectionWindow, CKeyTop, 0, FWindowTop); },
       [&] { return LReader.ReadInteger(CSectionWindow, CKeyWidth, 0, FWindowWidth); },
@@ -219,6 +229,10 @@ void TSettings::SaveSettingsToIniFile() {
       {CSectionFolderMode, CKeyIncludeSelectedRootFolders, LBool(FIncludeSelectedRootFolder)},
       {CSectionJournal, CKeyKeepBatches, QString::number(FJournalKeepBatches)},
       {CSectionJournal, CKeyKeepDays, QString::number(FJournalKeepDays)},
+      {CSectionFilePage, CKeyRegexSearch, LBool(FFileRegexSearch)},
+      {CSectionFilePage, CKeyMatchCase, LBool(FFileMatchCase)},
+      {CSectionFolderPage, CKeyRegexSearch, LBool(FFolderRegexSearch)},
+      {CSectionFolderPage, CKeyMatchCase, LBool(FFolderMatchCase)},
   });
   // The window's keys once a window has told its geometry.
   if (FWindowWidth > 0 && FWindowHeight > 0) {

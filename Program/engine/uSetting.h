@@ -35,6 +35,15 @@ public:
   void SetJournalKeepBatches(int AValue) { FJournalKeepBatches = AValue; }
   int JournalKeepDays() const { return FJournalKeepDays; }
   void SetJournalKeepDays(int AValue) { FJournalKeepDays = AValue; }
+  // The search options of each page: a regular expression, letter case told apart.
+  bool FileRegexSearch() const { return FFileRegexSearch; }
+  void SetFileRegexSearch(bool AValue) { FFileRegexSearch = AValue; }
+  bool FileMatchCase() const { return FFileMatchCase; }
+  void SetFileMatchCase(bool AValue) { FFileMatchCase = AValue; }
+  bool FolderRegexSearch() const { return FFolderRegexSearch; }
+  void SetFolderRegexSearch(bool AValue) { FFolderRegexSearch = AValue; }
+  bool FolderMatchCase() const { return FFolderMatchCase; }
+  void SetFolderMatchCase(bool AValue) { FFolderMatchCase = AValue; }
 
   // The main window's size and position in its normal state, and whether it
   // was maximised; a width or height of 0 means none is remembered.
@@ -83,6 +92,10 @@ private:
   bool FIncludeSelectedRootFolder = false;
   int FJournalKeepBatches = 50;
   int FJournalKeepDays = 30;
+  bool FFileRegexSearch = false;
+  bool FFileMatchCase = false;
+  bool FFolderRegexSearch = false;
+  bool FFolderMatchCase = false;
   int FWindowLeft = 0;
   int FWindowTop = 0;
   int FWindowWidth = 0;

@@ -16,6 +16,7 @@
 #include "uUtil.h"
 #include "uUtilGui.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -219,6 +220,14 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   LSearchColumn->addWidget(Edit_Search);
   LSearchColumn->addWidget(new QLabel(QStringLiteral("Replace whith:"), LSearchBox));
   LSearchColumn->addWidget(Edit_Replace);
+  SearchOptions =
+      MakeSearchOptions(*LSearchBox, *LSearchColumn, QStringLiteral("File"),
+                        GetSettings().FileRegexSearch(), GetSettings().FileMatchCase(), [this] {
+                          GetSettings().SetFileRegexSearch(SearchOptions.FRegex->isChecked());
+                          GetSettings().SetFileMatchCase(SearchOptions.FMatchCase->isChecked());
+                          Edit_ReplaceExit();
+                          FMain.UpdateActions();
+                        });
   LSearchColumn->addStretch(1);
   LRow->addWidget(LSearchBox, 1);
 
@@ -446,7 +455,9 @@ void TFilePage::CreateActions() {
   acRename->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRenameFiles(); }); });
   acRename->SetOnUpdate([this](TAction &ASender) {
     // Conflict marks leave Rename enabled; failure marks do not.
-    ASender.setEnabled(!StepRunning() && GridModel->rowCount() > 0 && !FFailureMarks);
+    // An invalid pattern waits to be mended.
+    ASender.setEnabled(!StepRunning() && GridModel->rowCount() > 0 && !FFailureMarks &&
+                       FSearchValid);
   });
   acRollback->SetOnExecute([this](TAction &) { FMain.RunDeferred([this] { DoRollbackFiles(); }); });
   acRollback->SetOnUpdate([this](TAction &ASender) {
@@ -684,6 +695,8 @@ TNameRecipe TFilePage::Recipe() const {
   LRecipe.FCounterDigits = CBox_CounterNumber->currentText().toInt();
   LRecipe.FSearch = Edit_Search->text();
   LRecipe.FReplace = Edit_Replace->text();
+  LRecipe.FRegex = SearchOptions.FRegex->isChecked();
+  LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
   LRecipe.FCase = CaseRuleFromIndex(CBox_Case->currentIndex());
   return LRecipe;
 }
@@ -707,6 +720,7 @@ void TFilePage::Edit_ExtMaskExit() {
 }
 
 void TFilePage::Edit_ReplaceExit() {
+  FSearchValid = ShowSearchError(SearchOptions, Recipe());
   if (FileList().Count() == 0)
     return;
   acRollback->SetTag(1);

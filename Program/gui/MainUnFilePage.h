@@ -98,6 +98,10 @@ public:
   // The naming rules the upper half shows: both masks, the counter, search
   // and replace and the case rule.
   TNameRecipe Recipe() const;
+  // "Regular expression" and "Match case" under the search fields, and why a
+  // pattern is not valid; Rename waits while it is not.
+  TSearchOptions SearchOptions;
+  bool FSearchValid = true;
 
   // ---- Rename, Rollback, hint column, sorting, balloon ----
   // Rename and Rollback run in the page's worker (StepWorker): the page

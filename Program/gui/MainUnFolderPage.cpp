@@ -19,6 +19,7 @@
 #include "uUtil.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -192,6 +193,14 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   LSearchLayout->addWidget(edFolderSearch);
   LSearchLayout->addWidget(LReplaceLabel);
   LSearchLayout->addWidget(edFolderReplace);
+  SearchOptions =
+      MakeSearchOptions(*LSearchGroup, *LSearchLayout, QStringLiteral("Folder"),
+                        GetSettings().FolderRegexSearch(), GetSettings().FolderMatchCase(), [this] {
+                          GetSettings().SetFolderRegexSearch(SearchOptions.FRegex->isChecked());
+                          GetSettings().SetFolderMatchCase(SearchOptions.FMatchCase->isChecked());
+                          edFolderReplaceExit();
+                          FMain.UpdateActions();
+                        });
 
   auto *LCaseGroup = new QGroupBox(QStringLiteral("Upper/Lowercase"), LGroup);
   LCaseGroup->setObjectName(QStringLiteral("gbFolderCase"));
@@ -684,6 +693,8 @@ TNameRecipe TFolderPage::Recipe() const {
   LRecipe.FCounterDigits = cboxFolderCntNumber->currentText().toInt();
   LRecipe.FSearch = edFolderSearch->text();
   LRecipe.FReplace = edFolderReplace->text();
+  LRecipe.FRegex = SearchOptions.FRegex->isChecked();
+  LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
   LRecipe.FCase = CaseRuleFromIndex(cbxFolderCase->currentIndex());
   return LRecipe;
 }
@@ -704,6 +715,7 @@ void TFolderPage::edFolderMaskExit() {
 }
 
 void TFolderPage::edFolderReplaceExit() {
+  FSearchValid = ShowSearchError(SearchOptions, Recipe());
   if (FFolderList.Count() == 0)
     return;
   RecomputeAllNames();
@@ -819,7 +831,9 @@ void TFolderPage::RenameEnded(int AFailed) {
 
 void TFolderPage::acRenameFolderUpdate() {
   // Conflict marks leave Rename enabled; failure marks do not.
-  acRenameFolder->setEnabled(!StepRunning() && FModel->rowCount() > 0 && !FFailureMarks);
+  // An invalid pattern waits to be mended.
+  acRenameFolder->setEnabled(!StepRunning() && FModel->rowCount() > 0 && !FFailureMarks &&
+                             FSearchValid);
 }
 
 void TFolderPage::acRollbackFolderExecute() {

@@ -91,6 +91,10 @@ public:
   // The naming rules the "Name" group shows: the mask, the counter, search
   // and replace and the case rule.
   TNameRecipe Recipe() const;
+  // "Regular expression" and "Match case" under the search fields, and why a
+  // pattern is not valid; Rename waits while it is not.
+  TSearchOptions SearchOptions;
+  bool FSearchValid = true;
   void acApplyAllFolderExecute();
   // Rename and Rollback run in the page's worker (StepWorker), as on the
   // file page: the grid keeps its rows, the controls that change the list

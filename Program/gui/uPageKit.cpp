@@ -7,6 +7,8 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uNameEdits.h"
+#include "uNameRecipe.h"
 #include "uProgress.h"
 #include "uPropertyGridModel.h"
 #include "uRenamePlan.h"
@@ -15,6 +17,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -551,4 +555,42 @@ void ScrollToHintMarks(QTableView &AGrid) {
     return;
   AGrid.scrollTo(LModel->index(0, 0), QAbstractItemView::PositionAtTop);
   AGrid.horizontalScrollBar()->setValue(AGrid.horizontalScrollBar()->minimum());
+}
+
+// ---------------------------------------------------------------------------
+// Search options
+
+TSearchOptions MakeSearchOptions(QWidget &AParent, QBoxLayout &ALayout, const QString &APrefix,
+                                 bool ARegex, bool AMatchCase, std::function<void()> AOnToggle) {
+  TSearchOptions LOptions;
+  LOptions.FRegex = new QCheckBox(QStringLiteral("Regular expression"), &AParent);
+  LOptions.FRegex->setObjectName(QStringLiteral("cb%1RegexSearch").arg(APrefix));
+  LOptions.FRegex->setChecked(ARegex);
+  LOptions.FMatchCase = new QCheckBox(QStringLiteral("Match case"), &AParent);
+  LOptions.FMatchCase->setObjectName(QStringLiteral("cb%1MatchCase").arg(APrefix));
+  LOptions.FMatchCase->setChecked(AMatchCase);
+  LOptions.FError = new QLabel(&AParent);
+  LOptions.FError->setObjectName(QStringLiteral("txt%1SearchError").arg(APrefix));
+  LOptions.FError->setWordWrap(true);
+  LOptions.FError->setStyleSheet(QStringLiteral("color: #c0392b;"));
+  LOptions.FError->hide();
+  auto *LBoxes = new QHBoxLayout;
+  LBoxes->addWidget(LOptions.FRegex);
+  LBoxes->addWidget(LOptions.FMatchCase);
+  LBoxes->addStretch(1);
+  ALayout.addLayout(LBoxes);
+  ALayout.addWidget(LOptions.FError);
+  for (QCheckBox *LBox : {LOptions.FRegex, LOptions.FMatchCase})
+    QObject::connect(LBox, &QCheckBox::toggled, LBox, [AOnToggle](bool) { AOnToggle(); });
+  return LOptions;
+}
+
+bool ShowSearchError(const TSearchOptions &AOptions, const TNameRecipe &ARecipe) {
+  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
+                                          ARecipe.FMatchCase);
+  const QString LError = LSearch.ErrorText();
+  AOptions.FError->setText(LError.isEmpty() ? QString()
+                                            : QStringLiteral("Invalid pattern: ") + LError);
+  AOptions.FError->setVisible(!LError.isEmpty());
+  return LError.isEmpty();
 }

@@ -40,6 +40,9 @@
 #include <vector>
 
 class QAbstractButton;
+class QBoxLayout;
+class QCheckBox;
+struct TNameRecipe;
 class QKeySequence;
 class QLabel;
 class QLineEdit;
@@ -360,3 +363,21 @@ void ShowShortcutInToolTip(QAbstractButton &AButton, const QString &AText,
 // Scrolls AGrid to its first column and its first row, where the hint
 // column's marks begin after a Rename or Rollback with failures.
 void ScrollToHintMarks(QTableView &AGrid);
+
+// ---- Search options ---------------------------------------------------------
+
+// The search's options under its fields on both pages: "Regular expression"
+// and "Match case", and a line that says why a pattern is not valid.
+struct TSearchOptions {
+  QCheckBox *FRegex = nullptr;
+  QCheckBox *FMatchCase = nullptr;
+  QLabel *FError = nullptr;
+};
+// Makes them in AParent (object names with APrefix: "cbFileRegexSearch",
+// "cbFileMatchCase", "txtFileSearchError"), checked as given, adds them to
+// ALayout, and calls AOnToggle after a box changes.
+TSearchOptions MakeSearchOptions(QWidget &AParent, QBoxLayout &ALayout, const QString &APrefix,
+                                 bool ARegex, bool AMatchCase, std::function<void()> AOnToggle);
+// Shows under the fields why ARecipe's search is not valid, or nothing; true
+// when it is valid.
+bool ShowSearchError(const TSearchOptions &AOptions, const TNameRecipe &ARecipe);

@@ -238,6 +238,12 @@ TEST_F(SettingsTest, NewFileHoldsEveryKeyInOrder) {
                                  QStringLiteral("[Journal]"),
                                  QStringLiteral("KeepBatches=50"),
                                  QStringLiteral("KeepDays=30"),
+                                 QStringLiteral("[FilePage]"),
+                                 QStringLiteral("RegexSearch=0"),
+                                 QStringLiteral("MatchCase=0"),
+                                 QStringLiteral("[FolderPage]"),
+                                 QStringLiteral("RegexSearch=0"),
+                                 QStringLiteral("MatchCase=0"),
                                  QString(),
                              }));
   EXPECT_EQ(LSettings.ExeptionText(), QString());
@@ -331,7 +337,11 @@ TEST_F(SettingsTest, SaveKeepsForeignSectionsKeysAndComments) {
                                                          "IncludeSelectedRootFolders=1\r\n"
                                                          "[Journal]\r\n"
                                                          "KeepBatches=50\r\n"
-                                                         "KeepDays=30\r\n"));
+                                                         "KeepDays=30\r\n"
+                                                         "[FilePage]\r\nRegexSearch=0\r\n"
+                                                         "MatchCase=0\r\n"
+                                                         "[FolderPage]\r\nRegexSearch=0\r\n"
+                                                         "MatchCase=0\r\n"));
 }
 
 TEST_F(SettingsTest, Utf16FileFromWindowsKeepsItsEncoding) {
@@ -352,7 +362,9 @@ TEST_F(SettingsTest, Utf16FileFromWindowsKeepsItsEncoding) {
                               "DeleteOldLogFiles=1\r\nDeleteOldLogFilesDays=7\r\n"
                               "[FolderMode]\r\nLastOpenedFolder=\r\n"
                               "IncludeSelectedSubFolders=0\r\nIncludeSelectedRootFolders=1\r\n"
-                              "[Journal]\r\nKeepBatches=50\r\nKeepDays=30\r\n"));
+                              "[Journal]\r\nKeepBatches=50\r\nKeepDays=30\r\n"
+                              "[FilePage]\r\nRegexSearch=0\r\nMatchCase=0\r\n"
+                              "[FolderPage]\r\nRegexSearch=0\r\nMatchCase=0\r\n"));
 }
 
 TEST_F(SettingsTest, ReadOnlyFileStaysUnchangedAndSetsExeptionText) {
@@ -386,7 +398,9 @@ TEST_F(SettingsTest, ARefusedValueIsNamedAndTheOtherKeysAreWritten) {
   EXPECT_EQ(testsupport::ReadFile(IniPath()),
             QByteArray("[Logging]\nEnableLog=1\nDeleteOldLogFiles=1\nDeleteOldLogFilesDays=7\n"
                        "[FolderMode]\nLastOpenedFolder=/photos\nIncludeSelectedSubFolders=0\n"
-                       "IncludeSelectedRootFolders=1\n[Journal]\nKeepBatches=50\nKeepDays=30\n"));
+                       "IncludeSelectedRootFolders=1\n[Journal]\nKeepBatches=50\nKeepDays=30\n"
+                       "[FilePage]\nRegexSearch=0\nMatchCase=0\n"
+                       "[FolderPage]\nRegexSearch=0\nMatchCase=0\n"));
   EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileError")));
   EXPECT_TRUE(LSettings.ExeptionText().contains(QStringLiteral("LogFolder")))
       << LSettings.ExeptionText().toStdString();
