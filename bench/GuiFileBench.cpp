@@ -115,10 +115,15 @@ public:
 
   TFilePage &Page() const { return *FMain->FilePage; }
   QTableView &Grid() const { return *Page().StringGrid_Rename; }
-  // Lets the window handle what is pending: layouts and the painting of
-  // whatever changed, the grid's visible rows included (the window is exposed
-  // on the offscreen platform, so its paint requests are served here).
-  void Settle() const { QCoreApplication::processEvents(); }
+  // Lets the window handle what is pending: a step in the worker to its end,
+  // layouts and the painting of whatever changed, the grid's visible rows
+  // included (the window is exposed on the offscreen platform, so its paint
+  // requests are served here).
+  void Settle() const {
+    while (Page().StepRunning())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+  }
 
 private:
   QTemporaryDir FExe;

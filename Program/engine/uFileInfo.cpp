@@ -2,9 +2,11 @@
 
 #include "platform/uPlatformFs.h"
 #include "platform/uPlatformJournal.h"
+#include "uFolderInfo.h"
 #include "uJournal.h"
 #include "uNameEdits.h"
 #include "uResourceString.h"
+#include "uUtil.h"
 #include "uZeroDate.h"
 
 #include <algorithm>
@@ -512,6 +514,46 @@ void TFileList::Sort(const TFileSortLess &ALess) {
 
 bool TFileList::CheckInList(const QString &AFullFileName) const {
   return !FPaths.Contains(AFullFileName);
+}
+
+TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
+                                const TProgress *AProgress) {
+  TAddOutcome LOutcome;
+  const auto LStopped = [AProgress] {
+    return AProgress != nullptr && AProgress->StopRequested();
+  };
+  QStringList LFiles;
+  for (const TAddSource &LSource : ASources) {
+    if (LSource.FFolder)
+      LFiles.append(CollectFolderFiles(LSource.FPath, AProgress));
+    else
+      LFiles.append(LSource.FPath);
+    if (LStopped()) {
+      LOutcome.FFound = static_cast<int>(LFiles.size());
+      LOutcome.FStopped = true;
+      return LOutcome;
+    }
+  }
+  LOutcome.FFound = static_cast<int>(LFiles.size());
+  const int LPosition = Count();
+  FItems.reserve(FItems.size() + static_cast<size_t>(LFiles.size()));
+  for (qsizetype i = 0; i < LFiles.size(); ++i) {
+    if (LStopped()) {
+      // From the last one, so that each removal is at the end.
+      while (Count() > LPosition)
+        Delete(Count() - 1);
+      LOutcome.FStopped = true;
+      return LOutcome;
+    }
+    QString &LPath = LFiles[i];
+    if (ResolveChosenPath(LPath) && CheckInList(LPath))
+      Add(std::make_unique<TFileInfo>(LPath));
+    else
+      ++LOutcome.FNotAdded;
+    if (AProgress != nullptr)
+      AProgress->Report(static_cast<int>(i) + 1, LOutcome.FFound, LPath);
+  }
+  return LOutcome;
 }
 
 QString TFileList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {

@@ -247,6 +247,19 @@ private:
 
 struct TFileSortLess;
 
+// One path of an Add: a file, or a folder that stands for the files below it.
+struct TAddSource {
+  QString FPath;
+  bool FFolder = false;
+};
+
+// What an Add did.
+struct TAddOutcome {
+  int FFound = 0;        // the files found: chosen ones and those below chosen folders
+  int FNotAdded = 0;     // found ones not added: already listed, or a spelling several share
+  bool FStopped = false; // a stop was requested: the list is as it was before
+};
+
 class TFileList {
 public:
   TFileList() = default;
@@ -273,6 +286,14 @@ public:
 
   // True when no item has exactly this full path, so it may still be added.
   bool CheckInList(const QString &AFullFileName) const;
+  // Appends the files of ASources that are not listed yet, a folder's as
+  // CollectFolderFiles collects them. A path from a dialog, whose bytes that
+  // are not UTF-8 were lost, is found again on disk first (ResolveChosenPath).
+  // With AProgress the walk and then each file are reported, and a stop
+  // requested before the end leaves the list as it was: an Add is whole or
+  // nothing.
+  TAddOutcome AddFiles(const std::vector<TAddSource> &ASources,
+                       const TProgress *AProgress = nullptr);
   QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
   bool GetIsCounterInNameMask() const;
   bool GetisCounterInExtMask() const;

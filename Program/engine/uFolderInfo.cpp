@@ -802,20 +802,27 @@ void TFolderList::ClearList() {
 
 void ScanSubFolders(
     const QString &AFolder,
-    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback) {
+    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
+    const TProgress *AProgress) {
   TFolderEntry LEntry;
+  int LFound = 0;
   platform::WalkSubFolders(
       AFolder, [&](const QString &APath, const QString &AName, const QDateTime &AModified) {
+        if (AProgress != nullptr && AProgress->StopRequested())
+          return false;
         LEntry.FName = AName;
         LEntry.FLastWrite = AModified;
         ACallback(APath, LEntry);
+        if (AProgress != nullptr)
+          AProgress->Report(++LFound, 0, platform::JoinPath(APath, AName));
+        return true;
       });
 }
 
 // ===========================================================================
 // Collecting the files below a folder
 
-QStringList CollectFolderFiles(const QString &AFolder) {
+QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress) {
   QStringList LFiles;
   // One frame per open folder: its entries, read in full before any of them
   // is visited (so only one listing is open at a time, whatever the depth),
@@ -826,7 +833,9 @@ QStringList CollectFolderFiles(const QString &AFolder) {
     size_t FNext = 0;
   };
   std::vector<TFrame> LStack;
-  const auto LOpen = [&LStack](const QString &APath) {
+  const auto LOpen = [&LStack, &LFiles, AProgress](const QString &APath) {
+    if (AProgress != nullptr)
+      AProgress->Report(static_cast<int>(LFiles.size()), 0, APath);
     TFrame LFrame;
     LFrame.FPath = APath;
     platform::ListDirectory(APath, [&LFrame](const platform::TDirEntry &AEntry) {
@@ -837,6 +846,8 @@ QStringList CollectFolderFiles(const QString &AFolder) {
   };
   LOpen(AFolder);
   while (!LStack.empty()) {
+    if (AProgress != nullptr && AProgress->StopRequested())
+      break;
     TFrame &LTop = LStack.back();
     if (LTop.FNext >= LTop.FEntries.size()) {
       LStack.pop_back();

@@ -275,9 +275,13 @@ private:
 // APath is the folder in which it was found (AFolder exactly as given for the
 // first level), AFileInfo its entry. Hidden folders and symbolic links are
 // neither reported nor entered; a folder that cannot be listed adds nothing.
+// With AProgress, each folder found is reported (the count so far, of an
+// unknown total, and its path), and the walk ends where a stop is requested:
+// the caller asks AProgress whether it ended early.
 void ScanSubFolders(
     const QString &AFolder,
-    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback);
+    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
+    const TProgress *AProgress = nullptr);
 
 // Every entry below AFolder that is not a folder, hidden ones included, in a
 // depth-first walk that takes each folder's entries in the order the file
@@ -285,4 +289,7 @@ void ScanSubFolders(
 // folders are neither collected nor entered (so the walk cannot loop); links
 // to files are collected. A folder that cannot be listed adds nothing. Names
 // are kept losslessly, so folders whose names are not UTF-8 are entered too.
-QStringList CollectFolderFiles(const QString &AFolder);
+// With AProgress, each folder entered is reported (the files found so far,
+// of an unknown total, and the folder), and the walk ends where a stop is
+// requested, with what it found until then.
+QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress = nullptr);

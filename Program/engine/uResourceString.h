@@ -25,6 +25,9 @@ inline const QString FailedToRollbackMany =
 inline const QString RenameCancelled = QStringLiteral("Renaming was cancelled: %d of %d renamed.");
 inline const QString RollbackCancelled =
     QStringLiteral("Rollback was cancelled: %d of %d moved back.");
+// An Add stopped by Cancel adds nothing: how many it had found by then.
+inline const QString AddCancelled =
+    QStringLiteral("Adding was cancelled after %d found: nothing was added.");
 
 // Reasons kept with an item whose rename failed.
 inline const QString FileNotExist = QStringLiteral("File not exist");

@@ -485,23 +485,57 @@ void TFilePage::StartNewListAfterRenaming() {
   acRollback->SetTag(1);
 }
 
-int TFilePage::AddPaths(const QStringList &APaths) {
-  TFileList &LList = FileList();
-  int LNotAdded = 0;
-  for (QString LPath : APaths) {
-    // A dialog's paths have lost the bytes of names that are not UTF-8: each
-    // is found again on disk, and one whose spelling several files share is
-    // not added.
-    if (!ResolveChosenPath(LPath)) {
-      ++LNotAdded;
-      continue;
-    }
-    if (LList.CheckInList(LPath))
-      LList.Add(std::make_unique<TFileInfo>(LPath));
-    else
-      ++LNotAdded;
+void TFilePage::StartAdd(std::vector<TAddSource> ASources, bool ALogAdded) {
+  if (StepRunning())
+    return;
+  if (acRename->Tag() == 1) {
+    StartNewListAfterRenaming();
+    // The grid lets go of the rows of the list just cleared before it holds
+    // what it shows during the step.
+    SynchroFileList(0);
   }
-  return LNotAdded;
+  TFileList &LList = FileList();
+  const int LPosition = LList.Count();
+  const TNameRecipe LRecipe = Recipe();
+  auto LOutcome = std::make_shared<TAddOutcome>();
+  auto LFirstChanged = std::make_shared<int>(LPosition);
+  BeginStep();
+  StepWorker->Start(
+      [&LList, LSources = std::move(ASources), LRecipe, LPosition, LOutcome,
+       LFirstChanged](TProgress &AProgress) {
+        *LOutcome = LList.AddFiles(LSources, &AProgress);
+        if (LOutcome->FStopped)
+          return;
+        // The new files' names, then what a Rename would do: their folders
+        // may have changed since they were read.
+        *LFirstChanged = LList.ApplyRecipe(LRecipe, LPosition);
+        LList.RefreshPlanner();
+        (void)LList.PlanRenaming();
+      },
+      [this, LOutcome, LPosition, LFirstChanged, ALogAdded] {
+        AddEnded(*LOutcome, LPosition, *LFirstChanged, ALogAdded);
+      });
+  FMain.UpdateActions();
+}
+
+void TFilePage::AddEnded(const TAddOutcome &AOutcome, int APosition, int AFirstChanged,
+                         bool ALogAdded) {
+  EndStep();
+  if (AOutcome.FStopped) {
+    SynchroFileList(APosition);
+    const QString LText = rs::FormatMessage(rs::AddCancelled, {AOutcome.FFound});
+    GetLogger().WriteLog(LText);
+    ShowWarningMessage(LText);
+  } else {
+    if (ALogAdded) {
+      const int LAdded = FileList().Count() - APosition;
+      GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
+    }
+    SynchroFileList(AFirstChanged, TListings::Planned);
+    ReportNotAdded(AOutcome.FNotAdded);
+  }
+  sgDetailInfoUpdate();
+  FMain.UpdateActions();
 }
 
 void TFilePage::acAddFileExecute() {
@@ -510,13 +544,11 @@ void TFilePage::acAddFileExecute() {
       ShowOpenFileDialog(&FMain, QStringLiteral("Select file(s)"), FLastOpenFolder);
   if (!LChosen)
     return;
-  StartNewListAfterRenaming();
-  const int LPosition = FileList().Count();
-  const int LNotAdded = AddPaths(*LChosen);
-  const int LAdded = FileList().Count() - LPosition;
-  GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
-  UpdateNewNames(LPosition);
-  ReportNotAdded(LNotAdded);
+  std::vector<TAddSource> LSources;
+  LSources.reserve(static_cast<size_t>(LChosen->size()));
+  for (const QString &LPath : *LChosen)
+    LSources.push_back({LPath, false});
+  StartAdd(std::move(LSources), true);
 }
 
 void TFilePage::acAddFoldersFilesExecute() {
@@ -529,16 +561,11 @@ void TFilePage::acAddFoldersFilesExecute() {
     return;
   }
   GetSettings().SetLastOpenedFolder(LFolder);
-  StartNewListAfterRenaming();
-  const QStringList LFiles = CollectFolderFiles(LFolder);
-  const int LPosition = FileList().Count();
-  const int LNotAdded = AddPaths(LFiles);
-  UpdateNewNames(LPosition);
-  ReportNotAdded(LNotAdded);
+  StartAdd({{LFolder, true}}, false);
 }
 
 void TFilePage::AddOutsidePaths(const QStringList &APaths) {
-  if (APaths.isEmpty() || !acAddFile->isEnabled())
+  if (APaths.isEmpty() || !acAddFile->isEnabled() || StepRunning())
     return;
   GetLogger().WriteLog(rs::TryingToAddFiles);
   QStringList LFound;
@@ -547,27 +574,11 @@ void TFilePage::AddOutsidePaths(const QStringList &APaths) {
   ReportNotFound(LMissing);
   if (LFound.isEmpty())
     return;
-  StartNewListAfterRenaming();
   // A folder stands for the files below it, as Add Folders collects them.
-  QStringList LFiles;
-  for (const QString &LPath : LFound) {
-    if (PathKindOf(LPath) == TPathKind::Folder)
-      LFiles.append(CollectFolderFiles(LPath));
-    else
-      LFiles.append(LPath);
-  }
-  const int LPosition = FileList().Count();
-  const int LNotAdded = AddPaths(LFiles);
-  const int LAdded = FileList().Count() - LPosition;
-  GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
-  UpdateNewNames(LPosition);
-  ReportNotAdded(LNotAdded);
-}
-
-void TFilePage::UpdateNewNames(int APosition) {
-  // Files were added: their folders may have changed since they were read.
-  SynchroFileList(FileList().ApplyRecipe(Recipe(), APosition), TListings::ReadAnew);
-  sgDetailInfoUpdate();
+  std::vector<TAddSource> LSources;
+  for (const QString &LPath : LFound)
+    LSources.push_back({LPath, PathKindOf(LPath) == TPathKind::Folder});
+  StartAdd(std::move(LSources), true);
 }
 
 void TFilePage::acClearFileExecute() {

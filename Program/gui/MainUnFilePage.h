@@ -27,6 +27,7 @@
 // Test seam: SetOpenFilesHook answers the open-file dialog.
 #pragma once
 
+#include "uFileInfo.h"
 #include "uNameRecipe.h"
 #include "uPageKit.h"
 
@@ -36,6 +37,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -194,11 +196,11 @@ private:
   // After a Rename the list holds its outcome: an add starts a new list,
   // which can no longer be rolled back.
   void StartNewListAfterRenaming();
-  // Appends the paths not yet in the list; returns how many were skipped.
-  int AddPaths(const QStringList &APaths);
-  // Names the files appended from APosition by the recipe (every file, when
-  // a mask holds the counter), then the grid and the detail view.
-  void UpdateNewNames(int APosition);
+  // Adds the files of ASources in the worker (the walks of folders, each
+  // file's details, the new names by the recipe and the plan of the marks),
+  // then shows them; ALogAdded writes how many were added.
+  void StartAdd(std::vector<TAddSource> ASources, bool ALogAdded);
+  void AddEnded(const TAddOutcome &AOutcome, int APosition, int AFirstChanged, bool ALogAdded);
   // Every file named anew by the recipe, then the grid.
   void RecomputeNewNames(TListings AListings = TListings::Kept);
   // Shows or removes the hint column (the delegate and its width with it),

@@ -67,6 +67,8 @@ struct TWindow {
       LTexts.append(LModel.index(LRow, LColumn).data().toString());
     return LTexts;
   }
+  // The steps that the last action started have ended.
+  bool Settled() const { return guitest::WaitForStep(Files()) && guitest::WaitForStep(Folders()); }
   QStringList FolderOldNames() const {
     QStringList LNames;
     for (int i = 0; i < Main.FFolderList->Count(); ++i)
@@ -236,11 +238,13 @@ private Q_SLOTS:
     QCOMPARE(LLine.FPaths.size(), 1);
     TWindow LWindow(TMainPage::mpSelectMode);
     LWindow.Main.OpenPaths(false, LLine.FPaths);
+    QVERIFY(LWindow.Settled());
     QCOMPARE(LWindow.Main.CurrentPage(), TMainPage::mpFileRename);
     QMimeData LData;
     LData.setData(QStringLiteral("text/uri-list"),
                   "file://" + LFolder.toPercentEncoding("/") + "/drop%FE.txt\r\n");
     QVERIFY(Drop(LWindow.FileGrid(), LData));
+    QVERIFY(LWindow.Settled());
     QCOMPARE(FMessages->Texts(), QStringList());
     QCOMPARE(LWindow.Main.FFileList->Count(), 2);
     TypeAndEnter(*LWindow.Files().Edit_RenameMask, QStringLiteral("[N]_r"));
@@ -273,6 +277,7 @@ private Q_SLOTS:
       QVERIFY(Drop(LWindow.FileGrid(), *UrlsOf(LPaths)));
     else
       LWindow.Main.OpenPaths(false, LPaths);
+    QVERIFY(LWindow.Settled());
     QCOMPARE(LWindow.Main.CurrentPage(), TMainPage::mpFileRename);
     QStringList LNames = LWindow.FileColumn(0);
     QCOMPARE(LNames.takeFirst(), QStringLiteral("a.txt"));
@@ -301,11 +306,13 @@ private Q_SLOTS:
   void DropAfterARenameStartsANewList() {
     TWindow LWindow(TMainPage::mpFileRename);
     LWindow.Main.OpenPaths(false, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QVERIFY(LWindow.Settled());
     TypeAndEnter(*LWindow.Files().Edit_RenameMask, QStringLiteral("[N]_r"));
     LWindow.Files().acRename->trigger();
     QTRY_COMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
     QVERIFY(LWindow.Files().acRollback->isEnabled());
     QVERIFY(Drop(LWindow.FileGrid(), *UrlsOf({Write(QStringLiteral("c.txt"))})));
+    QVERIFY(LWindow.Settled());
     QCOMPARE(LWindow.FileColumn(0), QStringList{QStringLiteral("c.txt")});
     QCOMPARE(LWindow.FileColumn(1), QStringList{QStringLiteral("c_r.txt")});
     QVERIFY(!LWindow.Files().acRollback->isEnabled());
@@ -332,6 +339,7 @@ private Q_SLOTS:
       QVERIFY(Drop(LWindow.FolderGrid(), *UrlsOf(LPaths)));
     else
       LWindow.Main.OpenPaths(true, LPaths);
+    QVERIFY(LWindow.Settled());
     QCOMPARE(LWindow.Main.CurrentPage(), TMainPage::mpFolderRename);
     QStringList LNames = LWindow.FolderOldNames();
     LNames.sort();
@@ -354,6 +362,7 @@ private Q_SLOTS:
     LWindow.Main.OpenPaths(
         false, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt"),
                          QStringLiteral("d.txt"), QStringLiteral("e.txt")}));
+    QVERIFY(LWindow.Settled());
     TypeAndEnter(*LWindow.Files().Edit_RenameMask, QStringLiteral("[N]_[C]"));
     QTableView &LGrid = LWindow.FileGrid();
     ClickRow(LGrid, 1);
@@ -383,6 +392,7 @@ private Q_SLOTS:
     TWindow LWindow(TMainPage::mpFolderRename);
     LWindow.Main.OpenPaths(
         true, {Path(QStringLiteral("f1")), Path(QStringLiteral("f2")), Path(QStringLiteral("f3"))});
+    QVERIFY(LWindow.Settled());
     QTableView &LGrid = LWindow.FolderGrid();
     ClickRow(LGrid, 0);
     ClickRow(LGrid, 2, Qt::ControlModifier);
@@ -400,6 +410,7 @@ private Q_SLOTS:
   void GridKeysDoNotStealAFieldsKeys() {
     TWindow LWindow(TMainPage::mpFileRename);
     LWindow.Main.OpenPaths(false, WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    QVERIFY(LWindow.Settled());
     QTableView &LGrid = LWindow.FileGrid();
     QLineEdit &LMask = *LWindow.Files().Edit_RenameMask;
     ClickRow(LGrid, 0);
@@ -432,6 +443,7 @@ private Q_SLOTS:
   void CtrlReturnAppliesTheFieldThenRenames() {
     TWindow LWindow(TMainPage::mpFileRename);
     LWindow.Main.OpenPaths(false, {Write(QStringLiteral("a.txt"))});
+    QVERIFY(LWindow.Settled());
     QLineEdit &LMask = *LWindow.Files().Edit_RenameMask;
     LMask.setFocus();
     LMask.setText(QStringLiteral("[N]_k"));
@@ -441,6 +453,7 @@ private Q_SLOTS:
 
     QVERIFY(QDir().mkpath(Path(QStringLiteral("f"))));
     LWindow.Main.OpenPaths(true, {Path(QStringLiteral("f"))});
+    QVERIFY(LWindow.Settled());
     QLineEdit &LFolderMask = *LWindow.Folders().edFolderMask;
     LFolderMask.setFocus();
     LFolderMask.setText(QStringLiteral("[N]_k"));
@@ -493,6 +506,7 @@ private Q_SLOTS:
     LWindow.Main.OpenPaths(
         Page == int(TMainPage::mpFolderRename),
         {Page == int(TMainPage::mpFolderRename) ? FDir->path() : Write(QStringLiteral("a"))});
+    QVERIFY(LWindow.Settled());
     QWidget &LPage = Page == int(TMainPage::mpFileRename)
                          ? static_cast<QWidget &>(LWindow.Files())
                          : static_cast<QWidget &>(LWindow.Folders());
@@ -581,6 +595,7 @@ private Q_SLOTS:
     TWindow LWindow(TMainPage::mpFileRename);
     const QStringList LPaths = WriteAll({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
     LWindow.Main.OpenPaths(false, LPaths);
+    QVERIFY(LWindow.Settled());
     TypeAndEnter(*LWindow.Files().Edit_RenameMask, QStringLiteral("[N]_r"));
     QVERIFY(QFile::remove(LPaths[0]));
     LWindow.Files().acRename->trigger();
@@ -591,6 +606,7 @@ private Q_SLOTS:
     QVERIFY(QDir().mkpath(Path(QStringLiteral("f1"))));
     QVERIFY(QDir().mkpath(Path(QStringLiteral("f2"))));
     LWindow.Main.OpenPaths(true, {Path(QStringLiteral("f1")), Path(QStringLiteral("f2"))});
+    QVERIFY(LWindow.Settled());
     QLineEdit &LMask = *LWindow.Folders().edFolderMask;
     TypeAndEnter(LMask, QStringLiteral("[N]_r"));
     QVERIFY(QDir(Path(QStringLiteral("f1"))).removeRecursively());
@@ -635,6 +651,7 @@ private Q_SLOTS:
       LNames.append(QStringLiteral("file%1.txt").arg(i, 2, 10, QLatin1Char('0')));
     const QStringList LPaths = WriteAll(LNames);
     LWindow.Main.OpenPaths(false, LPaths);
+    QVERIFY(LWindow.Settled());
     TFilePage &LPage = LWindow.Files();
     TSortHeaderView &LHeader = *LPage.StringGrid_RenameHeader;
     // Descending by the old name.

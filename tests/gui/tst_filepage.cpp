@@ -38,6 +38,7 @@ using namespace Qt::Literals::StringLiterals;
 using guitest::TBrowseAnswer;
 using guitest::TExecutableFolder;
 using guitest::TMessageRecorder;
+using guitest::WaitForStep;
 
 namespace {
 
@@ -96,6 +97,7 @@ struct TPage {
   void Add(TOpenFilesAnswer &AAnswer, const QStringList &APaths) {
     AAnswer.Choose(APaths);
     Page->acAddFile->trigger();
+    QVERIFY(WaitForStep(*Page));
   }
   // Types AText into AEdit and presses Enter.
   void TypeAndEnter(QLineEdit &AEdit, const QString &AText) {
@@ -225,7 +227,9 @@ private Q_SLOTS:
     LPage.Add(*FOpen, {Write(QStringLiteral("a.txt"))});
     FOpen->Choose(std::nullopt);
     LPage.Page->acAddFile->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
     LPage.Page->acAddFoldersFiles->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
     QCOMPARE(LPage.List().Count(), 1);
     QCOMPARE(LogEntries().mid(2), (QStringList{QStringLiteral("Trying to add files"),
                                                QStringLiteral("Trying to add folder")}));
@@ -247,6 +251,7 @@ private Q_SLOTS:
     QVERIFY(QFile::link(Path(QStringLiteral("nowhere")), Path(QStringLiteral("top/dangling"))));
     TBrowseAnswer LBrowse(Path(QStringLiteral("top")));
     LPage.Page->acAddFoldersFiles->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
 
     QStringList LFound;
     for (int i = 0; i < LPage.List().Count(); ++i)
@@ -271,6 +276,7 @@ private Q_SLOTS:
     QCOMPARE(LBrowse.Calls().first().first, QStringLiteral("Select folder"));
     // No "added" entry for folders; a second add of the same folder skips all.
     LPage.Page->acAddFoldersFiles->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
     QCOMPARE(LPage.List().Count(), 7);
     QCOMPARE(FMessages->Texts(), QStringList{QStringLiteral("7 files were not added")});
     QCOMPARE(LogEntries(), (QStringList{QStringLiteral("Trying to add folder"),
@@ -308,6 +314,7 @@ private Q_SLOTS:
     // The click takes the focus from the mask, which applies it first.
     FOpen->Choose(QStringList{Write(QStringLiteral("b.txt"))});
     QTest::mouseClick(LPage.Page->btnAddFile, Qt::LeftButton);
+    QVERIFY(WaitForStep(*LPage.Page));
     QCOMPARE(LPage.Column(1), (QStringList{QStringLiteral("new.txt"), QStringLiteral("new.txt")}));
     QCOMPARE(LPage.List().FileNameMask(), QStringLiteral("new"));
   }
@@ -700,6 +707,41 @@ private Q_SLOTS:
     QCOMPARE(LogEntries().mid(LogEntries().size() - 3),
              (QStringList{u"Renaming was cancelled: 2 of 5 renamed."_s,
                           u"Rollback was cancelled: 1 of 2 moved back."_s, u"Rollback done."_s}));
+  }
+
+  // An Add stopped by Cancel adds nothing, whether the walk or the adding of
+  // the files found was under way; the list keeps what it held.
+  void CancelledAddFoldersAddsNothing_data() {
+    QTest::addColumn<int>("StopAfter");
+    QTest::addColumn<int>("Found");
+    QTest::newRow("during the walk") << 0 << 0;
+    QTest::newRow("while adding the files found") << 3 << 6;
+  }
+  void CancelledAddFoldersAddsNothing() {
+    QFETCH(int, StopAfter);
+    QFETCH(int, Found);
+    TPage LPage;
+    LPage.Add(*FOpen, {Write(u"kept.txt"_s)});
+    WriteAll({u"top/a.txt"_s, u"top/b.txt"_s, u"top/c.txt"_s, u"top/sub/d.txt"_s,
+              u"top/sub/e.txt"_s, u"top/sub/f.txt"_s});
+    LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, u"[N]_r"_s);
+    TBrowseAnswer LBrowse(Path(u"top"_s));
+    const int LPrevious = TStepWorker::SetStopAfter(StopAfter);
+    LPage.Page->acAddFoldersFiles->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
+    TStepWorker::SetStopAfter(LPrevious);
+    const QString LText = u"Adding was cancelled after %1 found: nothing was added."_s.arg(Found);
+    QCOMPARE(FMessages->Texts(), QStringList{LText});
+    QCOMPARE(LogEntries().last(), LText);
+    QCOMPARE(LPage.List().Count(), 1);
+    QCOMPARE(LPage.Column(1), QStringList{u"kept_r.txt"_s});
+    QVERIFY(LPage.Page->acRename->isEnabled());
+    QVERIFY(LPage.Page->StepProgress->isHidden());
+    // The same folder added to the end afterwards gives every file.
+    LPage.Page->acAddFoldersFiles->trigger();
+    QVERIFY(WaitForStep(*LPage.Page));
+    QCOMPARE(LPage.List().Count(), 7);
+    QVERIFY(LPage.Column(1).contains(u"f_r.txt"_s));
   }
 
   void ClosingTheWindowDuringARenameCancelsItAndWaits() {

@@ -113,6 +113,7 @@ private:
     {
       TOpenFilesAnswer LAnswer(LPaths);
       Files().acAddFile->trigger();
+      QVERIFY(guitest::WaitForStep(Files()));
     }
     QLineEdit &LMask = *Files().Edit_RenameMask;
     LMask.setFocus();

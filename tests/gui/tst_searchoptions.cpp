@@ -77,6 +77,7 @@ private Q_SLOTS:
           SetOpenFilesHook([LPaths](const QString &) { return LPaths; });
       Files().acAddFile->trigger();
       SetOpenFilesHook(LPrevious);
+      QVERIFY(guitest::WaitForStep(Files()));
     }
     TFileList &LList = *FMain->FFileList;
     QCOMPARE(LList.Count(), 2);

@@ -42,6 +42,7 @@ private Q_SLOTS:
     TFilePage &LPage = *LMain.FilePage;
     LPage.acAddFile->trigger();
     SetOpenFilesHook(LPrevious);
+    QVERIFY(guitest::WaitForStep(LPage));
     LPage.Edit_RenameMask->setFocus();
     LPage.Edit_RenameMask->setText(u"[N]_r"_s);
     QTest::keyClick(LPage.Edit_RenameMask, Qt::Key_Return);

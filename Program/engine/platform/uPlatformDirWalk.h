@@ -20,9 +20,10 @@ namespace platform {
 // last-write time (invalid when it could not be read). A folder that cannot
 // be listed adds nothing below it. Every folder is opened once: its time
 // comes from the open folder, so the walk costs no more system calls than
-// listing the tree.
+// listing the tree. AVisit returns false to end the walk there: nothing more
+// is visited.
 void WalkSubFolders(const QString &AFolder,
-                    const std::function<void(const QString &APath, const QString &AName,
+                    const std::function<bool(const QString &APath, const QString &AName,
                                              const QDateTime &AModified)> &AVisit);
 
 // Reads the single entry APath without following a final symbolic link. True

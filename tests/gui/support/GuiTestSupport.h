@@ -11,6 +11,7 @@
 #include "uUtilGui.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
@@ -190,6 +191,19 @@ inline QStringList HoverMark(QTableView &AGrid, int ARow) {
   if (LBalloon == nullptr || !LBalloon->TimerActive())
     return {};
   return {LBalloon->lbTitle->text(), LBalloon->lBallonHint->text()};
+}
+
+// Lets the events run until APage's step (an Add, a Rename, a Rollback) has
+// ended and its end handler has run; false when it still runs after a minute.
+template <class TStepPage> bool WaitForStep(const TStepPage &APage) {
+  QElapsedTimer LTimer;
+  LTimer.start();
+  while (APage.StepRunning()) {
+    if (LTimer.elapsed() > 60000)
+      return false;
+    QTest::qWait(1);
+  }
+  return true;
 }
 
 // The text of a UTF-16 little-endian log file, without its byte-order mark.

@@ -59,17 +59,17 @@ int OpenFolder(const QByteArray &APath) {
 class TWalker {
 public:
   explicit TWalker(
-      const std::function<void(const QString &, const QString &, const QDateTime &)> &AVisit)
+      const std::function<bool(const QString &, const QString &, const QDateTime &)> &AVisit)
       : FVisit(AVisit), FBuffer(32 * 1024) {}
 
   // Lists the open folder AFd (path APath / ABytes), closes it, and visits
-  // and walks each of its subfolders.
-  void Walk(TFd AFd, const QString &APath, const QByteArray &ABytes) {
+  // and walks each of its subfolders. False: the visitor ended the walk.
+  bool Walk(TFd AFd, const QString &APath, const QByteArray &ABytes) {
     std::vector<QByteArray> LNames;
     ReadSubFolderNames(AFd.Get(), LNames);
     AFd.Close();
     if (LNames.empty())
-      return;
+      return true;
     const QChar LDelimiter = PathDelimiter();
     const bool LDelimited = APath.endsWith(LDelimiter);
     const QString LPrefix = LDelimited ? APath : APath + LDelimiter;
@@ -84,10 +84,12 @@ public:
       else
         LHaveTime = ::lstat(LChildBytes.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
       const QString LName16 = DecodeUtf8Lossless(LName);
-      FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime());
-      if (LChild.Get() >= 0)
-        Walk(std::move(LChild), LPrefix + LName16, LChildBytes);
+      if (!FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime()))
+        return false;
+      if (LChild.Get() >= 0 && !Walk(std::move(LChild), LPrefix + LName16, LChildBytes))
+        return false;
     }
+    return true;
   }
 
 private:
@@ -116,14 +118,14 @@ private:
     }
   }
 
-  const std::function<void(const QString &, const QString &, const QDateTime &)> &FVisit;
+  const std::function<bool(const QString &, const QString &, const QDateTime &)> &FVisit;
   std::vector<char> FBuffer;
 };
 
 } // namespace
 
 void WalkSubFolders(const QString &AFolder,
-                    const std::function<void(const QString &APath, const QString &AName,
+                    const std::function<bool(const QString &APath, const QString &AName,
                                              const QDateTime &AModified)> &AVisit) {
   QByteArray LBytes;
   if (!EncodeNativePath(AFolder, LBytes))
@@ -132,7 +134,7 @@ void WalkSubFolders(const QString &AFolder,
   TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (LFd.Get() < 0)
     return;
-  TWalker(AVisit).Walk(std::move(LFd), AFolder, LBytes);
+  (void)TWalker(AVisit).Walk(std::move(LFd), AFolder, LBytes);
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {
