@@ -3,6 +3,7 @@
 // the page, each against the folder engine doing the same work without the
 // window, the plan of the Rename that the page's marks show included.
 #include "Bench.h"
+#include "GuiStall.h"
 
 #ifdef VARNWELL_BENCH_WITH_GUI
 
@@ -96,8 +97,11 @@ public:
     while (FMain->FRunTimer->isActive())
       QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
-  // Lets the window paint what changed and run its deferred work.
+  // Lets a step in the worker end, then the window paint what changed and
+  // run its deferred work.
   void Settle() const {
+    while (Page().StepRunning())
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
     RunDeferred();
   }
@@ -140,14 +144,21 @@ VARNWELL_BENCH_GUI("gui-add-folders") {
       LList.RefreshPlanner();
       (void)LList.PlanRenaming();
     }));
-    // Until the grid has its rows and the window has painted them.
+    // Until the worker's step has ended, the grid has its rows and the
+    // window has painted them.
     LEngine.push_back(bench::TimeSeconds([&] {
       LWindow.Page().acAddFolder->trigger();
+      while (LWindow.Page().StepRunning())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
       LWindow.Paint();
     }));
-    // Then the deferred details: the size of the shown folder (here the
-    // chosen one, so every folder below it is listed once more).
-    LDetails.push_back(bench::TimeSeconds([&] { LWindow.RunDeferred(); }));
+    // Then the details: the size of the shown folder (here the chosen one,
+    // so every folder below it is listed once more), measured on a thread of
+    // its own.
+    LDetails.push_back(bench::TimeSeconds([&] {
+      while (LWindow.Page().SizeProbe->Busy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }));
     if (LWindow.Rows() != LFolders || LList.Count() != LFolders)
       std::fprintf(stderr, "gui-add-folders: %d folders, grid %d rows, list %d\n", LFolders,
                    LWindow.Rows(), LList.Count());
@@ -264,6 +275,43 @@ VARNWELL_BENCH_GUI("gui-folder-100k") {
                 "sort %.3f s, clear %.3f s",
                 LShow, LMask, LSelect, LDelete, LSort, LClear);
   bench::PrintFigure("gui-folder-100k", LText);
+}
+
+// The window answers during Add Folder of 20,020 folders, and during Rename
+// then Rollback of 10,010 nested folders: the longest gap of the GUI
+// thread's 10 ms timer while each step runs in the worker.
+VARNWELL_BENCH_GUI("gui-stall-folders") {
+  QTemporaryDir LDir(QDir::tempPath() + u"/varnwell-bench-XXXXXX"_s);
+  const std::string LRoot = QFile::encodeName(LDir.path()).toStdString();
+  const std::string LWide = LRoot + "/wide";
+  const std::string LNested = LRoot + "/nested";
+  mkdir(LWide.c_str(), 0755);
+  mkdir(LNested.c_str(), 0755);
+  MakeGuiTree(LWide, {20, 20, 49});
+  MakeGuiTree(LNested, {10, 10, 99});
+  double LAdd = 0;
+  {
+    TBenchWindow LWindow(QFile::decodeName(LWide.c_str()));
+    LAdd = bench::LongestGapAround([&] { LWindow.Page().acAddFolder->trigger(); },
+                                   [&] { LWindow.Settle(); });
+  }
+  TBenchWindow LWindow(QFile::decodeName(LNested.c_str()));
+  TFolderPage &LPage = LWindow.Page();
+  LPage.acAddFolder->trigger();
+  LWindow.Settle();
+  LPage.edFolderMask->setText(u"[N]_renamed"_s);
+  LPage.edFolderMaskExit();
+  LWindow.Settle();
+  const double LRename = bench::LongestGapAround(
+      [&] {
+        LPage.acRenameFolder->trigger();
+        LWindow.Settle();
+        LWindow.Main().UpdateActions();
+        LPage.acRollbackFolder->trigger();
+      },
+      [&] { LWindow.Settle(); });
+  bench::PrintFigure("gui-stall-add-folders", bench::GapText(LAdd));
+  bench::PrintFigure("gui-stall-folder-rename", bench::GapText(LRename));
 }
 
 #endif

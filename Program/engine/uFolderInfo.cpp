@@ -82,6 +82,11 @@ QString TFolderInfo::SizeStr() {
   return FSizeStr;
 }
 
+void TFolderInfo::SetSize(int64_t ASize) {
+  FSize = ASize;
+  FSizeStr = SizeToStr(ASize);
+}
+
 int TFolderInfo::Level() const {
   if (FLevel < 0)
     FLevel = static_cast<int>(FullFolderName().count(platform::PathDelimiter()));
@@ -744,6 +749,45 @@ bool TFolderList::AddFolderInfoIfNeed(const QString &APath, const TFolderEntry &
   LItem->SetIndex(LCount);
   FItems.push_back(std::move(LItem));
   return true;
+}
+
+TFolderAddOutcome TFolderList::AddFolders(const QStringList &AFolders, bool AIncludeRoot,
+                                          bool AIncludeSub, const TProgress *AProgress) {
+  TFolderAddOutcome LOutcome;
+  const int LPosition = Count();
+  for (const QString &LFolder : AFolders) {
+    if (!platform::DirectoryExists(LFolder)) {
+      ++LOutcome.FNoFolder;
+      continue;
+    }
+    if (AIncludeRoot) {
+      ++LOutcome.FFound;
+      if (!AddFolderInfoIfNeed(LFolder))
+        ++LOutcome.FNotAdded;
+    }
+    if (AIncludeSub)
+      ScanSubFolders(
+          LFolder,
+          [this, &LOutcome](const QString &APath, const TFolderEntry &AEntry) {
+            ++LOutcome.FFound;
+            if (!AddFolderInfoIfNeed(APath, AEntry))
+              ++LOutcome.FNotAdded;
+          },
+          AProgress);
+    if (AProgress != nullptr && AProgress->StopRequested()) {
+      Truncate(LPosition);
+      LOutcome.FStopped = true;
+      return LOutcome;
+    }
+  }
+  return LOutcome;
+}
+
+void TFolderList::Truncate(int APosition) {
+  while (Count() > std::max(APosition, 0)) {
+    RemoveFromDictionary(*FItems.back());
+    FItems.pop_back();
+  }
 }
 
 void TFolderList::ReindexFolderInfo(int Value) {

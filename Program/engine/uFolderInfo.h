@@ -48,6 +48,8 @@ public:
   // The size of everything below the folder as a text; computed on the first
   // read and kept from then on.
   QString SizeStr();
+  // The size measured elsewhere (on another thread), kept as SizeStr's.
+  void SetSize(int64_t ASize);
   const QString &Location() const { return FLocation; }
   int CounterStart() const { return FCounterStart; }
   void SetCounterStart(int AValue) { FCounterStart = AValue; }
@@ -161,6 +163,14 @@ private:
 // The list of folders of the folder page. It owns its items, keeps a
 // dictionary of the full names added so that no folder is listed twice, and
 // renames and rolls back all items deepest folder first.
+// What an Add of folders did.
+struct TFolderAddOutcome {
+  int FFound = 0;        // folders found: chosen ones and those below them
+  int FNotAdded = 0;     // found ones not added (already listed, hidden, a root)
+  int FNoFolder = 0;     // chosen paths that are no folder
+  bool FStopped = false; // a stop was requested: the list is as it was before
+};
+
 class TFolderList {
 public:
   TFolderList() = default;
@@ -193,6 +203,8 @@ public:
   const TPlan &PlanRenaming();
   // What a Rollback would do for the renamed items (by their list indexes).
   const TPlan &PlanRollback();
+  // The plan made last, of a Rename or a Rollback.
+  const TPlan &LastPlan() const { return FPlanner.LastPlan(); }
   // Reads the folders of the items anew for the planner (after an Add, on
   // Apply); a Rename and a Rollback have it done before the next plan.
   void RefreshPlanner();
@@ -235,6 +247,14 @@ public:
   // Adds the folder AFileInfo found in APath unless it is listed already. True
   // when an item was added.
   bool AddFolderInfoIfNeed(const QString &APath, const TFolderEntry &AFileInfo);
+  // Adds, for each of AFolders, the folder itself (AIncludeRoot) and the
+  // folders below it (AIncludeSub, as ScanSubFolders finds them) that are not
+  // listed yet. With AProgress the walks are reported, and a stop requested
+  // before the end leaves the list as it was: an Add is whole or nothing.
+  TFolderAddOutcome AddFolders(const QStringList &AFolders, bool AIncludeRoot, bool AIncludeSub,
+                               const TProgress *AProgress = nullptr);
+  // Removes the items from APosition to the end.
+  void Truncate(int APosition);
   // Every item from position Value on gets its position as Index.
   void ReindexFolderInfo(int Value);
   // Orders the items deepest first; their Index values stay.

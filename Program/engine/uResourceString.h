@@ -25,6 +25,8 @@ inline const QString FailedToRollbackMany =
 inline const QString RenameCancelled = QStringLiteral("Renaming was cancelled: %d of %d renamed.");
 inline const QString RollbackCancelled =
     QStringLiteral("Rollback was cancelled: %d of %d moved back.");
+// The detail view's size of a folder while it is being measured.
+inline const QString MeasuringSize = QStringLiteral("Measuring\u2026");
 // An Add stopped by Cancel adds nothing: how many it had found by then.
 inline const QString AddCancelled =
     QStringLiteral("Adding was cancelled after %d found: nothing was added.");

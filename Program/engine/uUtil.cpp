@@ -18,7 +18,7 @@ int64_t GetFileSizeByName(const QString &APath) {
   return LInfo.FIsDirectory ? 0 : LInfo.FSize;
 }
 
-int64_t GetFolderSize(const QString &AFolder) {
+int64_t GetFolderSize(const QString &AFolder, const std::atomic<bool> *AStop) {
   // Folders already taken, by device and inode: a link back to one of them
   // (or a second link to the same folder) is not walked again.
   std::set<std::pair<uint64_t, uint64_t>> LVisited;
@@ -32,7 +32,12 @@ int64_t GetFolderSize(const QString &AFolder) {
   while (!LPending.empty()) {
     const QString LFolder = std::move(LPending.back());
     LPending.pop_back();
+    bool LStopped = false;
     platform::ListDirectory(LFolder, [&](const platform::TDirEntry &AEntry) {
+      if (AStop != nullptr && AStop->load(std::memory_order_relaxed)) {
+        LStopped = true;
+        return false;
+      }
       const QString LPath = platform::JoinPath(LFolder, AEntry.FName);
       const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(LPath);
       if (!LInfo.FExists)
@@ -43,6 +48,8 @@ int64_t GetFolderSize(const QString &AFolder) {
         LPending.push_back(LPath);
       return true;
     });
+    if (LStopped)
+      return -1;
   }
   return LSum;
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 // The size in bytes of the entry at APath (links followed); -1 when there is
@@ -14,7 +15,8 @@ int64_t GetFileSizeByName(const QString &APath);
 // every depth; links are followed, and a folder reached twice (through a link
 // back to a folder already summed) counts once, so a link loop ends. A folder
 // that cannot be listed adds 0. "/data" and "/data/" give the same sum.
-int64_t GetFolderSize(const QString &AFolder);
+// AStop, asked between entries, ends the walk early: the result is then -1.
+int64_t GetFolderSize(const QString &AFolder, const std::atomic<bool> *AStop = nullptr);
 
 // ASize as "1023 B", "1 KB" (whole kilobytes, truncated), "1.50 MB" or
 // "5.00 GB" (two decimals with the decimal separator of the user's locale).

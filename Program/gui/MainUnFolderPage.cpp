@@ -15,7 +15,6 @@
 #include "uResourceString.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
-#include "uSplash.h"
 #include "uUtil.h"
 
 #include <QApplication>
@@ -82,6 +81,19 @@ TFolderPage::TFolderPage(TfmMain &AMain, QWidget *AParent)
   StepWorker = new TStepWorker(this);
   StepProgress = new TStepProgress(*StepWorker, this);
   LLayout->addWidget(StepProgress);
+  SizeProbe = new TFolderSizeProbe(this);
+  connect(SizeProbe, &TFolderSizeProbe::Measured, this,
+          [this](const QString &AFolder, qint64 ASize) {
+            // The worker owns the list while a step runs; its end shows the
+            // details anew, which asks again.
+            if (StepRunning())
+              return;
+            const int LPosition = ShownFolder();
+            if (LPosition < 0 || FFolderList.Items(LPosition)->FullFolderName() != AFolder)
+              return;
+            FFolderList.Items(LPosition)->SetSize(ASize);
+            sgDetailInfoFolderUpdate();
+          });
   // The grid's look is set up: the marker starts on the first column.
   CreateFolderSortMarker();
   SynchroFolderList(0);
@@ -93,6 +105,7 @@ TFolderPage::~TFolderPage() {
   HideBalloonHint();
   // A step still running stops before the list it works on goes.
   delete StepWorker;
+  delete SizeProbe;
 }
 
 void TFolderPage::CreateActions() {
@@ -100,6 +113,7 @@ void TFolderPage::CreateActions() {
   acAddFolder = new TAction(QStringLiteral("Add Folder"), LList, this);
   acAddFolder->setObjectName(QStringLiteral("acAddFolder"));
   acAddFolder->SetOnExecute([this](TAction &) { acAddFolderExecute(); });
+  acAddFolder->SetOnUpdate([this](TAction &ASender) { ASender.setEnabled(!StepRunning()); });
   SetActionImage(*acAddFolder, QStringLiteral("Button_Addfolder"));
 
   acClearFolder = new TAction(QStringLiteral("Clear"), LList, this);
@@ -421,52 +435,66 @@ void TFolderPage::acAddFolderExecute() {
   LSettings.SetIncludeSelectedRootFolder(LIncludeRoot);
   LSettings.SetIncludeSelectedSubFolder(LIncludeSub);
 
-  if (acRenameFolder->Tag() == 1) {
-    // The list holds the outcome of a Rename: start a new one, which can no
-    // longer be rolled back.
-    DestroyFolderHintColumn();
-    FFolderList.ClearList();
-    acRenameFolder->SetTag(0);
-    acRollbackFolder->SetTag(1);
-  }
+  StartAdd({LFolder}, LIncludeRoot, LIncludeSub);
+}
 
-  // The overlay is painted before the walk starts and is gone when it ends,
-  // on every way out. Showing it lets queued events run (a click on Clear,
-  // say), so the start position is taken only once it is up.
-  std::optional<TSplashScope> LSplash;
-  if (LIncludeSub)
-    LSplash.emplace();
-  const int LPosition = FFolderList.Count();
-  int LFound = 0;
-  if (LIncludeRoot) {
-    FFolderList.AddFolderInfoIfNeed(LFolder);
-    ++LFound;
-  }
-  if (LIncludeSub) {
-    ScanSubFolders(LFolder, [this, &LFound](const QString &APath, const TFolderEntry &AFileInfo) {
-      FFolderList.AddFolderInfoIfNeed(APath, AFileInfo);
-      ++LFound;
-    });
-    LSplash.reset();
-  }
+void TFolderPage::StartNewListAfterRenaming() {
+  if (acRenameFolder->Tag() != 1)
+    return;
+  DestroyFolderHintColumn();
+  FFolderList.ClearList();
+  acRenameFolder->SetTag(0);
+  acRollbackFolder->SetTag(1);
+  // The grid lets go of the rows of the list just cleared.
+  SynchroFolderList(0);
+}
 
-  // The new folders get their names by the recipe (every folder, when the
-  // mask holds the counter); the plan reads the folders anew, as they may
-  // have changed since they were read.
-  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition), TListings::ReadAnew);
-  ReportNotAdded(LFound - (FFolderList.Count() - LPosition));
-  // The size of the shown folder can take long: it is computed once the grid
-  // has been painted.
-  FMain.RunDeferred([this] {
-    FMain.FRunTimer->stop();
-    // A paint still queued behind the timer goes first.
-    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-    sgDetailInfoFolderUpdate();
-  });
+void TFolderPage::StartAdd(const QStringList &AFolders, bool AIncludeRoot, bool AIncludeSub) {
+  if (StepRunning())
+    return;
+  StartNewListAfterRenaming();
+  TFolderList &LList = FFolderList;
+  const int LPosition = LList.Count();
+  const TNameRecipe LRecipe = Recipe();
+  auto LOutcome = std::make_shared<TFolderAddOutcome>();
+  auto LFirstChanged = std::make_shared<int>(LPosition);
+  BeginStep();
+  StepWorker->Start(
+      [&LList, AFolders, AIncludeRoot, AIncludeSub, LRecipe, LPosition, LOutcome,
+       LFirstChanged](TProgress &AProgress) {
+        *LOutcome = LList.AddFolders(AFolders, AIncludeRoot, AIncludeSub, &AProgress);
+        if (LOutcome->FStopped)
+          return;
+        // The new folders get their names by the recipe (every folder, when
+        // the mask holds the counter); the plan reads the folders anew, as
+        // they may have changed since they were read.
+        *LFirstChanged = LList.ApplyRecipe(LRecipe, LPosition);
+        LList.RefreshPlanner();
+        (void)LList.PlanRenaming();
+      },
+      [this, LOutcome, LPosition, LFirstChanged] {
+        AddEnded(*LOutcome, LPosition, *LFirstChanged);
+      });
+  FMain.UpdateActions();
+}
+
+void TFolderPage::AddEnded(const TFolderAddOutcome &AOutcome, int APosition, int AFirstChanged) {
+  EndStep();
+  if (AOutcome.FStopped) {
+    SynchroFolderList(APosition);
+    const QString LText = rs::FormatMessage(rs::AddCancelled, {AOutcome.FFound});
+    GetLogger().WriteLog(LText);
+    ShowWarningMessage(LText);
+  } else {
+    SynchroFolderList(AFirstChanged, TListings::Planned);
+    ReportNotAdded(AOutcome.FNoFolder + AOutcome.FNotAdded);
+  }
+  sgDetailInfoFolderUpdate();
+  FMain.UpdateActions();
 }
 
 void TFolderPage::AddOutsideFolders(const QStringList &APaths) {
-  if (APaths.isEmpty() || !acAddFolder->isEnabled())
+  if (APaths.isEmpty() || !acAddFolder->isEnabled() || StepRunning())
     return;
   GetLogger().WriteLog(rs::TryingToAddFolder);
   QStringList LExisting;
@@ -479,44 +507,7 @@ void TFolderPage::AddOutsideFolders(const QStringList &APaths) {
   const bool LIncludeSub = LSettings.IncludeSelectedSubFolder();
   // With neither option remembered the folder itself is added.
   const bool LIncludeRoot = LSettings.IncludeSelectedRootFolder() || !LIncludeSub;
-  if (acRenameFolder->Tag() == 1) {
-    // The list holds the outcome of a Rename: start a new one, which can no
-    // longer be rolled back.
-    DestroyFolderHintColumn();
-    FFolderList.ClearList();
-    acRenameFolder->SetTag(0);
-    acRollbackFolder->SetTag(1);
-  }
-  std::optional<TSplashScope> LSplash;
-  if (LIncludeSub)
-    LSplash.emplace();
-  const int LPosition = FFolderList.Count();
-  int LFound = 0;
-  int LNoFolder = 0;
-  for (const QString &LFolder : LExisting) {
-    if (PathKindOf(LFolder) != TPathKind::Folder) {
-      ++LNoFolder;
-      continue;
-    }
-    if (LIncludeRoot) {
-      FFolderList.AddFolderInfoIfNeed(LFolder);
-      ++LFound;
-    }
-    if (LIncludeSub) {
-      ScanSubFolders(LFolder, [this, &LFound](const QString &APath, const TFolderEntry &AFileInfo) {
-        FFolderList.AddFolderInfoIfNeed(APath, AFileInfo);
-        ++LFound;
-      });
-    }
-  }
-  LSplash.reset();
-  SynchroFolderList(FFolderList.ApplyRecipe(Recipe(), LPosition), TListings::ReadAnew);
-  ReportNotAdded(LNoFolder + LFound - (FFolderList.Count() - LPosition));
-  FMain.RunDeferred([this] {
-    FMain.FRunTimer->stop();
-    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-    sgDetailInfoFolderUpdate();
-  });
+  StartAdd(LExisting, LIncludeRoot, LIncludeSub);
 }
 
 void TFolderPage::SynchroFolderList(int APosition, TListings AListings) {
@@ -528,7 +519,8 @@ void TFolderPage::SynchroFolderList(int APosition, TListings AListings) {
   } else {
     if (AListings == TListings::ReadAnew)
       FFolderList.RefreshPlanner();
-    FModel->SetPlan(FFolderList.PlanRenaming());
+    FModel->SetPlan(AListings == TListings::Planned ? FFolderList.LastPlan()
+                                                    : FFolderList.PlanRenaming());
     // A balloon open over a mark may no longer say what the mark means.
     ForgetHintBalloon(FLastFolderHintCell);
   }
@@ -610,17 +602,31 @@ int TFolderPage::RenumberFrom(int APosition) {
   return APosition;
 }
 
-void TFolderPage::sgDetailInfoFolderUpdate() {
+int TFolderPage::ShownFolder() const {
   // Without a selected row the details are those of the first row's folder.
-  const int LPosition = FModel->FolderAtRow(std::max(SelectedRow(), 0));
-  if (FFolderList.Count() == 0 || FModel->rowCount() == 0 || LPosition < 0) {
+  if (FFolderList.Count() == 0 || FModel->rowCount() == 0)
+    return -1;
+  return FModel->FolderAtRow(std::max(SelectedRow(), 0));
+}
+
+void TFolderPage::sgDetailInfoFolderUpdate() {
+  const int LPosition = ShownFolder();
+  if (LPosition < 0) {
     ShowDetails(*sgDetailInfoFolder, *FDetailModel, std::nullopt);
     return;
   }
   TFolderInfo &LItem = *FFolderList.Items(LPosition);
-  // SizeStr measures the folder the first time it is asked.
+  // A tree can take long to measure: the probe measures it on its own
+  // thread and the size is shown when it is known.
+  QString LSize;
+  if (LItem.IsInitializedSize()) {
+    LSize = LItem.SizeStr();
+  } else {
+    LSize = rs::MeasuringSize;
+    SizeProbe->Measure(LItem.FullFolderName());
+  }
   ShowDetails(*sgDetailInfoFolder, *FDetailModel,
-              QStringList{LItem.OldName(), LItem.Location(), LItem.SizeStr(), LItem.DateStr()});
+              QStringList{LItem.OldName(), LItem.Location(), LSize, LItem.DateStr()});
 }
 
 void TFolderPage::sgFolderRenameSelChanged() {
@@ -852,6 +858,12 @@ void TFolderPage::acRollbackFolderExecute() {
         LList.SetProgress(&AProgress);
         *LFailed = LList.ExecuteRollback();
         LList.SetProgress(nullptr);
+        // Back to the normal display: the marks tell what a Rename would do
+        // with the disk as it is now, planned here, off the GUI thread.
+        if (*LFailed == 0 && !LList.LastBatchStopped()) {
+          LList.RefreshPlanner();
+          (void)LList.PlanRenaming();
+        }
       },
       [this, LFailed, LTotal] { RollbackEnded(*LFailed, LTotal); });
   FMain.UpdateActions();
@@ -878,8 +890,9 @@ void TFolderPage::RollbackEnded(int AFailed, int ATotal) {
   }
   // Rollback reorders the list deepest first: every row is rewritten, so that
   // the grid shows the list as it is now, and the marks the disk as it is
-  // now (an entry made since the Rename takes a new name).
-  SynchroFolderList(0, TListings::ReadAnew);
+  // now (an entry made since the Rename takes a new name; the worker planned
+  // it).
+  SynchroFolderList(0, TListings::Planned);
   if (LStopped) {
     int LStill = 0;
     for (int i = 0; i < FFolderList.Count(); ++i)

@@ -22,6 +22,7 @@
 //   acRollbackFolder 1 blocks Rollback.
 #pragma once
 
+#include "uFolderInfo.h"
 #include "uNameRecipe.h"
 #include "uPageKit.h"
 
@@ -75,6 +76,8 @@ public:
   // is no folder is not added.
   void AddOutsideFolders(const QStringList &APaths);
   void sgDetailInfoFolderUpdate();
+  // The list position of the folder the detail view shows; -1 for none.
+  int ShownFolder() const;
   void sgFolderRenameSelChanged();
   // The list position of the folder shown in ARow; -1 when there is none.
   int FindFolderByGridRow(int ARow) const;
@@ -125,6 +128,8 @@ public:
   void CancelStepAndWait();
   TStepWorker *StepWorker = nullptr;
   TStepProgress *StepProgress = nullptr;
+  // Measures the size that the detail view shows, off the GUI thread.
+  TFolderSizeProbe *SizeProbe = nullptr;
 
   // Controls, by their designer names.
   QLineEdit *edFolderMask = nullptr;
@@ -191,6 +196,14 @@ private:
   void EndStep();
   void RenameEnded(int AFailed);
   void RollbackEnded(int AFailed, int ATotal);
+  // After a Rename the list holds its outcome: an Add starts a new list,
+  // which can no longer be rolled back.
+  void StartNewListAfterRenaming();
+  // Adds AFolders (each itself with AIncludeRoot, the folders below it with
+  // AIncludeSub) in the worker, with the new names and the plan of the
+  // marks, then shows them.
+  void StartAdd(const QStringList &AFolders, bool AIncludeRoot, bool AIncludeSub);
+  void AddEnded(const TFolderAddOutcome &AOutcome, int APosition, int AFirstChanged);
 
   TfmMain &FMain;
   TFolderList &FFolderList;

@@ -354,6 +354,53 @@ void TStepWorker::End() {
     LOnEnd();
 }
 
+TFolderSizeProbe::TFolderSizeProbe(QObject *AParent) : QObject(AParent) {}
+
+TFolderSizeProbe::~TFolderSizeProbe() {
+  if (FThread == nullptr)
+    return;
+  FStop.store(true);
+  FThread->wait();
+  delete FThread;
+}
+
+void TFolderSizeProbe::Measure(const QString &AFolder) {
+  FWanted = AFolder;
+  if (FThread == nullptr) {
+    StartNext();
+    return;
+  }
+  if (FRunning != AFolder)
+    FStop.store(true);
+}
+
+void TFolderSizeProbe::StartNext() {
+  FRunning = std::exchange(FWanted, QString());
+  FStop.store(false);
+  FResult = -1;
+  FThread =
+      QThread::create([this, LFolder = FRunning] { FResult = GetFolderSize(LFolder, &FStop); });
+  connect(FThread, &QThread::finished, this, &TFolderSizeProbe::Ended, Qt::QueuedConnection);
+  FThread->start();
+}
+
+void TFolderSizeProbe::Ended() {
+  FThread->wait();
+  delete FThread;
+  FThread = nullptr;
+  const QString LFolder = std::exchange(FRunning, QString());
+  const bool LWhole = FResult >= 0 && !FStop.load();
+  // The folder asked for last is measured next, unless that was this one and
+  // it was measured whole. The next one starts before the report, whose
+  // receiver may ask for yet another.
+  if (!FWanted.isEmpty() && !(LWhole && FWanted == LFolder))
+    StartNext();
+  else
+    FWanted.clear();
+  if (LWhole)
+    Q_EMIT Measured(LFolder, FResult);
+}
+
 TStepProgress::TStepProgress(TStepWorker &AWorker, QWidget *AParent) : QFrame(AParent) {
   setObjectName(QStringLiteral("StepProgress"));
   setFrameShape(QFrame::StyledPanel);

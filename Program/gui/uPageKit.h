@@ -35,6 +35,7 @@
 #include <QStringList>
 #include <QToolButton>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -274,6 +275,34 @@ private:
   std::unique_ptr<TProgress> FProgress;
   QThread *FThread = nullptr; // owned while it runs
   std::function<void()> FOnEnd;
+};
+
+// Measures the size of one folder tree at a time on a thread of its own, so
+// that the detail view never waits for a large tree. A request for another
+// folder while one is measured stops that one (its result is dropped) and
+// measures the new one next. Destroying the probe stops and waits for it.
+class TFolderSizeProbe : public QObject {
+  Q_OBJECT
+public:
+  explicit TFolderSizeProbe(QObject *AParent = nullptr);
+  ~TFolderSizeProbe() override;
+
+  void Measure(const QString &AFolder);
+  bool Busy() const { return FThread != nullptr; }
+
+Q_SIGNALS:
+  // The sum of the sizes below AFolder, measured whole.
+  void Measured(const QString &AFolder, qint64 ASize);
+
+private:
+  void StartNext();
+  void Ended();
+
+  QThread *FThread = nullptr; // owned while it runs
+  std::atomic<bool> FStop{false};
+  QString FRunning; // the folder being measured
+  QString FWanted;  // the folder asked for last
+  qint64 FResult = -1;
 };
 
 // The progress display of a page's long step: a bar, "12,345 of 100,000",

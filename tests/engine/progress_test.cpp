@@ -147,3 +147,70 @@ TEST(Progress, AFolderRenameStoppedAfterAnyStepRollsBackToTheStart) {
     EXPECT_EQ(SnapshotTree(LTree.Root()), LBefore);
   }
 }
+
+// ---- Adds: whole or nothing -------------------------------------------------
+
+namespace {
+
+// Asks for a stop once a report says ADone items are done.
+void StopAfter(TProgress &AProgress, int ADone) {
+  AProgress.SetOnReport([&AProgress, ADone](int ADoneNow, int, const QString &) {
+    if (ADoneNow >= ADone)
+      AProgress.RequestStop();
+  });
+}
+
+} // namespace
+
+TEST(Progress, AFileAddStoppedAnywhereAddsNothing) {
+  TTempTree LTree;
+  for (const QString &LName : {u"t/a"_s, u"t/b"_s, u"t/s/c"_s, u"t/s/d"_s, u"t/u/e"_s})
+    LTree.WriteFile(LName);
+  const QString LKept = LTree.WriteFile(u"kept"_s);
+  // The walk reports the files found as it enters each folder; the adding
+  // reports each file of the five.
+  for (const int LStop : {0, 2, 4}) {
+    SCOPED_TRACE(LStop);
+    TFileList LList;
+    ASSERT_EQ(LList.AddFiles({{LKept, false}}).FNotAdded, 0);
+    TProgress LProgress;
+    StopAfter(LProgress, LStop);
+    const TAddOutcome LOutcome = LList.AddFiles({{LTree.Path(u"t"_s), true}}, &LProgress);
+    EXPECT_TRUE(LOutcome.FStopped);
+    EXPECT_EQ(LList.Count(), 1);
+    // The list's index of paths forgot the files taken back.
+    EXPECT_TRUE(LList.CheckInList(LTree.Path(u"t/a"_s)));
+  }
+  TFileList LList;
+  const TAddOutcome LWhole = LList.AddFiles({{LTree.Path(u"t"_s), true}, {LKept, false}});
+  EXPECT_FALSE(LWhole.FStopped);
+  EXPECT_EQ(LWhole.FFound, 6);
+  EXPECT_EQ(LList.Count(), 6);
+  const TAddOutcome LAgain = LList.AddFiles({{LTree.Path(u"t"_s), true}});
+  EXPECT_EQ(LAgain.FNotAdded, 5);
+}
+
+TEST(Progress, AFolderAddStoppedAnywhereAddsNothing) {
+  TTempTree LTree;
+  for (const QString &LName : {u"t/a/b"_s, u"t/c"_s, u"t/d/e/f"_s})
+    LTree.MakeDir(LName);
+  LTree.MakeDir(u"kept"_s);
+  for (const int LStop : {1, 3, 5}) {
+    SCOPED_TRACE(LStop);
+    TFolderList LList;
+    ASSERT_FALSE(LList.AddFolders({LTree.Path(u"kept"_s)}, true, false).FStopped);
+    TProgress LProgress;
+    StopAfter(LProgress, LStop);
+    const TFolderAddOutcome LOutcome =
+        LList.AddFolders({LTree.Path(u"t"_s)}, true, true, &LProgress);
+    EXPECT_TRUE(LOutcome.FStopped);
+    EXPECT_EQ(LList.Count(), 1);
+    EXPECT_TRUE(LList.AddFolderInfoIfNeed(LTree.Path(u"t"_s)));
+  }
+  TFolderList LList;
+  const TFolderAddOutcome LWhole =
+      LList.AddFolders({LTree.Path(u"t"_s), LTree.WriteFile(u"file"_s)}, true, true);
+  EXPECT_EQ(LWhole.FFound, 7);
+  EXPECT_EQ(LWhole.FNoFolder, 1);
+  EXPECT_EQ(LList.Count(), 7);
+}

@@ -73,6 +73,9 @@ TEST(GetFolderSize, SumsEveryFileAtEveryDepth) {
   const QString LData = LTree.Path(QStringLiteral("data"));
   EXPECT_EQ(GetFolderSize(LData), 123);
   EXPECT_EQ(GetFolderSize(LData + QLatin1Char('/')), 123);
+  // A stop ends the walk: no partial sum passes for the size.
+  const std::atomic<bool> LStop{true};
+  EXPECT_EQ(GetFolderSize(LData, &LStop), -1);
 
   LTree.MakeDir(QStringLiteral("hollow/x/y"));
   LTree.MakeDir(QStringLiteral("hollow/z"));

@@ -11,7 +11,6 @@
 #include "uPageKit.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
-#include "uSplash.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -23,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -57,21 +57,6 @@ public:
 
 private:
   TSelectFolderHook FPrevious;
-};
-
-// Counts paint events that reach the wait overlay.
-class TSplashPaints : public QObject {
-public:
-  TSplashPaints() { qApp->installEventFilter(this); }
-  ~TSplashPaints() override { qApp->removeEventFilter(this); }
-  int FPaints = 0;
-
-protected:
-  bool eventFilter(QObject *AWatched, QEvent *AEvent) override {
-    if (AEvent->type() == QEvent::Paint && qobject_cast<TSplash *>(AWatched) != nullptr)
-      ++FPaints;
-    return QObject::eventFilter(AWatched, AEvent);
-  }
 };
 
 QString TodayLogFile(const QString &AFolder) {
@@ -129,6 +114,7 @@ private:
   void Add(const QString &AFolder, bool ASub, bool ARoot) {
     TAddFolderAnswer LAnswer(AFolder, ASub, ARoot);
     Page().acAddFolder->trigger();
+    QVERIFY(guitest::WaitForStep(Page()));
   }
   // Makes the folders ANames below the root and adds them one by one: the
   // list holds them in this order.
@@ -143,9 +129,10 @@ private:
     Page().edFolderMaskExit();
     FMain->UpdateActions();
   }
-  // Waits until the deferred handler of the run timer has run.
+  // Waits until the deferred handler of the run timer has run and the size
+  // probe has measured what the details asked for.
   void WaitDeferred() {
-    QTRY_VERIFY(!FMain->FRunTimer->isActive());
+    QTRY_VERIFY(!FMain->FRunTimer->isActive() && !Page().SizeProbe->Busy());
     QTest::qWait(5);
   }
 
@@ -257,13 +244,11 @@ private Q_SLOTS:
              (QStringList{QStringLiteral("one"), QStringLiteral("three"), QStringLiteral("two")}));
   }
 
-  void OnlyTheRootAddsOneFolderWithoutOverlay() {
+  void OnlyTheRootAddsOneFolder() {
     MakeDirs({QStringLiteral("one")});
-    TSplashPaints LPaints;
     Add(Root(), false, true);
     QCOMPARE(Column(0), QStringList{QStringLiteral("root")});
     QCOMPARE(Page().txtFolderCount->text(), QStringLiteral("1 folder"));
-    QCOMPARE(LPaints.FPaints, 0);
   }
 
   void SameFolderTwiceAddsNothingAndReports() {
@@ -299,6 +284,7 @@ private Q_SLOTS:
     });
     Page().acAddFolder->trigger();
     SetSelectFolderHook(LPrevious);
+    QVERIFY(guitest::WaitForStep(Page()));
     QCOMPARE(LShown, Path(QStringLiteral("a")));
     QVERIFY(LSub);
     QVERIFY(!LRoot);
@@ -360,40 +346,61 @@ private Q_SLOTS:
     QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), QStringLiteral("Trying to add folder"));
   }
 
-  void OverlayIsPaintedDuringTheWalkAndGoneAfter() {
+  void ProgressIsShownDuringTheWalkAndGoneAfter() {
     MakeDirs({QStringLiteral("a/b/c")});
-    TSplashPaints LPaints;
-    Add(Root(), true, false);
+    TAddFolderAnswer LAnswer(Root(), true, false);
+    QSignalSpy LReports(Page().StepWorker, &TStepWorker::Progressed);
+    Page().acAddFolder->trigger();
+    QVERIFY(Page().StepProgress->isVisible());
+    QVERIFY(!Page().acAddFolder->isEnabled());
+    QVERIFY(guitest::WaitForStep(Page()));
     QCOMPARE(Rows(), 3);
-    QVERIFY(LPaints.FPaints >= 1);
-    QVERIFY(TSplash::Current() == nullptr);
-    QVERIFY(FMain->findChildren<TSplash *>().isEmpty());
+    // A walk cannot know its total: the bar shows that it is busy.
+    QVERIFY(!LReports.isEmpty());
+    QCOMPARE(LReports.first().at(1).toInt(), 0);
+    QVERIFY(Page().StepProgress->isHidden());
+    QVERIFY(Page().acAddFolder->isEnabled());
   }
 
-  void OverlayIsGoneWhenTheWalkFails() {
+  // An Add stopped by Cancel adds nothing: the list keeps what it held.
+  void CancelledAddFolderAddsNothing() {
+    MakeDirs({QStringLiteral("kept"), QStringLiteral("tree/a/b"), QStringLiteral("tree/c")});
+    Add(Path(QStringLiteral("kept")), false, true);
+    SetMask(QStringLiteral("[N]_r"));
+    const int LPrevious = TStepWorker::SetStopAfter(2);
+    Add(Path(QStringLiteral("tree")), true, true);
+    TStepWorker::SetStopAfter(LPrevious);
+    const QString LText = QStringLiteral("Adding was cancelled after 3 found: nothing was added.");
+    QCOMPARE(FMessages->Texts(), QStringList{LText});
+    QCOMPARE(LogEntries(TodayLogFile(LogFolder())).last(), LText);
+    QCOMPARE(Column(1), QStringList{QStringLiteral("kept_r")});
+    QCOMPARE(List().Count(), 1);
+    Add(Path(QStringLiteral("tree")), true, true);
+    QCOMPARE(List().Count(), 5);
+  }
+
+  void ProgressIsGoneWhenTheWalkFails() {
     MakeDirs({QStringLiteral("gone/below")});
     const QString LGone = Path(QStringLiteral("gone"));
     // The folder vanishes between the dialog and the walk.
     TAddFolderAnswer LAnswer(LGone, true, true, [LGone] { QDir(LGone).removeRecursively(); });
     Page().acAddFolder->trigger();
+    QVERIFY(guitest::WaitForStep(Page()));
     QCOMPARE(Rows(), 0);
-    QVERIFY(TSplash::Current() == nullptr);
-    QVERIFY(FMain->findChildren<TSplash *>().isEmpty());
+    QVERIFY(Page().StepProgress->isHidden());
     QVERIFY(FMessages->Texts().isEmpty() ||
             FMessages->Texts() == QStringList{QStringLiteral("1 file was not added")});
   }
 
-  void DetailsAreFilledAfterTheGridWasPainted() {
+  void DetailsShowTheSizeOnceMeasured() {
     MakeDirs({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     QFile LFile(Path(QStringLiteral("a/data.bin")));
     QVERIFY(LFile.open(QIODevice::WriteOnly));
     LFile.write(QByteArray(2048, 'x'));
     LFile.close();
     Add(Path(QStringLiteral("a")), false, true);
-    // Not yet: the size is computed once the event has returned.
-    QVERIFY(!List().Items(0)->IsInitializedSize());
-    WaitDeferred();
-    QVERIFY(List().Items(0)->IsInitializedSize());
+    // The size is measured on a thread of its own and shown when known.
+    QTRY_VERIFY(List().Items(0)->IsInitializedSize());
     QCOMPARE(Detail(0), QStringLiteral("a"));
     QCOMPARE(Detail(1), QDir::cleanPath(Root()));
     QCOMPARE(Detail(2), List().Items(0)->SizeStr());

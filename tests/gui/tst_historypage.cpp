@@ -218,6 +218,7 @@ private Q_SLOTS:
     {
       TAddFolderAnswer LAnswer(Path(QStringLiteral("tree")));
       Folders().acAddFolder->trigger();
+      QVERIFY(guitest::WaitForStep(Folders()));
     }
     QCOMPARE(Folders().GridModel().rowCount(), 3);
     Folders().edFolderMask->setText(QStringLiteral("[N]_r"));

@@ -9,6 +9,8 @@
 #include "uPageKit.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -186,6 +188,34 @@ private Q_SLOTS:
     {
       const TUpdatesSuspended LSuspended(*LGone);
       LGone.reset();
+    }
+  }
+
+  // The probe reports the folder asked for last, measured whole; a folder
+  // asked for while another is measured is measured next.
+  void FolderSizeProbeReportsTheFolderAskedForLast() {
+    QTemporaryDir LDir;
+    const auto LWrite = [&LDir](const QString &AName, int ASize) {
+      QDir().mkpath(LDir.filePath(AName));
+      QFile LFile(LDir.filePath(AName + QStringLiteral("/data")));
+      QVERIFY(LFile.open(QIODevice::WriteOnly));
+      LFile.write(QByteArray(ASize, 'x'));
+    };
+    LWrite(QStringLiteral("a"), 10);
+    LWrite(QStringLiteral("b"), 20);
+    TFolderSizeProbe LProbe;
+    QSignalSpy LMeasured(&LProbe, &TFolderSizeProbe::Measured);
+    LProbe.Measure(LDir.filePath(QStringLiteral("a")));
+    LProbe.Measure(LDir.filePath(QStringLiteral("b")));
+    QVERIFY(LProbe.Busy());
+    QTRY_VERIFY(!LProbe.Busy());
+    QVERIFY(!LMeasured.isEmpty());
+    QCOMPARE(LMeasured.last().at(0).toString(), LDir.filePath(QStringLiteral("b")));
+    QCOMPARE(LMeasured.last().at(1).toLongLong(), 20);
+    // A probe destroyed while it measures stops and waits.
+    {
+      TFolderSizeProbe LGone;
+      LGone.Measure(LDir.path());
     }
   }
 };
