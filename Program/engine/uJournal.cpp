@@ -808,7 +808,7 @@ std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
 
 } // namespace
 
-TJournalRollback TJournal::RollbackBatch(const QString &AId) {
+TJournalRollback TJournal::RollbackBatch(const QString &AId, TProgress *AProgress) {
   TJournalRollback LResult;
   TJournalBatch LBatch;
   if (!Load(AId, LBatch)) {
@@ -861,14 +861,18 @@ TJournalRollback TJournal::RollbackBatch(const QString &AId) {
     }
     LList.SetJournal(this);
     LList.SetBatchId(AId);
+    LList.SetProgress(AProgress);
     LFailed = LList.ExecuteRollback();
     if (LFailed < 0) {
       LResult.FError = LList.BatchError();
       return LResult;
     }
+    LResult.FStopped = LList.LastBatchStopped();
     for (int i = 0; i < LList.Count(); ++i) {
       const TFileInfo &LItem = LList[i];
-      if (LItem.isRenamed())
+      if (LItem.isRenamed() && LItem.NotTried())
+        ++LResult.FNotTried;
+      else if (LItem.isRenamed())
         LResult.FFailures.push_back(
             {LItem.JournalItem(), LItem.PathInFolder(LItem.TargetName()), LItem.RenameErrorText()});
       else
@@ -899,13 +903,17 @@ TJournalRollback TJournal::RollbackBatch(const QString &AId) {
         LRenamed.push_back(LList[i]);
     LList.SetJournal(this);
     LList.SetBatchId(AId);
+    LList.SetProgress(AProgress);
     LFailed = LList.ExecuteRollback();
     if (LFailed < 0) {
       LResult.FError = LList.BatchError();
       return LResult;
     }
+    LResult.FStopped = LList.LastBatchStopped();
     for (const TFolderInfo *LItem : LRenamed) {
-      if (LItem->isRenamed())
+      if (LItem->isRenamed() && LItem->NotTried())
+        ++LResult.FNotTried;
+      else if (LItem->isRenamed())
         LResult.FFailures.push_back(
             {LItem->JournalItem(), LItem->FullFolderName(), LItem->RenameErrorText()});
       else

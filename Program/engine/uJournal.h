@@ -31,6 +31,7 @@
 // a swap, before its second.
 #pragma once
 
+#include "uProgress.h"
 #include "uRenamePlan.h"
 
 #include <QByteArrayView>
@@ -159,7 +160,9 @@ private:
 struct TJournalRollback {
   int FRolledBack = 0;
   int FFailed = 0;
-  QString FError; // the batch could not be rolled back at all
+  int FNotTried = 0;     // left renamed because a stop came first
+  bool FStopped = false; // the rollback was stopped before its end
+  QString FError;        // the batch could not be rolled back at all
   // Per item that failed: the item, its path as it stands, and the reason.
   struct TFailure {
     int FItem;
@@ -195,7 +198,9 @@ public:
   // still the one that was renamed (identity: inode and size; presence where
   // the file system's inode numbers are not stable). A section that ended
   // without its end record is completed first from what the disk shows.
-  TJournalRollback RollbackBatch(const QString &AId);
+  // AProgress is told each step and may stop the rollback between them (a
+  // started swap or chain is finished or moved back first).
+  TJournalRollback RollbackBatch(const QString &AId, TProgress *AProgress = nullptr);
 
   // Deletes batches beyond the newest AKeepBatches that are also older than
   // AKeepDays days (whichever keeps more). Running batches are kept.

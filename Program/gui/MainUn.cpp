@@ -679,6 +679,8 @@ void TfmMain::closeEvent(QCloseEvent *AEvent) {
     FilePage->CancelStepAndWait();
   if (FolderPage != nullptr)
     FolderPage->CancelStepAndWait();
+  if (HistoryPage != nullptr)
+    HistoryPage->CancelStepAndWait();
   QWidget::closeEvent(AEvent);
 }
 

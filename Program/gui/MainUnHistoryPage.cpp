@@ -185,9 +185,13 @@ THistoryPage::THistoryPage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent),
   connect(sgHistory->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { FMain.UpdateActions(); });
 
+  StepWorker = new TStepWorker(this);
+  StepProgress = new TStepProgress(*StepWorker, LGroup);
+
   auto *LGroupLayout = new QVBoxLayout(LGroup);
   LGroupLayout->addWidget(sgHistory, 1);
   LGroupLayout->addWidget(sgHistoryFailures);
+  LGroupLayout->addWidget(StepProgress);
   auto *LBottom = new QHBoxLayout;
   LBottom->addWidget(txtHistoryCount);
   LBottom->addStretch(1);
@@ -196,6 +200,8 @@ THistoryPage::THistoryPage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent),
 }
 
 THistoryPage::~THistoryPage() {
+  // A rollback still running stops before the page goes.
+  delete StepWorker;
   FMouseWatch.reset();
   ForgetHintBalloon(FLastHintCell);
 }
@@ -219,28 +225,52 @@ const TJournalBatch *THistoryPage::SelectedBatch() const {
 
 void THistoryPage::acRollbackBatchUpdate() {
   const TJournalBatch *LBatch = SelectedBatch();
-  acRollbackBatch->setEnabled(LBatch != nullptr && CanRollBack(*LBatch));
+  acRollbackBatch->setEnabled(!StepRunning() && LBatch != nullptr && CanRollBack(*LBatch));
+}
+
+bool THistoryPage::StepRunning() const {
+  return StepWorker != nullptr && StepWorker->Running();
+}
+
+void THistoryPage::CancelStepAndWait() {
+  StepWorker->CancelAndWait();
 }
 
 void THistoryPage::acRollbackBatchExecute() {
   const TJournalBatch *LBatch = SelectedBatch();
-  if (LBatch == nullptr || !CanRollBack(*LBatch))
+  if (StepRunning() || LBatch == nullptr || !CanRollBack(*LBatch))
     return;
   const QString LId = LBatch->FId;
-  const TJournalRollback LResult = GetJournal().RollbackBatch(LId);
-  if (!LResult.FError.isEmpty()) {
-    GetLogger().WriteLog(LResult.FError);
-    ShowWarningMessage(LResult.FError);
+  ForgetHintBalloon(FLastHintCell);
+  sgHistory->setEnabled(false);
+  auto LResult = std::make_shared<TJournalRollback>();
+  StepWorker->Start(
+      [LId, LResult](TProgress &AProgress) {
+        *LResult = GetJournal().RollbackBatch(LId, &AProgress);
+      },
+      [this, LId, LResult] { RollbackEnded(LId, *LResult); });
+  StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  FMain.UpdateActions();
+}
+
+void THistoryPage::RollbackEnded(const QString &AId, const TJournalRollback &AResult) {
+  sgHistory->setEnabled(true);
+  if (!AResult.FError.isEmpty()) {
+    GetLogger().WriteLog(AResult.FError);
+    ShowWarningMessage(AResult.FError);
     ReloadHistory();
     return;
   }
-  ForgetHintBalloon(FLastHintCell);
-  FailureModel->SetFailures(LResult.FFailures);
-  sgHistoryFailures->setVisible(LResult.FFailed > 0);
+  FailureModel->SetFailures(AResult.FFailures);
+  sgHistoryFailures->setVisible(AResult.FFailed > 0);
   ReloadHistory();
   if (FOnBatchRolledBack)
-    FOnBatchRolledBack(LId);
-  ReportRollback(LResult.FFailed);
+    FOnBatchRolledBack(AId);
+  if (AResult.FStopped)
+    ReportCancelled(rs::RollbackCancelled, AResult.FRolledBack,
+                    AResult.FRolledBack + AResult.FFailed + AResult.FNotTried);
+  else
+    ReportRollback(AResult.FFailed);
 }
 
 void THistoryPage::FailuresMouseMove(const QPoint &APos) {

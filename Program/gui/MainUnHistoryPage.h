@@ -7,6 +7,7 @@
 #pragma once
 
 #include "uJournal.h"
+#include "uPageKit.h"
 
 #include <QAbstractTableModel>
 #include <QWidget>
@@ -69,6 +70,9 @@ public:
   void acRollbackBatchUpdate();
   // The batch of the selected row; null for none.
   const TJournalBatch *SelectedBatch() const;
+  // A Rollback runs in the page's worker, with its progress and Cancel.
+  bool StepRunning() const;
+  void CancelStepAndWait();
 
   // Told after a batch was rolled back from here: the pages that hold it
   // bring their lists up to date.
@@ -83,9 +87,12 @@ public:
   TAction *acRollbackBatch = nullptr;
   THistoryModel *Model = nullptr;
   THistoryFailureModel *FailureModel = nullptr;
+  TStepWorker *StepWorker = nullptr;
+  TStepProgress *StepProgress = nullptr;
 
 private:
   void FailuresMouseMove(const QPoint &APos);
+  void RollbackEnded(const QString &AId, const TJournalRollback &AResult);
 
   TfmMain &FMain;
   std::unique_ptr<TGridMouseWatch> FMouseWatch;

@@ -131,6 +131,7 @@ private:
     FMain->UpdateActions();
     QVERIFY(History().acRollbackBatch->isEnabled());
     History().acRollbackBatch->trigger();
+    QVERIFY(guitest::WaitForStep(History()));
   }
 
 private Q_SLOTS:
@@ -181,6 +182,30 @@ private Q_SLOTS:
     // No redo, and no second rollback.
     FMain->UpdateActions();
     QVERIFY(!History().acRollbackBatch->isEnabled());
+  }
+
+  // A rollback from History runs in the page's worker: Cancel stops it
+  // between files, and another Rollback moves back the rest.
+  void ACancelledRollbackFromHistoryIsFinishedByAnother() {
+    RenameFiles({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")},
+                QStringLiteral("[N]_r"));
+    NewWindow();
+    FMessages->Clear();
+    const int LPrevious = TStepWorker::SetStopAfter(1);
+    RollBackNewest();
+    TStepWorker::SetStopAfter(LPrevious);
+    QCOMPARE(FMessages->Texts(),
+             QStringList{QStringLiteral("Rollback was cancelled: 1 of 3 moved back.")});
+    QCOMPARE(QDir(FDir->path()).entryList({QStringLiteral("*_r.txt")}, QDir::Files).size(), 2);
+    QCOMPARE(HistoryCell(0, 4), QStringLiteral("partly rolled back"));
+    QVERIFY(!History().sgHistoryFailures->isVisibleTo(&History()));
+    QVERIFY(History().StepProgress->isHidden());
+    RollBackNewest();
+    QCOMPARE(FMessages->Texts().last(), QStringLiteral("Rollback done."));
+    for (const QString &LName :
+         {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")})
+      QCOMPARE(Read(LName), LName.toUtf8());
+    QCOMPARE(HistoryCell(0, 4), QStringLiteral("rolled back"));
   }
 
   void ThePageAndHistoryStayInStep() {
