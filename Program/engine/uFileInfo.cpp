@@ -892,6 +892,12 @@ uint8_t TFileList::MetadataNeeds(const TNameRecipe &ARecipe) {
   return masks::MetadataNeeds(ARecipe.FNameMask, masks::TMaskPart::Name, masks::TItemKind::File);
 }
 
+bool TFileList::HasMetadataNotes() const {
+  return std::any_of(FItems.begin(), FItems.end(), [](const std::unique_ptr<TFileInfo> &AItem) {
+    return AItem->MetadataNotes() != 0;
+  });
+}
+
 bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
   const uint8_t LNeeds = MetadataNeeds(ARecipe);
   if (LNeeds == masks::mdNone)

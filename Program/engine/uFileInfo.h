@@ -350,6 +350,8 @@ public:
   // False when stopped: the names are not touched either way. Safe on a
   // worker thread while other threads only read the list.
   bool ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress);
+  // Some item's name mask noted a metadata token that found nothing.
+  bool HasMetadataNotes() const;
   // What was read of the files, for the life of the list.
   metadata::TMetadataCache &MetadataCache() { return FMetadata; }
 
