@@ -198,6 +198,30 @@ private Q_SLOTS:
     QCOMPARE(FMessages->Texts().last(), QStringLiteral("Rollback done."));
     QVERIFY(Exists(QStringLiteral("a.jpg")) && Exists(QStringLiteral("b.jpg")));
   }
+
+  // Two files with one name: the conflict's mark wins over the quiet one.
+  void AConflictMarkWinsOverAMetadataMark() {
+    QStringList LPaths;
+    for (const QString &LName : {QStringLiteral("a.txt"), QStringLiteral("b.txt")}) {
+      QFile LFile(FDir->filePath(LName));
+      QVERIFY(LFile.open(QIODevice::WriteOnly));
+      QVERIFY(LFile.setFileTime(QDateTime(QDate(2011, 12, 13), QTime(1, 2, 3)),
+                                QFileDevice::FileModificationTime));
+      LPaths << LFile.fileName();
+    }
+    const TOpenFilesAnswer LAnswer(LPaths);
+    TfmMain LMain;
+    LMain.ShowPage(TMainPage::mpFileRename);
+    LMain.show();
+    TFilePage &LPage = *LMain.FilePage;
+    LPage.acAddFile->trigger();
+    QTRY_COMPARE(LPage.GridModel->rowCount(), 2);
+    QLineEdit &LMask = *LPage.Edit_RenameMask;
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("[EXIF:yyyy]"));
+    QTest::keyClick(&LMask, Qt::Key_Return);
+    QTRY_COMPARE(guitest::HintMarks(*LPage.StringGrid_Rename), QStringLiteral("QC"));
+  }
 };
 
 QTEST_MAIN(TTestMetadataTokens)
