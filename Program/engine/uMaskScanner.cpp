@@ -64,10 +64,6 @@ void AppendNameSafe(TNameBuffer &AOut, QStringView AText) {
     AOut.append(LChar == QLatin1Char('/') || LChar.isNull() ? QLatin1Char('_') : LChar);
 }
 
-void AppendNumber(TNameBuffer &AOut, int AValue, int ADigits) {
-  AppendCounter(AOut, AValue, ADigits);
-}
-
 void Note(const TTokenSource &ASource, uint16_t ANote) {
   if (ASource.FNotes)
     *ASource.FNotes |= ANote;
@@ -133,7 +129,7 @@ void AppendSize(const TTokenSource &ASource, bool AWidth, TNameBuffer &AOut) {
     Note(ASource, mnNoSize);
     return;
   }
-  AppendNumber(AOut, LValue, 1);
+  AppendCounter(AOut, LValue, 1);
 }
 
 void AppendTag(const TTokenSource &ASource, QString metadata::TMusicTags::*AField,
@@ -157,7 +153,7 @@ void AppendTagNumber(const TTokenSource &ASource, int metadata::TMusicTags::*AFi
     Note(ASource, AMissing);
     return;
   }
-  AppendNumber(AOut, LValue, ADigits);
+  AppendCounter(AOut, LValue, ADigits);
 }
 
 } // namespace
