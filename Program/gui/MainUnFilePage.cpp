@@ -835,6 +835,10 @@ void TFilePage::DoRenameFiles() {
   FMain.FRunTimer->stop();
   // First: a field's exit may still change the names and make a new plan.
   BeginStep();
+  // A mask's exit that reads metadata runs as a step of its own: the new
+  // names are shown first and Rename waits for the next press.
+  if (StepRunning())
+    return;
   acRename->SetTag(1);
   acRollback->SetTag(0);
   FMayHaveRenamedFiles = true;

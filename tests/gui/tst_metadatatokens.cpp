@@ -189,6 +189,22 @@ private Q_SLOTS:
     QCOMPARE(LBalloon.value(1),
              QStringLiteral("The photo has no date taken: the file's modification time was used."));
 
+    // A mask edited and not yet applied when Rename is pressed: its files
+    // are read and the names shown first; the next press renames.
+    LMask.setFocus();
+    LMask.setText(QStringLiteral("[EXIF:yyyy]_[N]"));
+    LMain.FFileList->MetadataCache().Clear();
+    LPage.acRename->trigger();
+    QTRY_COMPARE(LNewNames(),
+                 (QStringList{QStringLiteral("2015_a.jpg"), QStringLiteral("2011_b.jpg")}));
+    QTRY_VERIFY(!LPage.StepWorker->Running());
+    QVERIFY(FMessages->Texts().isEmpty());
+    QVERIFY(LPage.acRename->isEnabled());
+    LMask.setText(QStringLiteral("[EXIF:yyyy-MM-dd_hh.mm.ss]_[W]x[H]"));
+    QTest::keyClick(&LMask, Qt::Key_Return);
+    QTRY_COMPARE(LNewNames(), (QStringList{QStringLiteral("2015-03-05_14.07.09_32x24.jpg"),
+                                           QStringLiteral("2011-12-13_01.02.03_32x24.jpg")}));
+
     LPage.acRename->trigger();
     QTRY_COMPARE(FMessages->Texts(), QStringList{QStringLiteral("Rename done.")});
     QVERIFY(Exists(QStringLiteral("2015-03-05_14.07.09_32x24.jpg")));
