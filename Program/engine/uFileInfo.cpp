@@ -9,6 +9,8 @@
 #include "uUtil.h"
 #include "uZeroDate.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
@@ -171,7 +173,14 @@ masks::TTokenSource TFileInfo::TokenSource(int ACounterIndex) const {
     return static_cast<const TFileInfo *>(AItem)->Date();
   };
   LSource.FItemTimeContext = this;
+  LSource.FItemPath = [](const void *AItem) {
+    return static_cast<const TFileInfo *>(AItem)->CurrentPath();
+  };
   return LSource;
+}
+
+QString TFileInfo::CurrentPath() const {
+  return FisRenamed ? PathInLocation(TargetName()) : FFullFileName;
 }
 
 int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
@@ -198,9 +207,13 @@ int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int 
 
 // The scans build the new text in a buffer on the stack and make one string
 // of it at the end: masks are applied to every item of large lists.
-void TFileInfo::FileNameMaskApply(const QString &ANameMask) {
+void TFileInfo::FileNameMaskApply(const QString &ANameMask, metadata::TMetadataCache *ACache) {
   TNameBuffer LName;
-  masks::ScanMask(ANameMask, masks::TMaskPart::Name, TokenSource(FIndex), LName);
+  masks::TTokenSource LSource = TokenSource(FIndex);
+  LSource.FMetadata = ACache;
+  FMetadataNotes = 0;
+  LSource.FNotes = &FMetadataNotes;
+  masks::ScanMask(ANameMask, masks::TMaskPart::Name, LSource, LName);
   AssignText(FNewName, LName);
   FNewNameMade = true;
 }
@@ -456,6 +469,7 @@ void TFileList::Clear() {
   FPaths.Clear();
   FItems.clear();
   FPlanner.Reset();
+  FMetadata.Clear();
 }
 
 void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
@@ -807,9 +821,32 @@ int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<i
   return LFailed;
 }
 
+std::vector<bool> TFileList::RenamedStates() const {
+  std::vector<bool> LStates;
+  if (FMetadata.IsEmpty())
+    return LStates;
+  LStates.reserve(FItems.size());
+  for (const auto &LItem : FItems)
+    LStates.push_back(LItem->isRenamed());
+  return LStates;
+}
+
+void TFileList::ForgetMovedMetadata(const std::vector<bool> &AWasRenamed) {
+  // A file moved away from a path that another file of the list may take
+  // next (a swap): what was read under either path no longer holds.
+  for (size_t i = 0; i < AWasRenamed.size() && i < FItems.size(); ++i) {
+    const TFileInfo &LItem = *FItems[i];
+    if (LItem.isRenamed() == AWasRenamed[i])
+      continue;
+    FMetadata.Forget(QFile::encodeName(LItem.FullFileName()));
+    FMetadata.Forget(QFile::encodeName(LItem.PathInFolder(LItem.TargetName())));
+  }
+}
+
 int TFileList::ExecuteRenaming() {
   for (const auto &LItem : FItems)
     LItem->SetRenameOrder(-1);
+  const std::vector<bool> LWasRenamed = RenamedStates();
   const TPlan &LPlan = PlanRenaming();
   int LOrder = 0;
   TFilePlanHost LHost(FItems, nullptr, LOrder);
@@ -832,10 +869,12 @@ int TFileList::ExecuteRenaming() {
       LMoved.push_back(i);
   }
   FPlanner.NoteMoved(LMoved);
+  ForgetMovedMetadata(LWasRenamed);
   return LFailures;
 }
 
 int TFileList::ExecuteRollback() {
+  const std::vector<bool> LWasRenamed = RenamedStates();
   const TPlan &LPlan = PlanRollback();
   const std::vector<int> LItems = FRollbackItems;
   int LOrder = 0;
@@ -854,6 +893,7 @@ int TFileList::ExecuteRollback() {
       LMoved.push_back(static_cast<int>(i));
   }
   FPlanner.NoteMoved(LMoved);
+  ForgetMovedMetadata(LWasRenamed);
   return LFailures;
 }
 
@@ -887,7 +927,53 @@ void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
   FRecipe.reset(); // the names no longer follow one recipe as a whole
   FFileNameMask = ANameMask;
   for (int i = std::max(APosition, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->FileNameMaskApply(ANameMask);
+    FItems[static_cast<size_t>(i)]->FileNameMaskApply(ANameMask, &FMetadata);
+}
+
+uint8_t TFileList::MetadataNeeds(const TNameRecipe &ARecipe) {
+  return masks::MetadataNeeds(ARecipe.FNameMask, masks::TMaskPart::Name, masks::TItemKind::File);
+}
+
+bool TFileList::HasMetadataNotes() const {
+  return std::any_of(FItems.begin(), FItems.end(), [](const std::unique_ptr<TFileInfo> &AItem) {
+    return AItem->MetadataNotes() != 0;
+  });
+}
+
+bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
+  const uint8_t LNeeds = MetadataNeeds(ARecipe);
+  if (LNeeds == masks::mdNone)
+    return false;
+  const bool LPhoto = (LNeeds & masks::mdPhoto) != 0 && metadata::PhotoMetadataAvailable();
+  const bool LMusic = (LNeeds & masks::mdMusic) != 0 && metadata::MusicMetadataAvailable();
+  for (const auto &LItem : FItems) {
+    const QByteArray LPath = QFile::encodeName(LItem->CurrentPath());
+    if ((LPhoto && !FMetadata.HasPhotoInfo(LPath)) || (LMusic && !FMetadata.HasMusicTags(LPath)))
+      return true;
+  }
+  return false;
+}
+
+bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
+  const uint8_t LNeeds = MetadataNeeds(ARecipe);
+  const bool LPhoto = (LNeeds & masks::mdPhoto) != 0 && metadata::PhotoMetadataAvailable();
+  const bool LMusic = (LNeeds & masks::mdMusic) != 0 && metadata::MusicMetadataAvailable();
+  if (!LPhoto && !LMusic)
+    return true;
+  const int LTotal = Count();
+  for (int i = 0; i < LTotal; ++i) {
+    if (AProgress && AProgress->StopRequested())
+      return false;
+    const TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
+    const QByteArray LPath = QFile::encodeName(LItem.CurrentPath());
+    if (LPhoto)
+      FMetadata.PhotoInfo(LPath);
+    if (LMusic)
+      FMetadata.MusicTags(LPath);
+    if (AProgress)
+      AProgress->Report(i + 1, LTotal, LItem.OldName());
+  }
+  return true;
 }
 
 void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {

@@ -55,8 +55,14 @@ public:
   int CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int AFListCounter);
   // The counter text of ANumber, padded to CntDigitNumber with leading zeros.
   QString GetDigitNumber(int ANumber) const;
-  // NewName := the scan of the name mask ("[N]", "[C]", "[YMD]", "[hms]").
-  void FileNameMaskApply(const QString &ANameMask);
+  // NewName := the scan of the name mask ("[N]", "[C]", "[YMD]", "[hms]" and
+  // the metadata tokens, read through ACache when one is given).
+  void FileNameMaskApply(const QString &ANameMask, metadata::TMetadataCache *ACache = nullptr);
+  // What the metadata tokens of the last name mask did not find
+  // (masks::TMetadataNote bits; 0: nothing to say).
+  uint16_t MetadataNotes() const { return FMetadataNotes; }
+  // The path of the file on disk now: its old path, or its new one once renamed.
+  QString CurrentPath() const;
   // NewFileType := "." followed by the scan of the extension mask ("[E]", "[C]").
   void FileExtMaskApply(const QString &AExtMask);
 
@@ -172,6 +178,7 @@ private:
   // What the mask tokens read of this file, with the counter value of the
   // position ACounterIndex.
   masks::TTokenSource TokenSource(int ACounterIndex) const;
+  uint16_t FMetadataNotes = 0;
 
   // The old name, its extension and the folder are parts of FFullFileName,
   // kept as offsets: an item stays small in lists of 100,000 files.
@@ -356,6 +363,19 @@ public:
   // Returns the first position whose new name may have changed.
   int ApplyRecipe(const TNameRecipe &ARecipe, int APosition);
 
+  // The recipe's masks read metadata (Exif, music tags) that the list has not
+  // read yet for some item: applying it reads files.
+  bool NeedsMetadataRead(const TNameRecipe &ARecipe) const;
+  // Reads for every item what the recipe's masks need into the list's cache,
+  // reporting each item to AProgress (may be null) and stopping when it asks.
+  // False when stopped: the names are not touched either way. Safe on a
+  // worker thread while other threads only read the list.
+  bool ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress);
+  // Some item's name mask noted a metadata token that found nothing.
+  bool HasMetadataNotes() const;
+  // What was read of the files, for the life of the list.
+  metadata::TMetadataCache &MetadataCache() { return FMetadata; }
+
 private:
   std::vector<std::unique_ptr<TFileInfo>> FItems;
   TFilePathIndex FPaths;
@@ -377,6 +397,15 @@ private:
   int RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset);
   QString FFileNameMask;
   QString FFileExtMask;
+  // Metadata by the path the file has on disk; a Rename or Rollback forgets
+  // the paths it moved files from and to.
+  mutable metadata::TMetadataCache FMetadata;
+  // Forgets the metadata of both paths of the items whose renamed state is
+  // not the one in AWasRenamed any more.
+  void ForgetMovedMetadata(const std::vector<bool> &AWasRenamed);
+  std::vector<bool> RenamedStates() const;
+  // The metadata needs (masks::TMetadataNeed bits) of a recipe's name mask.
+  static uint8_t MetadataNeeds(const TNameRecipe &ARecipe);
 };
 
 // ---- Sorting ----------------------------------------------------------------

@@ -336,4 +336,19 @@ void TMetadataCache::Clear() {
   FMusic.clear();
 }
 
+bool TMetadataCache::HasPhotoInfo(const QByteArray &ANativePath) {
+  const std::lock_guard LGuard(FLock);
+  return FPhotos.contains(ANativePath);
+}
+
+bool TMetadataCache::HasMusicTags(const QByteArray &ANativePath) {
+  const std::lock_guard LGuard(FLock);
+  return FMusic.contains(ANativePath);
+}
+
+bool TMetadataCache::IsEmpty() {
+  const std::lock_guard LGuard(FLock);
+  return FPhotos.isEmpty() && FMusic.isEmpty();
+}
+
 } // namespace metadata

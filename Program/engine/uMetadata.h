@@ -92,6 +92,10 @@ public:
   // again (after it changed or was renamed); Clear drops everything.
   void Forget(const QByteArray &ANativePath);
   void Clear();
+  // What was read for ANativePath already; nothing has been read at all.
+  bool HasPhotoInfo(const QByteArray &ANativePath);
+  bool HasMusicTags(const QByteArray &ANativePath);
+  bool IsEmpty();
 
 private:
   std::mutex FLock;

@@ -174,13 +174,16 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   Btn_CCounter = LToken(QStringLiteral("Btn_CCounter"), *acCCounter, *LMaskBox);
   Btn_YMDDate = LToken(QStringLiteral("Btn_YMDDate"), *acYMDDate, *LMaskBox);
   Btn_hmsTime = LToken(QStringLiteral("Btn_hmsTime"), *achmsTime, *LMaskBox);
+  Btn_MoreTokens = MakeMoreTokensButton(QStringLiteral("Btn_MoreTokens"), true,
+                                        TTokenLook::PushButton, *Edit_RenameMask, *LMaskBox);
   auto *LMaskGrid = new QGridLayout(LMaskBox);
   LMaskGrid->addWidget(Edit_RenameMask, 0, 0, 1, 2);
   LMaskGrid->addWidget(Btn_NName, 1, 0);
   LMaskGrid->addWidget(Btn_CCounter, 1, 1);
   LMaskGrid->addWidget(Btn_YMDDate, 2, 0);
   LMaskGrid->addWidget(Btn_hmsTime, 2, 1);
-  LMaskGrid->setRowStretch(3, 1);
+  LMaskGrid->addWidget(Btn_MoreTokens, 3, 0);
+  LMaskGrid->setRowStretch(4, 1);
   LRow->addWidget(LMaskBox);
 
   auto *LExtBox = new QGroupBox(QStringLiteral("Extension "), &AParent);
@@ -650,7 +653,7 @@ void TFilePage::UpdatePlanMarks(bool ARenamedDisplay, TListings AListings) {
   GridModel->SetPlan(AListings == TListings::Planned ? LList.LastPlan() : LList.PlanRenaming());
   // A balloon open over a mark may no longer say what the mark means.
   ForgetHintBalloon(FLastHintCell);
-  ShowFileHintColumn(GridModel->PlanConflicts() > 0);
+  ShowFileHintColumn(GridModel->PlanConflicts() > 0 || LList.HasMetadataNotes());
 }
 
 void TFilePage::UpdateCountText() {
@@ -715,15 +718,43 @@ TNameRecipe TFilePage::Recipe() const {
 // A mask applied on its own rebuilds the names without search and replace
 // and without the case rule.
 void TFilePage::Edit_RenameMaskExit() {
-  if (Edit_RenameMask->text() == FileList().FileNameMask())
+  if (StepRunning() || Edit_RenameMask->text() == FileList().FileNameMask())
     return;
-  acRollback->SetTag(1);
-  FileList().SetFileNameMask(Edit_RenameMask->text(), 0);
-  SynchroFileNames();
+  TNameRecipe LMaskOnly;
+  LMaskOnly.FNameMask = Edit_RenameMask->text();
+  ReadMetadataThen(LMaskOnly, [this, LMask = LMaskOnly.FNameMask] {
+    acRollback->SetTag(1);
+    FileList().SetFileNameMask(LMask, 0);
+    SynchroFileNames();
+  });
+}
+
+void TFilePage::ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply) {
+  if (StepRunning())
+    return;
+  TFileList &LList = FileList();
+  if (!LList.NeedsMetadataRead(ARecipe)) {
+    AApply();
+    return;
+  }
+  // The files are read on the worker; the names change only once all are
+  // read, so Cancel leaves the old ones. The step starts before the focus
+  // leaves the fields, so that their exits see it running and wait.
+  auto LRead = std::make_shared<bool>(false);
+  StepWorker->Start([&LList, ARecipe, LRead](
+                        TProgress &AProgress) { *LRead = LList.ReadMetadata(ARecipe, &AProgress); },
+                    [this, LRead, AApply = std::move(AApply)] {
+                      EndStep();
+                      if (*LRead)
+                        AApply();
+                      FMain.UpdateActions();
+                    });
+  BeginStep();
+  FMain.UpdateActions();
 }
 
 void TFilePage::Edit_ExtMaskExit() {
-  if (Edit_ExtMask->text() == FileList().FileExtMask())
+  if (StepRunning() || Edit_ExtMask->text() == FileList().FileExtMask())
     return;
   acRollback->SetTag(1);
   FileList().SetFileExtMask(Edit_ExtMask->text(), 0);
@@ -739,8 +770,11 @@ void TFilePage::Edit_ReplaceExit() {
 }
 
 void TFilePage::RecomputeNewNames(TListings AListings) {
-  FileList().ApplyRecipe(Recipe(), 0);
-  SynchroFileNames(AListings);
+  const TNameRecipe LRecipe = Recipe();
+  ReadMetadataThen(LRecipe, [this, LRecipe, AListings] {
+    FileList().ApplyRecipe(LRecipe, 0);
+    SynchroFileNames(AListings);
+  });
 }
 
 void TFilePage::SynchroFileCounter() {
@@ -812,6 +846,10 @@ void TFilePage::DoRenameFiles() {
   FMain.FRunTimer->stop();
   // First: a field's exit may still change the names and make a new plan.
   BeginStep();
+  // A mask's exit that reads metadata runs as a step of its own: the new
+  // names are shown first and Rename waits for the next press.
+  if (StepRunning())
+    return;
   acRename->SetTag(1);
   acRollback->SetTag(0);
   FMayHaveRenamedFiles = true;
@@ -1018,13 +1056,19 @@ void TFilePage::OnStringGridRenameHeaderMouseDown(int ASection, Qt::MouseButton)
 }
 
 void TFilePage::StringGrid_RenameMouseMove(const QPoint &APos) {
-  HintColumnMouseMove(*StringGrid_Rename, APos, FLastHintCell,
-                      [this](int ARow) -> std::optional<THintText> {
-                        const int LIndex = FindFileByGridRow(ARow);
-                        if (LIndex < 0)
-                          return std::nullopt;
-                        const TFileInfo &LFile = FileList()[LIndex];
-                        return RowHintText(LFile.OldName(), LFile.RenameErrorText(),
-                                           GridModel->PlanEntryAtRow(ARow), false);
-                      });
+  HintColumnMouseMove(
+      *StringGrid_Rename, APos, FLastHintCell, [this](int ARow) -> std::optional<THintText> {
+        const int LIndex = FindFileByGridRow(ARow);
+        if (LIndex < 0)
+          return std::nullopt;
+        const TFileInfo &LFile = FileList()[LIndex];
+        const TPlanEntry *LEntry = GridModel->PlanEntryAtRow(ARow);
+        std::optional<THintText> LText =
+            RowHintText(LFile.OldName(), LFile.RenameErrorText(), LEntry, false);
+        // Without a word from the plan, what the metadata
+        // tokens did not find.
+        if (!LText && LEntry != nullptr && LFile.MetadataNotes() != 0)
+          LText = THintText{LFile.OldName(), MetadataNotesText(LFile.MetadataNotes())};
+        return LText;
+      });
 }

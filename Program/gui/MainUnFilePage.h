@@ -153,6 +153,7 @@ public:
   TTokenButton *Btn_CCounter = nullptr;
   TTokenButton *Btn_YMDDate = nullptr;
   TTokenButton *Btn_hmsTime = nullptr;
+  TTokenButton *Btn_MoreTokens = nullptr;
   TTokenButton *btn_EExt = nullptr;
   TTokenButton *btn_CCounterExt = nullptr;
 
@@ -203,6 +204,9 @@ private:
   void AddEnded(const TAddOutcome &AOutcome, int APosition, int AFirstChanged, bool ALogAdded);
   // Every file named anew by the recipe, then the grid.
   void RecomputeNewNames(TListings AListings = TListings::Kept);
+  // Runs AApply now, or, when ARecipe's masks need metadata the list has not
+  // read yet, once the step worker has read it (not after a Cancel).
+  void ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply);
   // Shows or removes the hint column (the delegate and its width with it),
   // keeping the selected row.
   void ShowFileHintColumn(bool AValue);

@@ -178,6 +178,8 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   btnFolder_Count = LToken(QStringLiteral("btnFolder_Count"), *acFolder_Count);
   btnFolder_Date = LToken(QStringLiteral("btnFolder_Date"), *acFolder_Date);
   btnFolder_Time = LToken(QStringLiteral("btnFolder_Time"), *acFolder_Time);
+  Btn_MoreTokens = MakeMoreTokensButton(QStringLiteral("Btn_MoreTokens"), false,
+                                        TTokenLook::ToolButton, *edFolderMask, *LMaskGroup);
   auto *LMaskLayout = new QVBoxLayout(LMaskGroup);
   LMaskLayout->addWidget(edFolderMask);
   auto *LTokens = new QGridLayout;
@@ -185,6 +187,7 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   LTokens->addWidget(btnFolder_Count, 0, 1);
   LTokens->addWidget(btnFolder_Date, 1, 0);
   LTokens->addWidget(btnFolder_Time, 1, 1);
+  LTokens->addWidget(Btn_MoreTokens, 2, 0);
   LMaskLayout->addLayout(LTokens);
   LRow->addWidget(LMaskGroup, 2);
 

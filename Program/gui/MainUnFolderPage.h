@@ -137,6 +137,7 @@ public:
   TTokenButton *btnFolder_Count = nullptr;
   TTokenButton *btnFolder_Date = nullptr;
   TTokenButton *btnFolder_Time = nullptr;
+  TTokenButton *Btn_MoreTokens = nullptr;
   QLineEdit *edFolderSearch = nullptr;
   QLineEdit *edFolderReplace = nullptr;
   QComboBox *cbxFolderCase = nullptr;

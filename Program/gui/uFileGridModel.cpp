@@ -64,7 +64,16 @@ QVariant TFileGridModel::data(const QModelIndex &AIndex, int ARole) const {
       if (LFile != nullptr && LFile->NotTried())
         return static_cast<int>(THintMark::NotTried);
     }
-    return MarkAt(AIndex);
+    // A metadata token that found nothing gives a quiet mark; a mark of
+    // the plan (a conflict above all) wins.
+    QVariant LMark = MarkAt(AIndex);
+    if (!RenamedDisplay() && AIndex.column() < HintColumns() &&
+        LMark.toInt() == static_cast<int>(THintMark::None)) {
+      const TFileInfo *LFile = FileAtRow(AIndex.row());
+      if (LFile != nullptr && LFile->MetadataNotes() != 0)
+        LMark = static_cast<int>(THintMark::Quiet);
+    }
+    return LMark;
   }
   if (ARole != Qt::DisplayRole)
     return {};

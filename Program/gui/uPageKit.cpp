@@ -6,6 +6,7 @@
 #include "uControlUtils.h"
 #include "uGridSupport.h"
 #include "uLog.h"
+#include "uMaskScanner.h"
 #include "uMessageForm.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
@@ -30,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -134,6 +136,49 @@ TTokenButton *MakeTokenButton(const QString &AName, TAction &AAction, TTokenLook
   return LButton;
 }
 
+std::vector<TMoreToken> MoreTokens(bool AFiles) {
+  std::vector<TMoreToken> LTokens{
+      {QStringLiteral("[DATE:yyyy-MM-dd]"),
+       AFiles ? QStringLiteral("[DATE:yyyy-MM-dd]  the file's date in any format: 2015-03-05")
+              : QStringLiteral("[DATE:yyyy-MM-dd]  today in any format: 2015-03-05")}};
+  if (!AFiles)
+    return LTokens;
+  LTokens.push_back({QStringLiteral("[EXIF:yyyy-MM-dd_hh.mm.ss]"),
+                     QStringLiteral("[EXIF:yyyy-MM-dd_hh.mm.ss]  when the photo was taken: "
+                                    "2015-03-05_14.07.09")});
+  LTokens.push_back({QStringLiteral("[W]"), QStringLiteral("[W]  the image's width: 4000")});
+  LTokens.push_back({QStringLiteral("[H]"), QStringLiteral("[H]  the image's height: 3000")});
+  LTokens.push_back(
+      {QStringLiteral("[ARTIST]"), QStringLiteral("[ARTIST]  the music's artist: Ana")});
+  LTokens.push_back({QStringLiteral("[ALBUM]"), QStringLiteral("[ALBUM]  the album: Live")});
+  LTokens.push_back({QStringLiteral("[TITLE]"), QStringLiteral("[TITLE]  the title: Rain")});
+  LTokens.push_back({QStringLiteral("[TRACK:2]"),
+                     QStringLiteral("[TRACK:2]  the track, at least two digits: 07")});
+  LTokens.push_back({QStringLiteral("[YEAR]"), QStringLiteral("[YEAR]  the year: 1999")});
+  return LTokens;
+}
+
+TTokenButton *MakeMoreTokensButton(const QString &AName, bool AFiles, TTokenLook ALook,
+                                   QLineEdit &AEdit, QWidget &AParent) {
+  auto *LButton = new TTokenButton(ALook, &AParent);
+  LButton->setObjectName(AName);
+  LButton->setText(QStringLiteral("More…"));
+  LButton->setPopupMode(QToolButton::InstantPopup);
+  auto *LMenu = new QMenu(LButton);
+  LMenu->setObjectName(AName + QStringLiteral("Menu"));
+  const QPointer<QLineEdit> LEdit(&AEdit);
+  for (const TMoreToken &LToken : MoreTokens(AFiles)) {
+    QAction *LAction = LMenu->addAction(LToken.FText);
+    LAction->setData(LToken.FToken);
+    QObject::connect(LAction, &QAction::triggered, LButton, [LEdit, LToken = LToken.FToken] {
+      if (LEdit)
+        InsertText2Edit(LToken, *LEdit);
+    });
+  }
+  LButton->setMenu(LMenu);
+  return LButton;
+}
+
 // ---------------------------------------------------------------------------
 // Repainting
 
@@ -180,6 +225,27 @@ std::optional<THintText> RowHintText(const QString &AName, const QString &AFailu
   if (LReason.isEmpty())
     return std::nullopt;
   return THintText{AName, std::move(LReason)};
+}
+
+QString MetadataNotesText(uint16_t ANotes) {
+  QStringList LLines;
+  if (ANotes & (masks::mnNoPhotoLibrary | masks::mnNoMusicLibrary))
+    LLines << QStringLiteral("Metadata cannot be read in this build.");
+  if (ANotes & masks::mnTakenFileTime)
+    LLines << QStringLiteral("The photo has no date taken: the file's modification time was used.");
+  if (ANotes & masks::mnTakenDigitized)
+    LLines << QStringLiteral("The photo has no original date: the date it was digitized was used.");
+  if (ANotes & masks::mnNoSize)
+    LLines << QStringLiteral("The file has no image size.");
+  const std::pair<uint16_t, const char *> LTags[] = {{masks::mnNoArtist, "ARTIST"},
+                                                     {masks::mnNoAlbum, "ALBUM"},
+                                                     {masks::mnNoTitle, "TITLE"},
+                                                     {masks::mnNoTrack, "TRACK"},
+                                                     {masks::mnNoYear, "YEAR"}};
+  for (const auto &[LBit, LTag] : LTags)
+    if (ANotes & LBit)
+      LLines << QStringLiteral("The file has no %1 tag.").arg(QLatin1String(LTag));
+  return LLines.join(QLatin1Char('\n'));
 }
 
 TGridMouseWatch::TGridMouseWatch(QTableView &AGrid, std::function<void(const QPoint &APos)> AOnMove)

@@ -36,6 +36,7 @@
 #include <QToolButton>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -119,6 +120,19 @@ public:
 TTokenButton *MakeTokenButton(const QString &AName, TAction &AAction, TTokenLook ALook,
                               QWidget &AParent);
 
+// The tokens of the "More…" menu of a name mask for files (AFiles) or
+// folders: the token as inserted and its menu text with a one-line example.
+struct TMoreToken {
+  QString FToken;
+  QString FText;
+};
+std::vector<TMoreToken> MoreTokens(bool AFiles);
+
+// The "More…" button AName in AParent: a menu of MoreTokens(AFiles); the
+// token chosen is inserted at the caret of AEdit, as a token button does.
+TTokenButton *MakeMoreTokensButton(const QString &AName, bool AFiles, TTokenLook ALook,
+                                   QLineEdit &AEdit, QWidget &AParent);
+
 // ---- Repainting -------------------------------------------------------------
 
 // Suspends a widget's painting for a scope and gives it back the state it had,
@@ -174,6 +188,10 @@ using THintTextOf = std::function<std::optional<THintText>(int ARow)>;
 // of the failed rename or rollback.
 std::optional<THintText> RowHintText(const QString &AName, const QString &AFailure,
                                      const TPlanEntry *AEntry, bool AFolders);
+
+// What the metadata tokens of a file's name did not find (its
+// masks::TMetadataNote bits), one sentence a line; empty for none.
+QString MetadataNotesText(uint16_t ANotes);
 
 // Calls AOnMove for every mouse move over AGrid's cells with the position in
 // the viewport's coordinates, and with (-1, -1) when the mouse leaves them.

@@ -358,3 +358,17 @@ TEST_F(CliTest, FoldersAndRecursiveFilesFollowTheWalkInNameOrder) {
 }
 
 } // namespace
+
+TEST_F(CliTest, TheMetadataTokensOfTheNameMask) {
+  Make({"a.txt"});
+  QFile LFile(QString::fromUtf8(QFile::encodeName(FTree.path()) + "/a.txt"));
+  ASSERT_TRUE(LFile.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(LFile.setFileTime(QDateTime(QDate(2015, 3, 5), QTime(14, 7, 9)),
+                                QFileDevice::FileModificationTime));
+  LFile.close();
+  // A text file has no tags and no size in pixels: those tokens give nothing.
+  const TRun LRun = Run({"-n", "[DATE:yyyy/MM]_[ARTIST][W][TRACK:2]", "a.txt"});
+  EXPECT_EQ(LRun.FStatus, 0) << LRun.FErr.constData();
+  EXPECT_EQ(LRun.FOut, QByteArray("a.txt -> 2015_03_.txt\n"
+                                  "1 to rename, 0 unchanged, 0 conflicts\n"));
+}
