@@ -11,10 +11,13 @@
 
 #include <QFile>
 
+#include <QHash>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <exception>
+#include <string>
 #include <typeinfo>
 #include <unordered_set>
 #include <utility>
@@ -479,44 +482,88 @@ void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo
 }
 
 void TFileList::Sort(const TFileSortLess &ALess) {
-  // The key of an item: its text(s) with a-z as A-Z; for Location the folder,
-  // a U+0000 (in no name) and the old name, so that one comparison of keys
-  // is CompareTextAZ of the folders and then of the names.
-  const auto LFold = [](QString &AKey, QStringView AText) {
-    const qsizetype LStart = AKey.size();
-    AKey.append(AText);
-    char16_t *LChars = reinterpret_cast<char16_t *>(AKey.data()) + LStart;
-    for (qsizetype i = 0; i < AText.size(); ++i)
+  // Each item's key is its text with a-z as A-Z, all of them in one buffer.
+  // For Location the folders are ranked once (the same folder holds many
+  // files) and an item compares by its folder's rank, then by its name: the
+  // order of CompareTextAZ on the folders and then on the names.
+  std::u16string LChars;
+  const auto LFold = [&LChars](QStringView AText) {
+    const size_t LStart = LChars.size();
+    LChars.append(reinterpret_cast<const char16_t *>(AText.data()),
+                  static_cast<size_t>(AText.size()));
+    for (size_t i = LStart; i < LChars.size(); ++i)
       if (LChars[i] >= u'a' && LChars[i] <= u'z')
         LChars[i] = static_cast<char16_t>(LChars[i] - (u'a' - u'A'));
+    return std::pair<uint32_t, uint32_t>{static_cast<uint32_t>(LStart),
+                                         static_cast<uint32_t>(LChars.size() - LStart)};
   };
   struct TKeyed {
-    QString FKey;
-    size_t FIndex;
+    uint32_t FRank = 0; // the folder's rank (Location), else 0
+    uint32_t FStart = 0;
+    uint32_t FLength = 0;
+    uint32_t FIndex = 0;
   };
-  std::vector<TKeyed> LKeyed;
-  LKeyed.reserve(FItems.size());
-  for (size_t i = 0; i < FItems.size(); ++i) {
-    const TFileInfo *LItem = FItems[i].get();
-    TKeyed LEntry{QString(), i};
-    switch (ALess.FKey) {
-    case TFileSortKey::OldName:
-      LFold(LEntry.FKey, LItem->OldNameView());
-      break;
-    case TFileSortKey::NewName:
-      LFold(LEntry.FKey, LItem->NewName());
-      break;
-    case TFileSortKey::Location:
-      LFold(LEntry.FKey, LocationView(*LItem));
-      LEntry.FKey.append(QChar(u'\0'));
-      LFold(LEntry.FKey, LItem->OldNameView());
-      break;
+  std::vector<TKeyed> LKeyed(FItems.size());
+  std::vector<uint32_t> LFolderOf; // Location: each item's folder, by first appearance
+  std::vector<std::pair<uint32_t, uint32_t>> LFolders; // their folded texts
+  if (ALess.FKey == TFileSortKey::Location) {
+    QHash<QStringView, uint32_t> LSeen;
+    LFolderOf.resize(FItems.size());
+    QStringView LLast;
+    uint32_t LLastFolder = 0;
+    for (size_t i = 0; i < FItems.size(); ++i) {
+      const QStringView LFolder = LocationView(*FItems[i]);
+      if (i == 0 || LFolder != LLast) {
+        const auto LFound = LSeen.constFind(LFolder);
+        if (LFound != LSeen.constEnd()) {
+          LLastFolder = *LFound;
+        } else {
+          LLastFolder = static_cast<uint32_t>(LFolders.size());
+          LSeen.insert(LFolder, LLastFolder);
+          LFolders.push_back(LFold(LFolder));
+        }
+        LLast = LFolder;
+      }
+      LFolderOf[i] = LLastFolder;
     }
-    LKeyed.push_back(std::move(LEntry));
+  }
+  const auto LText = [&LChars](uint32_t AStart, uint32_t ALength) {
+    return QStringView(LChars.data() + AStart, static_cast<qsizetype>(ALength));
+  };
+  std::vector<uint32_t> LRankOf(LFolders.size());
+  if (!LFolders.empty()) {
+    std::vector<uint32_t> LOrder(LFolders.size());
+    for (uint32_t i = 0; i < LOrder.size(); ++i)
+      LOrder[i] = i;
+    std::sort(LOrder.begin(), LOrder.end(), [&](uint32_t ALeft, uint32_t ARight) {
+      return LText(LFolders[ALeft].first, LFolders[ALeft].second)
+                 .compare(LText(LFolders[ARight].first, LFolders[ARight].second)) < 0;
+    });
+    // Folders whose texts fold alike share a rank.
+    uint32_t LRank = 0;
+    for (size_t i = 0; i < LOrder.size(); ++i) {
+      if (i > 0 && LText(LFolders[LOrder[i]].first, LFolders[LOrder[i]].second) !=
+                       LText(LFolders[LOrder[i - 1]].first, LFolders[LOrder[i - 1]].second))
+        ++LRank;
+      LRankOf[LOrder[i]] = LRank;
+    }
+  }
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    const TFileInfo &LItem = *FItems[i];
+    TKeyed &LEntry = LKeyed[i];
+    LEntry.FIndex = static_cast<uint32_t>(i);
+    const auto [LStart, LLength] = LFold(
+        ALess.FKey == TFileSortKey::NewName ? QStringView(LItem.NewName()) : LItem.OldNameView());
+    LEntry.FStart = LStart;
+    LEntry.FLength = LLength;
+    if (!LFolderOf.empty())
+      LEntry.FRank = LRankOf[LFolderOf[i]];
   }
   const bool LDown = ALess.FDown;
-  std::sort(LKeyed.begin(), LKeyed.end(), [LDown](const TKeyed &ALeft, const TKeyed &ARight) {
-    const int LResult = QStringView(ALeft.FKey).compare(QStringView(ARight.FKey));
+  std::sort(LKeyed.begin(), LKeyed.end(), [&](const TKeyed &ALeft, const TKeyed &ARight) {
+    int LResult = ALeft.FRank < ARight.FRank ? -1 : ALeft.FRank > ARight.FRank ? 1 : 0;
+    if (LResult == 0)
+      LResult = LText(ALeft.FStart, ALeft.FLength).compare(LText(ARight.FStart, ARight.FLength));
     return LDown ? LResult > 0 : LResult < 0;
   });
   std::vector<std::unique_ptr<TFileInfo>> LSorted;
