@@ -526,9 +526,7 @@ void TFilePage::AddEnded(const TAddOutcome &AOutcome, int APosition, int AFirstC
   EndStep();
   if (AOutcome.FStopped) {
     SynchroFileList(APosition);
-    const QString LText = rs::FormatMessage(rs::AddCancelled, {AOutcome.FFound});
-    GetLogger().WriteLog(LText);
-    ShowWarningMessage(LText);
+    ReportAddCancelled(AOutcome.FFound);
   } else {
     if (ALogAdded) {
       const int LAdded = FileList().Count() - APosition;

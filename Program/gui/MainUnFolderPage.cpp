@@ -485,9 +485,7 @@ void TFolderPage::AddEnded(const TFolderAddOutcome &AOutcome, int APosition, int
   EndStep();
   if (AOutcome.FStopped) {
     SynchroFolderList(APosition);
-    const QString LText = rs::FormatMessage(rs::AddCancelled, {AOutcome.FFound});
-    GetLogger().WriteLog(LText);
-    ShowWarningMessage(LText);
+    ReportAddCancelled(AOutcome.FFound);
   } else {
     SynchroFolderList(AFirstChanged, TListings::Planned);
     ReportNotAdded(AOutcome.FNoFolder + AOutcome.FNotAdded);

@@ -325,6 +325,12 @@ void ReportCancelled(const QString &AFormat, int ADone, int ATotal) {
   ShowWarningMessage(LText);
 }
 
+void ReportAddCancelled(int AFound) {
+  const QString LText = rs::FormatMessage(rs::AddCancelled, {AFound});
+  GetLogger().WriteLog(LText);
+  ShowWarningMessage(LText);
+}
+
 // ---------------------------------------------------------------------------
 // Long steps
 

@@ -248,6 +248,9 @@ bool ReportBatchRefused(int AFailed, const QString &AError);
 // A step stopped by Cancel: AFormat (such as "Renaming was cancelled: %d of
 // %d renamed.") with ADone and ATotal, written to the log, then shown.
 void ReportCancelled(const QString &AFormat, int ADone, int ATotal);
+// An Add stopped by Cancel, which added nothing of the AFound it had found:
+// written to the log, then shown.
+void ReportAddCancelled(int AFound);
 
 // ---- Long steps -------------------------------------------------------------
 
