@@ -358,13 +358,8 @@ VARNWELL_BENCH_GUI("gui-stall-rename") {
   RunPageStep(
       LWindow, LReported, [&] { LPage.acRollback->trigger(); }, &LRollback);
   SetMessageHook(LPrevious);
-  const auto LFigure = [](double AMs) {
-    char LText[64];
-    std::snprintf(LText, sizeof LText, "longest gap %.0f ms", AMs);
-    return std::string(LText);
-  };
-  bench::PrintFigure("gui-stall-rename", LFigure(LRename));
-  bench::PrintFigure("gui-stall-rollback", LFigure(LRollback));
+  bench::PrintFigure("gui-stall-rename", bench::GapText(LRename));
+  bench::PrintFigure("gui-stall-rollback", bench::GapText(LRollback));
 }
 
 // Add Folders of 100,000 files (in the worker), then what stays on the GUI

@@ -9,8 +9,6 @@
 #include "uUtil.h"
 #include "uZeroDate.h"
 
-#include <QFile>
-
 #include <QHash>
 
 #include <algorithm>
@@ -585,17 +583,20 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
   };
   QStringList LFiles;
   for (const TAddSource &LSource : ASources) {
-    if (LSource.FFolder)
-      LFiles.append(CollectFolderFiles(LSource.FPath, AProgress));
+    QString LPath = LSource.FPath;
+    if (LSource.FFolder) // a walk gives every name with its bytes
+      LFiles.append(CollectFolderFiles(LPath, AProgress));
+    else if (ResolveChosenPath(LPath))
+      LFiles.append(LPath);
     else
-      LFiles.append(LSource.FPath);
+      ++LOutcome.FNotAdded;
     if (LStopped()) {
-      LOutcome.FFound = static_cast<int>(LFiles.size());
+      LOutcome.FFound = static_cast<int>(LFiles.size()) + LOutcome.FNotAdded;
       LOutcome.FStopped = true;
       return LOutcome;
     }
   }
-  LOutcome.FFound = static_cast<int>(LFiles.size());
+  LOutcome.FFound = static_cast<int>(LFiles.size()) + LOutcome.FNotAdded;
   const int LPosition = Count();
   FItems.reserve(FItems.size() + static_cast<size_t>(LFiles.size()));
   for (qsizetype i = 0; i < LFiles.size(); ++i) {
@@ -606,13 +607,13 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
       LOutcome.FStopped = true;
       return LOutcome;
     }
-    QString &LPath = LFiles[i];
-    if (ResolveChosenPath(LPath) && CheckInList(LPath))
+    const QString &LPath = LFiles[i];
+    if (CheckInList(LPath))
       Add(std::make_unique<TFileInfo>(LPath));
     else
       ++LOutcome.FNotAdded;
     if (AProgress != nullptr)
-      AProgress->Report(static_cast<int>(i) + 1, LOutcome.FFound, LPath);
+      AProgress->Report(static_cast<int>(i) + 1, static_cast<int>(LFiles.size()), LPath);
   }
   return LOutcome;
 }
@@ -885,8 +886,8 @@ void TFileList::ForgetMovedMetadata(const std::vector<bool> &AWasRenamed) {
     const TFileInfo &LItem = *FItems[i];
     if (LItem.isRenamed() == AWasRenamed[i])
       continue;
-    FMetadata.Forget(QFile::encodeName(LItem.FullFileName()));
-    FMetadata.Forget(QFile::encodeName(LItem.PathInFolder(LItem.TargetName())));
+    FMetadata.Forget(metadata::NativePathBytes(LItem.FullFileName()));
+    FMetadata.Forget(metadata::NativePathBytes(LItem.PathInFolder(LItem.TargetName())));
   }
 }
 
@@ -987,14 +988,22 @@ bool TFileList::HasMetadataNotes() const {
   });
 }
 
+namespace {
+
+// What ARecipe's masks read that this build can read: photos, music.
+std::pair<bool, bool> ReadableNeeds(uint8_t ANeeds) {
+  return {(ANeeds & masks::mdPhoto) != 0 && metadata::PhotoMetadataAvailable(),
+          (ANeeds & masks::mdMusic) != 0 && metadata::MusicMetadataAvailable()};
+}
+
+} // namespace
+
 bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
-  const uint8_t LNeeds = MetadataNeeds(ARecipe);
-  if (LNeeds == masks::mdNone)
+  const auto [LPhoto, LMusic] = ReadableNeeds(MetadataNeeds(ARecipe));
+  if (!LPhoto && !LMusic)
     return false;
-  const bool LPhoto = (LNeeds & masks::mdPhoto) != 0 && metadata::PhotoMetadataAvailable();
-  const bool LMusic = (LNeeds & masks::mdMusic) != 0 && metadata::MusicMetadataAvailable();
   for (const auto &LItem : FItems) {
-    const QByteArray LPath = QFile::encodeName(LItem->CurrentPath());
+    const QByteArray LPath = metadata::NativePathBytes(LItem->CurrentPath());
     if ((LPhoto && !FMetadata.HasPhotoInfo(LPath)) || (LMusic && !FMetadata.HasMusicTags(LPath)))
       return true;
   }
@@ -1002,9 +1011,7 @@ bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
 }
 
 bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
-  const uint8_t LNeeds = MetadataNeeds(ARecipe);
-  const bool LPhoto = (LNeeds & masks::mdPhoto) != 0 && metadata::PhotoMetadataAvailable();
-  const bool LMusic = (LNeeds & masks::mdMusic) != 0 && metadata::MusicMetadataAvailable();
+  const auto [LPhoto, LMusic] = ReadableNeeds(MetadataNeeds(ARecipe));
   if (!LPhoto && !LMusic)
     return true;
   const int LTotal = Count();
@@ -1012,7 +1019,7 @@ bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
     if (AProgress && AProgress->StopRequested())
       return false;
     const TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
-    const QByteArray LPath = QFile::encodeName(LItem.CurrentPath());
+    const QByteArray LPath = metadata::NativePathBytes(LItem.CurrentPath());
     if (LPhoto)
       FMetadata.PhotoInfo(LPath);
     if (LMusic)

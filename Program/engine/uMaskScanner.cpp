@@ -4,8 +4,6 @@
 #include "uNameEdits.h"
 #include "uZeroDate.h"
 
-#include <QFile>
-
 namespace masks {
 
 const TToken CTokens[15] = {
@@ -70,7 +68,7 @@ void Note(const TTokenSource &ASource, uint16_t ANote) {
 }
 
 QByteArray NativePath(const TTokenSource &ASource) {
-  return ASource.FItemPath ? QFile::encodeName(ASource.FItemPath(ASource.FItemTimeContext))
+  return ASource.FItemPath ? metadata::NativePathBytes(ASource.FItemPath(ASource.FItemTimeContext))
                            : QByteArray();
 }
 

@@ -17,6 +17,13 @@
 
 namespace metadata {
 
+QByteArray NativePathBytes(const QString &APath) {
+  QByteArray LBytes;
+  if (!platform::EncodeNativePath(APath, LBytes))
+    LBytes.clear();
+  return LBytes;
+}
+
 bool PhotoMetadataAvailable() {
 #ifdef VARNWELL_HAVE_EXIV2
   return true;

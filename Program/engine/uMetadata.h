@@ -6,8 +6,8 @@
 // of another kind or a tag that is not there gives the empty value, and no
 // exception leaves the unit.
 //
-// Paths are passed as the operating system's bytes (QFile::encodeName of the
-// item's path on POSIX): a name need not be valid UTF-8.
+// Paths are passed as the operating system's bytes (NativePathBytes of the
+// item's path): a name need not be valid UTF-8.
 #pragma once
 
 #include <QByteArray>
@@ -20,6 +20,10 @@
 #include <optional>
 
 namespace metadata {
+
+// The system's bytes of APath, losslessly (a name that is not UTF-8 keeps its
+// bytes); empty for a path no file can have.
+QByteArray NativePathBytes(const QString &APath);
 
 // The engine was built with Exiv2 (photos), with TagLib (music), with both.
 bool PhotoMetadataAvailable();

@@ -1,6 +1,7 @@
 // The metadata tokens of the name mask on real files: photos and music made
 // in the test, their Exif and tags written with the libraries the engine
 // reads them with.
+#include "platform/uPlatformFs.h"
 #include "uClock.h"
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -293,4 +295,24 @@ TEST(MetadataTokens, ReadOnceAndReadAgainAfterASwapMovedTheFiles) {
   EXPECT_TRUE(QFile::exists(LA));
   LList->ApplyRecipe(LRecipe, 0);
   EXPECT_EQ(LList->Items(0)->NewName(), QStringLiteral("2001"));
+}
+
+// A photo whose name is not UTF-8 is read under its own bytes.
+TEST(MetadataTokens, APhotoWhoseNameIsNotUtf8IsRead) {
+  SKIP_WITHOUT_EXIV2();
+  TTempTree LTree;
+  const QByteArray LBytes = QFile::encodeName(LTree.Root()) + "/IMG\xff.jpg";
+  {
+    const QByteArray LJpeg = testsupport::GreyJpeg(24, 16);
+    FILE *LOut = std::fopen(LBytes.constData(), "wb");
+    ASSERT_NE(LOut, nullptr);
+    ASSERT_EQ(std::fwrite(LJpeg.constData(), 1, static_cast<size_t>(LJpeg.size()), LOut),
+              static_cast<size_t>(LJpeg.size()));
+    std::fclose(LOut);
+  }
+  const QString LPath = platform::DecodeNativePath(LBytes);
+  const auto LList = ListOf({LPath}, QStringLiteral("[W]x[H]"));
+  EXPECT_EQ(LList->Items(0)->NewName(), QStringLiteral("24x16"));
+  EXPECT_EQ(metadata::NativePathBytes(LPath), LBytes);
+  std::remove(LBytes.constData());
 }
