@@ -426,7 +426,10 @@ void TStepWorker::End() {
     LOnEnd();
 }
 
-TFolderSizeProbe::TFolderSizeProbe(QObject *AParent) : QObject(AParent) {}
+TFolderSizeProbe::TFolderSizeProbe(QObject *AParent)
+    : QObject(AParent), FMeasure([](const QString &AFolder, const std::atomic<bool> *AStop) {
+        return GetFolderSize(AFolder, AStop);
+      }) {}
 
 TFolderSizeProbe::~TFolderSizeProbe() {
   if (FThread == nullptr)
@@ -450,8 +453,7 @@ void TFolderSizeProbe::StartNext() {
   FRunning = std::exchange(FWanted, QString());
   FStop.store(false);
   FResult = -1;
-  FThread =
-      QThread::create([this, LFolder = FRunning] { FResult = GetFolderSize(LFolder, &FStop); });
+  FThread = QThread::create([this, LFolder = FRunning] { FResult = FMeasure(LFolder, &FStop); });
   connect(FThread, &QThread::finished, this, &TFolderSizeProbe::Ended, Qt::QueuedConnection);
   FThread->start();
 }

@@ -311,6 +311,11 @@ public:
   void Measure(const QString &AFolder);
   bool Busy() const { return FThread != nullptr; }
 
+  // What measures a tree on the probe's thread; a test may hold it back to
+  // see the window while a size is still unknown.
+  using TMeasure = std::function<int64_t(const QString &, const std::atomic<bool> *)>;
+  void SetMeasure(TMeasure AMeasure) { FMeasure = std::move(AMeasure); }
+
 Q_SIGNALS:
   // The sum of the sizes below AFolder, measured whole.
   void Measured(const QString &AFolder, qint64 ASize);
@@ -321,6 +326,7 @@ private:
 
   QThread *FThread = nullptr; // owned while it runs
   std::atomic<bool> FStop{false};
+  TMeasure FMeasure;
   QString FRunning; // the folder being measured
   QString FWanted;  // the folder asked for last
   qint64 FResult = -1;

@@ -9,8 +9,10 @@
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uPageKit.h"
+#include "uResourceString.h"
 #include "uSelectFolderForm.h"
 #include "uSetting.h"
+#include "uUtil.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -27,7 +29,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -418,6 +422,15 @@ private Q_SLOTS:
 
   void GridIsPaintedBeforeTheSizeIsComputed() {
     MakeDirs({QStringLiteral("a/b")});
+    // The probe is held until the test lets it go, so the window is seen
+    // while the size is still unknown.
+    const auto LRelease = std::make_shared<std::atomic<bool>>(false);
+    Page().SizeProbe->SetMeasure(
+        [LRelease](const QString &AFolder, const std::atomic<bool> *AStop) -> int64_t {
+          while (!LRelease->load() && !AStop->load())
+            QThread::msleep(1);
+          return GetFolderSize(AFolder, AStop);
+        });
     // Records, at every paint of the grid, whether the size was known yet.
     class TGridPaints : public QObject {
     public:
@@ -437,10 +450,13 @@ private Q_SLOTS:
       TFolderList &FList;
     } LPaints(*Page().sgFolderRename->viewport(), List());
     Add(Path(QStringLiteral("a")), true, true);
+    QTRY_VERIFY(!LPaints.FSizeKnown.isEmpty());
+    QCOMPARE(LPaints.FSizeKnown.first(), false);
+    QCOMPARE(Detail(2), rs::MeasuringSize);
+    LRelease->store(true);
     WaitDeferred();
     QVERIFY(List().Items(0)->IsInitializedSize());
-    QVERIFY(!LPaints.FSizeKnown.isEmpty());
-    QCOMPARE(LPaints.FSizeKnown.first(), false);
+    QCOMPARE(Detail(2), List().Items(0)->SizeStr());
   }
 
   void DeleteWithCounterRenumbersTheRest() {
