@@ -797,7 +797,6 @@ void TFolderList::ReindexFolderInfo(int Value) {
 
 int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
   APosition = std::clamp(APosition, 0, Count());
-  ReindexFolderInfo(APosition);
   const auto LNameRules = [](const TNameRecipe &ARules) {
     return std::tie(ARules.FNameMask, ARules.FCounterStart, ARules.FCounterStep,
                     ARules.FCounterDigits, ARules.FSearch, ARules.FReplace, ARules.FCase);
@@ -806,17 +805,20 @@ int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
   const bool LSameRecipe = FRecipe && LNameRules(*FRecipe) == LNameRules(ARecipe) &&
                            FFolderNameMask == ARecipe.FNameMask;
   const int LFrom = LSameRecipe && !LCounter ? APosition : 0;
+  FFolderNameMask = ARecipe.FNameMask;
+  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
+                                          ARecipe.FMatchCase);
+  // One reading of the clock for the whole list: every name made by this
+  // application of the mask shows the same date and time.
+  std::optional<QDateTime> LNow;
+  // One pass, each item made whole before the next (see the file list's).
   for (int i = LFrom; i < Count(); ++i) {
     TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+    LItem.SetIndex(i);
     LItem.SetCounterStart(ARecipe.FCounterStart);
     LItem.SetCounterStep(ARecipe.FCounterStep);
     LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
-  }
-  SetFolderNameMask(ARecipe.FNameMask, LFrom);
-  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
-                                          ARecipe.FMatchCase);
-  for (int i = LFrom; i < Count(); ++i) {
-    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
+    LItem.ApplyMask(ARecipe.FNameMask, LNow);
     if (LSearch.IsActive())
       LItem.ApplySearch(LSearch);
     ApplyCaseRule(LItem, ARecipe.FCase);

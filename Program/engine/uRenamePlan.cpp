@@ -423,7 +423,9 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   const auto LSet = [&LEntries](int AItem, TPlanStatus AStatus, int AOther = -1) {
     LEntries[static_cast<size_t>(AItem)] = TPlanEntry{AStatus, AOther};
   };
-  for (int i = 0; i < LCount; ++i) {
+  const std::vector<int> LVisit = ASource.VisitOrder();
+  for (int k = 0; k < LCount; ++k) {
+    const int i = LVisit.empty() ? k : LVisit[static_cast<size_t>(k)];
     const int LNumber = FolderNumber(ASource, i);
     TFolder &LFolder = *FFolders[static_cast<size_t>(LNumber)];
     if (!LFolder.FRead)

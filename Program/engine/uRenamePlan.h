@@ -115,6 +115,10 @@ public:
   // Where the planner may keep the key of the item's FromName between plans
   // (0: not known); nullptr where FromName changes between plans.
   virtual uint64_t *FromKeySlot(int /*AItem*/) { return nullptr; }
+  // The order in which the planner reads every item once, first of all: the
+  // positions of all items, or empty for the list's own order. A source
+  // whose items lie scattered in memory gives the order they lie in.
+  virtual std::vector<int> VisitOrder() const { return {}; }
 };
 
 class TRenamePlanner {

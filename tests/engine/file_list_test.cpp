@@ -283,3 +283,34 @@ TEST(FileList, ASortByAColumnOrdersAsItsComparisonDoes) {
     }
   }
 }
+
+TEST(FileList, ALargeSortedListIsNamedAndPlannedByItsPositions) {
+  // Enough items that the passes visit them in the order they lie in memory
+  // once a sort has turned that order around: the names and the plan still
+  // belong to the positions.
+  TTempTree LTree;
+  constexpr int CCount = 5000;
+  TFileList LList;
+  for (int i = 0; i < CCount; ++i)
+    LList.AddFileInfo(std::make_unique<TFileInfo>(
+        LTree.Path(QStringLiteral("f%1.txt").arg(i, 4, 10, QLatin1Char('0'))),
+        TFileInfo::TUnread{}));
+  // The new name the last item takes at the top of the list is taken.
+  LTree.WriteFile(QStringLiteral("f4999_1.txt"));
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = QStringLiteral("[N]_[C]");
+  LList.ApplyRecipe(LRecipe, 0);
+  LList.Sort(TFileSortLess{TFileSortKey::OldName, true});
+  LList.ApplyRecipe(LRecipe, 0);
+  for (int i = 0; i < CCount; ++i) {
+    const QString LName =
+        QStringLiteral("f%1_%2.txt").arg(CCount - 1 - i, 4, 10, QLatin1Char('0')).arg(i + 1);
+    ASSERT_EQ(LList[i].NewFullName(), LName) << i;
+    ASSERT_EQ(LList[i].Index(), i);
+  }
+  const TPlan &LPlan = LList.PlanRenaming();
+  EXPECT_EQ(LPlan.FConflicts, 1);
+  EXPECT_EQ(LPlan.FEntries[0].FStatus, TPlanStatus::TargetExists);
+  EXPECT_EQ(LPlan.FEntries[1].FStatus, TPlanStatus::Rename);
+  EXPECT_EQ(LPlan.FEntries[CCount - 1].FStatus, TPlanStatus::Rename);
+}
