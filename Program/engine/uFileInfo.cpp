@@ -78,40 +78,6 @@ void AssignText(QString &ATarget, const TNameBuffer &ABuffer) {
   std::copy(ABuffer.cbegin(), ABuffer.cend(), ATarget.data());
 }
 
-// The positions from AFrom on of AItems in the order of their addresses, for
-// a pass over many items; empty where that is nearly the list's own order, as
-// for items added and never sorted (they were made one after another). After a
-// sort a pass in the list's order fetches every item from somewhere else in
-// memory and spends most of its time waiting; one in this order reads
-// straight on.
-std::vector<int> MemoryOrder(const std::vector<std::unique_ptr<TFileInfo>> &AItems, int AFrom) {
-  constexpr size_t CWorthIt = 4096;
-  const size_t LFrom = static_cast<size_t>(std::max(AFrom, 0));
-  if (AItems.size() < LFrom + CWorthIt)
-    return {};
-  const auto LAddress = [&AItems](size_t AIndex) {
-    return reinterpret_cast<uintptr_t>(AItems[AIndex].get());
-  };
-  // A few steps back (where the allocator took memory from elsewhere) cost
-  // nothing worth the ordering.
-  const size_t LAllowed = (AItems.size() - LFrom) / 64;
-  size_t LBack = 0;
-  for (size_t i = LFrom + 1; i < AItems.size() && LBack <= LAllowed; ++i)
-    LBack += LAddress(i - 1) < LAddress(i) ? 0 : 1;
-  if (LBack <= LAllowed)
-    return {};
-  std::vector<std::pair<uintptr_t, int>> LByAddress;
-  LByAddress.reserve(AItems.size() - LFrom);
-  for (size_t i = LFrom; i < AItems.size(); ++i)
-    LByAddress.emplace_back(LAddress(i), static_cast<int>(i));
-  std::sort(LByAddress.begin(), LByAddress.end());
-  std::vector<int> LOrder;
-  LOrder.reserve(LByAddress.size());
-  for (const auto &LEntry : LByAddress)
-    LOrder.push_back(LEntry.second);
-  return LOrder;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -515,94 +481,25 @@ void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo
 }
 
 void TFileList::Sort(const TFileSortLess &ALess) {
-  // Each item's key is its text with a-z as A-Z, all of them in one buffer.
-  // For Location the folders are ranked once (the same folder holds many
-  // files) and an item compares by its folder's rank, then by its name: the
-  // order of CompareTextAZ on the folders and then on the names.
-  std::u16string LChars;
-  const auto LFold = [&LChars](QStringView AText) {
-    const size_t LStart = LChars.size();
-    LChars.append(reinterpret_cast<const char16_t *>(AText.data()),
-                  static_cast<size_t>(AText.size()));
-    for (size_t i = LStart; i < LChars.size(); ++i)
-      if (LChars[i] >= u'a' && LChars[i] <= u'z')
-        LChars[i] = static_cast<char16_t>(LChars[i] - (u'a' - u'A'));
-    return std::pair<uint32_t, uint32_t>{static_cast<uint32_t>(LStart),
-                                         static_cast<uint32_t>(LChars.size() - LStart)};
+  // For Location an item compares by its folder, then by its name.
+  const auto LItem = [this](size_t AIndex) -> const TFileInfo & {
+    return *FItems[AIndex];
   };
-  struct TKeyed {
-    uint32_t FRank = 0; // the folder's rank (Location), else 0
-    uint32_t FStart = 0;
-    uint32_t FLength = 0;
-    uint32_t FIndex = 0;
-  };
-  std::vector<TKeyed> LKeyed(FItems.size());
-  std::vector<uint32_t> LFolderOf; // Location: each item's folder, by first appearance
-  std::vector<std::pair<uint32_t, uint32_t>> LFolders; // their folded texts
-  if (ALess.FKey == TFileSortKey::Location) {
-    QHash<QStringView, uint32_t> LSeen;
-    LFolderOf.resize(FItems.size());
-    QStringView LLast;
-    uint32_t LLastFolder = 0;
-    for (size_t i = 0; i < FItems.size(); ++i) {
-      const QStringView LFolder = LocationView(*FItems[i]);
-      if (i == 0 || LFolder != LLast) {
-        const auto LFound = LSeen.constFind(LFolder);
-        if (LFound != LSeen.constEnd()) {
-          LLastFolder = *LFound;
-        } else {
-          LLastFolder = static_cast<uint32_t>(LFolders.size());
-          LSeen.insert(LFolder, LLastFolder);
-          LFolders.push_back(LFold(LFolder));
-        }
-        LLast = LFolder;
-      }
-      LFolderOf[i] = LLastFolder;
-    }
-  }
-  const auto LText = [&LChars](uint32_t AStart, uint32_t ALength) {
-    return QStringView(LChars.data() + AStart, static_cast<qsizetype>(ALength));
-  };
-  std::vector<uint32_t> LRankOf(LFolders.size());
-  if (!LFolders.empty()) {
-    std::vector<uint32_t> LOrder(LFolders.size());
-    for (uint32_t i = 0; i < LOrder.size(); ++i)
-      LOrder[i] = i;
-    std::sort(LOrder.begin(), LOrder.end(), [&](uint32_t ALeft, uint32_t ARight) {
-      return LText(LFolders[ALeft].first, LFolders[ALeft].second)
-                 .compare(LText(LFolders[ARight].first, LFolders[ARight].second)) < 0;
-    });
-    // Folders whose texts fold alike share a rank.
-    uint32_t LRank = 0;
-    for (size_t i = 0; i < LOrder.size(); ++i) {
-      if (i > 0 && LText(LFolders[LOrder[i]].first, LFolders[LOrder[i]].second) !=
-                       LText(LFolders[LOrder[i - 1]].first, LFolders[LOrder[i - 1]].second))
-        ++LRank;
-      LRankOf[LOrder[i]] = LRank;
-    }
-  }
-  for (size_t i = 0; i < FItems.size(); ++i) {
-    const TFileInfo &LItem = *FItems[i];
-    TKeyed &LEntry = LKeyed[i];
-    LEntry.FIndex = static_cast<uint32_t>(i);
-    const auto [LStart, LLength] = LFold(
-        ALess.FKey == TFileSortKey::NewName ? QStringView(LItem.NewName()) : LItem.OldNameView());
-    LEntry.FStart = LStart;
-    LEntry.FLength = LLength;
-    if (!LFolderOf.empty())
-      LEntry.FRank = LRankOf[LFolderOf[i]];
-  }
-  const bool LDown = ALess.FDown;
-  std::sort(LKeyed.begin(), LKeyed.end(), [&](const TKeyed &ALeft, const TKeyed &ARight) {
-    int LResult = ALeft.FRank < ARight.FRank ? -1 : ALeft.FRank > ARight.FRank ? 1 : 0;
-    if (LResult == 0)
-      LResult = LText(ALeft.FStart, ALeft.FLength).compare(LText(ARight.FStart, ARight.FLength));
-    return LDown ? LResult > 0 : LResult < 0;
-  });
+  const std::vector<uint32_t> LOrder = SortOrderAZ(
+      FItems.size(),
+      [&](size_t AIndex) {
+        return ALess.FKey == TFileSortKey::NewName ? QStringView(LItem(AIndex).NewName())
+                                                   : LItem(AIndex).OldNameView();
+      },
+      ALess.FKey == TFileSortKey::Location ? std::function<QStringView(size_t)>([&](size_t AIndex) {
+        return LocationView(LItem(AIndex));
+      })
+                                           : nullptr,
+      ALess.FDown);
   std::vector<std::unique_ptr<TFileInfo>> LSorted;
   LSorted.reserve(FItems.size());
-  for (const TKeyed &LEntry : LKeyed)
-    LSorted.push_back(std::move(FItems[LEntry.FIndex]));
+  for (const uint32_t LIndex : LOrder)
+    LSorted.push_back(std::move(FItems[LIndex]));
   FItems.swap(LSorted);
 }
 

@@ -359,6 +359,46 @@ void TFolderList::Sort(const std::function<bool(const TFolderInfo &, const TFold
                const std::unique_ptr<TFolderInfo> &ARight) { return ALess(*ALeft, *ARight); });
 }
 
+void TFolderList::Sort(const TFolderSortLess &ALess) {
+  const auto LItem = [this](size_t AIndex) -> const TFolderInfo & {
+    return *FItems[AIndex];
+  };
+  const std::vector<uint32_t> LOrder = SortOrderAZ(
+      FItems.size(),
+      [&](size_t AIndex) -> QStringView {
+        return ALess.FKey == TFolderSortKey::NewName ? LItem(AIndex).NewName()
+                                                     : LItem(AIndex).OldName();
+      },
+      ALess.FKey == TFolderSortKey::Location
+          ? std::function<QStringView(size_t)>(
+                [&](size_t AIndex) -> QStringView { return LItem(AIndex).Location(); })
+          : nullptr,
+      ALess.FDown);
+  std::vector<std::unique_ptr<TFolderInfo>> LSorted;
+  LSorted.reserve(FItems.size());
+  for (const uint32_t LIndex : LOrder)
+    LSorted.push_back(std::move(FItems[LIndex]));
+  FItems.swap(LSorted);
+}
+
+bool TFolderSortLess::operator()(const TFolderInfo &ALeft, const TFolderInfo &ARight) const {
+  const TFolderInfo &LA = FDown ? ARight : ALeft;
+  const TFolderInfo &LB = FDown ? ALeft : ARight;
+  switch (FKey) {
+  case TFolderSortKey::OldName:
+    return CompareTextAZ(LA.OldName(), LB.OldName()) < 0;
+  case TFolderSortKey::NewName:
+    return CompareTextAZ(LA.NewName(), LB.NewName()) < 0;
+  case TFolderSortKey::Location: {
+    const int LResult = CompareTextAZ(LA.Location(), LB.Location());
+    if (LResult != 0)
+      return LResult < 0;
+    return CompareTextAZ(LA.OldName(), LB.OldName()) < 0;
+  }
+  }
+  return false;
+}
+
 void TFolderList::RemoveFromDictionary(const TFolderInfo &AItem) {
   FFullNameHash.remove(AItem.FullFolderName());
 }
@@ -391,6 +431,9 @@ public:
   }
   int Level(int AItem) const override { return Item(AItem).Level(); }
   int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
+  std::vector<int> VisitOrder() const override {
+    return FSubset ? std::vector<int>() : MemoryOrder(FItems, 0);
+  }
 
 private:
   TFolderInfo &Item(int AItem) const {
@@ -811,8 +854,11 @@ int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
   // One reading of the clock for the whole list: every name made by this
   // application of the mask shows the same date and time.
   std::optional<QDateTime> LNow;
-  // One pass, each item made whole before the next (see the file list's).
-  for (int i = LFrom; i < Count(); ++i) {
+  // One pass, each item made whole before the next, in the order the items
+  // lie in memory (see MemoryOrder).
+  const std::vector<int> LVisit = MemoryOrder(FItems, LFrom);
+  for (int k = LFrom; k < Count(); ++k) {
+    const int i = LVisit.empty() ? k : LVisit[static_cast<size_t>(k - LFrom)];
     TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
     LItem.SetIndex(i);
     LItem.SetCounterStart(ARecipe.FCounterStart);

@@ -160,9 +160,6 @@ private:
   mutable int FLevel = -1;
 };
 
-// The list of folders of the folder page. It owns its items, keeps a
-// dictionary of the full names added so that no folder is listed twice, and
-// renames and rolls back all items deepest folder first.
 // What an Add of folders did.
 struct TFolderAddOutcome {
   int FFound = 0;        // folders found: chosen ones and those below them
@@ -171,6 +168,22 @@ struct TFolderAddOutcome {
   bool FStopped = false; // a stop was requested: the list is as it was before
 };
 
+// A column of the preview grid that the folder list is sorted by.
+enum class TFolderSortKey { OldName, NewName, Location };
+
+// "Comes before" for sorting the folder list by a column of the preview grid:
+// OldName by the old name, NewName by the new name, Location by the location
+// and then the old name, each with CompareTextAZ. ADown reverses every
+// comparison, the tie-break included.
+struct TFolderSortLess {
+  TFolderSortKey FKey = TFolderSortKey::OldName;
+  bool FDown = false;
+  bool operator()(const TFolderInfo &ALeft, const TFolderInfo &ARight) const;
+};
+
+// The list of folders of the folder page. It owns its items, keeps a
+// dictionary of the full names added so that no folder is listed twice, and
+// renames and rolls back all items deepest folder first.
 class TFolderList {
 public:
   TFolderList() = default;
@@ -189,6 +202,9 @@ public:
   void Delete(int AIndex);
   // Orders the items by ALess (a strict weak ordering), not necessarily stable.
   void Sort(const std::function<bool(const TFolderInfo &, const TFolderInfo &)> &ALess);
+  // Orders the items as ALess says, each text folded once rather than in
+  // every comparison.
+  void Sort(const TFolderSortLess &ALess);
 
   // --- Operations -------------------------------------------------------
   const QString &FolderNameMask() const { return FFolderNameMask; }

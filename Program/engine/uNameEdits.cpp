@@ -2,6 +2,13 @@
 
 #include "uZeroDate.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <tuple>
+
 namespace nameedits {
 
 namespace {
@@ -243,4 +250,90 @@ int CompareTextAZ(QStringView ALeft, QStringView ARight) {
   if (ALeft.size() == ARight.size())
     return 0;
   return ALeft.size() < ARight.size() ? -1 : 1;
+}
+
+std::vector<uint32_t> SortOrderAZ(size_t ACount, const std::function<QStringView(size_t)> &ATextOf,
+                                  const std::function<QStringView(size_t)> &AGroupOf, bool ADown) {
+  // Each key is its text with a-z as A-Z, all of them in one buffer; a code
+  // value comparison of folded texts is CompareTextAZ of the texts.
+  std::u16string LChars;
+  const auto LFold = [&LChars](QStringView AText) {
+    const size_t LStart = LChars.size();
+    LChars.append(reinterpret_cast<const char16_t *>(AText.data()),
+                  static_cast<size_t>(AText.size()));
+    for (size_t i = LStart; i < LChars.size(); ++i)
+      if (LChars[i] >= u'a' && LChars[i] <= u'z')
+        LChars[i] = static_cast<char16_t>(LChars[i] - (u'a' - u'A'));
+    return std::pair<uint32_t, uint32_t>{static_cast<uint32_t>(LStart),
+                                         static_cast<uint32_t>(LChars.size() - LStart)};
+  };
+  const auto LText = [&LChars](std::pair<uint32_t, uint32_t> AKey) {
+    return QStringView(LChars.data() + AKey.first, static_cast<qsizetype>(AKey.second));
+  };
+  struct TKeyed {
+    uint32_t FRank = 0; // the group's rank, else 0
+    uint32_t FStart = 0;
+    uint32_t FLength = 0;
+    uint32_t FIndex = 0;
+  };
+  std::vector<TKeyed> LKeyed(ACount);
+  // The groups by first appearance (the items of one group mostly follow
+  // each other), each item's group, and the groups' ranks.
+  std::vector<uint32_t> LGroupOf;
+  std::vector<std::pair<uint32_t, uint32_t>> LGroups;
+  if (AGroupOf) {
+    QHash<QStringView, uint32_t> LSeen;
+    LGroupOf.resize(ACount);
+    QStringView LLast;
+    uint32_t LLastGroup = 0;
+    for (size_t i = 0; i < ACount; ++i) {
+      const QStringView LGroup = AGroupOf(i);
+      if (i == 0 || LGroup != LLast) {
+        const auto LFound = LSeen.constFind(LGroup);
+        if (LFound != LSeen.constEnd()) {
+          LLastGroup = *LFound;
+        } else {
+          LLastGroup = static_cast<uint32_t>(LGroups.size());
+          LSeen.insert(LGroup, LLastGroup);
+          LGroups.push_back(LFold(LGroup));
+        }
+        LLast = LGroup;
+      }
+      LGroupOf[i] = LLastGroup;
+    }
+  }
+  std::vector<uint32_t> LRankOf(LGroups.size());
+  if (!LGroups.empty()) {
+    std::vector<uint32_t> LOrder(LGroups.size());
+    std::iota(LOrder.begin(), LOrder.end(), 0U);
+    std::sort(LOrder.begin(), LOrder.end(), [&](uint32_t ALeft, uint32_t ARight) {
+      return LText(LGroups[ALeft]).compare(LText(LGroups[ARight])) < 0;
+    });
+    // Groups whose texts fold alike share a rank.
+    uint32_t LRank = 0;
+    for (size_t i = 0; i < LOrder.size(); ++i) {
+      if (i > 0 && LText(LGroups[LOrder[i]]) != LText(LGroups[LOrder[i - 1]]))
+        ++LRank;
+      LRankOf[LOrder[i]] = LRank;
+    }
+  }
+  for (size_t i = 0; i < ACount; ++i) {
+    TKeyed &LEntry = LKeyed[i];
+    LEntry.FIndex = static_cast<uint32_t>(i);
+    std::tie(LEntry.FStart, LEntry.FLength) = LFold(ATextOf(i));
+    if (!LGroupOf.empty())
+      LEntry.FRank = LRankOf[LGroupOf[i]];
+  }
+  std::sort(LKeyed.begin(), LKeyed.end(), [&](const TKeyed &ALeft, const TKeyed &ARight) {
+    int LResult = ALeft.FRank < ARight.FRank ? -1 : ALeft.FRank > ARight.FRank ? 1 : 0;
+    if (LResult == 0)
+      LResult =
+          LText({ALeft.FStart, ALeft.FLength}).compare(LText({ARight.FStart, ARight.FLength}));
+    return ADown ? LResult > 0 : LResult < 0;
+  });
+  std::vector<uint32_t> LPositions;
+  LPositions.reserve(ACount);
+  for (const TKeyed &LEntry : LKeyed)
+    LPositions.push_back(LEntry.FIndex);
+  return LPositions;
 }

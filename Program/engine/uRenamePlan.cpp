@@ -399,14 +399,6 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   LPlan.FConflicts = 0;
   LPlan.FUnchanged = 0;
 
-  // The order of the renames: deeper folders first, else the list's order.
-  FOrder.resize(LSize);
-  std::iota(FOrder.begin(), FOrder.end(), 0);
-  if (ASource.IsFolderList())
-    std::stable_sort(FOrder.begin(), FOrder.end(), [&ASource](int ALeft, int ARight) {
-      return ASource.Level(ALeft) > ASource.Level(ARight);
-    });
-
   // One pass over the items reads all the planner needs of them: their
   // folders, the keys of their old and new names, and what the new name is
   // by itself. The passes after it work on these arrays alone.
@@ -423,9 +415,13 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   const auto LSet = [&LEntries](int AItem, TPlanStatus AStatus, int AOther = -1) {
     LEntries[static_cast<size_t>(AItem)] = TPlanEntry{AStatus, AOther};
   };
+  const bool LLevels = ASource.IsFolderList();
+  FLevels.resize(LLevels ? LSize : 0);
   const std::vector<int> LVisit = ASource.VisitOrder();
   for (int k = 0; k < LCount; ++k) {
     const int i = LVisit.empty() ? k : LVisit[static_cast<size_t>(k)];
+    if (LLevels)
+      FLevels[static_cast<size_t>(i)] = ASource.Level(i);
     const int LNumber = FolderNumber(ASource, i);
     TFolder &LFolder = *FFolders[static_cast<size_t>(LNumber)];
     if (!LFolder.FRead)
@@ -474,6 +470,14 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
     FListed[static_cast<size_t>(i)] = LListed;
     LFolder.FOwnersWanted = LFolder.FOwnersWanted || LListed;
   }
+  // The order of the renames: deeper folders first, else the list's order.
+  FOrder.resize(LSize);
+  std::iota(FOrder.begin(), FOrder.end(), 0);
+  if (LLevels)
+    std::stable_sort(FOrder.begin(), FOrder.end(), [this](int ALeft, int ARight) {
+      return FLevels[static_cast<size_t>(ALeft)] > FLevels[static_cast<size_t>(ARight)];
+    });
+
   const auto LFolderOf = [this](int AItem) -> TFolder & {
     return *FFolders[static_cast<size_t>(FFolderOf[static_cast<size_t>(AItem)])];
   };

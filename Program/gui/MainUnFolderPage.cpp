@@ -982,23 +982,12 @@ void TFolderPage::OnsgFolderRenameHeaderMouseDown(int ASection, Qt::MouseButton)
   const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
   if (!LPress)
     return;
-  // Old Name, New Name, or Location with the old name deciding between equal
-  // locations; "Down" reverses every comparison, the tie-break included.
-  const auto LCompare = [LColumn = LPress->FColumn](const TFolderInfo &ALeft,
-                                                    const TFolderInfo &ARight) {
-    if (LColumn == QStringLiteral("scNewName"))
-      return CompareTextAZ(ALeft.NewName(), ARight.NewName());
-    if (LColumn == QStringLiteral("scLocation")) {
-      const int LResult = CompareTextAZ(ALeft.Location(), ARight.Location());
-      if (LResult != 0)
-        return LResult;
-    }
-    return CompareTextAZ(ALeft.OldName(), ARight.OldName());
-  };
-  const bool LDown = LPress->FDown;
-  FFolderList.Sort([&LCompare, LDown](const TFolderInfo &ALeft, const TFolderInfo &ARight) {
-    return LDown ? LCompare(ARight, ALeft) < 0 : LCompare(ALeft, ARight) < 0;
-  });
+  TFolderSortLess LLess;
+  LLess.FDown = LPress->FDown;
+  LLess.FKey = LPress->FColumn == QStringLiteral("scNewName")    ? TFolderSortKey::NewName
+               : LPress->FColumn == QStringLiteral("scLocation") ? TFolderSortKey::Location
+                                                                 : TFolderSortKey::OldName;
+  FFolderList.Sort(LLess);
   // The counter values move with the new positions.
   if (FFolderList.GetIsCounterInNameMask())
     acRollbackFolder->SetTag(1);

@@ -172,6 +172,64 @@ TEST(FolderList, MaskCounterAndIndexFromAPosition) {
   EXPECT_EQ(LList[1]->NewName(), u"o15"_s);
 }
 
+TEST(FolderList, ASortByAColumnOrdersAsItsComparisonDoes) {
+  // Locations that are prefixes of others, letters in both cases, a name
+  // shorter than another that starts the same, characters beyond ASCII, and
+  // new names that differ from the old ones.
+  const std::vector<std::pair<QString, QString>> LFolders = {
+      {u"/w/ab"_s, u"Zed"_s},       {u"/w/AB"_s, u"apple"_s}, {u"/w/a"_s, u"b"_s},
+      {u"/w/a_b"_s, u"a"_s},        {u"/w/ab"_s, u"zed"_s},   {u"/w/Ab c"_s, u"\u00e9"_s},
+      {u"/w/ab"_s, u"_x"_s},        {u"/w/abc"_s, u"ZED"_s},  {u"/w/ab"_s, u"[1]"_s},
+      {u"/w/ab"_s, u"\u00c4rger"_s}};
+  for (const TFolderSortKey LKey :
+       {TFolderSortKey::OldName, TFolderSortKey::NewName, TFolderSortKey::Location}) {
+    for (const bool LDown : {false, true}) {
+      TFolderList LList;
+      for (const auto &[LLocation, LName] : LFolders)
+        LList.Add(std::make_unique<TFolderInfo>(LLocation, Entry(LName)));
+      LList.ReindexFolderInfo(0);
+      LList.SetFolderNameMask(u"[C]-[N]"_s, 0);
+      const TFolderSortLess LLess{LKey, LDown};
+      LList.Sort(LLess);
+      for (int i = 1; i < LList.Count(); ++i)
+        EXPECT_FALSE(LLess(*LList[i], *LList[i - 1]))
+            << static_cast<int>(LKey) << LDown << ' '
+            << LList[i - 1]->FullFolderName().toStdString() << " before "
+            << LList[i]->FullFolderName().toStdString();
+    }
+  }
+}
+
+TEST(FolderList, ALargeSortedListIsNamedAndPlannedByItsPositions) {
+  // Enough folders that the passes visit them in the order they lie in
+  // memory once a sort has turned that order around: the names, the indexes
+  // and the plan still belong to the positions.
+  testsupport::TTempTree LTree;
+  constexpr int CCount = 5000;
+  TFolderList LList;
+  for (int i = 0; i < CCount; ++i)
+    LList.Add(std::make_unique<TFolderInfo>(LTree.Root(),
+                                            Entry(u"f%1"_s.arg(i, 4, 10, QLatin1Char('0')))));
+  // The new name the last folder takes at the top of the list is taken.
+  LTree.MakeDir(u"f4999-1"_s);
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = u"[N]-[C]"_s;
+  LList.ApplyRecipe(LRecipe, 0);
+  LList.Sort(TFolderSortLess{TFolderSortKey::OldName, true});
+  LList.ApplyRecipe(LRecipe, 0);
+  for (int i = 0; i < CCount; ++i) {
+    ASSERT_EQ(LList[i]->NewName(),
+              u"f%1-%2"_s.arg(CCount - 1 - i, 4, 10, QLatin1Char('0')).arg(i + 1))
+        << i;
+    ASSERT_EQ(LList[i]->Index(), i);
+  }
+  const TPlan &LPlan = LList.PlanRenaming();
+  EXPECT_EQ(LPlan.FConflicts, 1);
+  EXPECT_EQ(LPlan.FEntries[0].FStatus, TPlanStatus::TargetExists);
+  EXPECT_EQ(LPlan.FEntries[1].FStatus, TPlanStatus::Rename);
+  EXPECT_EQ(LPlan.FEntries[CCount - 1].FStatus, TPlanStatus::Rename);
+}
+
 // ---------------------------------------------------------------------------
 // Renaming and rollback on disk.
 
