@@ -363,8 +363,8 @@ VARNWELL_BENCH_GUI("gui-stall-rename") {
 }
 
 // Add Folders of 100,000 files (in the worker), then what stays on the GUI
-// thread with them: a new name mask and a header press that sorts, each as
-// the longest gap of the GUI thread's 10 ms timer.
+// thread with them: a new name mask, a header press that sorts, a Delete and
+// Clear, each as the longest gap of the GUI thread's 10 ms timer.
 VARNWELL_BENCH_GUI("gui-stall-mask-sort") {
   // The files are made before anything is measured.
   (void)Tree();
@@ -380,7 +380,13 @@ VARNWELL_BENCH_GUI("gui-stall-mask-sort") {
   QHeaderView &LHeader = *LWindow.Grid().horizontalHeader();
   const int LSection = LPage.GridModel->ColumnOf(TFileGridModel::dcLocation);
   const double LSort = bench::LongestGapAround([&] { PressHeader(LHeader, LSection); }, LSettle);
+  // A Delete in the middle renumbers the rows after it; Clear empties all.
+  LWindow.Grid().selectRow(LPage.GridModel->rowCount() / 2);
+  const double LDelete = bench::LongestGapAround([&] { LPage.acDeleteFile->trigger(); }, LSettle);
+  const double LClear = bench::LongestGapAround([&] { LPage.acClearFile->trigger(); }, LSettle);
   bench::PrintFigure("gui-stall-add-files", bench::GapText(LAdd));
   bench::PrintFigure("gui-stall-mask-change", bench::GapText(LMask));
   bench::PrintFigure("gui-stall-sort", bench::GapText(LSort));
+  bench::PrintFigure("gui-stall-delete", bench::GapText(LDelete));
+  bench::PrintFigure("gui-stall-clear", bench::GapText(LClear));
 }
