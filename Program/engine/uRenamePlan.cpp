@@ -399,9 +399,10 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   LPlan.FConflicts = 0;
   LPlan.FUnchanged = 0;
 
-  // One pass over the items reads all the planner needs of them: their
-  // folders, the keys of their old and new names, and what the new name is
-  // by itself. The passes after it work on these arrays alone.
+  // One pass over the items, in the order the source asks for, reads all the
+  // planner needs of them: their depths, their folders, the keys of their old
+  // and new names, and what the new name is by itself. The passes after it
+  // work on these arrays alone.
   // A folder's tables are cleared when the plan meets its first item, so
   // that they are in the cache while its items are read; sized as in the
   // last plan, they grow when the folder got more items.
