@@ -9,14 +9,11 @@
 #include "uUtil.h"
 #include "uZeroDate.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <exception>
-#include <string>
 #include <typeinfo>
 #include <unordered_set>
 #include <utility>

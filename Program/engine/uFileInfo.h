@@ -399,7 +399,7 @@ private:
   QString FFileExtMask;
   // Metadata by the path the file has on disk; a Rename or Rollback forgets
   // the paths it moved files from and to.
-  mutable metadata::TMetadataCache FMetadata;
+  metadata::TMetadataCache FMetadata;
   // Forgets the metadata of both paths of the items whose renamed state is
   // not the one in AWasRenamed any more.
   void ForgetMovedMetadata(const std::vector<bool> &AWasRenamed);

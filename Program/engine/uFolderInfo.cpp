@@ -352,13 +352,6 @@ void TFolderList::Delete(int AIndex) {
   FItems.erase(LPos);
 }
 
-void TFolderList::Sort(const std::function<bool(const TFolderInfo &, const TFolderInfo &)> &ALess) {
-  std::sort(
-      FItems.begin(), FItems.end(),
-      [&ALess](const std::unique_ptr<TFolderInfo> &ALeft,
-               const std::unique_ptr<TFolderInfo> &ARight) { return ALess(*ALeft, *ARight); });
-}
-
 void TFolderList::Sort(const TFolderSortLess &ALess) {
   const auto LItem = [this](size_t AIndex) -> const TFolderInfo & {
     return *FItems[AIndex];

@@ -200,10 +200,8 @@ public:
   // Removes and destroys the item at AIndex; its current full name leaves the
   // dictionary, so that the folder can be added again.
   void Delete(int AIndex);
-  // Orders the items by ALess (a strict weak ordering), not necessarily stable.
-  void Sort(const std::function<bool(const TFolderInfo &, const TFolderInfo &)> &ALess);
-  // Orders the items as ALess says, each text folded once rather than in
-  // every comparison.
+  // Orders the items as ALess says, not necessarily stable; each text is
+  // folded once rather than in every comparison.
   void Sort(const TFolderSortLess &ALess);
 
   // --- Operations -------------------------------------------------------

@@ -343,17 +343,17 @@ void TMetadataCache::Clear() {
   FMusic.clear();
 }
 
-bool TMetadataCache::HasPhotoInfo(const QByteArray &ANativePath) {
+bool TMetadataCache::HasPhotoInfo(const QByteArray &ANativePath) const {
   const std::lock_guard LGuard(FLock);
   return FPhotos.contains(ANativePath);
 }
 
-bool TMetadataCache::HasMusicTags(const QByteArray &ANativePath) {
+bool TMetadataCache::HasMusicTags(const QByteArray &ANativePath) const {
   const std::lock_guard LGuard(FLock);
   return FMusic.contains(ANativePath);
 }
 
-bool TMetadataCache::IsEmpty() {
+bool TMetadataCache::IsEmpty() const {
   const std::lock_guard LGuard(FLock);
   return FPhotos.isEmpty() && FMusic.isEmpty();
 }

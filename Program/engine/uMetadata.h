@@ -97,12 +97,12 @@ public:
   void Forget(const QByteArray &ANativePath);
   void Clear();
   // What was read for ANativePath already; nothing has been read at all.
-  bool HasPhotoInfo(const QByteArray &ANativePath);
-  bool HasMusicTags(const QByteArray &ANativePath);
-  bool IsEmpty();
+  bool HasPhotoInfo(const QByteArray &ANativePath) const;
+  bool HasMusicTags(const QByteArray &ANativePath) const;
+  bool IsEmpty() const;
 
 private:
-  std::mutex FLock;
+  mutable std::mutex FLock;
   QHash<QByteArray, TPhotoInfo> FPhotos;
   QHash<QByteArray, TMusicTags> FMusic;
 };

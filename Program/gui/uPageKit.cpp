@@ -436,7 +436,6 @@ TFolderSizeProbe::~TFolderSizeProbe() {
     return;
   FStop.store(true);
   FThread->wait();
-  delete FThread;
 }
 
 void TFolderSizeProbe::Measure(const QString &AFolder) {
@@ -453,15 +452,15 @@ void TFolderSizeProbe::StartNext() {
   FRunning = std::exchange(FWanted, QString());
   FStop.store(false);
   FResult = -1;
-  FThread = QThread::create([this, LFolder = FRunning] { FResult = FMeasure(LFolder, &FStop); });
-  connect(FThread, &QThread::finished, this, &TFolderSizeProbe::Ended, Qt::QueuedConnection);
+  FThread.reset(
+      QThread::create([this, LFolder = FRunning] { FResult = FMeasure(LFolder, &FStop); }));
+  connect(FThread.get(), &QThread::finished, this, &TFolderSizeProbe::Ended, Qt::QueuedConnection);
   FThread->start();
 }
 
 void TFolderSizeProbe::Ended() {
   FThread->wait();
-  delete FThread;
-  FThread = nullptr;
+  FThread.reset();
   const QString LFolder = std::exchange(FRunning, QString());
   const bool LWhole = FResult >= 0 && !FStop.load();
   // The folder asked for last is measured next, unless that was this one and

@@ -38,6 +38,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -324,7 +325,7 @@ private:
   void StartNext();
   void Ended();
 
-  QThread *FThread = nullptr; // owned while it runs
+  std::unique_ptr<QThread> FThread; // while one runs
   std::atomic<bool> FStop{false};
   TMeasure FMeasure;
   QString FRunning; // the folder being measured
