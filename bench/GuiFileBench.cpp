@@ -20,14 +20,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -257,19 +255,8 @@ namespace {
 // records the longest gap between two of its ticks, in milliseconds.
 double RunPageStep(TBenchWindow &AWindow, bool &AReported, const std::function<void()> &ATrigger,
                    double *ALongestGapMs = nullptr) {
-  QElapsedTimer LClock;
-  LClock.start();
-  qint64 LLastTick = 0;
-  qint64 LLongest = 0;
-  QTimer LTimer;
-  LTimer.setInterval(10);
-  QObject::connect(&LTimer, &QTimer::timeout, [&] {
-    const qint64 LNow = LClock.elapsed();
-    LLongest = std::max(LLongest, LNow - LLastTick);
-    LLastTick = LNow;
-  });
+  const bench::TGapMeter LMeter;
   AReported = false;
-  LTimer.start();
   const double LSeconds = bench::TimeSeconds([&] {
     ATrigger();
     while (!AReported || AWindow.Page().StepRunning())
@@ -277,9 +264,8 @@ double RunPageStep(TBenchWindow &AWindow, bool &AReported, const std::function<v
     AWindow.Settle();
   });
   // The gap up to the step's end counts as well.
-  LLongest = std::max(LLongest, LClock.elapsed() - LLastTick);
   if (ALongestGapMs != nullptr)
-    *ALongestGapMs = static_cast<double>(LLongest);
+    *ALongestGapMs = LMeter.LongestMs();
   return LSeconds;
 }
 

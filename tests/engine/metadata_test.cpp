@@ -1,5 +1,6 @@
 #include "uMetadata.h"
 
+#include "MetadataFixtures.h"
 #include "SampleMedia.h"
 #include "TestSupport.h"
 
@@ -15,15 +16,6 @@
 
 #include <sys/stat.h>
 
-#ifdef VARNWELL_HAVE_EXIV2
-#include <exiv2/exiv2.hpp>
-#endif
-#ifdef VARNWELL_HAVE_TAGLIB
-#include <tag.h>
-#include <tstring.h>
-#include <wavfile.h>
-#endif
-
 // Readable failure messages for texts.
 void PrintTo(const QString &AText, std::ostream *AStream) {
   *AStream << AText.toStdString();
@@ -33,18 +25,6 @@ using metadata::TTakenSource;
 using testsupport::TTempTree;
 
 namespace {
-
-// Skips a test that needs a library the engine was built without, and says why.
-#define SKIP_WITHOUT_EXIV2()                                                                       \
-  if (!metadata::PhotoMetadataAvailable()) {                                                       \
-    GTEST_SKIP() << "built without Exiv2 (not found, or VARNWELL_METADATA=OFF): "                  \
-                    "photos are not read";                                                         \
-  }
-#define SKIP_WITHOUT_TAGLIB()                                                                      \
-  if (!metadata::MusicMetadataAvailable()) {                                                       \
-    GTEST_SKIP() << "built without TagLib (not found, or VARNWELL_METADATA=OFF): "                 \
-                    "music is not read";                                                           \
-  }
 
 QByteArray Native(const QString &APath) {
   return QFile::encodeName(APath);
@@ -73,55 +53,9 @@ private:
   QByteArray FPath;
 };
 
-using TFields = std::vector<std::pair<std::string, std::string>>;
-
-// Sets Exif ("Exif.…") and XMP ("Xmp.…") fields of the image at APath, as a
-// camera or an editor would have written them.
-void WriteImageFields(const QByteArray &APath, const TFields &AFields) {
-#ifdef VARNWELL_HAVE_EXIV2
-  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-  auto LImage = Exiv2::ImageFactory::open(APath.toStdString());
-  LImage->readMetadata();
-  for (const auto &[LKey, LValue] : AFields) {
-    if (LKey.rfind("Xmp.", 0) == 0)
-      LImage->xmpData()[LKey] = LValue;
-    else
-      LImage->exifData()[LKey] = LValue;
-  }
-  LImage->writeMetadata();
-#else
-  Q_UNUSED(APath);
-  Q_UNUSED(AFields);
-  ADD_FAILURE() << "writing image fields needs Exiv2";
-#endif
-}
-
-struct TSong {
-  const char *FArtist;
-  const char *FAlbum;
-  const char *FTitle;
-  unsigned FTrack;
-  unsigned FYear;
-};
-
-// Tags the WAV file at APath (texts in UTF-8) as a tag editor would.
-void WriteSongTags(const QByteArray &APath, const TSong &ASong) {
-#ifdef VARNWELL_HAVE_TAGLIB
-  TagLib::RIFF::WAV::File LFile(APath.constData());
-  ASSERT_TRUE(LFile.isValid());
-  TagLib::Tag *LTag = LFile.tag();
-  LTag->setArtist(TagLib::String(ASong.FArtist, TagLib::String::UTF8));
-  LTag->setAlbum(TagLib::String(ASong.FAlbum, TagLib::String::UTF8));
-  LTag->setTitle(TagLib::String(ASong.FTitle, TagLib::String::UTF8));
-  LTag->setTrack(ASong.FTrack);
-  LTag->setYear(ASong.FYear);
-  ASSERT_TRUE(LFile.save());
-#else
-  Q_UNUSED(APath);
-  Q_UNUSED(ASong);
-  ADD_FAILURE() << "writing tags needs TagLib";
-#endif
-}
+using testsupport::TImageFields;
+using testsupport::WriteImageFields;
+using testsupport::WriteSongTags;
 
 QString DateTimeText(const std::optional<QDateTime> &ADate) {
   return ADate ? ADate->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
@@ -206,7 +140,7 @@ TEST(ReadPhotoInfo, DateTakenFromTheOriginalThenTheDigitizedDateOtherwiseNone) {
   struct TCase {
     const char *FName;
     bool FPng;
-    TFields FFields;
+    TImageFields FFields;
     const char *FExpected;
     TTakenSource FSource;
   };
@@ -264,8 +198,9 @@ TEST(ReadPhotoInfo, DateTakenFromTheOriginalThenTheDigitizedDateOtherwiseNone) {
                             .arg(LIndex++)
                             .arg(LCase.FPng ? QLatin1String("png") : QLatin1String("jpg")),
                         LCase.FPng ? testsupport::GreyPng(16, 8) : testsupport::GreyJpeg(64, 48));
-    if (!LCase.FFields.empty())
-      WriteImageFields(Native(LPath), LCase.FFields);
+    if (!LCase.FFields.empty()) {
+      EXPECT_TRUE(WriteImageFields(Native(LPath), LCase.FFields));
+    }
     const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
     EXPECT_TRUE(LInfo.FRead) << LCase.FName;
     EXPECT_EQ(DateTimeText(LInfo.FTaken), QString::fromLatin1(LCase.FExpected)) << LCase.FName;
@@ -278,7 +213,7 @@ TEST(ReadPhotoInfo, WidthAndHeightFromTheImageItself) {
   struct TCase {
     const char *FName;
     QByteArray FContent;
-    TFields FFields;
+    TImageFields FFields;
     int FWidth;
     int FHeight;
   };
@@ -299,8 +234,9 @@ TEST(ReadPhotoInfo, WidthAndHeightFromTheImageItself) {
   TTempTree LTree;
   for (const auto &LCase : LCases) {
     const QString LPath = LTree.WriteFile(QString::fromLatin1(LCase.FName), LCase.FContent);
-    if (!LCase.FFields.empty())
-      WriteImageFields(Native(LPath), LCase.FFields);
+    if (!LCase.FFields.empty()) {
+      EXPECT_TRUE(WriteImageFields(Native(LPath), LCase.FFields));
+    }
     const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
     EXPECT_EQ(LInfo.FWidth, LCase.FWidth) << LCase.FName;
     EXPECT_EQ(LInfo.FHeight, LCase.FHeight) << LCase.FName;
@@ -312,8 +248,9 @@ TEST(ReadPhotoInfo, FilesThatAreNoReadableImageGiveNothingAndNeverBlock) {
   TTempTree LTree;
   // A JPEG cut off inside its Exif, before the date and the frame.
   const QString LFull = LTree.WriteFile(QStringLiteral("full.jpg"), testsupport::GreyJpeg(64, 48));
-  WriteImageFields(Native(LFull), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
-                                   {"Exif.Image.Make", QByteArray(2000, 'x').toStdString()}});
+  EXPECT_TRUE(
+      WriteImageFields(Native(LFull), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+                                       {"Exif.Image.Make", QByteArray(2000, 'x').toStdString()}}));
   const QByteArray LCut = testsupport::ReadFile(LFull).left(400);
   ASSERT_TRUE(::mkfifo(Native(LTree.Path(QStringLiteral("pipe.jpg"))).constData(), 0600) == 0);
   struct TCase {
@@ -354,7 +291,7 @@ TEST(ReadPhotoInfo, ANameThatIsNotUtf8) {
   const TNativeFile LFile(Native(LTree.Root()) + QByteArray("/ph\xff\xfe.jpg"),
                           testsupport::GreyJpeg(32, 24));
   const QByteArray &LPath = LFile.Path();
-  WriteImageFields(LPath, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}});
+  EXPECT_TRUE(WriteImageFields(LPath, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}}));
   const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(LPath);
   EXPECT_EQ(DateTimeText(LInfo.FTaken), QStringLiteral("2015-03-05 14:07:09"));
   EXPECT_EQ(LInfo.FWidth, 32);
@@ -368,8 +305,8 @@ TEST(ReadMusicTags, EachFieldAsWrittenSlashesAndAllTexts) {
   SKIP_WITHOUT_TAGLIB()
   TTempTree LTree;
   const QString LPath = LTree.WriteFile(QStringLiteral("song.wav"), testsupport::SilentWav(800));
-  WriteSongTags(Native(LPath),
-                {"Sigur Rós", "Ágætis byrjun / 坂本龍一", "AC/DC: Back/Forth", 3, 1999});
+  EXPECT_TRUE(WriteSongTags(
+      Native(LPath), {"Sigur Rós", "Ágætis byrjun / 坂本龍一", "AC/DC: Back/Forth", 3, 1999}));
   const metadata::TMusicTags LTags = metadata::ReadMusicTags(Native(LPath));
   EXPECT_TRUE(LTags.FRead);
   EXPECT_TRUE(LTags.HasTags());
@@ -387,7 +324,7 @@ TEST(ReadMusicTags, MissingTagsAndFilesThatAreNoMusic) {
       LTree.WriteFile(QStringLiteral("untagged.wav"), testsupport::SilentWav(800));
   const QString LTitleOnly =
       LTree.WriteFile(QStringLiteral("title-only.wav"), testsupport::SilentWav(800));
-  WriteSongTags(Native(LTitleOnly), {"", "", "Intro", 0, 0});
+  EXPECT_TRUE(WriteSongTags(Native(LTitleOnly), {"", "", "Intro", 0, 0}));
   ASSERT_TRUE(::mkfifo(Native(LTree.Path(QStringLiteral("pipe.wav"))).constData(), 0600) == 0);
   struct TCase {
     QString FPath;
@@ -423,7 +360,7 @@ TEST(ReadMusicTags, ANameThatIsNotUtf8) {
   const TNativeFile LFile(Native(LTree.Root()) + QByteArray("/mu\xff.wav"),
                           testsupport::SilentWav(800));
   const QByteArray &LPath = LFile.Path();
-  WriteSongTags(LPath, {"Artist", "Album", "Title", 7, 2020});
+  EXPECT_TRUE(WriteSongTags(LPath, {"Artist", "Album", "Title", 7, 2020}));
   const metadata::TMusicTags LTags = metadata::ReadMusicTags(LPath);
   EXPECT_EQ(LTags.FArtist, QStringLiteral("Artist"));
   EXPECT_EQ(LTags.FTrack, 7);
@@ -462,9 +399,9 @@ TEST(TMetadataCache, ReadsEachFileOnceUntilToldToForgetIt) {
       Native(LTree.WriteFile(QStringLiteral("b.jpg"), testsupport::GreyJpeg(64, 48)));
   const QByteArray LSong =
       Native(LTree.WriteFile(QStringLiteral("c.wav"), testsupport::SilentWav(800)));
-  WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}});
-  WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2001:01:01 01:01:01"}});
-  WriteSongTags(LSong, {"", "", "First", 0, 0});
+  EXPECT_TRUE(WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"}}));
+  EXPECT_TRUE(WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2001:01:01 01:01:01"}}));
+  EXPECT_TRUE(WriteSongTags(LSong, {"", "", "First", 0, 0}));
 
   metadata::TMetadataCache LCache;
   EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LPhoto).FTaken), QStringLiteral("2015-03-05 14:07:09"));
@@ -472,9 +409,9 @@ TEST(TMetadataCache, ReadsEachFileOnceUntilToldToForgetIt) {
   EXPECT_EQ(LCache.MusicTags(LSong).FTitle, QStringLiteral("First"));
 
   // The files change on disk; the cache keeps what it read.
-  WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2020:02:02 02:02:02"}});
-  WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2002:02:02 02:02:02"}});
-  WriteSongTags(LSong, {"", "", "Second", 0, 0});
+  EXPECT_TRUE(WriteImageFields(LPhoto, {{"Exif.Photo.DateTimeOriginal", "2020:02:02 02:02:02"}}));
+  EXPECT_TRUE(WriteImageFields(LOther, {{"Exif.Photo.DateTimeOriginal", "2002:02:02 02:02:02"}}));
+  EXPECT_TRUE(WriteSongTags(LSong, {"", "", "Second", 0, 0}));
   EXPECT_EQ(DateTimeText(LCache.PhotoInfo(LPhoto).FTaken), QStringLiteral("2015-03-05 14:07:09"));
   EXPECT_EQ(LCache.MusicTags(LSong).FTitle, QStringLiteral("First"));
 

@@ -8,6 +8,7 @@
 #include "uMaskScanner.h"
 #include "uMetadata.h"
 
+#include "MetadataFixtures.h"
 #include "SampleMedia.h"
 #include "TestSupport.h"
 
@@ -21,15 +22,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef VARNWELL_HAVE_EXIV2
-#include <exiv2/exiv2.hpp>
-#endif
-#ifdef VARNWELL_HAVE_TAGLIB
-#include <tag.h>
-#include <tstring.h>
-#include <wavfile.h>
-#endif
-
 void PrintTo(const QString &AText, std::ostream *AStream) {
   *AStream << AText.toStdString();
 }
@@ -38,58 +30,12 @@ using testsupport::TTempTree;
 
 namespace {
 
-#define SKIP_WITHOUT_EXIV2()                                                                       \
-  if (!metadata::PhotoMetadataAvailable()) {                                                       \
-    GTEST_SKIP() << "built without Exiv2 (not found, or VARNWELL_METADATA=OFF): "                  \
-                    "photos are not read";                                                         \
-  }
-#define SKIP_WITHOUT_TAGLIB()                                                                      \
-  if (!metadata::MusicMetadataAvailable()) {                                                       \
-    GTEST_SKIP() << "built without TagLib (not found, or VARNWELL_METADATA=OFF): "                 \
-                    "music is not read";                                                           \
-  }
+using testsupport::WriteImageFields;
+using testsupport::WriteSongTags;
 
-using TFields = std::vector<std::pair<std::string, std::string>>;
-
-void WriteExif(const QString &APath, const TFields &AFields) {
-#ifdef VARNWELL_HAVE_EXIV2
-  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-  auto LImage = Exiv2::ImageFactory::open(QFile::encodeName(APath).toStdString());
-  LImage->readMetadata();
-  for (const auto &[LKey, LValue] : AFields)
-    LImage->exifData()[LKey] = LValue;
-  LImage->writeMetadata();
-#else
-  Q_UNUSED(APath);
-  Q_UNUSED(AFields);
-  ADD_FAILURE() << "writing Exif needs Exiv2";
-#endif
-}
-
-struct TSong {
-  const char *FArtist;
-  const char *FAlbum;
-  const char *FTitle;
-  unsigned FTrack;
-  unsigned FYear;
-};
-
-void WriteSongTags(const QString &APath, const TSong &ASong) {
-#ifdef VARNWELL_HAVE_TAGLIB
-  TagLib::RIFF::WAV::File LFile(QFile::encodeName(APath).constData());
-  ASSERT_TRUE(LFile.isValid());
-  TagLib::Tag *LTag = LFile.tag();
-  LTag->setArtist(TagLib::String(ASong.FArtist, TagLib::String::UTF8));
-  LTag->setAlbum(TagLib::String(ASong.FAlbum, TagLib::String::UTF8));
-  LTag->setTitle(TagLib::String(ASong.FTitle, TagLib::String::UTF8));
-  LTag->setTrack(ASong.FTrack);
-  LTag->setYear(ASong.FYear);
-  ASSERT_TRUE(LFile.save());
-#else
-  Q_UNUSED(APath);
-  Q_UNUSED(ASong);
-  ADD_FAILURE() << "writing tags needs TagLib";
-#endif
+// The system's bytes of a test file's path.
+QByteArray Native(const QString &APath) {
+  return QFile::encodeName(APath);
 }
 
 void SetModified(const QString &APath, const QDateTime &ATime) {
@@ -185,13 +131,16 @@ TEST(MetadataTokens, DateTakenFallsBackFromOriginalToDigitizedToTheFileTime) {
   TTempTree LTree;
   const QByteArray LJpeg = testsupport::GreyJpeg(24, 16);
   const QString LBoth = LTree.WriteFile(QStringLiteral("both.jpg"), LJpeg);
-  WriteExif(LBoth, {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
-                    {"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}});
+  EXPECT_TRUE(
+      WriteImageFields(Native(LBoth), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+                                       {"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}}));
   const QString LDigitized = LTree.WriteFile(QStringLiteral("digitized.jpg"), LJpeg);
-  WriteExif(LDigitized, {{"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}});
+  EXPECT_TRUE(WriteImageFields(Native(LDigitized),
+                               {{"Exif.Photo.DateTimeDigitized", "2016:01:02 03:04:05"}}));
   // A time inside the spring gap of many zones: written as it is, never moved.
   const QString LGap = LTree.WriteFile(QStringLiteral("gap.jpg"), LJpeg);
-  WriteExif(LGap, {{"Exif.Photo.DateTimeOriginal", "2015:03:29 02:30:00"}});
+  EXPECT_TRUE(
+      WriteImageFields(Native(LGap), {{"Exif.Photo.DateTimeOriginal", "2015:03:29 02:30:00"}}));
   const QString LNoExif = LTree.WriteFile(QStringLiteral("plain.jpg"), LJpeg);
   SetModified(LNoExif, QDateTime(QDate(2011, 12, 13), QTime(14, 15, 16)));
   const QString LText = LTree.WriteFile(QStringLiteral("note.txt"), "not a photo");
@@ -221,9 +170,9 @@ TEST(MetadataTokens, MusicTagsEachTokenAMissingTagAndASlash) {
   TTempTree LTree;
   const QByteArray LWav = testsupport::SilentWav(800);
   const QString LTagged = LTree.WriteFile(QStringLiteral("a.wav"), LWav);
-  WriteSongTags(LTagged, {"Ana Ö", "Live", "AC/DC cover", 7, 1999});
+  EXPECT_TRUE(WriteSongTags(Native(LTagged), {"Ana Ö", "Live", "AC/DC cover", 7, 1999}));
   const QString LPartial = LTree.WriteFile(QStringLiteral("b.wav"), LWav);
-  WriteSongTags(LPartial, {"", "Solo", "", 0, 0});
+  EXPECT_TRUE(WriteSongTags(Native(LPartial), {"", "Solo", "", 0, 0}));
   const QString LUntagged = LTree.WriteFile(QStringLiteral("c.wav"), LWav);
 
   const auto LList = ListOf({LTagged, LPartial, LUntagged},
@@ -259,9 +208,11 @@ TEST(MetadataTokens, ReadOnceAndReadAgainAfterASwapMovedTheFiles) {
   TTempTree LTree;
   const QByteArray LJpeg = testsupport::GreyJpeg(8, 8);
   const QString LA = LTree.WriteFile(QStringLiteral("a.jpg"), LJpeg);
-  WriteExif(LA, {{"Exif.Photo.DateTimeOriginal", "2001:01:01 00:00:00"}});
+  EXPECT_TRUE(
+      WriteImageFields(Native(LA), {{"Exif.Photo.DateTimeOriginal", "2001:01:01 00:00:00"}}));
   const QString LB = LTree.WriteFile(QStringLiteral("b.jpg"), LJpeg);
-  WriteExif(LB, {{"Exif.Photo.DateTimeOriginal", "2002:01:01 00:00:00"}});
+  EXPECT_TRUE(
+      WriteImageFields(Native(LB), {{"Exif.Photo.DateTimeOriginal", "2002:01:01 00:00:00"}}));
   const auto LList = ListOf({LA, LB}, QStringLiteral("[N]"));
 
   TNameRecipe LRecipe;

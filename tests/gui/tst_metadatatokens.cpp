@@ -6,6 +6,7 @@
 #include "MainUn.h"
 #include "MainUnFilePage.h"
 #include "MainUnFolderPage.h"
+#include "MetadataFixtures.h"
 #include "SampleMedia.h"
 #include "uAction.h"
 #include "uFileGridModel.h"
@@ -24,10 +25,6 @@
 #include <memory>
 #include <optional>
 
-#ifdef VARNWELL_HAVE_EXIV2
-#include <exiv2/exiv2.hpp>
-#endif
-
 using guitest::TExecutableFolder;
 using guitest::TMessageRecorder;
 
@@ -45,19 +42,6 @@ public:
 private:
   TOpenFilesHook FPrevious;
 };
-
-void WriteDateTaken(const QString &APath, const char *ADate) {
-#ifdef VARNWELL_HAVE_EXIV2
-  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-  auto LImage = Exiv2::ImageFactory::open(QFile::encodeName(APath).toStdString());
-  LImage->readMetadata();
-  LImage->exifData()["Exif.Photo.DateTimeOriginal"] = ADate;
-  LImage->writeMetadata();
-#else
-  Q_UNUSED(APath);
-  Q_UNUSED(ADate);
-#endif
-}
 
 // The action of AButton's menu that inserts AToken.
 QAction *MenuAction(QToolButton &AButton, const QString &AToken) {
@@ -84,8 +68,10 @@ private:
     if (LFile.open(QIODevice::WriteOnly))
       LFile.write(testsupport::GreyJpeg(32, 24));
     LFile.close();
+    // What this does not write, the names the test expects will miss.
     if (ADateTaken != nullptr)
-      WriteDateTaken(LPath, ADateTaken);
+      testsupport::WriteImageFields(QFile::encodeName(LPath),
+                                    {{"Exif.Photo.DateTimeOriginal", ADateTaken}});
     return LPath;
   }
   bool Exists(const QString &AName) const { return QFile::exists(FDir->filePath(AName)); }
