@@ -6,6 +6,7 @@
 
 #include "uFileInfo.h"
 #include "uJournal.h"
+#include "uJournalRollback.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,7 +137,7 @@ VARNWELL_BENCH("journal-recover") {
       return;
     }
     LEngine = std::min(LEngine, bench::TimeSeconds([&] {
-                         LFailures += LTree.FJournal.RollbackBatch(LHistory.front().FId).FFailed;
+                         LFailures += RollbackBatch(LTree.FJournal, LHistory.front().FId).FFailed;
                        }));
     // The same half moved again, and back by the plain loop.
     auto LList = LTree.MakeList();

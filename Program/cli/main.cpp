@@ -6,6 +6,7 @@
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
 #include "uJournal.h"
+#include "uJournalRollback.h"
 #include "uLog.h"
 #include "uNameEdits.h"
 #include "uRenamePlan.h"
@@ -66,22 +67,6 @@ QString CommonFolder(const std::vector<QString> &AFolders) {
   }
   const QString LJoined = LCommon.join(QLatin1Char('/'));
   return LJoined.isEmpty() ? QStringLiteral("/") : LJoined;
-}
-
-// Paths below one folder in the order of a depth-first walk whose folders
-// list their entries A-Z, regardless of case: component by component.
-bool WalkOrderLess(const QString &ALeft, const QString &ARight) {
-  const QList<QStringView> LLeft = QStringView(ALeft).split(QLatin1Char('/'));
-  const QList<QStringView> LRight = QStringView(ARight).split(QLatin1Char('/'));
-  for (qsizetype i = 0; i < std::min(LLeft.size(), LRight.size()); ++i) {
-    const int LCompare = CompareTextAZ(LLeft[i], LRight[i]);
-    if (LCompare != 0)
-      return LCompare < 0;
-    const int LExact = LLeft[i].compare(LRight[i]);
-    if (LExact != 0)
-      return LExact < 0;
-  }
-  return LLeft.size() < LRight.size();
 }
 
 // One item of a batch as the output shows it.
@@ -201,7 +186,7 @@ int TCli::Undo() {
     return KExitUsage;
   }
   StartLog();
-  const TJournalRollback LResult = GetJournal().RollbackBatch(LId);
+  const TJournalRollback LResult = RollbackBatch(GetJournal(), LId);
   if (!LResult.FError.isEmpty()) {
     Err(LResult.FError);
     GetLogger().WriteLog(LResult.FError);
@@ -218,8 +203,17 @@ int TCli::Undo() {
       Out(QuoteForTerminal(LFailure.FPath) + "  failed: " + LFailure.FReason.toUtf8() + '\n');
     }
   }
+  if (!LResult.FJournalError.isEmpty()) {
+    const QString LText = rs::FormatMessage(rs::JournalIncomplete, {LResult.FJournalError});
+    Err(LText);
+    GetLogger().WriteLog(LText);
+  }
+  // A rollback that stopped before its end (its journal could not be
+  // written) left items renamed: it is not done.
+  const int LTried = LResult.FRolledBack + LResult.FFailed + LResult.FNotTried;
   const QString LReport =
-      LResult.FFailed == 0
+      LResult.FStopped ? rs::FormatMessage(rs::RollbackCancelled, {LResult.FRolledBack, LTried})
+      : LResult.FFailed == 0
           ? rs::RollbackDone
           : rs::FormatMessage(
                 rs::ForCount(LResult.FFailed, rs::FailedToRollbackOne, rs::FailedToRollbackMany),
@@ -230,12 +224,17 @@ int TCli::Undo() {
     LSummary.insert(QStringLiteral("batch"), LId);
     LSummary.insert(QStringLiteral("rolled_back"), LResult.FRolledBack);
     LSummary.insert(QStringLiteral("failed"), LResult.FFailed);
+    if (LResult.FNotTried > 0)
+      LSummary.insert(QStringLiteral("left_renamed"), LResult.FNotTried);
     Out(JsonLine(QJsonObject{{QStringLiteral("summary"), LSummary}}));
   } else {
     Out(QByteArray::number(LResult.FRolledBack) + " rolled back, " +
-        QByteArray::number(LResult.FFailed) + " failed\n");
+        QByteArray::number(LResult.FFailed) + " failed" +
+        (LResult.FNotTried > 0 ? ", " + QByteArray::number(LResult.FNotTried) + " left renamed"
+                               : QByteArray()) +
+        '\n');
   }
-  return LResult.FFailed == 0 ? KExitDone : KExitFailed;
+  return LResult.FFailed == 0 && !LResult.FStopped ? KExitDone : KExitFailed;
 }
 
 bool TCli::CollectFiles(TFileList &AList) {
@@ -258,12 +257,8 @@ bool TCli::CollectFiles(TFileList &AList) {
                 .arg(DisplayText(LPath)));
         return false;
       }
-      QStringList LFiles = CollectFolderFiles(LPath);
-      std::sort(LFiles.begin(), LFiles.end(),
-                [&LPath](const QString &ALeft, const QString &ARight) {
-                  return WalkOrderLess(Relative(ALeft, LPath), Relative(ARight, LPath));
-                });
-      for (const QString &LFile : LFiles)
+      // The walk takes each folder's entries A-Z.
+      for (const QString &LFile : CollectFolderFiles(LPath))
         LAdd(LFile);
       break;
     }
@@ -286,23 +281,10 @@ bool TCli::CollectFolders(TFolderList &AList) {
       AList.AddFolderInfoIfNeed(LPath);
     if (FOptions.FNoSubfolders)
       continue;
-    struct TFound {
-      QString FLocation;
-      TFolderEntry FEntry;
-      QString FRelative;
-    };
-    std::vector<TFound> LFound;
-    ScanSubFolders(LPath, [&](const QString &ALocation, const TFolderEntry &AEntry) {
-      const QString LFull = ALocation.endsWith(QLatin1Char('/'))
-                                ? ALocation + AEntry.FName
-                                : ALocation + QLatin1Char('/') + AEntry.FName;
-      LFound.push_back({ALocation, AEntry, Relative(LFull, LPath)});
+    // The walk takes each folder's subfolders A-Z.
+    ScanSubFolders(LPath, [&AList](const QString &ALocation, const TFolderEntry &AEntry) {
+      AList.AddFolderInfoIfNeed(ALocation, AEntry);
     });
-    std::stable_sort(LFound.begin(), LFound.end(), [](const TFound &ALeft, const TFound &ARight) {
-      return WalkOrderLess(ALeft.FRelative, ARight.FRelative);
-    });
-    for (const TFound &LFolder : LFound)
-      AList.AddFolderInfoIfNeed(LFolder.FLocation, LFolder.FEntry);
   }
   return true;
 }
@@ -397,37 +379,21 @@ void TCli::PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QStrin
 
 int TCli::Rename() {
   FFolders = FOptions.FFolders;
-  std::vector<TRow> LRows;
-  std::vector<QString> LFolders;
   TFileList LFiles;
   TFolderList LFolderList;
-  // The outcome of each row after --apply: "\x01ok" or the failure's reason.
-  std::vector<QString> LOutcomes;
-  int LFailed = 0;
-  const QString LOk = QStringLiteral("\x01ok");
-  if (!FFolders) {
-    if (!CollectFiles(LFiles))
-      return KExitUsage;
-    LFiles.ApplyRecipe(FOptions.FRecipe, 0);
-    const TPlan &LPlan = LFiles.PlanRenaming();
-    for (int i = 0; i < LFiles.Count(); ++i) {
-      const TFileInfo &LItem = LFiles[i];
-      LRows.push_back({LItem.FullFileName(), LItem.PathInFolder(LItem.TargetName()),
-                       LPlan.FEntries[static_cast<size_t>(i)]});
-      LFolders.push_back(LItem.Location());
-    }
-  } else {
-    if (!CollectFolders(LFolderList))
-      return KExitUsage;
-    LFolderList.ApplyRecipe(FOptions.FRecipe, 0);
-    const TPlan &LPlan = LFolderList.PlanRenaming();
-    for (int i = 0; i < LFolderList.Count(); ++i) {
-      const TFolderInfo &LItem = *LFolderList[i];
-      const QString LOld = LItem.FullFolderName();
-      const QString LLocation = LOld.left(LOld.size() - LItem.OldName().size());
-      LRows.push_back({LOld, LLocation + LItem.NewName(), LPlan.FEntries[static_cast<size_t>(i)]});
-      LFolders.push_back(LLocation);
-    }
+  TRenameList &LList = FFolders ? static_cast<TRenameList &>(LFolderList) : LFiles;
+  if (!(FFolders ? CollectFolders(LFolderList) : CollectFiles(LFiles)))
+    return KExitUsage;
+  LList.ApplyRecipe(FOptions.FRecipe, 0);
+  // Each row shows the item's path now and the path its Rename gives it:
+  // the name the move will use.
+  std::vector<TRow> LRows;
+  std::vector<QString> LFolders;
+  const TPlan &LPlan = LList.PlanRenaming();
+  for (int i = 0; i < LList.Count(); ++i) {
+    LRows.push_back(
+        {LList.CurrentPath(i), LList.TargetPath(i), LPlan.FEntries[static_cast<size_t>(i)]});
+    LFolders.push_back(LList.FolderPath(i));
   }
   for (QString &LFolder : LFolders)
     while (LFolder.size() > 1 && LFolder.endsWith(QLatin1Char('/')))
@@ -444,43 +410,37 @@ int TCli::Rename() {
   const TSettings &LSettings = GetSettings();
   GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
   StartLog();
-  if (!FFolders) {
-    LFiles.SetJournal(&GetJournal());
-    LFailed = LFiles.ExecuteRenaming();
-    if (LFailed < 0) {
-      Err(LFiles.BatchError());
-      GetLogger().WriteLog(LFiles.BatchError());
-      return KExitFailed;
-    }
-    for (int i = 0; i < LFiles.Count(); ++i) {
-      const TFileInfo &LItem = LFiles[i];
-      LOutcomes.push_back(LItem.isRenamed() ? LOk : LItem.RenameErrorText());
-    }
-  } else {
-    // The Rename puts the folders deepest first: the rows are found again by item.
-    std::unordered_map<const TFolderInfo *, size_t> LRowOf;
-    for (int i = 0; i < LFolderList.Count(); ++i)
-      LRowOf[LFolderList[i]] = static_cast<size_t>(i);
-    LFolderList.SetJournal(&GetJournal());
-    LFailed = LFolderList.ExecuteRenaming();
-    if (LFailed < 0) {
-      Err(LFolderList.BatchError());
-      GetLogger().WriteLog(LFolderList.BatchError());
-      return KExitFailed;
-    }
-    LOutcomes.assign(LRows.size(), LOk);
-    for (int i = 0; i < LFolderList.Count(); ++i) {
-      const TFolderInfo *LItem = LFolderList[i];
-      if (!LItem->isRenamed())
-        LOutcomes[LRowOf[LItem]] = LItem->RenameErrorText();
-    }
+  // A Rename may put the items in another order (folders deepest first):
+  // the rows are found again by item.
+  std::unordered_map<const TRenameItem *, size_t> LRowOf;
+  for (int i = 0; i < LList.Count(); ++i)
+    LRowOf[&LList.ItemAt(i)] = static_cast<size_t>(i);
+  LList.SetJournal(&GetJournal());
+  const int LFailed = LList.ExecuteRenaming();
+  if (LFailed < 0) {
+    Err(LList.BatchError());
+    GetLogger().WriteLog(LList.BatchError());
+    return KExitFailed;
+  }
+  // The outcome of each row: "\x01ok" or the failure's reason.
+  const QString LOk = QStringLiteral("\x01ok");
+  std::vector<QString> LOutcomes(LRows.size(), LOk);
+  for (int i = 0; i < LList.Count(); ++i) {
+    const TRenameItem &LItem = LList.ItemAt(i);
+    if (!LItem.isRenamed())
+      LOutcomes[LRowOf[&LItem]] = LItem.RenameErrorText();
   }
   PrintOutcome(LRows, LOutcomes, LFailed);
+  if (!LList.JournalError().isEmpty()) {
+    const QString LText = rs::FormatMessage(rs::JournalIncomplete, {LList.JournalError()});
+    Err(LText);
+    GetLogger().WriteLog(LText);
+  }
   GetLogger().WriteLog(LFailed == 0 ? rs::RenameDone
                                     : rs::FormatMessage(rs::ForCount(LFailed, rs::FailedToRenameOne,
                                                                      rs::FailedToRenameMany),
                                                         {LFailed}));
-  return LFailed == 0 ? KExitDone : KExitFailed;
+  return LFailed == 0 && LList.JournalError().isEmpty() ? KExitDone : KExitFailed;
 }
 
 } // namespace

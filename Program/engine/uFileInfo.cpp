@@ -1,8 +1,7 @@
 #include "uFileInfo.h"
 
 #include "platform/uPlatformFs.h"
-#include "platform/uPlatformJournal.h"
-#include "uFolderInfo.h"
+#include "uFolderWalk.h"
 #include "uJournal.h"
 #include "uNameEdits.h"
 #include "uResourceString.h"
@@ -11,11 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <cxxabi.h>
-#include <exception>
-#include <typeinfo>
-#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -51,20 +45,7 @@ QString AttributeText(uint8_t ABits) {
   return LText;
 }
 
-QString UnknownExceptionText() {
-  return QStringLiteral("unknown exception");
-}
-
 } // namespace
-
-QString ExceptionTypeAndMessage(const std::exception &AException) {
-  const char *LMangled = typeid(AException).name();
-  int LStatus = 0;
-  char *LDemangled = abi::__cxa_demangle(LMangled, nullptr, nullptr, &LStatus);
-  QString LText = QString::fromUtf8(LStatus == 0 && LDemangled ? LDemangled : LMangled);
-  std::free(LDemangled);
-  return LText + QString::fromUtf8(AException.what());
-}
 
 namespace {
 
@@ -95,22 +76,6 @@ TFileInfo::TFileInfo(const QString &AFullFileName) : TFileInfo(AFullFileName, TU
   FAttributeBits = AttributeBitsOf(LInfo);
   FDevice = LInfo.FDevice;
   FInode = LInfo.FInode;
-}
-
-TFileInfo::TFailureTexts &TFileInfo::FailureTexts() {
-  if (!FFailureTexts)
-    FFailureTexts = std::make_unique<TFailureTexts>();
-  return *FFailureTexts;
-}
-
-const QString &TFileInfo::ExeptionText() const {
-  static const QString LEmpty;
-  return FFailureTexts ? FFailureTexts->FExeptionText : LEmpty;
-}
-
-const QString &TFileInfo::RenameErrorText() const {
-  static const QString LEmpty;
-  return FFailureTexts ? FFailureTexts->FRenameErrorText : LEmpty;
 }
 
 const QString &TFileInfo::NewName() const {
@@ -157,7 +122,7 @@ QString TFileInfo::NameExtDistribution(const QString &ANameExtStr) {
 }
 
 QString TFileInfo::GetDigitNumber(int ANumber) const {
-  return nameedits::CounterText(ANumber, FCntDigitNumber);
+  return nameedits::CounterText(ANumber, CntDigitNumber());
 }
 
 masks::TTokenSource TFileInfo::TokenSource(int ACounterIndex) const {
@@ -166,8 +131,8 @@ masks::TTokenSource TFileInfo::TokenSource(int ACounterIndex) const {
   LSource.FOldName =
       OldNameView().first((FExtDot < 0 ? FFullFileName.size() : FExtDot) - FNameStart);
   LSource.FOldExt = FileTypeView();
-  LSource.FCounterValue = nameedits::CounterValue(FCounterStart, FCounterStep, ACounterIndex);
-  LSource.FCounterDigits = FCntDigitNumber;
+  LSource.FCounterValue = nameedits::CounterValue(CounterStart(), CounterStep(), ACounterIndex);
+  LSource.FCounterDigits = CntDigitNumber();
   LSource.FItemTime = [](const void *AItem) {
     return static_cast<const TFileInfo *>(AItem)->Date();
   };
@@ -179,7 +144,7 @@ masks::TTokenSource TFileInfo::TokenSource(int ACounterIndex) const {
 }
 
 QString TFileInfo::CurrentPath() const {
-  return FisRenamed ? PathInLocation(TargetName()) : FFullFileName;
+  return isRenamed() ? PathInFolder(TargetName()) : FFullFileName;
 }
 
 int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
@@ -187,7 +152,7 @@ int TFileInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
     return 1;
   TNameBuffer LOut;
   const qsizetype LConsumed =
-      masks::ScanStep(ANameMask, ACounter - 1, masks::TMaskPart::Name, TokenSource(FIndex), LOut);
+      masks::ScanStep(ANameMask, ACounter - 1, masks::TMaskPart::Name, TokenSource(Index()), LOut);
   NewName();
   FNewName.append(LOut.constData(), LOut.size());
   return static_cast<int>(LConsumed);
@@ -208,7 +173,7 @@ int TFileInfo::CheckSpecialSumbolExt(const QString &AExtMask, int ACounter, int 
 // of it at the end: masks are applied to every item of large lists.
 void TFileInfo::FileNameMaskApply(const QString &ANameMask, metadata::TMetadataCache *ACache) {
   TNameBuffer LName;
-  masks::TTokenSource LSource = TokenSource(FIndex);
+  masks::TTokenSource LSource = TokenSource(Index());
   LSource.FMetadata = ACache;
   FMetadataNotes = 0;
   LSource.FNotes = &FMetadataNotes;
@@ -220,7 +185,7 @@ void TFileInfo::FileNameMaskApply(const QString &ANameMask, metadata::TMetadataC
 void TFileInfo::FileExtMaskApply(const QString &AExtMask) {
   TNameBuffer LExt;
   LExt.append(QLatin1Char('.'));
-  masks::ScanMask(AExtMask, masks::TMaskPart::Extension, TokenSource(FIndex), LExt);
+  masks::ScanMask(AExtMask, masks::TMaskPart::Extension, TokenSource(Index()), LExt);
   AssignText(FNewFileType, LExt);
   FNewFileTypeMade = true;
 }
@@ -262,7 +227,7 @@ QString TFileInfo::TargetName() const {
   return NewName() + NewFileType();
 }
 
-QString TFileInfo::PathInLocation(const QString &AName) const {
+QString TFileInfo::PathInFolder(QStringView AName) const {
   // Location, a delimiter and AName: that is the old path up to where its
   // name begins, followed by AName.
   QString LPath;
@@ -276,7 +241,7 @@ int TFileInfo::TFileInfoRenameFile() {
   try {
     if (!platform::FileExists(FFullFileName)) {
       SetRenameErrorText(rs::FileNotExist);
-      FisRenamed = false;
+      SetisRenamed(false);
       return 1;
     }
     // A name that would leave the folder (a delimiter, "..") or that no file
@@ -284,21 +249,20 @@ int TFileInfo::TFileInfoRenameFile() {
     const QString LName = TargetName();
     if (platform::IsInvalidEntryName(LName)) {
       SetRenameErrorText(rs::InvalidFileName);
-      FisRenamed = false;
+      SetisRenamed(false);
       return 1;
     }
-    const platform::TMoveResult LMove =
-        platform::MoveNoReplace(FFullFileName, PathInLocation(LName));
-    FisRenamed = LMove.FOk;
+    const platform::TMoveResult LMove = platform::MoveNoReplace(FFullFileName, PathInFolder(LName));
+    SetisRenamed(LMove.FOk);
     if (!LMove.FOk)
       SetRenameErrorText(MoveFailureReason(LMove, false));
-    return FisRenamed ? 0 : 1;
+    return LMove.FOk ? 0 : 1;
   } catch (const std::exception &AException) {
-    KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
+    KeepException(AException);
   } catch (...) {
-    KeepExeptionText([] { return UnknownExceptionText(); });
+    KeepUnknownException();
   }
-  FisRenamed = false;
+  SetisRenamed(false);
   return 1;
 }
 
@@ -307,21 +271,20 @@ int TFileInfo::RollbackFile() {
     const QString LName = TargetName();
     // The same guard as the rename: never fetch a file from outside the folder.
     if (platform::IsInvalidEntryName(LName)) {
-      FisRenamed = true;
+      SetisRenamed(true);
       return 1;
     }
-    const platform::TMoveResult LMove =
-        platform::MoveNoReplace(PathInLocation(LName), FFullFileName);
-    FisRenamed = !LMove.FOk;
+    const platform::TMoveResult LMove = platform::MoveNoReplace(PathInFolder(LName), FFullFileName);
+    SetisRenamed(!LMove.FOk);
     if (!LMove.FOk)
       SetRenameErrorText(MoveFailureReason(LMove, false));
     return LMove.FOk ? 0 : 1;
   } catch (const std::exception &AException) {
-    KeepExeptionText([&] { return ExceptionTypeAndMessage(AException); });
+    KeepException(AException);
   } catch (...) {
-    KeepExeptionText([] { return UnknownExceptionText(); });
+    KeepUnknownException();
   }
-  FisRenamed = true;
+  SetisRenamed(true);
   return 1;
 }
 
@@ -333,14 +296,7 @@ TNameParts TFileInfo::TargetNameParts() const {
 }
 
 TNameParts TFileInfo::CurrentNameParts() const {
-  return FisRenamed ? TargetNameParts() : TNameParts{OldNameView(), {}};
-}
-
-bool TFileInfo::MoveEntry(const QString &APath, const QString &ATarget) {
-  const platform::TMoveResult LMove = platform::MoveNoReplace(APath, ATarget);
-  if (!LMove.FOk)
-    SetRenameErrorText(MoveFailureReason(LMove, false));
-  return LMove.FOk;
+  return isRenamed() ? TargetNameParts() : TNameParts{OldNameView(), {}};
 }
 
 QString TFileInfo::GetAttributes(const QString &AFullFileName) {
@@ -453,51 +409,35 @@ void TFilePathIndex::Clear() {
 // TFileList
 
 int TFileList::Add(std::unique_ptr<TFileInfo> AItem) {
-  FItems.push_back(std::move(AItem));
-  FPaths.Insert(FItems.back().get());
+  FPaths.Insert(&Emplace(std::move(*AItem)));
   return Count() - 1;
 }
 
-void TFileList::Delete(int AIndex) {
-  const auto LIt = FItems.begin() + AIndex;
-  FPaths.Remove(LIt->get());
-  FItems.erase(LIt);
+void TFileList::AddPath(const QString &AFullFileName) {
+  FPaths.Insert(&Emplace(AFullFileName));
 }
 
-void TFileList::Clear() {
+void TFileList::ItemLeaving(TRenameItem &AItem) {
+  FPaths.Remove(&File(AItem));
+}
+
+void TFileList::ListCleared() {
   FPaths.Clear();
-  FItems.clear();
-  FPlanner.Reset();
   FMetadata.Clear();
 }
 
 void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
-  std::sort(FItems.begin(), FItems.end(),
-            [&ALess](const std::unique_ptr<TFileInfo> &ALeft,
-                     const std::unique_ptr<TFileInfo> &ARight) { return ALess(*ALeft, *ARight); });
+  std::stable_sort(FItems.begin(), FItems.end(),
+                   [&ALess](const TRenameItem *ALeft, const TRenameItem *ARight) {
+                     return ALess(File(*ALeft), File(*ARight));
+                   });
 }
 
 void TFileList::Sort(const TFileSortLess &ALess) {
-  // For Location an item compares by its folder, then by its name.
-  const auto LItem = [this](size_t AIndex) -> const TFileInfo & {
-    return *FItems[AIndex];
-  };
-  const std::vector<uint32_t> LOrder = SortOrderAZ(
-      FItems.size(),
-      [&](size_t AIndex) {
-        return ALess.FKey == TFileSortKey::NewName ? QStringView(LItem(AIndex).NewName())
-                                                   : LItem(AIndex).OldNameView();
-      },
-      ALess.FKey == TFileSortKey::Location ? std::function<QStringView(size_t)>([&](size_t AIndex) {
-        return LocationView(LItem(AIndex));
-      })
-                                           : nullptr,
-      ALess.FDown);
-  std::vector<std::unique_ptr<TFileInfo>> LSorted;
-  LSorted.reserve(FItems.size());
-  for (const uint32_t LIndex : LOrder)
-    LSorted.push_back(std::move(FItems[LIndex]));
-  FItems.swap(LSorted);
+  TRenameList::Sort(ALess.FKey == TFileSortKey::NewName    ? TSortKey::NewName
+                    : ALess.FKey == TFileSortKey::Location ? TSortKey::Location
+                                                           : TSortKey::OldName,
+                    ALess.FDown);
 }
 
 bool TFileList::CheckInList(const QString &AFullFileName) const {
@@ -530,15 +470,13 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
   FItems.reserve(FItems.size() + static_cast<size_t>(LFiles.size()));
   for (qsizetype i = 0; i < LFiles.size(); ++i) {
     if (LStopped()) {
-      // From the last one, so that each removal is at the end.
-      while (Count() > LPosition)
-        Delete(Count() - 1);
+      Truncate(LPosition);
       LOutcome.FStopped = true;
       return LOutcome;
     }
     const QString &LPath = LFiles[i];
     if (CheckInList(LPath))
-      Add(std::make_unique<TFileInfo>(LPath));
+      AddPath(LPath);
     else
       ++LOutcome.FNotAdded;
     if (AProgress != nullptr)
@@ -548,376 +486,143 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
 }
 
 QString TFileList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  for (const auto &LItem : FItems)
-    LItem->SearchReplace_NewName(ASearcStr, AReplaceStr);
+  ForgetRecipe();
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->SearchReplace_NewName(ASearcStr, AReplaceStr);
   return QString();
 }
 
 bool TFileList::GetIsCounterInNameMask() const {
-  return FFileNameMask.contains(u"[C]");
+  return FileNameMask().contains(u"[C]");
 }
 
 bool TFileList::GetisCounterInExtMask() const {
-  return FFileExtMask.contains(u"[C]");
+  return FileExtMask().contains(u"[C]");
 }
 
-namespace {
-
-// The file list as the planner reads it, for a Rename (old name to new name)
-// or a Rollback of the renamed items (new name back to old name).
-class TFilePlanSource : public TPlanSource {
-public:
-  TFilePlanSource(const std::vector<std::unique_ptr<TFileInfo>> &AItems,
-                  const std::vector<int> *ASubset)
-      : FItems(AItems), FSubset(ASubset) {}
-  int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
-  bool IsFolderList() const override { return false; }
-  QStringView FolderOf(int AItem) const override { return LocationView(Item(AItem)); }
-  TNameParts FromName(int AItem) const override {
-    return FSubset ? Item(AItem).TargetNameParts() : TNameParts{Item(AItem).OldNameView(), {}};
-  }
-  TNameParts ToName(int AItem) const override {
-    return FSubset ? TNameParts{Item(AItem).OldNameView(), {}} : Item(AItem).TargetNameParts();
-  }
-  int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
-  uint64_t *FromKeySlot(int AItem) override {
-    return FSubset ? nullptr : &Item(AItem).PlanFromKeySlot();
-  }
-  std::vector<int> VisitOrder() const override {
-    return FSubset ? std::vector<int>() : MemoryOrder(FItems, 0);
-  }
-
-private:
-  TFileInfo &Item(int AItem) const {
-    const int LIndex = FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem;
-    return *FItems[static_cast<size_t>(LIndex)];
-  }
-  const std::vector<std::unique_ptr<TFileInfo>> &FItems;
-  const std::vector<int> *FSubset;
-};
-
-// How the file list moves its items for the executor. ARollback turns every
-// move around: Move is the item's Rollback, MoveBack its Rename.
-class TFilePlanHost : public TPlanHost {
-public:
-  TFilePlanHost(const std::vector<std::unique_ptr<TFileInfo>> &AItems,
-                const std::vector<int> *ASubset, int &AOrder)
-      : FItems(AItems), FSubset(ASubset), FOrder(AOrder) {}
-
-  bool Move(int AItem) override {
-    TFileInfo &LItem = Item(AItem);
-    if (Rollback() && !StillTheSameFile(LItem)) {
-      Moved(LItem, false);
-      return false;
-    }
-    const bool LOk = (Rollback() ? LItem.RollbackFile() : LItem.TFileInfoRenameFile()) == 0;
-    Moved(LItem, LOk);
-    return LOk;
-  }
-  bool MoveToTemporary(int AItem, QString &ATemporary) override {
-    TFileInfo &LItem = Item(AItem);
-    if (Rollback() && !StillTheSameFile(LItem))
-      return false;
-    // Only the temporary name of the plan: it was recorded before the move.
-    ATemporary = LItem.PathInFolder(ATemporary);
-    const platform::TMoveResult LMove = platform::MoveNoReplace(Current(LItem), ATemporary);
-    if (!LMove.FOk)
-      LItem.SetRenameErrorText(MoveFailureReason(LMove, false));
-    return LMove.FOk;
-  }
-  bool MoveFromTemporary(int AItem, const QString &ATemporary) override {
-    TFileInfo &LItem = Item(AItem);
-    const bool LOk = LItem.MoveEntry(ATemporary, Wanted(LItem));
-    if (LOk)
-      LItem.SetisRenamed(!Rollback());
-    Moved(LItem, LOk);
-    return LOk;
-  }
-  void MoveBack(int AItem) override {
-    TFileInfo &LItem = Item(AItem);
-    if (Rollback())
-      LItem.TFileInfoRenameFile();
-    else
-      LItem.RollbackFile();
-    LItem.SetRenameOrder(-1);
-  }
-  void RestoreFromTemporary(int AItem, const QString &ATemporary) override {
-    TFileInfo &LItem = Item(AItem);
-    LItem.MoveEntry(ATemporary, Current(LItem));
-  }
-  void CycleFailed(int AItem, int AFailedItem) override {
-    TFileInfo &LItem = Item(AItem);
-    LItem.SetRenameErrorText(rs::FormatMessage(rs::SwapFailed, {Index(AFailedItem) + 1}));
-  }
-
-private:
-  bool Rollback() const { return FSubset != nullptr; }
-  int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
-  TFileInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
-  // A file is moved back only when the entry under its new name is still the
-  // one that was renamed: the same inode and size, or, where the file system
-  // gives no stable inode numbers, an entry at all.
-  bool StillTheSameFile(TFileInfo &AItem) {
-    const QString LPath = Current(AItem);
-    const platform::TEntryIdentity LNow = platform::IdentityOf(LPath, true);
-    if (!LNow.FExists) {
-      AItem.SetRenameErrorText(rs::FileNotExist);
-      return false;
-    }
-    if (AItem.Inode() == 0 || UnstableInodes(AItem))
-      return true;
-    if (LNow.FInode != AItem.Inode() || LNow.FSize != AItem.Size() || LNow.FIsFolder) {
-      AItem.SetRenameErrorText(rs::FileWasReplaced);
-      return false;
-    }
-    return true;
-  }
-  // True where the file system of the item's folder gives no stable inode
-  // numbers; asked once per folder.
-  bool UnstableInodes(const TFileInfo &AItem) {
-    const QStringView LFolder = LocationView(AItem);
-    if (LFolder != FLastFolder) {
-      FLastFolder = LFolder.toString();
-      FLastUnstable = FFileSystems.Of(FLastFolder).FFatFamily;
-    }
-    return FLastUnstable;
-  }
-  // Where the file stands before its move, and where the move takes it.
-  QString Current(const TFileInfo &AItem) const {
-    return Rollback() ? AItem.PathInFolder(AItem.TargetName()) : AItem.FullFileName();
-  }
-  QString Wanted(const TFileInfo &AItem) const {
-    return Rollback() ? AItem.FullFileName() : AItem.PathInFolder(AItem.TargetName());
-  }
-  void Moved(TFileInfo &AItem, bool AOk) {
-    if (Rollback())
-      AItem.SetRenameOrder(AOk ? -1 : AItem.RenameOrder());
-    else
-      AItem.SetRenameOrder(AOk ? FOrder++ : -1);
-  }
-
-  const std::vector<std::unique_ptr<TFileInfo>> &FItems;
-  const std::vector<int> *FSubset;
-  int &FOrder;
-  platform::TFileSystemCache FFileSystems;
-  QString FLastFolder;
-  bool FLastUnstable = false;
-};
-
-} // namespace
-
-const TPlan &TFileList::PlanRenaming() {
-  if (FPlannerStale)
-    RefreshPlanner();
-  TFilePlanSource LSource(FItems, nullptr);
-  return FPlanner.Plan(LSource);
+void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
+  ForgetRecipe();
+  MaskRecipe().FNameMask = ANameMask;
+  for (int i = std::max(APosition, 0); i < Count(); ++i)
+    Items(i)->FileNameMaskApply(ANameMask, &FMetadata);
 }
 
-const TPlan &TFileList::PlanRollback() {
-  // The renamed items, last renamed first, so that where the plan leaves the
-  // order open it follows the reverse order of the renames.
-  FRollbackItems.clear();
-  for (int i = 0; i < Count(); ++i)
-    if (FItems[static_cast<size_t>(i)]->isRenamed())
-      FRollbackItems.push_back(i);
-  std::stable_sort(FRollbackItems.begin(), FRollbackItems.end(), [this](int ALeft, int ARight) {
-    return FItems[static_cast<size_t>(ALeft)]->RenameOrder() >
-           FItems[static_cast<size_t>(ARight)]->RenameOrder();
-  });
-  if (FPlannerStale)
-    RefreshPlanner();
-  TFilePlanSource LSource(FItems, &FRollbackItems);
-  return FPlanner.Plan(LSource);
+void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {
+  ForgetRecipe();
+  MaskRecipe().FExtMask = AExtMask;
+  for (int i = std::max(APosition, 0); i < Count(); ++i)
+    Items(i)->FileExtMaskApply(AExtMask);
 }
 
-void TFileList::RefreshPlanner() {
-  TFilePlanSource LSource(FItems, nullptr);
-  FPlanner.Refresh(LSource);
-  FPlannerStale = false;
+void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
+  AFileInfo->SetIndex(Count());
+  Add(std::move(AFileInfo));
 }
 
-int TFileList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset) {
-  const bool LRollback = ASubset != nullptr;
-  const auto LIndexOf = [ASubset](int AItem) {
-    return ASubset ? (*ASubset)[static_cast<size_t>(AItem)] : AItem;
-  };
-  // The journal numbers the items of a batch as the list held them at the
-  // Rename; a Rollback names them by those numbers whatever the order now.
-  if (!LRollback)
-    for (int i = 0; i < Count(); ++i)
-      FItems[static_cast<size_t>(i)]->SetJournalItem(i);
-  const auto LItemOf = [&](int AItem) {
-    return FItems[static_cast<size_t>(LIndexOf(AItem))]->JournalItem();
-  };
-  TBatchRun LRun;
-  LRun.FJournal = FJournal;
-  LRun.FKind = TBatchKind::Files;
-  LRun.FRollback = LRollback;
-  LRun.FStopRequest = [this] {
-    return (FProgress && FProgress->StopRequested()) || (FStopRequest && FStopRequest());
-  };
-  // Every item of the plan is not tried until its first step is made.
-  for (const auto &LItem : FItems)
-    LItem->SetNotTried(false);
-  for (const TPlanStep &LStep : APlan.FSteps)
-    FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(true);
-  const int LTotal = static_cast<int>(APlan.FSteps.size());
-  LRun.FStepDone = [&](int AStep) {
-    TFileInfo &LItem =
-        *FItems[static_cast<size_t>(LIndexOf(APlan.FSteps[static_cast<size_t>(AStep)].FItem))];
-    LItem.SetNotTried(false);
-    if (FProgress)
-      FProgress->Report(AStep + 1, LTotal, LRollback ? LItem.TargetName() : LItem.OldName());
-  };
-  LRun.FBatchId = FBatchId;
-  const int LFailed = RunBatch(
-      LRun, APlan, AHost,
-      [&](const TPlanStep &AStep) {
-        const TFileInfo &LItem = *FItems[static_cast<size_t>(LIndexOf(AStep.FItem))];
-        TStepRecord LRecord;
-        LRecord.FFolder = LItem.Location();
-        const QString LOld = LItem.OldName();
-        const QString LNew = LItem.TargetName();
-        LRecord.FFrom = AStep.FKind == TStepKind::FromTemporary ? AStep.FTemporaryName
-                        : LRollback                             ? LNew
-                                                                : LOld;
-        LRecord.FTo = AStep.FKind == TStepKind::ToTemporary ? AStep.FTemporaryName
-                      : LRollback                           ? LOld
-                                                            : LNew;
-        LRecord.FDevice = LItem.Device();
-        LRecord.FInode = LItem.Inode();
-        LRecord.FSize = LItem.Size();
-        LRecord.FModifiedNs = LItem.ModifiedNs();
-        return LRecord;
-      },
-      LItemOf);
-  FBatchError = LRun.FError;
-  FBatchId = LRun.FBatchId;
-  FLastStopped = LRun.FStopped;
-  if (LFailed < 0)
-    for (const TPlanStep &LStep : APlan.FSteps)
-      FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->SetNotTried(false);
-  return LFailed;
+// ---- What files supply to the list --------------------------------------
+
+void TFileList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
+                            const nameedits::TSearchReplace &ASearch, TRecipePass &) {
+  TFileInfo &LItem = File(AItem);
+  LItem.FileNameMaskApply(ARecipe.FNameMask, &FMetadata);
+  LItem.FileExtMaskApply(ARecipe.FExtMask);
+  if (ASearch.IsActive())
+    LItem.ApplySearch(ASearch);
+  ApplyCaseRule(LItem, ARecipe.FCase);
 }
 
-std::vector<bool> TFileList::RenamedStates() const {
-  std::vector<bool> LStates;
+QStringView TFileList::SortName(const TRenameItem &AItem, TSortKey AKey) const {
+  // The new name without its extension, as the file page has always sorted.
+  return AKey == TSortKey::NewName ? QStringView(File(AItem).NewName()) : File(AItem).OldNameView();
+}
+
+QStringView TFileList::FolderOf(const TRenameItem &AItem) const {
+  return LocationView(File(AItem));
+}
+
+TNameParts TFileList::OldNameParts(const TRenameItem &AItem) const {
+  return TNameParts{File(AItem).OldNameView(), {}};
+}
+
+TNameParts TFileList::TargetNameParts(const TRenameItem &AItem) const {
+  return File(AItem).TargetNameParts();
+}
+
+TNameParts TFileList::CurrentNameParts(const TRenameItem &AItem) const {
+  return File(AItem).CurrentNameParts();
+}
+
+TNameParts TFileList::RenameFromParts(const TRenameItem &AItem) const {
+  // A Rename moves a file from its old name, whose key the planner keeps.
+  return OldNameParts(AItem);
+}
+
+uint64_t *TFileList::FromKeySlot(TRenameItem &AItem) {
+  return &File(AItem).PlanFromKeySlot();
+}
+
+int64_t TFileList::IdentitySize(const TRenameItem &AItem) const {
+  return File(AItem).Size();
+}
+
+QString TFileList::PathInFolder(const TRenameItem &AItem, QStringView AName) const {
+  return File(AItem).PathInFolder(AName);
+}
+
+bool TFileList::RenameItem(TRenameItem &AItem) {
+  return File(AItem).TFileInfoRenameFile() == 0;
+}
+
+bool TFileList::RollbackItem(TRenameItem &AItem) {
+  return File(AItem).RollbackFile() == 0;
+}
+
+platform::TMoveResult TFileList::MoveEntry(const QString &AFrom, const QString &ATo) {
+  return platform::MoveNoReplace(AFrom, ATo);
+}
+
+void TFileList::BeginBatch(bool) {
+  // Only a list that read metadata has any to forget.
+  FWasRenamed.clear();
   if (FMetadata.IsEmpty())
-    return LStates;
-  LStates.reserve(FItems.size());
-  for (const auto &LItem : FItems)
-    LStates.push_back(LItem->isRenamed());
-  return LStates;
+    return;
+  FWasRenamed.reserve(FItems.size());
+  for (const TRenameItem *LItem : FItems)
+    FWasRenamed.push_back(LItem->isRenamed());
 }
 
-void TFileList::ForgetMovedMetadata(const std::vector<bool> &AWasRenamed) {
+void TFileList::EndBatch(bool) {
   // A file moved away from a path that another file of the list may take
   // next (a swap): what was read under either path no longer holds.
-  for (size_t i = 0; i < AWasRenamed.size() && i < FItems.size(); ++i) {
-    const TFileInfo &LItem = *FItems[i];
-    if (LItem.isRenamed() == AWasRenamed[i])
+  for (size_t i = 0; i < FWasRenamed.size() && i < FItems.size(); ++i) {
+    const TFileInfo &LItem = File(*FItems[i]);
+    if (LItem.isRenamed() == FWasRenamed[i])
       continue;
     FMetadata.Forget(metadata::NativePathBytes(LItem.FullFileName()));
     FMetadata.Forget(metadata::NativePathBytes(LItem.PathInFolder(LItem.TargetName())));
   }
+  FWasRenamed.clear();
 }
 
-int TFileList::ExecuteRenaming() {
-  for (const auto &LItem : FItems)
-    LItem->SetRenameOrder(-1);
-  const std::vector<bool> LWasRenamed = RenamedStates();
-  const TPlan &LPlan = PlanRenaming();
-  int LOrder = 0;
-  TFilePlanHost LHost(FItems, nullptr, LOrder);
-  int LFailures = RunPlan(LPlan, LHost, nullptr);
-  if (LFailures < 0)
-    return -1;
-  // An unchanged item counts as renamed, as a move onto its own name does;
-  // one whose file has gone fails as any other. The planner's listings
-  // follow the moves made.
-  std::vector<int> LMoved;
-  // A stopped Rename leaves the unchanged items untried too: they count as
-  // renamed only with the batch they belong to.
-  for (int i = 0; i < Count(); ++i) {
-    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
-      if (FLastStopped)
-        FItems[static_cast<size_t>(i)]->SetNotTried(true);
-      else
-        LFailures += FItems[static_cast<size_t>(i)]->TFileInfoRenameFile();
-    } else if (FItems[static_cast<size_t>(i)]->isRenamed())
-      LMoved.push_back(i);
-  }
-  FPlanner.NoteMoved(LMoved);
-  ForgetMovedMetadata(LWasRenamed);
-  return LFailures;
+void TFileList::DescribeEntry(const TRenameItem &AItem, TJournalStep &AStep) const {
+  const TFileInfo &LItem = File(AItem);
+  AStep.FDevice = LItem.Device();
+  AStep.FInode = LItem.Inode();
+  AStep.FSize = LItem.Size();
+  AStep.FModifiedNs = LItem.ModifiedNs();
 }
 
-int TFileList::ExecuteRollback() {
-  const std::vector<bool> LWasRenamed = RenamedStates();
-  const TPlan &LPlan = PlanRollback();
-  const std::vector<int> LItems = FRollbackItems;
-  int LOrder = 0;
-  TFilePlanHost LHost(FItems, &LItems, LOrder);
-  int LFailures = RunPlan(LPlan, LHost, &LItems);
-  if (LFailures < 0)
-    return -1;
-  std::vector<int> LMoved;
-  for (size_t i = 0; i < LItems.size(); ++i) {
-    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
-      if (FLastStopped)
-        FItems[static_cast<size_t>(LItems[i])]->SetNotTried(true);
-      else
-        LFailures += FItems[static_cast<size_t>(LItems[i])]->RollbackFile();
-    } else if (!FItems[static_cast<size_t>(LItems[i])]->isRenamed())
-      LMoved.push_back(static_cast<int>(i));
-  }
-  FPlanner.NoteMoved(LMoved);
-  ForgetMovedMetadata(LWasRenamed);
-  return LFailures;
-}
-
-void TFileList::NoteRolledBack(const std::vector<int> &AStillRenamed) {
-  const std::unordered_set<int> LStill(AStillRenamed.begin(), AStillRenamed.end());
-  for (const auto &LItem : FItems) {
-    if (!LItem->isRenamed() || LStill.count(LItem->JournalItem()) != 0)
-      continue;
-    LItem->SetisRenamed(false);
-    LItem->SetRenameOrder(-1);
-  }
-  // The moves were made elsewhere: the folders are read again for the plan.
-  FPlannerStale = true;
-}
-
-bool TFileList::HasRenamedFiles() const {
-  return std::any_of(FItems.begin(), FItems.end(),
-                     [](const std::unique_ptr<TFileInfo> &AItem) { return AItem->isRenamed(); });
-}
-
-void TFileList::SetCounter(int Start, int Step, int Number) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  for (const auto &LItem : FItems) {
-    LItem->SetCounterStart(Start);
-    LItem->SetCounterStep(Step);
-    LItem->SetCntDigitNumber(Number);
-  }
-}
-
-void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  FFileNameMask = ANameMask;
-  for (int i = std::max(APosition, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->FileNameMaskApply(ANameMask, &FMetadata);
-}
+// ---- Metadata ----------------------------------------------------------------
 
 uint8_t TFileList::MetadataNeeds(const TNameRecipe &ARecipe) {
   return masks::MetadataNeeds(ARecipe.FNameMask, masks::TMaskPart::Name, masks::TItemKind::File);
 }
 
 bool TFileList::HasMetadataNotes() const {
-  return std::any_of(FItems.begin(), FItems.end(), [](const std::unique_ptr<TFileInfo> &AItem) {
-    return AItem->MetadataNotes() != 0;
-  });
+  for (int i = 0; i < Count(); ++i)
+    if (Items(i)->MetadataNotes() != 0)
+      return true;
+  return false;
 }
 
 namespace {
@@ -934,8 +639,8 @@ bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
   const auto [LPhoto, LMusic] = ReadableNeeds(MetadataNeeds(ARecipe));
   if (!LPhoto && !LMusic)
     return false;
-  for (const auto &LItem : FItems) {
-    const QByteArray LPath = metadata::NativePathBytes(LItem->CurrentPath());
+  for (int i = 0; i < Count(); ++i) {
+    const QByteArray LPath = metadata::NativePathBytes(Items(i)->CurrentPath());
     if ((LPhoto && !FMetadata.HasPhotoInfo(LPath)) || (LMusic && !FMetadata.HasMusicTags(LPath)))
       return true;
   }
@@ -950,7 +655,7 @@ bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
   for (int i = 0; i < LTotal; ++i) {
     if (AProgress && AProgress->StopRequested())
       return false;
-    const TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
+    const TFileInfo &LItem = *Items(i);
     const QByteArray LPath = metadata::NativePathBytes(LItem.CurrentPath());
     if (LPhoto)
       FMetadata.PhotoInfo(LPath);
@@ -960,55 +665,6 @@ bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
       AProgress->Report(i + 1, LTotal, LItem.OldName());
   }
   return true;
-}
-
-void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  FFileExtMask = AExtMask;
-  for (int i = std::max(APosition, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->FileExtMaskApply(AExtMask);
-}
-
-void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
-  AFileInfo->SetIndex(Count());
-  Add(std::move(AFileInfo));
-}
-
-void TFileList::ReindexFileInfo(int Value) {
-  for (int i = std::max(Value, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->SetIndex(i);
-}
-
-int TFileList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
-  APosition = std::clamp(APosition, 0, Count());
-  const bool LSameRecipe = FRecipe && *FRecipe == ARecipe && FFileNameMask == ARecipe.FNameMask &&
-                           FFileExtMask == ARecipe.FExtMask;
-  const int LFrom = LSameRecipe && !ARecipe.HasCounter() ? APosition : 0;
-  FFileNameMask = ARecipe.FNameMask;
-  FFileExtMask = ARecipe.FExtMask;
-  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
-                                          ARecipe.FMatchCase);
-  // One pass, each item made whole before the next, in the order the items
-  // lie in memory: after a sort, a pass in the list's order or a pass per
-  // step would fetch each item from afar again.
-  // Every item carries the counter the recipe gives, so that the values
-  // shown are the values used, also for items added later.
-  const std::vector<int> LVisit = MemoryOrder(FItems, LFrom);
-  for (int k = LFrom; k < Count(); ++k) {
-    const int i = LVisit.empty() ? k : LVisit[static_cast<size_t>(k - LFrom)];
-    TFileInfo &LItem = *FItems[static_cast<size_t>(i)];
-    LItem.SetIndex(i);
-    LItem.SetCounterStart(ARecipe.FCounterStart);
-    LItem.SetCounterStep(ARecipe.FCounterStep);
-    LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
-    LItem.FileNameMaskApply(ARecipe.FNameMask, &FMetadata);
-    LItem.FileExtMaskApply(ARecipe.FExtMask);
-    if (LSearch.IsActive())
-      LItem.ApplySearch(LSearch);
-    ApplyCaseRule(LItem, ARecipe.FCase);
-  }
-  FRecipe = ARecipe;
-  return LFrom;
 }
 
 // ---------------------------------------------------------------------------

@@ -8,9 +8,9 @@
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
 #include "uProgress.h"
+#include "uRenameItem.h"
+#include "uRenameList.h"
 #include "uRenamePlan.h"
-
-class TJournal;
 
 #include <QDateTime>
 #include <QString>
@@ -23,11 +23,7 @@ class TJournal;
 #include <optional>
 #include <vector>
 
-// The text kept in ExeptionText for an unexpected failure: the exception's
-// type name immediately followed by its message ("std::bad_allocstd::bad_alloc").
-QString ExceptionTypeAndMessage(const std::exception &AException);
-
-class TFileInfo {
+class TFileInfo : public TRenameItem {
 public:
   // Create: reads the entry at AFullFileName once. The path is not checked:
   // a missing file gives the size -1, the zero date and the attributes raha.
@@ -37,8 +33,8 @@ public:
   // a batch is rolled back from its journal. Size -1, the zero date.
   struct TUnread {};
   TFileInfo(const QString &AFullFileName, TUnread);
-  TFileInfo(const TFileInfo &) = delete;
-  TFileInfo &operator=(const TFileInfo &) = delete;
+  TFileInfo(TFileInfo &&) noexcept = default;
+  TFileInfo &operator=(TFileInfo &&) noexcept = default;
 
   // The old name without its last "." and what follows it.
   QString DelFileExt() const;
@@ -107,17 +103,17 @@ public:
   void SetNewName(const QString &AValue);
   const QString &NewFileType() const;
   void SetNewFileType(const QString &AValue);
-  // NewName followed by NewFileType, as the grid shows it.
+  // NewName followed by NewFileType, as they stand.
   QString NewFullName() const { return NewName() + NewFileType(); }
   // The name the file gets on disk: NewName + NewFileType, except that an
   // extension of "." alone is left out, so that the file ends up without one.
+  // The one name of the file after a Rename: the grid, the balloon, the
+  // command line's preview and the journal show exactly it.
   QString TargetName() const;
 
   int64_t Size() const { return FSize; }
-  // The file's identity as found when the item was made (links followed):
-  // what Rollback checks before it moves the file back.
-  uint64_t Device() const { return FDevice; }
-  uint64_t Inode() const { return FInode; }
+  // The file's identity (Device, Inode) is taken when the item is made,
+  // links followed: what Rollback checks before it moves the file back.
   int64_t ModifiedNs() const { return FDateMSecs * 1000000; }
   void SetIdentity(uint64_t ADevice, uint64_t AInode, int64_t ASize) {
     FDevice = ADevice;
@@ -130,34 +126,6 @@ public:
   QDateTime Date() const;
   QString Attributes() const;
 
-  int CounterStart() const { return FCounterStart; }
-  void SetCounterStart(int AValue) { FCounterStart = AValue; }
-  int CounterStep() const { return FCounterStep; }
-  void SetCounterStep(int AValue) { FCounterStep = AValue; }
-  int CntDigitNumber() const { return FCntDigitNumber; }
-  void SetCntDigitNumber(int AValue) { FCntDigitNumber = AValue; }
-  int Index() const { return FIndex; }
-  void SetIndex(int AValue) { FIndex = AValue; }
-  bool isRenamed() const { return FisRenamed; }
-  void SetisRenamed(bool AValue) { FisRenamed = AValue; }
-  // The last Rename or Rollback was stopped before it tried this item.
-  bool NotTried() const { return FNotTried; }
-  void SetNotTried(bool AValue) { FNotTried = AValue; }
-  const QString &ExeptionText() const;
-  void SetExeptionText(const QString &AValue) { FailureTexts().FExeptionText = AValue; }
-  const QString &RenameErrorText() const;
-  void SetRenameErrorText(const QString &AValue) { FailureTexts().FRenameErrorText = AValue; }
-  int GridRow() const { return FGridRow; }
-  void SetGridRow(int AValue) { FGridRow = AValue; }
-  // Where the file's rename came in the last batch that renamed it (from 0);
-  // -1 when it has not been renamed by a batch.
-  int RenameOrder() const { return FRenameOrder; }
-  void SetRenameOrder(int AValue) { FRenameOrder = AValue; }
-  // The item's number in the journal's batch of the last Rename (-1: none).
-  int JournalItem() const { return FJournalItem; }
-  void SetJournalItem(int AValue) { FJournalItem = AValue; }
-  // The planner's number for the file's folder (-1: not known yet).
-  int &PlanFolderSlot() { return FPlanFolder; }
   // The planner's key of the file's old name (0: not known yet).
   uint64_t &PlanFromKeySlot() { return FPlanFromKey; }
   // The name the file has on disk now: its old name, or its new one once renamed.
@@ -165,16 +133,10 @@ public:
   // TargetName in pieces, without making a text.
   TNameParts TargetNameParts() const;
 
-  // The moves of a planned swap (used by TFileList's Rename and Rollback):
-  // the file goes from APath to ATarget, and failures are recorded as the
-  // item's reason. True on success.
-  bool MoveEntry(const QString &APath, const QString &ATarget);
   // The path of AName in the file's folder.
-  QString PathInFolder(const QString &AName) const { return PathInLocation(AName); }
+  QString PathInFolder(QStringView AName) const;
 
 private:
-  // The path of the entry named AName in Location.
-  QString PathInLocation(const QString &AName) const;
   // What the mask tokens read of this file, with the counter value of the
   // position ACounterIndex.
   masks::TTokenSource TokenSource(int ACounterIndex) const;
@@ -187,42 +149,15 @@ private:
   // first read, since a list applies its masks to every item it adds.
   mutable QString FNewFileType;
   mutable QString FNewName;
-  // The texts of failures, made for the few items that fail.
-  struct TFailureTexts {
-    QString FExeptionText;
-    QString FRenameErrorText;
-  };
-  TFailureTexts &FailureTexts();
-  // Keeps the text made by AMake as ExeptionText; a failure to make or keep
-  // it is swallowed, so that nothing leaves a rename or rollback.
-  template <typename F> void KeepExeptionText(F AMake) noexcept {
-    try {
-      FailureTexts().FExeptionText = AMake();
-    } catch (...) {
-    }
-  }
-  std::unique_ptr<TFailureTexts> FFailureTexts;
   uint64_t FPlanFromKey = 0;
-  uint64_t FDevice = 0;
-  uint64_t FInode = 0;
   int64_t FSize = -1;
   int64_t FDateMSecs = 0; // ms since 1970-01-01 UTC; meaningful when FDateValid
   int32_t FNameStart = 0; // where the old name begins in FFullFileName
   int32_t FExtDot = -1;   // where its last "." is, -1 when it has none
-  int32_t FCounterStart = 1;
-  int32_t FCounterStep = 1;
-  int32_t FCntDigitNumber = 1;
-  int32_t FIndex = 0;
-  int32_t FGridRow = 0;
-  int32_t FRenameOrder = -1;
-  int32_t FPlanFolder = -1;
-  int32_t FJournalItem = -1;
   uint8_t FAttributeBits = 0;
   bool FDateValid = false;
   mutable bool FNewNameMade = false;
   mutable bool FNewFileTypeMade = false;
-  bool FisRenamed = false;
-  bool FNotTried = false;
 };
 
 // The full paths of a list's items, for CheckInList: an open-addressing
@@ -267,29 +202,23 @@ struct TAddOutcome {
   bool FStopped = false; // a stop was requested: the list is as it was before
 };
 
-class TFileList {
+// The files of the file page: a TRenameList over files, which adds what
+// only files have: the extension mask, the files found below folders, no
+// path listed twice, and the metadata their names read.
+class TFileList : public TRenameListOf<TFileInfo> {
 public:
   TFileList() = default;
-  TFileList(const TFileList &) = delete;
-  TFileList &operator=(const TFileList &) = delete;
 
-  // The general list: the items are owned; positions run from 0 to Count - 1.
-  int Count() const { return static_cast<int>(FItems.size()); }
-  TFileInfo *Items(int AIndex) const { return FItems[static_cast<size_t>(AIndex)].get(); }
   TFileInfo &operator[](int AIndex) const { return *Items(AIndex); }
   // Appends AItem and returns its position. Index is not touched.
   int Add(std::unique_ptr<TFileInfo> AItem);
-  void Delete(int AIndex);
-  void Clear();
-  // Sorts with ALess ("comes before"); items that compare equal may change order.
+  // Sorts with ALess ("comes before"); items that compare equal keep their order.
   void Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess);
-  // The same for a column of the grid: each item's key is made once, its
-  // letters folded as CompareTextAZ folds them, and the keys are compared
-  // as they are.
+  // The same for a column of the grid.
   void Sort(const TFileSortLess &ALess);
 
-  const QString &FileNameMask() const { return FFileNameMask; }
-  const QString &FileExtMask() const { return FFileExtMask; }
+  const QString &FileNameMask() const { return MaskRecipe().FNameMask; }
+  const QString &FileExtMask() const { return MaskRecipe().FExtMask; }
 
   // True when no item has exactly this full path, so it may still be added.
   bool CheckInList(const QString &AFullFileName) const;
@@ -304,64 +233,14 @@ public:
   QString SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr);
   bool GetIsCounterInNameMask() const;
   bool GetisCounterInExtMask() const;
-  // Renames every item as the plan says (PlanRenaming): chains in order,
-  // swaps through a temporary name, the items with a conflict last (where
-  // they fail). Returns the number that failed.
-  int ExecuteRenaming();
-  // Moves every renamed item back, planned the same way (PlanRollback), so
-  // that chains and swaps come undone whatever order the list has now.
-  // Returns the number that failed.
-  int ExecuteRollback();
-  // What a Rename would do for every item now (by list index).
-  const TPlan &PlanRenaming();
-  // What a Rollback would do for the renamed items (by their list indexes;
-  // other items are Unchanged).
-  const TPlan &PlanRollback();
-  // The plan made last, of a Rename or a Rollback.
-  const TPlan &LastPlan() const { return FPlanner.LastPlan(); }
-  // Reads the folders of the items anew for the planner (after an Add, on
-  // Apply); a Rename and a Rollback do it themselves.
-  void RefreshPlanner();
-
-  // The journal that records Rename and Rollback (none: nothing recorded).
-  // With a journal, a Rename or Rollback whose plan cannot be written to it
-  // moves nothing: ExecuteRenaming and ExecuteRollback return -1 and
-  // BatchError says why.
-  void SetJournal(TJournal *AJournal) { FJournal = AJournal; }
-  TJournal *Journal() const { return FJournal; }
-  const QString &BatchError() const { return FBatchError; }
-  // The journal's batch of the last Rename (empty before one).
-  const QString &BatchId() const { return FBatchId; }
-  void SetBatchId(const QString &AValue) { FBatchId = AValue; }
-  // Asked between the groups of moves: true stops a Rename or Rollback there.
-  void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
-  // True when the last Rename or Rollback was stopped before its end.
-  bool LastBatchStopped() const { return FLastStopped; }
-  // Where Rename and Rollback report each step and learn of a stop, besides
-  // the stop request (none: nothing reported). The items the last batch
-  // never tried because it stopped are NotTried.
-  void SetProgress(TProgress *AProgress) { FProgress = AProgress; }
-  bool HasRenamedFiles() const;
-  // The batch of the last Rename was rolled back elsewhere (from its
-  // journal): every renamed item whose journal number is not in
-  // AStillRenamed is marked as back under its old name.
-  void NoteRolledBack(const std::vector<int> &AStillRenamed);
-  void SetCounter(int Start, int Step, int Number);
+  bool HasRenamedFiles() const { return HasRenamedItems(); }
   // Stores the mask and applies it to the items from APosition to the end.
   void SetFileNameMask(const QString &ANameMask, int APosition);
   void SetFileExtMask(const QString &AExtMask, int APosition);
   // Sets the item's Index to Count and appends it.
   void AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo);
   // Index := position for the items from Value to the end.
-  void ReindexFileInfo(int Value);
-
-  // Makes the new names of the items from APosition on by ARecipe: their
-  // positions, the counter, both masks, search and replace and the case
-  // rule, in that order. A counter in a mask numbers every item by its
-  // position, so with one every item gets its name anew; so does every item
-  // when the recipe is not the one the list's names were last made by.
-  // Returns the first position whose new name may have changed.
-  int ApplyRecipe(const TNameRecipe &ARecipe, int APosition);
+  void ReindexFileInfo(int Value) { Reindex(Value); }
 
   // The recipe's masks read metadata (Exif, music tags) that the list has not
   // read yet for some item: applying it reads files.
@@ -376,34 +255,42 @@ public:
   // What was read of the files, for the life of the list.
   metadata::TMetadataCache &MetadataCache() { return FMetadata; }
 
+protected:
+  bool IsFolderList() const override { return false; }
+  void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
+                   const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
+  QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const override;
+  QStringView FolderOf(const TRenameItem &AItem) const override;
+  TNameParts OldNameParts(const TRenameItem &AItem) const override;
+  TNameParts TargetNameParts(const TRenameItem &AItem) const override;
+  TNameParts CurrentNameParts(const TRenameItem &AItem) const override;
+  TNameParts RenameFromParts(const TRenameItem &AItem) const override;
+  uint64_t *FromKeySlot(TRenameItem &AItem) override;
+  int64_t IdentitySize(const TRenameItem &AItem) const override;
+  QString PathInFolder(const TRenameItem &AItem, QStringView AName) const override;
+  bool RenameItem(TRenameItem &AItem) override;
+  bool RollbackItem(TRenameItem &AItem) override;
+  platform::TMoveResult MoveEntry(const QString &AFrom, const QString &ATo) override;
+  void BeginBatch(bool ARollback) override;
+  void EndBatch(bool ARollback) override;
+  void DescribeEntry(const TRenameItem &AItem, TJournalStep &AStep) const override;
+  void ItemLeaving(TRenameItem &AItem) override;
+  void ListCleared() override;
+
 private:
-  std::vector<std::unique_ptr<TFileInfo>> FItems;
+  static const TFileInfo &File(const TRenameItem &AItem) {
+    return static_cast<const TFileInfo &>(AItem);
+  }
+  static TFileInfo &File(TRenameItem &AItem) { return static_cast<TFileInfo &>(AItem); }
+  // Makes the file AFullFileName (reading its entry) and appends it.
+  void AddPath(const QString &AFullFileName);
   TFilePathIndex FPaths;
-  // The recipe the names were last made by as a whole; none before the first.
-  std::optional<TNameRecipe> FRecipe;
-  TRenamePlanner FPlanner;
-  // The disk changed since the planner read the folders (a Rename or Rollback).
-  bool FPlannerStale = false;
-  // The renamed items of the last rollback plan, by the plan's indexes.
-  std::vector<int> FRollbackItems;
-  TJournal *FJournal = nullptr;
-  QString FBatchError;
-  QString FBatchId;
-  std::function<bool()> FStopRequest;
-  TProgress *FProgress = nullptr;
-  bool FLastStopped = false;
-  // Runs APlan through AHost with the journal (ARollback: a rollback
-  // section of the last batch); -1 when the journal cannot be written.
-  int RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset);
-  QString FFileNameMask;
-  QString FFileExtMask;
   // Metadata by the path the file has on disk; a Rename or Rollback forgets
   // the paths it moved files from and to.
   metadata::TMetadataCache FMetadata;
-  // Forgets the metadata of both paths of the items whose renamed state is
-  // not the one in AWasRenamed any more.
-  void ForgetMovedMetadata(const std::vector<bool> &AWasRenamed);
-  std::vector<bool> RenamedStates() const;
+  // Each item's renamed state before the running batch, while metadata is
+  // kept (a moved file's metadata is forgotten at the batch's end).
+  std::vector<bool> FWasRenamed;
   // The metadata needs (masks::TMetadataNeed bits) of a recipe's name mask.
   static uint8_t MetadataNeeds(const TNameRecipe &ARecipe);
 };

@@ -3,7 +3,6 @@
 #include "platform/uPlatformDirWalk.h"
 #include "platform/uPlatformFs.h"
 #include "platform/uPlatformJournal.h"
-#include "uClock.h"
 #include "uJournal.h"
 #include "uNameEdits.h"
 #include "uResourceString.h"
@@ -15,34 +14,9 @@
 #include <QStringView>
 
 #include <algorithm>
-#include <cstdlib>
-#include <exception>
 #include <map>
-#include <tuple>
-#include <typeinfo>
-#include <unordered_set>
-
-#if __has_include(<cxxabi.h>)
-#include <cxxabi.h>
-#define VARNWELL_HAS_CXXABI 1
-#endif
 
 namespace {
-
-// The text kept for an unexpected failure: the exception type's name
-// immediately followed by its message.
-QString ExceptionText(const std::exception &AException) {
-  const char *LName = typeid(AException).name();
-  QString LTypeName = QString::fromUtf8(LName);
-#ifdef VARNWELL_HAS_CXXABI
-  int LStatus = 0;
-  std::unique_ptr<char, decltype(&std::free)> LDemangled(
-      abi::__cxa_demangle(LName, nullptr, nullptr, &LStatus), &std::free);
-  if (LStatus == 0 && LDemangled)
-    LTypeName = QString::fromUtf8(LDemangled.get());
-#endif
-  return LTypeName + QString::fromUtf8(AException.what());
-}
 
 // The long time format of the locale without its time-zone field: the time
 // of a folder is shown as a wall-clock time, like the date beside it.
@@ -112,8 +86,8 @@ masks::TTokenSource TFolderInfo::TokenSource(std::optional<QDateTime> &ANow) con
   masks::TTokenSource LSource;
   LSource.FKind = masks::TItemKind::Folder;
   LSource.FOldName = FOldName;
-  LSource.FCounterValue = nameedits::CounterValue(FCounterStart, FCounterStep, FIndex);
-  LSource.FCounterDigits = FCntDigitNumber;
+  LSource.FCounterValue = nameedits::CounterValue(CounterStart(), CounterStep(), Index());
+  LSource.FCounterDigits = CntDigitNumber();
   // One reading of the clock per application of a mask, so that "[YMD]" and
   // "[hms]" describe the same moment.
   LSource.FClock = &ANow;
@@ -132,7 +106,7 @@ int TFolderInfo::CheckSpecialSumbol(const QString &ANameMask, int ACounter) {
 }
 
 QString TFolderInfo::GetDigitNumber(int ANumber) const {
-  return nameedits::CounterText(ANumber, FCntDigitNumber);
+  return nameedits::CounterText(ANumber, CntDigitNumber());
 }
 
 void TFolderInfo::FolderNameMaskApply(const QString &ANameMask) {
@@ -168,13 +142,13 @@ void TFolderInfo::RenameFolder() {
 }
 
 bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
-  FisRenamed = false;
+  SetisRenamed(false);
   try {
     // A name with a delimiter, a NUL, or "." / ".." would move the folder out
     // of its Location (or onto its parent); an empty one names no folder.
     if (platform::IsInvalidEntryName(FNewName)) {
-      FRenameErrorText =
-          platform::DirectoryExists(ASource) ? rs::InvalidFileName : rs::DirectoryNotExist;
+      SetRenameErrorText(platform::DirectoryExists(ASource) ? rs::InvalidFileName
+                                                            : rs::DirectoryNotExist);
       return false;
     }
     QString LTarget = platform::JoinPath(FLocation, FNewName);
@@ -187,25 +161,25 @@ bool TFolderInfo::DoRename(const QString &ASource, QString &ANewFullName) {
       const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
       LMoved = LMove.FOk;
       if (!LMove.FOk)
-        FRenameErrorText = MoveFailureReason(LMove, true);
+        SetRenameErrorText(MoveFailureReason(LMove, true));
       if (!LMove.FStrandedPath.isEmpty())
         return false;
     }
     if (!LMoved) {
       if (!platform::DirectoryExists(ASource))
-        FRenameErrorText = rs::DirectoryNotExist;
+        SetRenameErrorText(rs::DirectoryNotExist);
       return false;
     }
-    FisRenamed = true;
+    SetisRenamed(true);
     FRealName = FNewName;
     ANewFullName = std::move(LTarget);
     return true;
   } catch (const std::exception &LException) {
-    FExeptionText = ExceptionText(LException);
+    KeepException(LException);
   } catch (...) {
-    FExeptionText = QStringLiteral("unknown exception");
+    KeepUnknownException();
   }
-  FisRenamed = false;
+  SetisRenamed(false);
   return false;
 }
 
@@ -224,20 +198,20 @@ bool TFolderInfo::DoRollback(const QString &ASource, QString &ANewFullName) {
       const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ASource, LTarget);
       LMoved = LMove.FOk;
       if (!LMove.FOk)
-        FRenameErrorText = MoveFailureReason(LMove, true);
+        SetRenameErrorText(MoveFailureReason(LMove, true));
     }
     if (!LMoved) {
-      FisRenamed = true;
+      SetisRenamed(true);
       return false;
     }
-    FisRenamed = false;
+    SetisRenamed(false);
     FRealName = FOldName;
     ANewFullName = std::move(LTarget);
     return true;
   } catch (const std::exception &LException) {
-    FExeptionText = ExceptionText(LException);
+    KeepException(LException);
   } catch (...) {
-    FExeptionText = QStringLiteral("unknown exception");
+    KeepUnknownException();
   }
   return false; // isRenamed stays as it was
 }
@@ -266,15 +240,16 @@ void TFolderInfo::CheckLocation(const QString &AOldLocation, const QString &ANew
 
 class TFolderLocationIndex {
 public:
-  explicit TFolderLocationIndex(const std::vector<std::unique_ptr<TFolderInfo>> &AItems) {
+  explicit TFolderLocationIndex(const std::vector<TRenameItem *> &AItems) {
     // Items of one folder are mostly neighbours and share one location text:
     // compare with the last key before searching the map.
     TMap::iterator LLast = FByLocation.end();
-    for (const auto &LItem : AItems) {
+    for (TRenameItem *LRenamed : AItems) {
+      auto *LItem = static_cast<TFolderInfo *>(LRenamed);
       const QString &LLocation = LItem->FLocation;
       if (LLast == FByLocation.end() || !IsSameText(LLast->first, LLocation))
         LLast = FByLocation.try_emplace(LLocation).first;
-      LLast->second.push_back(LItem.get());
+      LLast->second.push_back(LItem);
     }
     for (const auto &LEntry : FByLocation)
       AddPrefixes(LEntry.first, 0);
@@ -338,40 +313,27 @@ private:
 // ===========================================================================
 // TFolderList
 
-TFolderList::~TFolderList() {
-  ClearList();
-}
+TFolderList::TFolderList() = default;
+
+TFolderList::~TFolderList() = default;
 
 void TFolderList::Add(std::unique_ptr<TFolderInfo> AItem) {
-  FItems.push_back(std::move(AItem));
+  Emplace(std::move(*AItem));
 }
 
-void TFolderList::Delete(int AIndex) {
-  const auto LPos = FItems.begin() + AIndex;
-  RemoveFromDictionary(**LPos);
-  FItems.erase(LPos);
+void TFolderList::ItemLeaving(TRenameItem &AItem) {
+  FFullNameHash.remove(Folder(AItem).FullFolderName());
+}
+
+void TFolderList::ListCleared() {
+  FFullNameHash.clear();
 }
 
 void TFolderList::Sort(const TFolderSortLess &ALess) {
-  const auto LItem = [this](size_t AIndex) -> const TFolderInfo & {
-    return *FItems[AIndex];
-  };
-  const std::vector<uint32_t> LOrder = SortOrderAZ(
-      FItems.size(),
-      [&](size_t AIndex) -> QStringView {
-        return ALess.FKey == TFolderSortKey::NewName ? LItem(AIndex).NewName()
-                                                     : LItem(AIndex).OldName();
-      },
-      ALess.FKey == TFolderSortKey::Location
-          ? std::function<QStringView(size_t)>(
-                [&](size_t AIndex) -> QStringView { return LItem(AIndex).Location(); })
-          : nullptr,
-      ALess.FDown);
-  std::vector<std::unique_ptr<TFolderInfo>> LSorted;
-  LSorted.reserve(FItems.size());
-  for (const uint32_t LIndex : LOrder)
-    LSorted.push_back(std::move(FItems[LIndex]));
-  FItems.swap(LSorted);
+  TRenameList::Sort(ALess.FKey == TFolderSortKey::NewName    ? TSortKey::NewName
+                    : ALess.FKey == TFolderSortKey::Location ? TSortKey::Location
+                                                             : TSortKey::OldName,
+                    ALess.FDown);
 }
 
 bool TFolderSortLess::operator()(const TFolderInfo &ALeft, const TFolderInfo &ARight) const {
@@ -392,367 +354,24 @@ bool TFolderSortLess::operator()(const TFolderInfo &ALeft, const TFolderInfo &AR
   return false;
 }
 
-void TFolderList::RemoveFromDictionary(const TFolderInfo &AItem) {
-  FFullNameHash.remove(AItem.FullFolderName());
-}
-
 void TFolderList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  for (const auto &LItem : FItems)
-    LItem->SearchReplace_NewName(ASearcStr, AReplaceStr);
+  ForgetRecipe();
+  for (int i = 0; i < Count(); ++i)
+    Items(i)->SearchReplace_NewName(ASearcStr, AReplaceStr);
 }
 
 bool TFolderList::GetIsCounterInNameMask() const {
-  return FFolderNameMask.contains(u"[C]", Qt::CaseSensitive);
-}
-
-namespace {
-
-// The folder list as the planner reads it, for a Rename (the current name to
-// the new name) or a Rollback of the renamed items (back to the old name).
-class TFolderPlanSource : public TPlanSource {
-public:
-  TFolderPlanSource(const std::vector<std::unique_ptr<TFolderInfo>> &AItems,
-                    const std::vector<int> *ASubset)
-      : FItems(AItems), FSubset(ASubset) {}
-  int Count() const override { return static_cast<int>(FSubset ? FSubset->size() : FItems.size()); }
-  bool IsFolderList() const override { return true; }
-  QStringView FolderOf(int AItem) const override { return Item(AItem).Location(); }
-  TNameParts FromName(int AItem) const override { return TNameParts{Item(AItem).RealName(), {}}; }
-  TNameParts ToName(int AItem) const override {
-    return TNameParts{FSubset ? Item(AItem).OldName() : Item(AItem).NewName(), {}};
-  }
-  int Level(int AItem) const override { return Item(AItem).Level(); }
-  int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
-  std::vector<int> VisitOrder() const override {
-    return FSubset ? std::vector<int>() : MemoryOrder(FItems, 0);
-  }
-
-private:
-  TFolderInfo &Item(int AItem) const {
-    const int LIndex = FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem;
-    return *FItems[static_cast<size_t>(LIndex)];
-  }
-  const std::vector<std::unique_ptr<TFolderInfo>> &FItems;
-  const std::vector<int> *FSubset;
-};
-
-} // namespace
-
-// How the folder list moves its items for the executor: every move is
-// followed by the correction of the locations below the folder moved.
-class TFolderPlanHost : public TPlanHost {
-public:
-  TFolderPlanHost(const std::vector<std::unique_ptr<TFolderInfo>> &AItems,
-                  const std::vector<int> *ASubset, TFolderLocationIndex &AIndex)
-      : FItems(AItems), FSubset(ASubset), FIndex(AIndex) {}
-
-  bool Move(int AItem) override {
-    TFolderInfo &LItem = Item(AItem);
-    if (Rollback() && !StillTheSameFolder(LItem))
-      return false;
-    return Step(LItem, !Rollback());
-  }
-  bool MoveToTemporary(int AItem, QString &ATemporary) override {
-    TFolderInfo &LItem = Item(AItem);
-    if (Rollback() && !StillTheSameFolder(LItem))
-      return false;
-    FNameBefore = LItem.FRealName;
-    const QString LSource = LItem.FullFolderName();
-    // Only the temporary name of the plan: it was recorded before the move.
-    const QString LName = ATemporary;
-    ATemporary = platform::JoinPath(LItem.FLocation, LName);
-    const platform::TMoveResult LMove = platform::MoveFolderNoReplace(LSource, ATemporary);
-    if (!LMove.FOk) {
-      LItem.FRenameErrorText = MoveFailureReason(LMove, true);
-      return false;
-    }
-    LItem.FRealName = LName;
-    FIndex.Moved(LSource, ATemporary);
-    return true;
-  }
-  bool MoveFromTemporary(int AItem, const QString &) override {
-    return Step(Item(AItem), !Rollback());
-  }
-  void MoveBack(int AItem) override {
-    TFolderInfo &LItem = Item(AItem);
-    Step(LItem, Rollback());
-    LItem.FRenameOrder = Rollback() ? LItem.FRenameOrder : -1;
-  }
-  void RestoreFromTemporary(int AItem, const QString &ATemporary) override {
-    TFolderInfo &LItem = Item(AItem);
-    const QString LTarget = platform::JoinPath(LItem.FLocation, FNameBefore);
-    const platform::TMoveResult LMove = platform::MoveFolderNoReplace(ATemporary, LTarget);
-    if (LMove.FOk) {
-      LItem.FRealName = FNameBefore;
-      FIndex.Moved(ATemporary, LTarget);
-    } else {
-      LItem.FRenameErrorText = MoveFailureReason(LMove, true);
-    }
-  }
-  void CycleFailed(int AItem, int AFailedItem) override {
-    Item(AItem).FRenameErrorText = rs::FormatMessage(rs::SwapFailed, {Index(AFailedItem) + 1});
-  }
-  int FOrder = 0;
-
-private:
-  bool Rollback() const { return FSubset != nullptr; }
-  int Index(int AItem) const { return FSubset ? (*FSubset)[static_cast<size_t>(AItem)] : AItem; }
-  TFolderInfo &Item(int AItem) const { return *FItems[static_cast<size_t>(Index(AItem))]; }
-  // A folder is moved back only when the folder under its new name is still
-  // the one that was renamed: the same inode, or, where the file system
-  // gives no stable inode numbers, a folder at all.
-  bool StillTheSameFolder(TFolderInfo &AItem) {
-    const platform::TEntryIdentity LNow = platform::IdentityOf(AItem.FullFolderName());
-    if (!LNow.FExists || !LNow.FIsFolder) {
-      AItem.FRenameErrorText = LNow.FExists ? rs::FolderWasReplaced : rs::DirectoryNotExist;
-      return false;
-    }
-    if (AItem.FInode == 0 || UnstableInodes(AItem.FLocation))
-      return true;
-    if (LNow.FInode != AItem.FInode) {
-      AItem.FRenameErrorText = rs::FolderWasReplaced;
-      return false;
-    }
-    return true;
-  }
-  // True where the file system of AFolder gives no stable inode numbers.
-  bool UnstableInodes(const QString &AFolder) {
-    if (AFolder != FLastFolder) {
-      FLastFolder = AFolder;
-      FLastUnstable = FFileSystems.Of(AFolder).FFatFamily;
-    }
-    return FLastUnstable;
-  }
-  // The item's rename (ARename) or rollback from where it stands now.
-  bool Step(TFolderInfo &AItem, bool ARename) {
-    const QString LOld = AItem.FullFolderName();
-    QString LNew;
-    const bool LOk = ARename ? AItem.DoRename(LOld, LNew) : AItem.DoRollback(LOld, LNew);
-    if (LOk) {
-      FIndex.Moved(LOld, LNew);
-      if (ARename)
-        AItem.FRenameOrder = FOrder++;
-      else
-        AItem.FRenameOrder = -1;
-    } else if (ARename) {
-      AItem.FRenameOrder = -1;
-    }
-    return LOk;
-  }
-
-  const std::vector<std::unique_ptr<TFolderInfo>> &FItems;
-  const std::vector<int> *FSubset;
-  TFolderLocationIndex &FIndex;
-  QString FNameBefore; // the name the first folder of a cycle had before it
-  platform::TFileSystemCache FFileSystems;
-  QString FLastFolder;
-  bool FLastUnstable = false;
-};
-
-const TPlan &TFolderList::PlanRenaming() {
-  if (FPlannerStale)
-    RefreshPlanner();
-  TFolderPlanSource LSource(FItems, nullptr);
-  return FPlanner.Plan(LSource);
-}
-
-const TPlan &TFolderList::PlanRollback() {
-  if (FPlannerStale)
-    RefreshPlanner();
-  FRollbackItems.clear();
-  for (int i = 0; i < Count(); ++i)
-    if (FItems[static_cast<size_t>(i)]->isRenamed())
-      FRollbackItems.push_back(i);
-  // Where the plan leaves the order open it follows the reverse order of
-  // the renames.
-  std::stable_sort(FRollbackItems.begin(), FRollbackItems.end(), [this](int ALeft, int ARight) {
-    return FItems[static_cast<size_t>(ALeft)]->FRenameOrder >
-           FItems[static_cast<size_t>(ARight)]->FRenameOrder;
-  });
-  TFolderPlanSource LSource(FItems, &FRollbackItems);
-  return FPlanner.Plan(LSource);
-}
-
-void TFolderList::RefreshPlanner() {
-  TFolderPlanSource LSource(FItems, nullptr);
-  FPlanner.Refresh(LSource);
-  FPlannerStale = false;
-}
-
-int TFolderList::RunPlan(const TPlan &APlan, TPlanHost &AHost, const std::vector<int> *ASubset) {
-  const bool LRollback = ASubset != nullptr;
-  const auto LIndexOf = [ASubset](int AItem) {
-    return ASubset ? (*ASubset)[static_cast<size_t>(AItem)] : AItem;
-  };
-  if (!LRollback) {
-    // The journal numbers the items as the list holds them at the Rename,
-    // and records each folder's identity for the checks of a Rollback.
-    for (int i = 0; i < Count(); ++i) {
-      TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
-      LItem.FJournalItem = i;
-      if (FJournal)
-        LItem.FInode = platform::IdentityOf(LItem.FullFolderName()).FInode;
-    }
-  }
-  TBatchRun LRun;
-  LRun.FJournal = FJournal;
-  LRun.FKind = TBatchKind::Folders;
-  LRun.FRollback = LRollback;
-  LRun.FStopRequest = [this] {
-    return (FProgress && FProgress->StopRequested()) || (FStopRequest && FStopRequest());
-  };
-  // Every folder of the plan is not tried until its first step is made.
-  for (const auto &LItem : FItems)
-    LItem->FNotTried = false;
-  for (const TPlanStep &LStep : APlan.FSteps)
-    FItems[static_cast<size_t>(LIndexOf(LStep.FItem))]->FNotTried = true;
-  const int LTotal = static_cast<int>(APlan.FSteps.size());
-  LRun.FStepDone = [&](int AStep) {
-    TFolderInfo &LItem =
-        *FItems[static_cast<size_t>(LIndexOf(APlan.FSteps[static_cast<size_t>(AStep)].FItem))];
-    LItem.FNotTried = false;
-    if (FProgress)
-      FProgress->Report(AStep + 1, LTotal, LItem.FOldName);
-  };
-  LRun.FBatchId = FBatchId;
-  const int LFailed = RunBatch(
-      LRun, APlan, AHost,
-      [&](const TPlanStep &AStep) {
-        const TFolderInfo &LItem = *FItems[static_cast<size_t>(LIndexOf(AStep.FItem))];
-        TStepRecord LRecord;
-        LRecord.FFolder = LItem.FLocation;
-        const QString &LTarget = LRollback ? LItem.FOldName : LItem.FNewName;
-        LRecord.FFrom =
-            AStep.FKind == TStepKind::FromTemporary ? AStep.FTemporaryName : LItem.FRealName;
-        LRecord.FTo = AStep.FKind == TStepKind::ToTemporary ? AStep.FTemporaryName : LTarget;
-        LRecord.FInode = LItem.FInode;
-        return LRecord;
-      },
-      [&](int AItem) { return FItems[static_cast<size_t>(LIndexOf(AItem))]->FJournalItem; });
-  FBatchError = LRun.FError;
-  FBatchId = LRun.FBatchId;
-  FLastStopped = LRun.FStopped;
-  if (LFailed < 0)
-    for (const auto &LItem : FItems)
-      LItem->FNotTried = false;
-  return LFailed;
-}
-
-void TFolderList::ReplayMoves(const std::vector<std::pair<int, QString>> &AMoves) {
-  TFolderLocationIndex LIndex(FItems);
-  for (const auto &[LItemIndex, LName] : AMoves) {
-    TFolderInfo &LItem = *FItems[static_cast<size_t>(LItemIndex)];
-    const QString LOld = LItem.FullFolderName();
-    LItem.FRealName = LName;
-    LIndex.Moved(LOld, LItem.FullFolderName());
-  }
-  for (const auto &LItem : FItems) {
-    LItem->FisRenamed = LItem->FRealName != LItem->FOldName;
-    LItem->FNewName = LItem->FRealName;
-  }
-}
-
-int TFolderList::ExecuteRenaming() {
-  SortFolderbyLocation();
-  for (const auto &LItem : FItems)
-    LItem->FRenameOrder = -1;
-  const TPlan &LPlan = PlanRenaming();
-  TFolderLocationIndex LIndex(FItems);
-  TFolderPlanHost LHost(FItems, nullptr, LIndex);
-  int LFailures = RunPlan(LPlan, LHost, nullptr);
-  if (LFailures < 0)
-    return -1;
-  // A folder that keeps its name counts as renamed. The planner's listings
-  // follow the moves made; the folders' paths it knew have changed.
-  QString LNewFullName;
-  std::vector<int> LMoved;
-  for (int i = 0; i < Count(); ++i) {
-    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
-    if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
-      // A stopped Rename leaves the unchanged folders untried too.
-      if (FLastStopped)
-        LItem.FNotTried = true;
-      else if (!LItem.DoRename(LItem.FullFolderName(), LNewFullName))
-        ++LFailures;
-    } else if (LItem.isRenamed()) {
-      LMoved.push_back(i);
-    }
-  }
-  FPlanner.NoteMoved(LMoved);
-  FPlanner.ForgetPaths();
-  return LFailures;
-}
-
-int TFolderList::ExecuteRollback() {
-  SortFolderbyLocation();
-  for (const auto &LItem : FItems)
-    if (!LItem->isRenamed())
-      LItem->SetRenameErrorText(QString());
-  const TPlan &LPlan = PlanRollback();
-  const std::vector<int> LItems = FRollbackItems;
-  TFolderLocationIndex LIndex(FItems);
-  TFolderPlanHost LHost(FItems, &LItems, LIndex);
-  int LFailures = RunPlan(LPlan, LHost, &LItems);
-  if (LFailures < 0)
-    return -1;
-  QString LNewFullName;
-  std::vector<int> LMoved;
-  for (size_t i = 0; i < LItems.size(); ++i) {
-    TFolderInfo &LItem = *FItems[static_cast<size_t>(LItems[i])];
-    if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
-      if (FLastStopped)
-        LItem.FNotTried = true;
-      else if (!LItem.DoRollback(LItem.FullFolderName(), LNewFullName))
-        ++LFailures;
-    } else if (!LItem.isRenamed()) {
-      LMoved.push_back(static_cast<int>(i));
-    }
-  }
-  FPlanner.NoteMoved(LMoved);
-  FPlanner.ForgetPaths();
-  return LFailures;
-}
-
-void TFolderList::NoteRolledBack(const std::vector<int> &AStillRenamed) {
-  const std::unordered_set<int> LStill(AStillRenamed.begin(), AStillRenamed.end());
-  TFolderLocationIndex LIndex(FItems);
-  for (const auto &LItem : FItems) {
-    if (!LItem->FisRenamed || LStill.count(LItem->FJournalItem) != 0)
-      continue;
-    const QString LOld = LItem->FullFolderName();
-    LItem->FRealName = LItem->FOldName;
-    LItem->FisRenamed = false;
-    LItem->FRenameOrder = -1;
-    LIndex.Moved(LOld, LItem->FullFolderName());
-  }
-  // The moves were made elsewhere: the folders are read again for the plan.
-  FPlanner.ForgetPaths();
-  FPlannerStale = true;
-}
-
-bool TFolderList::HasRenamedFolders() const {
-  return std::any_of(FItems.begin(), FItems.end(),
-                     [](const std::unique_ptr<TFolderInfo> &AItem) { return AItem->isRenamed(); });
-}
-
-void TFolderList::SetCounter(int Start, int Step, int Number) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  for (const auto &LItem : FItems) {
-    LItem->SetCounterStart(Start);
-    LItem->SetCounterStep(Step);
-    LItem->SetCntDigitNumber(Number);
-  }
+  return FolderNameMask().contains(u"[C]", Qt::CaseSensitive);
 }
 
 void TFolderList::SetFolderNameMask(const QString &ANameMask, int APosition) {
-  FRecipe.reset(); // the names no longer follow one recipe as a whole
-  FFolderNameMask = ANameMask;
+  ForgetRecipe();
+  MaskRecipe().FNameMask = ANameMask;
   // One reading of the clock for the whole list: every name made by this
   // application of the mask shows the same date and time.
   std::optional<QDateTime> LNow;
   for (int i = std::max(APosition, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->ApplyMask(ANameMask, LNow);
+    Items(i)->ApplyMask(ANameMask, LNow);
 }
 
 bool TFolderList::AddFolderInfoIfNeed(const QString &AFullFolderName) {
@@ -777,13 +396,10 @@ bool TFolderList::AddFolderInfoIfNeed(const QString &APath, const TFolderEntry &
     return false;
   const QString LKey = platform::JoinPath(APath, AFileInfo.FName);
   const int LCount = Count();
-  const auto LFound = FFullNameHash.constFind(LKey);
-  if (LFound != FFullNameHash.constEnd())
+  if (FFullNameHash.contains(LKey))
     return false;
   FFullNameHash.insert(LKey, LCount);
-  auto LItem = std::make_unique<TFolderInfo>(APath, AFileInfo);
-  LItem->SetIndex(LCount);
-  FItems.push_back(std::move(LItem));
+  Emplace(APath, AFileInfo).SetIndex(LCount);
   return true;
 }
 
@@ -819,136 +435,143 @@ TFolderAddOutcome TFolderList::AddFolders(const QStringList &AFolders, bool AInc
   return LOutcome;
 }
 
-void TFolderList::Truncate(int APosition) {
-  while (Count() > std::max(APosition, 0)) {
-    RemoveFromDictionary(*FItems.back());
-    FItems.pop_back();
-  }
-}
-
-void TFolderList::ReindexFolderInfo(int Value) {
-  for (int i = std::max(Value, 0); i < Count(); ++i)
-    FItems[static_cast<size_t>(i)]->SetIndex(i);
-}
-
-int TFolderList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
-  APosition = std::clamp(APosition, 0, Count());
-  const auto LNameRules = [](const TNameRecipe &ARules) {
-    return std::tie(ARules.FNameMask, ARules.FCounterStart, ARules.FCounterStep,
-                    ARules.FCounterDigits, ARules.FSearch, ARules.FReplace, ARules.FCase);
-  };
-  const bool LCounter = masks::HasCounterToken(ARecipe.FNameMask);
-  const bool LSameRecipe = FRecipe && LNameRules(*FRecipe) == LNameRules(ARecipe) &&
-                           FFolderNameMask == ARecipe.FNameMask;
-  const int LFrom = LSameRecipe && !LCounter ? APosition : 0;
-  FFolderNameMask = ARecipe.FNameMask;
-  const nameedits::TSearchReplace LSearch(ARecipe.FSearch, ARecipe.FReplace, ARecipe.FRegex,
-                                          ARecipe.FMatchCase);
-  // One reading of the clock for the whole list: every name made by this
-  // application of the mask shows the same date and time.
-  std::optional<QDateTime> LNow;
-  // One pass, each item made whole before the next, in the order the items
-  // lie in memory (see MemoryOrder).
-  const std::vector<int> LVisit = MemoryOrder(FItems, LFrom);
-  for (int k = LFrom; k < Count(); ++k) {
-    const int i = LVisit.empty() ? k : LVisit[static_cast<size_t>(k - LFrom)];
-    TFolderInfo &LItem = *FItems[static_cast<size_t>(i)];
-    LItem.SetIndex(i);
-    LItem.SetCounterStart(ARecipe.FCounterStart);
-    LItem.SetCounterStep(ARecipe.FCounterStep);
-    LItem.SetCntDigitNumber(ARecipe.FCounterDigits);
-    LItem.ApplyMask(ARecipe.FNameMask, LNow);
-    if (LSearch.IsActive())
-      LItem.ApplySearch(LSearch);
-    ApplyCaseRule(LItem, ARecipe.FCase);
-  }
-  FRecipe = ARecipe;
-  return LFrom;
-}
-
 void TFolderList::SortFolderbyLocation() {
   // Deeper folders first; the order among folders of one level does not
   // matter for the result on disk.
-  std::stable_sort(
-      FItems.begin(), FItems.end(),
-      [](const std::unique_ptr<TFolderInfo> &ALeft, const std::unique_ptr<TFolderInfo> &ARight) {
-        return ALeft->Level() > ARight->Level();
-      });
+  std::stable_sort(FItems.begin(), FItems.end(),
+                   [](const TRenameItem *ALeft, const TRenameItem *ARight) {
+                     return Folder(*ALeft).Level() > Folder(*ARight).Level();
+                   });
 }
 
-void TFolderList::ClearList() {
-  FItems.clear();
-  FFullNameHash.clear();
-  FPlanner.Reset();
-}
-
-// ===========================================================================
-// The subfolder walk
-
-void ScanSubFolders(
-    const QString &AFolder,
-    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
-    const TProgress *AProgress) {
-  TFolderEntry LEntry;
-  int LFound = 0;
-  platform::WalkSubFolders(
-      AFolder, [&](const QString &APath, const QString &AName, const QDateTime &AModified) {
-        if (AProgress != nullptr && AProgress->StopRequested())
-          return false;
-        LEntry.FName = AName;
-        LEntry.FLastWrite = AModified;
-        ACallback(APath, LEntry);
-        if (AProgress != nullptr)
-          AProgress->Report(++LFound, 0, platform::JoinPath(APath, AName));
-        return true;
-      });
-}
-
-// ===========================================================================
-// Collecting the files below a folder
-
-QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress) {
-  QStringList LFiles;
-  // One frame per open folder: its entries, read in full before any of them
-  // is visited (so only one listing is open at a time, whatever the depth),
-  // and the next entry to visit.
-  struct TFrame {
-    QString FPath;
-    std::vector<platform::TDirEntry> FEntries;
-    size_t FNext = 0;
-  };
-  std::vector<TFrame> LStack;
-  const auto LOpen = [&LStack, &LFiles, AProgress](const QString &APath) {
-    if (AProgress != nullptr)
-      AProgress->Report(static_cast<int>(LFiles.size()), 0, APath);
-    TFrame LFrame;
-    LFrame.FPath = APath;
-    platform::ListDirectory(APath, [&LFrame](const platform::TDirEntry &AEntry) {
-      LFrame.FEntries.push_back(AEntry);
-      return true;
-    });
-    LStack.push_back(std::move(LFrame));
-  };
-  LOpen(AFolder);
-  while (!LStack.empty()) {
-    if (AProgress != nullptr && AProgress->StopRequested())
-      break;
-    TFrame &LTop = LStack.back();
-    if (LTop.FNext >= LTop.FEntries.size()) {
-      LStack.pop_back();
-      continue;
-    }
-    const platform::TDirEntry &LEntry = LTop.FEntries[LTop.FNext++];
-    const QString LPath = platform::JoinPath(LTop.FPath, LEntry.FName);
-    if (LEntry.FIsDirectory) {
-      LOpen(LPath); // invalidates LTop
-      continue;
-    }
-    // A link to a folder is skipped; a link to a file (or to nothing) is an
-    // entry like any file.
-    if (LEntry.FIsSymLink && platform::DirectoryExists(LPath))
-      continue;
-    LFiles.append(LPath);
+void TFolderList::ReplayMoves(const std::vector<std::pair<int, QString>> &AMoves) {
+  TFolderLocationIndex LIndex(FItems);
+  for (const auto &[LItemIndex, LName] : AMoves) {
+    TFolderInfo &LItem = *Items(LItemIndex);
+    const QString LOld = LItem.FullFolderName();
+    LItem.FRealName = LName;
+    LIndex.Moved(LOld, LItem.FullFolderName());
   }
-  return LFiles;
+  for (int i = 0; i < Count(); ++i) {
+    TFolderInfo &LItem = *Items(i);
+    LItem.SetisRenamed(LItem.FRealName != LItem.FOldName);
+    LItem.FNewName = LItem.FRealName;
+  }
+}
+
+// ---- What folders supply to the list ----------------------------------------
+
+TNameRecipe TFolderList::KindRecipe(const TNameRecipe &ARecipe) const {
+  // A folder's name is whole: there is no extension mask.
+  TNameRecipe LRecipe = ARecipe;
+  LRecipe.FExtMask.clear();
+  return LRecipe;
+}
+
+void TFolderList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
+                              const nameedits::TSearchReplace &ASearch, TRecipePass &APass) {
+  TFolderInfo &LItem = Folder(AItem);
+  LItem.ApplyMask(ARecipe.FNameMask, APass.FNow);
+  if (ASearch.IsActive())
+    LItem.ApplySearch(ASearch);
+  ApplyCaseRule(LItem, ARecipe.FCase);
+}
+
+QStringView TFolderList::SortName(const TRenameItem &AItem, TSortKey AKey) const {
+  return AKey == TSortKey::NewName ? Folder(AItem).NewName() : Folder(AItem).OldName();
+}
+
+QStringView TFolderList::FolderOf(const TRenameItem &AItem) const {
+  return Folder(AItem).Location();
+}
+
+TNameParts TFolderList::OldNameParts(const TRenameItem &AItem) const {
+  return TNameParts{Folder(AItem).OldName(), {}};
+}
+
+TNameParts TFolderList::TargetNameParts(const TRenameItem &AItem) const {
+  return TNameParts{Folder(AItem).TargetName(), {}};
+}
+
+TNameParts TFolderList::CurrentNameParts(const TRenameItem &AItem) const {
+  return TNameParts{Folder(AItem).RealName(), {}};
+}
+
+int TFolderList::Level(const TRenameItem &AItem) const {
+  return Folder(AItem).Level();
+}
+
+QString TFolderList::PathInFolder(const TRenameItem &AItem, QStringView AName) const {
+  return platform::JoinPath(Folder(AItem).Location(), AName.toString());
+}
+
+bool TFolderList::RenameItem(TRenameItem &AItem) {
+  TFolderInfo &LItem = Folder(AItem);
+  const QString LOld = LItem.FullFolderName();
+  QString LNew;
+  if (!LItem.DoRename(LOld, LNew))
+    return false;
+  FolderMoved(LOld, LNew);
+  return true;
+}
+
+bool TFolderList::RollbackItem(TRenameItem &AItem) {
+  TFolderInfo &LItem = Folder(AItem);
+  const QString LOld = LItem.FullFolderName();
+  QString LNew;
+  if (!LItem.DoRollback(LOld, LNew))
+    return false;
+  FolderMoved(LOld, LNew);
+  return true;
+}
+
+platform::TMoveResult TFolderList::MoveEntry(const QString &AFrom, const QString &ATo) {
+  return platform::MoveFolderNoReplace(AFrom, ATo);
+}
+
+void TFolderList::EntryMoved(TRenameItem &AItem, const QString &AFrom, const QString &ATo,
+                             const QString &AName) {
+  Folder(AItem).FRealName = AName;
+  FolderMoved(AFrom, ATo);
+}
+
+void TFolderList::FolderMoved(const QString &AOld, const QString &ANew) {
+  if (FLocationIndex && AOld != ANew)
+    FLocationIndex->Moved(AOld, ANew);
+}
+
+void TFolderList::BeginBatch(bool ARollback) {
+  // Children before their parents, so that no move changes a path the
+  // batch still has to use.
+  SortFolderbyLocation();
+  if (ARollback) {
+    for (int i = 0; i < Count(); ++i)
+      if (!Items(i)->isRenamed())
+        Items(i)->SetRenameErrorText(QString());
+  } else if (Journal()) {
+    // Each folder's identity, for the checks of a Rollback from the journal.
+    for (int i = 0; i < Count(); ++i)
+      Items(i)->SetInode(platform::IdentityOf(Items(i)->FullFolderName()).FInode);
+  }
+  FLocationIndex = std::make_unique<TFolderLocationIndex>(FItems);
+}
+
+void TFolderList::EndBatch(bool) {
+  FLocationIndex.reset();
+}
+
+void TFolderList::DescribeEntry(const TRenameItem &AItem, TJournalStep &AStep) const {
+  AStep.FInode = AItem.Inode();
+}
+
+void TFolderList::MovedBackElsewhere(const std::vector<TRenameItem *> &AItems) {
+  TFolderLocationIndex LIndex(FItems);
+  for (TRenameItem *LRenamed : AItems) {
+    TFolderInfo &LItem = Folder(*LRenamed);
+    const QString LOld = LItem.FullFolderName();
+    LItem.FRealName = LItem.FOldName;
+    LItem.SetisRenamed(false);
+    LItem.SetRenameOrder(-1);
+    LIndex.Moved(LOld, LItem.FullFolderName());
+  }
 }

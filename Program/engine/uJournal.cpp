@@ -6,8 +6,6 @@
 #include "platform/uPlatformJournal.h"
 #include "platform/uPlatformLogFile.h"
 #include "uClock.h"
-#include "uFileInfo.h"
-#include "uFolderInfo.h"
 #include "uResourceString.h"
 
 #include <QList>
@@ -171,15 +169,7 @@ TBatchWriter::TBatchWriter(QString AId, QString APath,
     : FId(std::move(AId)), FPath(std::move(APath)), FFile(std::move(AFile)) {}
 
 TBatchWriter::~TBatchWriter() {
-  Flush(true);
-  if (FSyncer.joinable()) {
-    {
-      std::lock_guard<std::mutex> LGuard(FLock);
-      FStopping = true;
-    }
-    FWake.notify_one();
-    FSyncer.join();
-  }
+  Close();
 }
 
 void TBatchWriter::NoteError(const QString &AError) {
@@ -267,7 +257,7 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
   QString LError;
   if (!FFile->Append(LText, LError) || !FFile->Sync(LError)) {
     AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
-    FError = AError;
+    NoteError(AError);
     return false;
   }
   return true;
@@ -318,7 +308,26 @@ void TBatchWriter::StepUndone(int AStep) {
 }
 
 bool TBatchWriter::StopBeforeGroup() {
-  return FStopRequest && FStopRequest();
+  return Failed() || (FStopRequest && FStopRequest());
+}
+
+bool TBatchWriter::Failed() {
+  std::lock_guard<std::mutex> LGuard(FLock);
+  return !FError.isEmpty();
+}
+
+QString TBatchWriter::Close() {
+  Flush(true);
+  if (FSyncer.joinable()) {
+    {
+      std::lock_guard<std::mutex> LGuard(FLock);
+      FStopping = true;
+    }
+    FWake.notify_one();
+    FSyncer.join();
+  }
+  std::lock_guard<std::mutex> LGuard(FLock);
+  return FError;
 }
 
 void TBatchWriter::EndSection(int AMade, int AFailed, bool ACancelled) {
@@ -673,253 +682,4 @@ QString BatchStateText(const TJournalBatch &ABatch) {
 TJournal &GetJournal() {
   static TJournal LJournal;
   return LJournal;
-}
-
-int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
-             const std::function<TStepRecord(const TPlanStep &)> &AStepOf,
-             const std::function<int(int)> &AItemOf) {
-  ARun.FError.clear();
-  ARun.FStopped = false;
-  std::unique_ptr<TBatchWriter> LWriter;
-  if (ARun.FJournal) {
-    TJournalBatch LBatch; // the batch a rollback is appended to
-    const bool LAppend = ARun.FRollback && !ARun.FBatchId.isEmpty();
-    if (LAppend && !ARun.FJournal->Load(ARun.FBatchId, LBatch)) {
-      ARun.FError = rs::FormatMessage(rs::CannotWriteJournal, {ARun.FBatchId});
-      return -1;
-    }
-    std::vector<QString> LFolders = LBatch.FFolders;
-    QHash<QString, int> LFolderNumbers;
-    for (size_t i = 0; i < LFolders.size(); ++i)
-      LFolderNumbers.insert(LFolders[i], static_cast<int>(i));
-    const size_t LKnownFolders = LFolders.size();
-    std::vector<TJournalStep> LSteps;
-    LSteps.reserve(APlan.FSteps.size());
-    for (const TPlanStep &LPlanStep : APlan.FSteps) {
-      const TStepRecord LRecord = AStepOf(LPlanStep);
-      auto LFolder = LFolderNumbers.constFind(LRecord.FFolder);
-      if (LFolder == LFolderNumbers.constEnd()) {
-        LFolder = LFolderNumbers.insert(LRecord.FFolder, static_cast<int>(LFolders.size()));
-        LFolders.push_back(LRecord.FFolder);
-      }
-      TJournalStep LStep;
-      LStep.FItem = AItemOf(LPlanStep.FItem);
-      LStep.FKind = LPlanStep.FKind;
-      LStep.FFolder = *LFolder;
-      LStep.FFrom = LRecord.FFrom;
-      LStep.FTo = LRecord.FTo;
-      LStep.FDevice = LRecord.FDevice;
-      LStep.FInode = LRecord.FInode;
-      LStep.FSize = LRecord.FSize;
-      LStep.FModifiedNs = LRecord.FModifiedNs;
-      LSteps.push_back(std::move(LStep));
-    }
-    if (LAppend) {
-      // A folder the batch does not know yet (a folder renamed since, seen
-      // by a child) is named by a line of its own before the section.
-      LWriter = ARun.FJournal->ReopenBatch(ARun.FBatchId, ARun.FError);
-      if (LWriter && LFolders.size() > LKnownFolders) {
-        std::vector<QString> LNew(LFolders.begin() + static_cast<std::ptrdiff_t>(LKnownFolders),
-                                  LFolders.end());
-        if (!LWriter->AddFolders(static_cast<int>(LKnownFolders), LNew, ARun.FError))
-          return -1;
-      }
-    } else {
-      LWriter = ARun.FJournal->BeginBatch(ARun.FKind, LFolders, ARun.FError);
-    }
-    if (!LWriter)
-      return -1;
-    if (!LWriter->BeginSection(ARun.FRollback ? TSectionKind::Rollback : TSectionKind::Rename,
-                               LSteps, ARun.FError))
-      return -1;
-    if (!ARun.FRollback)
-      ARun.FBatchId = LWriter->Id();
-    LWriter->SetStopRequest(ARun.FStopRequest);
-  }
-  struct TStopOnly : TPlanObserver {
-    std::function<bool()> FStop;
-    void StepDone(int, bool, const QString &) override {}
-    bool StopBeforeGroup() override { return FStop && FStop(); }
-  } LStopOnly;
-  LStopOnly.FStop = ARun.FStopRequest;
-  TPlanObserver *LObserver = LWriter ? static_cast<TPlanObserver *>(LWriter.get()) : &LStopOnly;
-  // The progress hears of each step after the journal has recorded it.
-  struct TWithProgress : TPlanObserver {
-    TPlanObserver *FInner = nullptr;
-    const std::function<void(int)> *FStepDone = nullptr;
-    void StepDone(int AStep, bool AOk, const QString &ATemporary) override {
-      FInner->StepDone(AStep, AOk, ATemporary);
-      (*FStepDone)(AStep);
-    }
-    void AfterCycleOpens() override { FInner->AfterCycleOpens(); }
-    void StepUndone(int AStep) override { FInner->StepUndone(AStep); }
-    bool StopBeforeGroup() override { return FInner->StopBeforeGroup(); }
-  } LWithProgress;
-  if (ARun.FStepDone) {
-    LWithProgress.FInner = LObserver;
-    LWithProgress.FStepDone = &ARun.FStepDone;
-    LObserver = &LWithProgress;
-  }
-  const TExecuteResult LResult = ExecutePlanObserved(APlan, AHost, LObserver);
-  ARun.FStopped = LResult.FStopped;
-  if (LWriter)
-    LWriter->EndSection(LResult.FStepsTried - LResult.FFailed, LResult.FFailed, LResult.FStopped);
-  return LResult.FFailed;
-}
-
-// ---------------------------------------------------------------------------
-// Rolling a batch back from its journal.
-
-namespace {
-
-// Where each item of a batch started and where the steps made took it.
-struct TItemTrack {
-  int FFolder = -1;
-  QString FOriginal;
-  QString FCurrent;
-  int FLastStep = -1; // the count of steps made before it moved last
-  const TJournalStep *FFirst = nullptr;
-};
-
-std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
-                                     std::vector<std::pair<int, QString>> *AMoves) {
-  std::map<int, TItemTrack> LItems;
-  int LCount = 0;
-  for (const TJournalSection &LSection : ABatch.FSections) {
-    for (size_t s = 0; s < LSection.FSteps.size(); ++s) {
-      const TJournalStep &LStep = LSection.FSteps[s];
-      TItemTrack &LItem = LItems[LStep.FItem];
-      if (!LItem.FFirst && LSection.FKind == TSectionKind::Rename) {
-        LItem.FFirst = &LStep;
-        LItem.FFolder = LStep.FFolder;
-        LItem.FOriginal = LStep.FFrom;
-        LItem.FCurrent = LStep.FFrom;
-      }
-      if (s < LSection.FDone.size() && LSection.FDone[s] == 1) {
-        LItem.FCurrent = LStep.FTo;
-        LItem.FLastStep = LCount++;
-        if (AMoves)
-          AMoves->emplace_back(LStep.FItem, LStep.FTo);
-      }
-    }
-  }
-  return LItems;
-}
-
-} // namespace
-
-TJournalRollback TJournal::RollbackBatch(const QString &AId, TProgress *AProgress) {
-  TJournalRollback LResult;
-  TJournalBatch LBatch;
-  if (!Load(AId, LBatch)) {
-    LResult.FError = rs::FormatMessage(rs::CannotWriteJournal, {AId});
-    return LResult;
-  }
-  if (LBatch.FLocked) {
-    LResult.FError = rs::BatchIsRunning;
-    return LResult;
-  }
-  // A section that ended without its end record: what the disk shows, then
-  // its end, so that the batch reads as ended from now on.
-  if (!LBatch.FSections.empty() && !LBatch.FSections.back().FEnded) {
-    TJournalSection &LSection = LBatch.FSections.back();
-    CompleteSectionFromDisk(LBatch, LSection);
-    std::unique_ptr<TBatchWriter> LWriter = ReopenBatch(AId, LResult.FError);
-    if (!LWriter)
-      return LResult;
-    int LMade = 0;
-    for (size_t s = 0; s < LSection.FDone.size(); ++s) {
-      if (LSection.FDone[s] == 1) {
-        LWriter->StepDone(static_cast<int>(s), true, QString());
-        ++LMade;
-      }
-    }
-    LWriter->EndSection(LMade, 0, true);
-    LSection.FEnded = true;
-  }
-
-  std::vector<std::pair<int, QString>> LMoves;
-  std::map<int, TItemTrack> LItems = TrackItems(LBatch, &LMoves);
-  int LFailed = 0;
-  if (LBatch.FKind == TBatchKind::Files) {
-    TFileList LList;
-    for (const auto &[LId, LTrack] : LItems) {
-      if (!LTrack.FFirst || LTrack.FCurrent == LTrack.FOriginal)
-        continue;
-      const QString &LFolder = LBatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
-      // The file stands under another name: nothing to read under this one.
-      auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal),
-                                               TFileInfo::TUnread{});
-      LItem->SetIdentity(LTrack.FFirst->FDevice, LTrack.FFirst->FInode, LTrack.FFirst->FSize);
-      // The name the file carries now, as the new name without an extension.
-      LItem->SetNewName(LTrack.FCurrent);
-      LItem->SetNewFileType(QString());
-      LItem->SetisRenamed(true);
-      LItem->SetJournalItem(LId);
-      LItem->SetRenameOrder(LTrack.FLastStep);
-      LList.Add(std::move(LItem));
-    }
-    LList.SetJournal(this);
-    LList.SetBatchId(AId);
-    LList.SetProgress(AProgress);
-    LFailed = LList.ExecuteRollback();
-    if (LFailed < 0) {
-      LResult.FError = LList.BatchError();
-      return LResult;
-    }
-    LResult.FStopped = LList.LastBatchStopped();
-    for (int i = 0; i < LList.Count(); ++i) {
-      const TFileInfo &LItem = LList[i];
-      if (LItem.isRenamed() && LItem.NotTried())
-        ++LResult.FNotTried;
-      else if (LItem.isRenamed())
-        LResult.FFailures.push_back(
-            {LItem.JournalItem(), LItem.PathInFolder(LItem.TargetName()), LItem.RenameErrorText()});
-      else
-        ++LResult.FRolledBack;
-    }
-  } else {
-    TFolderList LList;
-    std::map<int, int> LIndexOf;
-    for (const auto &[LId, LTrack] : LItems) {
-      if (!LTrack.FFirst)
-        continue;
-      const QString &LFolder = LBatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
-      if (!LList.AddFolderInfoIfNeed(LFolder, TFolderEntry{LTrack.FOriginal, QDateTime()}))
-        continue;
-      TFolderInfo &LItem = *LList[LList.Count() - 1];
-      LItem.SetInode(LTrack.FFirst->FInode);
-      LItem.SetJournalItem(LId);
-      LIndexOf[LId] = LList.Count() - 1;
-    }
-    std::vector<std::pair<int, QString>> LListMoves;
-    for (const auto &[LId, LName] : LMoves)
-      if (LIndexOf.count(LId))
-        LListMoves.emplace_back(LIndexOf[LId], LName);
-    LList.ReplayMoves(LListMoves);
-    std::vector<const TFolderInfo *> LRenamed;
-    for (int i = 0; i < LList.Count(); ++i)
-      if (LList[i]->isRenamed())
-        LRenamed.push_back(LList[i]);
-    LList.SetJournal(this);
-    LList.SetBatchId(AId);
-    LList.SetProgress(AProgress);
-    LFailed = LList.ExecuteRollback();
-    if (LFailed < 0) {
-      LResult.FError = LList.BatchError();
-      return LResult;
-    }
-    LResult.FStopped = LList.LastBatchStopped();
-    for (const TFolderInfo *LItem : LRenamed) {
-      if (LItem->isRenamed() && LItem->NotTried())
-        ++LResult.FNotTried;
-      else if (LItem->isRenamed())
-        LResult.FFailures.push_back(
-            {LItem->JournalItem(), LItem->FullFolderName(), LItem->RenameErrorText()});
-      else
-        ++LResult.FRolledBack;
-    }
-  }
-  LResult.FFailed = static_cast<int>(LResult.FFailures.size());
-  return LResult;
 }

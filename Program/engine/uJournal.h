@@ -121,11 +121,19 @@ public:
   bool AddFolders(int AFirst, const std::vector<QString> &AFolders, QString &AError);
   // Ends the section: the made and failed counts, and whether it was cancelled.
   void EndSection(int AMade, int AFailed, bool ACancelled);
+  // Puts everything on the disk and waits for the background sync; the
+  // first write or sync that failed while the batch ran, or nothing.
+  QString Close();
+  // A write or sync has failed since the batch began.
+  bool Failed();
   // The steps of the running section refer to the steps given to
   // BeginSection by their positions.
   void StepDone(int AStep, bool AOk, const QString &ATemporary) override;
   void AfterCycleOpens() override;
   void StepUndone(int AStep) override;
+  // True between groups when a stop was asked for, or when a write or sync
+  // of the journal failed: the moves made are recoverable from the plan on
+  // the disk, the ones to come would not be recorded.
   bool StopBeforeGroup() override;
   // Asked between groups: true stops the batch (Cancel).
   void SetStopRequest(std::function<bool()> AStop) { FStopRequest = std::move(AStop); }
@@ -156,22 +164,6 @@ private:
   std::thread FSyncer;
 };
 
-// The result of rolling a batch back from its journal.
-struct TJournalRollback {
-  int FRolledBack = 0;
-  int FFailed = 0;
-  int FNotTried = 0;     // left renamed because a stop came first
-  bool FStopped = false; // the rollback was stopped before its end
-  QString FError;        // the batch could not be rolled back at all
-  // Per item that failed: the item, its path as it stands, and the reason.
-  struct TFailure {
-    int FItem;
-    QString FPath;
-    QString FReason;
-  };
-  std::vector<TFailure> FFailures;
-};
-
 class TJournal {
 public:
   // The journal folder: the default under the state folder, unless set.
@@ -193,15 +185,6 @@ public:
   // One batch; false when it cannot be read.
   bool Load(const QString &AId, TJournalBatch &ABatch) const;
 
-  // Rolls the batch AId back from its journal: the steps made and not yet
-  // undone, in reverse order, each only when the entry at its new path is
-  // still the one that was renamed (identity: inode and size; presence where
-  // the file system's inode numbers are not stable). A section that ended
-  // without its end record is completed first from what the disk shows.
-  // AProgress is told each step and may stop the rollback between them (a
-  // started swap or chain is finished or moved back first).
-  TJournalRollback RollbackBatch(const QString &AId, TProgress *AProgress = nullptr);
-
   // Deletes batches beyond the newest AKeepBatches that are also older than
   // AKeepDays days (whichever keeps more). Running batches are kept.
   void Prune(int AKeepBatches, int AKeepDays);
@@ -217,43 +200,6 @@ TJournal &GetJournal();
 // "partly rolled back", "interrupted", "running" or "cancelled: N of M
 // renamed".
 QString BatchStateText(const TJournalBatch &ABatch);
-
-// A step of a plan as a list describes it for the journal: the folder's
-// path, the names before and after, and the entry's identity.
-struct TStepRecord {
-  QString FFolder;
-  QString FFrom;
-  QString FTo;
-  uint64_t FDevice = 0;
-  uint64_t FInode = 0;
-  int64_t FSize = 0;
-  int64_t FModifiedNs = 0;
-};
-
-// How a list runs a plan: with a journal, the plan goes to it (and to the
-// disk) before the first move — a new batch for a Rename, a rollback section
-// of ABatchId for a Rollback — and every move is recorded as made.
-struct TBatchRun {
-  TJournal *FJournal = nullptr; // none: nothing is recorded
-  TBatchKind FKind = TBatchKind::Files;
-  bool FRollback = false;
-  std::function<bool()> FStopRequest; // asked between groups: true stops
-  // Called after each step of the plan is made or failed, with its index
-  // (progress); none: nothing is called.
-  std::function<void(int AStep)> FStepDone;
-  // Filled in: the batch (a Rename sets it), why nothing moved, a stop.
-  QString FBatchId;
-  QString FError;
-  bool FStopped = false;
-};
-
-// Runs APlan through AHost as ARun says; AStepOf describes the plan's step
-// for the journal (its item's index is the plan's item). Returns the number
-// of items that failed, or -1 when the journal could not be written and
-// nothing moved.
-int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
-             const std::function<TStepRecord(const TPlanStep &)> &AStepOf,
-             const std::function<int(int)> &AItemOf);
 
 // Escapes a name or path for the journal, and reads it back.
 QByteArray JournalEscape(const QString &AText);

@@ -329,6 +329,9 @@ std::vector<uint32_t> SortOrderAZ(size_t ACount, const std::function<QStringView
     if (LResult == 0)
       LResult =
           LText({ALeft.FStart, ALeft.FLength}).compare(LText({ARight.FStart, ARight.FLength}));
+    // Equal keys keep the order the items had, whichever the direction.
+    if (LResult == 0)
+      return ALeft.FIndex < ARight.FIndex;
     return ADown ? LResult > 0 : LResult < 0;
   });
   std::vector<uint32_t> LPositions;

@@ -97,7 +97,7 @@ int CompareTextAZ(QStringView ALeft, QStringView ARight);
 // The order of ACount items by CompareTextAZ: by AGroupOf(i) first where it
 // is given (a folder that many items share: each is folded and ranked once),
 // then by ATextOf(i); ADown reverses both. The positions of the items, first
-// to last; items that compare equal come in no particular order. Every text
+// to last; items that compare equal keep their order (a stable sort). Every text
 // is folded once into one buffer, so no comparison folds letters.
 std::vector<uint32_t> SortOrderAZ(size_t ACount, const std::function<QStringView(size_t)> &ATextOf,
                                   const std::function<QStringView(size_t)> &AGroupOf, bool ADown);

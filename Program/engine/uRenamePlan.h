@@ -130,14 +130,14 @@ public:
 // a sort a pass in the list's order fetches every item from somewhere else in
 // memory and spends most of its time waiting; one in this order reads
 // straight on.
-template <class TItem>
-std::vector<int> MemoryOrder(const std::vector<std::unique_ptr<TItem>> &AItems, int AFrom) {
+template <class TPointer>
+std::vector<int> MemoryOrder(const std::vector<TPointer> &AItems, int AFrom) {
   constexpr size_t CWorthIt = 4096;
   const size_t LFrom = static_cast<size_t>(std::max(AFrom, 0));
   if (AItems.size() < LFrom + CWorthIt)
     return {};
   const auto LAddress = [&AItems](size_t AIndex) {
-    return reinterpret_cast<uintptr_t>(AItems[AIndex].get());
+    return reinterpret_cast<uintptr_t>(std::to_address(AItems[AIndex]));
   };
   // A few steps back (where the allocator took memory from elsewhere) cost
   // nothing worth the ordering.

@@ -59,6 +59,10 @@ inline const QString ConflictCountMany = QStringLiteral("%d conflicts");
 
 // The journal.
 inline const QString CannotWriteJournal = QStringLiteral("Cannot write the rename journal: %s");
+// A write or sync of the journal failed while a batch ran: the batch stopped
+// at its next group of moves.
+inline const QString JournalIncomplete =
+    QStringLiteral("The rename journal could not be written completely: %s");
 inline const QString FileWasReplaced = QStringLiteral("File was replaced after renaming");
 inline const QString FolderWasReplaced = QStringLiteral("Folder was replaced after renaming");
 inline const QString BatchIsRunning =

@@ -246,7 +246,7 @@ void THistoryPage::acRollbackBatchExecute() {
   auto LResult = std::make_shared<TJournalRollback>();
   StepWorker->Start(
       [LId, LResult](TProgress &AProgress) {
-        *LResult = GetJournal().RollbackBatch(LId, &AProgress);
+        *LResult = RollbackBatch(GetJournal(), LId, &AProgress);
       },
       [this, LId, LResult] { RollbackEnded(LId, *LResult); });
   StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);

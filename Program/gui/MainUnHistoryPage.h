@@ -7,6 +7,7 @@
 #pragma once
 
 #include "uJournal.h"
+#include "uJournalRollback.h"
 #include "uPageKit.h"
 
 #include <QAbstractTableModel>

@@ -3,6 +3,7 @@
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
 #include "uJournal.h"
+#include "uJournalRollback.h"
 
 #include "MountFixtures.h"
 #include "TestSupport.h"
@@ -101,7 +102,7 @@ TEST_F(JournalTest, ARenameIsRecordedAndRolledBackAfterARestart) {
   EXPECT_EQ(LHistory[0].RenamedItems().size(), 20u);
   EXPECT_EQ(LHistory[0].CommonFolder(), FTree.Root());
 
-  const TJournalRollback LRollback = FJournal.RollbackBatch(LId);
+  const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
   EXPECT_TRUE(LRollback.FError.isEmpty()) << LRollback.FError.toStdString();
   EXPECT_EQ(LRollback.FRolledBack, 20);
   EXPECT_EQ(LRollback.FFailed, 0);
@@ -125,7 +126,7 @@ TEST_F(JournalTest, ThePagesRollbackAndTheJournalAgree) {
   ASSERT_EQ(LBatch.FSections.size(), 2u);
   EXPECT_EQ(LBatch.FSections[1].FKind, TSectionKind::Rollback);
   // Nothing is left to roll back from History.
-  EXPECT_EQ(FJournal.RollbackBatch(LList->BatchId()).FRolledBack, 0);
+  EXPECT_EQ(RollbackBatch(FJournal, LList->BatchId()).FRolledBack, 0);
   EXPECT_EQ(SnapshotTree(FTree.Root()), LBefore);
 }
 
@@ -141,7 +142,7 @@ TEST_F(JournalTest, AReplacedOrMissingFileIsLeftAloneAndTheRestRollBack) {
   ASSERT_EQ(::rename(testsupport::NativeBytes(FTree.Path(u"n00011"_s)).constData(),
                      testsupport::NativeBytes(FTree.Path(u"elsewhere"_s)).constData()),
             0);
-  const TJournalRollback LRollback = FJournal.RollbackBatch(LId);
+  const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
   EXPECT_EQ(LRollback.FRolledBack, 2);
   ASSERT_EQ(LRollback.FFailed, 2);
   std::map<QString, QString> LReasons;
@@ -247,7 +248,7 @@ TEST_F(JournalTest, ACrashAtAnyPointIsRolledBackFromTheJournal) {
       const QString LId = RenameAndDie(
           FJournal, [&] { return ListOf(LPaths, LRun.FStart, LRun.FStep)->ExecuteRenaming(); },
           LKillAt);
-      const TJournalRollback LRollback = FJournal.RollbackBatch(LId);
+      const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
       EXPECT_TRUE(LRollback.FError.isEmpty()) << LRollback.FError.toStdString();
       EXPECT_EQ(LRollback.FFailed, 0);
       const auto LAfter = SnapshotTree(FTree.Root());
@@ -283,7 +284,7 @@ TEST_F(JournalTest, ACrashInAFolderTreeIsRolledBackFromTheJournal) {
     const int LKillAt = static_cast<int>(LRandom() % 186);
     SCOPED_TRACE(testing::Message() << "killed at step " << LKillAt);
     const QString LId = RenameAndDie(FJournal, LRename, LKillAt);
-    const TJournalRollback LRollback = FJournal.RollbackBatch(LId);
+    const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
     EXPECT_TRUE(LRollback.FError.isEmpty()) << LRollback.FError.toStdString();
     EXPECT_EQ(LRollback.FFailed, 0);
     ASSERT_EQ(SnapshotTree(FTree.Root()), LBefore);
@@ -302,7 +303,7 @@ TEST_F(JournalTest, OnExfatPresenceDecidesWhereInodeNumbersChange) {
     ASSERT_EQ(LList->ExecuteRenaming(), 0);
     LId = LList->BatchId();
   }
-  const TJournalRollback LRollback = FJournal.RollbackBatch(LId);
+  const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
   EXPECT_EQ(LRollback.FFailed, 0);
   EXPECT_EQ(SnapshotTree(LExfat.Root()), LBefore);
   // Interrupted batches there too, swaps and a chain, killed at each kind of step.
@@ -318,7 +319,7 @@ TEST_F(JournalTest, OnExfatPresenceDecidesWhereInodeNumbersChange) {
     const QString LCrashed = RenameAndDie(
         FJournal, [&] { return ListOf(LPaths, LRun.FStart, LRun.FStep)->ExecuteRenaming(); },
         LRun.FKillAt);
-    EXPECT_EQ(FJournal.RollbackBatch(LCrashed).FFailed, 0);
+    EXPECT_EQ(RollbackBatch(FJournal, LCrashed).FFailed, 0);
     const auto LAfter = SnapshotTree(LExfat.Root());
     EXPECT_FALSE(HoldsTemporaryName(LAfter));
     ASSERT_EQ(LAfter, LBefore);

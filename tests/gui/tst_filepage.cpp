@@ -715,7 +715,7 @@ private Q_SLOTS:
     QTest::addColumn<int>("StopAfter");
     QTest::addColumn<int>("Found");
     QTest::newRow("during the walk") << 0 << 0;
-    QTest::newRow("while adding the files found") << 3 << 6;
+    QTest::newRow("while adding the files found") << 4 << 6;
   }
   void CancelledAddFoldersAddsNothing() {
     QFETCH(int, StopAfter);

@@ -11,20 +11,19 @@
 
 namespace platform {
 
-// Walks the real subfolders below AFolder depth first, in the order the file
-// system lists them: symbolic links are no folders here, and hidden folders
-// are skipped with everything below them, so no walk can loop. AVisit is
-// called for each subfolder before its own subfolders are walked, with the
-// folder it was found in (AFolder exactly as given for the first level; below
-// that the folder's path without a final delimiter), its name and its
-// last-write time (invalid when it could not be read). A folder that cannot
-// be listed adds nothing below it. Every folder is opened once: its time
-// comes from the open folder, so the walk costs no more system calls than
-// listing the tree. AVisit returns false to end the walk there: nothing more
-// is visited.
+// Walks the real subfolders below AFolder depth first, each folder's
+// subfolders in the order ALess gives their names: symbolic links are no folders here, and hidden
+// folders are skipped with everything below them, so no walk can loop. AVisit is called for each
+// subfolder before its own subfolders are walked, with the folder it was found in (AFolder exactly
+// as given for the first level; below that the folder's path without a final delimiter), its name
+// and its last-write time (invalid when it could not be read). A folder that cannot be listed adds
+// nothing below it. Every folder is opened once: its time comes from the open folder, so the walk
+// costs no more system calls than listing the tree. AVisit returns false to end the walk there:
+// nothing more is visited.
 void WalkSubFolders(const QString &AFolder,
                     const std::function<bool(const QString &APath, const QString &AName,
-                                             const QDateTime &AModified)> &AVisit);
+                                             const QDateTime &AModified)> &AVisit,
+                    const std::function<bool(QStringView, QStringView)> &ALess);
 
 // Reads the single entry APath without following a final symbolic link. True
 // when it is a real folder; AModified then holds its last-write time.

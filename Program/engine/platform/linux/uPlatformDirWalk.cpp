@@ -11,8 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -58,23 +60,31 @@ int OpenFolder(const QByteArray &APath) {
 
 class TWalker {
 public:
-  explicit TWalker(
-      const std::function<bool(const QString &, const QString &, const QDateTime &)> &AVisit)
-      : FVisit(AVisit), FBuffer(32 * 1024) {}
+  TWalker(const std::function<bool(const QString &, const QString &, const QDateTime &)> &AVisit,
+          const std::function<bool(QStringView, QStringView)> &ALess)
+      : FVisit(AVisit), FLess(ALess), FBuffer(32 * 1024) {}
 
   // Lists the open folder AFd (path APath / ABytes), closes it, and visits
   // and walks each of its subfolders. False: the visitor ended the walk.
   bool Walk(TFd AFd, const QString &APath, const QByteArray &ABytes) {
-    std::vector<QByteArray> LNames;
-    ReadSubFolderNames(AFd.Get(), LNames);
+    std::vector<QByteArray> LBytesNames;
+    ReadSubFolderNames(AFd.Get(), LBytesNames);
     AFd.Close();
-    if (LNames.empty())
+    if (LBytesNames.empty())
       return true;
+    // Each name as its bytes and as text, in the caller's order.
+    std::vector<std::pair<QString, QByteArray>> LNames;
+    LNames.reserve(LBytesNames.size());
+    for (QByteArray &LName : LBytesNames)
+      LNames.emplace_back(DecodeUtf8Lossless(LName), std::move(LName));
+    std::sort(LNames.begin(), LNames.end(), [this](const auto &ALeft, const auto &ARight) {
+      return FLess(ALeft.first, ARight.first);
+    });
     const QChar LDelimiter = PathDelimiter();
     const bool LDelimited = APath.endsWith(LDelimiter);
     const QString LPrefix = LDelimited ? APath : APath + LDelimiter;
     const QByteArray LBytesPrefix = ABytes.endsWith('/') ? ABytes : ABytes + '/';
-    for (const QByteArray &LName : LNames) {
+    for (const auto &[LName16, LName] : LNames) {
       const QByteArray LChildBytes = LBytesPrefix + LName;
       TFd LChild(OpenFolder(LChildBytes));
       struct stat LStat {};
@@ -83,7 +93,6 @@ public:
         LHaveTime = ::fstat(LChild.Get(), &LStat) == 0;
       else
         LHaveTime = ::lstat(LChildBytes.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
-      const QString LName16 = DecodeUtf8Lossless(LName);
       if (!FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime()))
         return false;
       if (LChild.Get() >= 0 && !Walk(std::move(LChild), LPrefix + LName16, LChildBytes))
@@ -119,6 +128,7 @@ private:
   }
 
   const std::function<bool(const QString &, const QString &, const QDateTime &)> &FVisit;
+  const std::function<bool(QStringView, QStringView)> &FLess;
   std::vector<char> FBuffer;
 };
 
@@ -126,7 +136,8 @@ private:
 
 void WalkSubFolders(const QString &AFolder,
                     const std::function<bool(const QString &APath, const QString &AName,
-                                             const QDateTime &AModified)> &AVisit) {
+                                             const QDateTime &AModified)> &AVisit,
+                    const std::function<bool(QStringView, QStringView)> &ALess) {
   QByteArray LBytes;
   if (!EncodeNativePath(AFolder, LBytes))
     return;
@@ -134,7 +145,7 @@ void WalkSubFolders(const QString &AFolder,
   TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (LFd.Get() < 0)
     return;
-  (void)TWalker(AVisit).Walk(std::move(LFd), AFolder, LBytes);
+  (void)TWalker(AVisit, ALess).Walk(std::move(LFd), AFolder, LBytes);
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {

@@ -1,0 +1,49 @@
+// Walking a folder tree, shared by both lists and both front ends: the
+// subfolders below a folder (for the folder list) and the files below it
+// (for the file list). Every folder's entries are taken A-Z regardless of
+// letter case (CompareTextAZ, then their exact spelling), so a list made by
+// a walk is in the same order whatever order the file system lists them in.
+#pragma once
+
+#include "uProgress.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The directory entry of a folder as a listing gives it: its name and its
+// last-write time (in UTC or in local time; shown in local time; invalid when
+// it could not be read, which shows as the zero date).
+struct TFolderEntry {
+  QString FName;
+  QDateTime FLastWrite;
+};
+
+// The order of two names of one folder in a walk: A-Z regardless of the
+// case of a to z, then by their exact code values.
+bool WalkNameLess(QStringView ALeft, QStringView ARight);
+
+// Walks the folders below AFolder depth first and calls ACallback for every
+// subfolder before walking into it: APath is the folder in which it was
+// found (AFolder exactly as given for the first level), AFileInfo its entry.
+// Hidden folders and symbolic links are neither reported nor entered; a
+// folder that cannot be listed adds nothing. With AProgress, each folder
+// found is reported (the count so far, of an unknown total, and its path),
+// and the walk ends where a stop is requested: the caller asks AProgress
+// whether it ended early.
+void ScanSubFolders(
+    const QString &AFolder,
+    const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
+    const TProgress *AProgress = nullptr);
+
+// Every entry below AFolder that is not a folder, hidden ones included, in a
+// depth-first walk that descends into a subfolder where it meets it. Links
+// to folders are neither collected nor entered (so the walk cannot loop);
+// links to files are collected. A folder that cannot be listed adds nothing.
+// Names are kept losslessly, so folders whose names are not UTF-8 are
+// entered too. With AProgress, each folder entered is reported (the files
+// found so far, of an unknown total, and the folder), and the walk ends
+// where a stop is requested, with what it found until then.
+QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress = nullptr);

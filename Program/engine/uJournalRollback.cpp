@@ -1,0 +1,169 @@
+#include "uJournalRollback.h"
+
+#include "platform/uPathRules.h"
+#include "uFileInfo.h"
+#include "uFolderInfo.h"
+#include "uJournal.h"
+#include "uResourceString.h"
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// Where each item of a batch started and where the steps made took it.
+struct TItemTrack {
+  int FFolder = -1;
+  QString FOriginal;
+  QString FCurrent;
+  int FLastStep = -1; // the count of steps made before it moved last
+  const TJournalStep *FFirst = nullptr;
+};
+
+std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
+                                     std::vector<std::pair<int, QString>> &AMoves) {
+  std::map<int, TItemTrack> LItems;
+  int LCount = 0;
+  for (const TJournalSection &LSection : ABatch.FSections) {
+    for (size_t s = 0; s < LSection.FSteps.size(); ++s) {
+      const TJournalStep &LStep = LSection.FSteps[s];
+      TItemTrack &LItem = LItems[LStep.FItem];
+      if (!LItem.FFirst && LSection.FKind == TSectionKind::Rename) {
+        LItem.FFirst = &LStep;
+        LItem.FFolder = LStep.FFolder;
+        LItem.FOriginal = LStep.FFrom;
+        LItem.FCurrent = LStep.FFrom;
+      }
+      if (s < LSection.FDone.size() && LSection.FDone[s] == 1) {
+        LItem.FCurrent = LStep.FTo;
+        LItem.FLastStep = LCount++;
+        AMoves.emplace_back(LStep.FItem, LStep.FTo);
+      }
+    }
+  }
+  return LItems;
+}
+
+// The files of the batch that stand under another name now, each renamed
+// to that name as far as the list knows.
+void ListFiles(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &AItems,
+               TFileList &AList) {
+  for (const auto &[LId, LTrack] : AItems) {
+    if (!LTrack.FFirst || LTrack.FCurrent == LTrack.FOriginal)
+      continue;
+    const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
+    // The file stands under another name: nothing to read under this one.
+    auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal),
+                                             TFileInfo::TUnread{});
+    LItem->SetIdentity(LTrack.FFirst->FDevice, LTrack.FFirst->FInode, LTrack.FFirst->FSize);
+    // The name the file carries now, as the new name without an extension.
+    LItem->SetNewName(LTrack.FCurrent);
+    LItem->SetNewFileType(QString());
+    LItem->SetisRenamed(true);
+    LItem->SetJournalItem(LId);
+    LItem->SetRenameOrder(LTrack.FLastStep);
+    AList.Add(std::move(LItem));
+  }
+}
+
+// The folders of the batch where the moves made put them: a folder below a
+// renamed one follows it.
+void ListFolders(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &AItems,
+                 const std::vector<std::pair<int, QString>> &AMoves, TFolderList &AList) {
+  std::map<int, int> LIndexOf;
+  for (const auto &[LId, LTrack] : AItems) {
+    if (!LTrack.FFirst)
+      continue;
+    const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
+    if (!AList.AddFolderInfoIfNeed(LFolder, TFolderEntry{LTrack.FOriginal, QDateTime()}))
+      continue;
+    TFolderInfo &LItem = *AList[AList.Count() - 1];
+    LItem.SetInode(LTrack.FFirst->FInode);
+    LItem.SetJournalItem(LId);
+    LIndexOf[LId] = AList.Count() - 1;
+  }
+  std::vector<std::pair<int, QString>> LListMoves;
+  for (const auto &[LId, LName] : AMoves)
+    if (LIndexOf.count(LId))
+      LListMoves.emplace_back(LIndexOf[LId], LName);
+  AList.ReplayMoves(LListMoves);
+}
+
+// Moves the renamed items of AList back, recording it as a rollback section
+// of the batch AId, and tells how each of them ended.
+void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgress *AProgress,
+              TJournalRollback &AResult) {
+  std::vector<const TRenameItem *> LRenamed;
+  for (int i = 0; i < AList.Count(); ++i)
+    if (AList.ItemAt(i).isRenamed())
+      LRenamed.push_back(&AList.ItemAt(i));
+  AList.SetJournal(&AJournal);
+  AList.SetBatchId(AId);
+  AList.SetProgress(AProgress);
+  if (AList.ExecuteRollback() < 0) {
+    AResult.FError = AList.BatchError();
+    return;
+  }
+  AResult.FStopped = AList.LastBatchStopped();
+  AResult.FJournalError = AList.JournalError();
+  // The items keep their addresses; a Rollback may reorder the list.
+  for (int i = 0; i < AList.Count(); ++i) {
+    const TRenameItem &LItem = AList.ItemAt(i);
+    if (std::find(LRenamed.begin(), LRenamed.end(), &LItem) == LRenamed.end())
+      continue;
+    if (LItem.isRenamed() && LItem.NotTried())
+      ++AResult.FNotTried;
+    else if (LItem.isRenamed())
+      AResult.FFailures.push_back(
+          {LItem.JournalItem(), AList.CurrentPath(i), LItem.RenameErrorText()});
+    else
+      ++AResult.FRolledBack;
+  }
+  AResult.FFailed = static_cast<int>(AResult.FFailures.size());
+}
+
+} // namespace
+
+TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress *AProgress) {
+  TJournalRollback LResult;
+  TJournalBatch LBatch;
+  if (!AJournal.Load(AId, LBatch)) {
+    LResult.FError = rs::FormatMessage(rs::CannotWriteJournal, {AId});
+    return LResult;
+  }
+  if (LBatch.FLocked) {
+    LResult.FError = rs::BatchIsRunning;
+    return LResult;
+  }
+  // A section that ended without its end record: what the disk shows, then
+  // its end, so that the batch reads as ended from now on.
+  if (!LBatch.FSections.empty() && !LBatch.FSections.back().FEnded) {
+    TJournalSection &LSection = LBatch.FSections.back();
+    CompleteSectionFromDisk(LBatch, LSection);
+    std::unique_ptr<TBatchWriter> LWriter = AJournal.ReopenBatch(AId, LResult.FError);
+    if (!LWriter)
+      return LResult;
+    int LMade = 0;
+    for (size_t s = 0; s < LSection.FDone.size(); ++s) {
+      if (LSection.FDone[s] == 1) {
+        LWriter->StepDone(static_cast<int>(s), true, QString());
+        ++LMade;
+      }
+    }
+    LWriter->EndSection(LMade, 0, true);
+    LSection.FEnded = true;
+  }
+
+  std::vector<std::pair<int, QString>> LMoves;
+  const std::map<int, TItemTrack> LItems = TrackItems(LBatch, LMoves);
+  if (LBatch.FKind == TBatchKind::Files) {
+    TFileList LList;
+    ListFiles(LBatch, LItems, LList);
+    RollBack(LList, AJournal, AId, AProgress, LResult);
+  } else {
+    TFolderList LList;
+    ListFolders(LBatch, LItems, LMoves, LList);
+    RollBack(LList, AJournal, AId, AProgress, LResult);
+  }
+  return LResult;
+}
