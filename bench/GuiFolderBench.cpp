@@ -162,7 +162,7 @@ VARNWELL_BENCH_GUI("gui-add-folders") {
     if (LWindow.Rows() != LFolders || LList.Count() != LFolders)
       std::fprintf(stderr, "gui-add-folders: %d folders, grid %d rows, list %d\n", LFolders,
                    LWindow.Rows(), LList.Count());
-    LWindow.Page().acClearFolderExecute();
+    LWindow.Page().ClearList();
     LWindow.Settle();
   }
   bench::PrintRatio("gui-add-folders", BestOf(LEngine), BestOf(LBaseline));
@@ -259,7 +259,7 @@ VARNWELL_BENCH_GUI("gui-folder-100k") {
   const double LShow = LStep([&] {
     LList.ReindexFolderInfo(0);
     LList.SetFolderNameMask(u"[N]"_s, 0);
-    LPage.SynchroFolderList(0);
+    LPage.SynchroList(0);
   });
   const double LMask = LStep([&] {
     LPage.edFolderMask->setText(u"[N]_[C]"_s);
@@ -267,7 +267,7 @@ VARNWELL_BENCH_GUI("gui-folder-100k") {
   });
   const double LSelect = LStep([&] { LPage.sgFolderRename->selectRow(LCount / 2); });
   const double LDelete = LStep([&] { LPage.acDeleteFolder->trigger(); });
-  const double LSort = LStep([&] { LPage.OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton); });
+  const double LSort = LStep([&] { LPage.HeaderPressed(1); });
   const double LClear = LStep([&] { LPage.acClearFolder->trigger(); });
   char LText[200];
   std::snprintf(LText, sizeof LText,

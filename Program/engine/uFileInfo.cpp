@@ -501,17 +501,11 @@ bool TFileList::GetisCounterInExtMask() const {
 }
 
 void TFileList::SetFileNameMask(const QString &ANameMask, int APosition) {
-  ForgetRecipe();
-  MaskRecipe().FNameMask = ANameMask;
-  for (int i = std::max(APosition, 0); i < Count(); ++i)
-    Items(i)->FileNameMaskApply(ANameMask, &FMetadata);
+  ApplyMaskAlone(masks::TMaskPart::Name, ANameMask, APosition);
 }
 
 void TFileList::SetFileExtMask(const QString &AExtMask, int APosition) {
-  ForgetRecipe();
-  MaskRecipe().FExtMask = AExtMask;
-  for (int i = std::max(APosition, 0); i < Count(); ++i)
-    Items(i)->FileExtMaskApply(AExtMask);
+  ApplyMaskAlone(masks::TMaskPart::Extension, AExtMask, APosition);
 }
 
 void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
@@ -529,6 +523,14 @@ void TFileList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
   if (ASearch.IsActive())
     LItem.ApplySearch(ASearch);
   ApplyCaseRule(LItem, ARecipe.FCase);
+}
+
+void TFileList::MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
+                             TRecipePass &) {
+  if (APart == masks::TMaskPart::Name)
+    File(AItem).FileNameMaskApply(AMask, &FMetadata);
+  else
+    File(AItem).FileExtMaskApply(AMask);
 }
 
 QStringView TFileList::SortName(const TRenameItem &AItem, TSortKey AKey) const {

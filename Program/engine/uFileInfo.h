@@ -244,21 +244,25 @@ public:
 
   // The recipe's masks read metadata (Exif, music tags) that the list has not
   // read yet for some item: applying it reads files.
-  bool NeedsMetadataRead(const TNameRecipe &ARecipe) const;
+  bool NeedsMetadataRead(const TNameRecipe &ARecipe) const override;
   // Reads for every item what the recipe's masks need into the list's cache,
   // reporting each item to AProgress (may be null) and stopping when it asks.
   // False when stopped: the names are not touched either way. Safe on a
   // worker thread while other threads only read the list.
-  bool ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress);
+  bool ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) override;
   // Some item's name mask noted a metadata token that found nothing.
-  bool HasMetadataNotes() const;
+  bool HasMetadataNotes() const override;
+  uint16_t MetadataNotes(int APosition) const override { return Items(APosition)->MetadataNotes(); }
   // What was read of the files, for the life of the list.
   metadata::TMetadataCache &MetadataCache() { return FMetadata; }
 
-protected:
   bool IsFolderList() const override { return false; }
+
+protected:
   void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
+  void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
+                    TRecipePass &APass) override;
   QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const override;
   QStringView FolderOf(const TRenameItem &AItem) const override;
   TNameParts OldNameParts(const TRenameItem &AItem) const override;

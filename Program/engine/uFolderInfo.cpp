@@ -365,13 +365,7 @@ bool TFolderList::GetIsCounterInNameMask() const {
 }
 
 void TFolderList::SetFolderNameMask(const QString &ANameMask, int APosition) {
-  ForgetRecipe();
-  MaskRecipe().FNameMask = ANameMask;
-  // One reading of the clock for the whole list: every name made by this
-  // application of the mask shows the same date and time.
-  std::optional<QDateTime> LNow;
-  for (int i = std::max(APosition, 0); i < Count(); ++i)
-    Items(i)->ApplyMask(ANameMask, LNow);
+  ApplyMaskAlone(masks::TMaskPart::Name, ANameMask, APosition);
 }
 
 bool TFolderList::AddFolderInfoIfNeed(const QString &AFullFolderName) {
@@ -475,6 +469,13 @@ void TFolderList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
   if (ASearch.IsActive())
     LItem.ApplySearch(ASearch);
   ApplyCaseRule(LItem, ARecipe.FCase);
+}
+
+void TFolderList::MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
+                               TRecipePass &APass) {
+  // A folder's name is whole: an extension mask makes nothing.
+  if (APart == masks::TMaskPart::Name)
+    Folder(AItem).ApplyMask(AMask, APass.FNow);
 }
 
 QStringView TFolderList::SortName(const TRenameItem &AItem, TSortKey AKey) const {

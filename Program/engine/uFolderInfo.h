@@ -184,11 +184,14 @@ public:
   // Removes and destroys all items and empties the dictionary.
   void ClearList() { Clear(); }
 
-protected:
   bool IsFolderList() const override { return true; }
+
+protected:
   TNameRecipe KindRecipe(const TNameRecipe &ARecipe) const override;
   void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
+  void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
+                    TRecipePass &APass) override;
   QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const override;
   QStringView FolderOf(const TRenameItem &AItem) const override;
   TNameParts OldNameParts(const TRenameItem &AItem) const override;

@@ -95,6 +95,15 @@ int TRenameList::ApplyRecipe(const TNameRecipe &ARecipe, int APosition) {
   return LFrom;
 }
 
+void TRenameList::ApplyMaskAlone(masks::TMaskPart APart, const QString &AMask, int APosition) {
+  ForgetRecipe();
+  (APart == masks::TMaskPart::Name ? FMasks.FNameMask : FMasks.FExtMask) = AMask;
+  // One reading of the clock for the whole list.
+  TRecipePass LPass;
+  for (int i = std::max(APosition, 0); i < Count(); ++i)
+    MakeMaskPart(*FItems[static_cast<size_t>(i)], APart, AMask, LPass);
+}
+
 void TRenameList::SetCounter(int AStart, int AStep, int ADigits) {
   ForgetRecipe();
   for (TRenameItem *LItem : FItems) {
@@ -106,6 +115,11 @@ void TRenameList::SetCounter(int AStart, int AStep, int ADigits) {
 
 bool TRenameList::HasCounter() const {
   return FMasks.HasCounter();
+}
+
+bool TRenameList::MasksApplied(const TNameRecipe &ARecipe) const {
+  const TNameRecipe LRecipe = KindRecipe(ARecipe);
+  return LRecipe.FNameMask == FMasks.FNameMask && LRecipe.FExtMask == FMasks.FExtMask;
 }
 
 QString TRenameList::TargetPath(int APosition) const {

@@ -12,6 +12,7 @@
 // sort moves pointers and an item keeps its address while it is listed.
 #pragma once
 
+#include "uMaskScanner.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
 #include "uProgress.h"
@@ -63,7 +64,12 @@ public:
   // Index := position for the items from AFrom to the end.
   void Reindex(int AFrom);
 
+  // The items are folders: moving one moves the paths of the items below it.
+  virtual bool IsFolderList() const = 0;
+
   // ---- Names --------------------------------------------------------------
+  // The item's name as it was found.
+  QString OldName(int APosition) const { return OldNameParts(ItemAt(APosition)).ToString(); }
   // Makes the new names of the items from APosition on by ARecipe: their
   // positions, the counter, the masks, search and replace and the case rule.
   // A counter in a mask numbers every item by its position, so with one
@@ -71,11 +77,21 @@ public:
   // the one the names were last made by. Returns the first position whose
   // new name may have changed.
   int ApplyRecipe(const TNameRecipe &ARecipe, int APosition);
+  // A mask applied on its own: AMask becomes the name mask (APart Name) or
+  // the extension mask, and makes that part of the new names of the items
+  // from APosition on; search and replace and the case rule are left out.
+  void ApplyMaskAlone(masks::TMaskPart APart, const QString &AMask, int APosition);
   // Every item carries these counter values (for a mask with the counter
   // applied later); the names no longer follow one recipe as a whole.
   void SetCounter(int AStart, int AStep, int ADigits);
   // A mask the names were last made by holds the counter.
   bool HasCounter() const;
+  // The mask last applied: the name mask (APart Name) or the extension mask.
+  const QString &AppliedMask(masks::TMaskPart APart) const {
+    return APart == masks::TMaskPart::Name ? FMasks.FNameMask : FMasks.FExtMask;
+  }
+  // The masks of ARecipe (those this kind applies) are the ones applied.
+  bool MasksApplied(const TNameRecipe &ARecipe) const;
   // The name the item's entry has on disk after a Rename: what the move
   // uses, and what the grid, the balloon, the command line and the journal
   // show.
@@ -138,15 +154,32 @@ public:
   // never tried because it stopped are NotTried.
   void SetProgress(TProgress *AProgress) { FProgress = AProgress; }
 
+  // What the metadata tokens of the item's name did not find
+  // (masks::TMetadataNote bits; 0: nothing to say).
+  virtual uint16_t MetadataNotes(int /*APosition*/) const { return 0; }
+  // The recipe's masks read metadata that the list has not read yet for
+  // some item: applying it reads files.
+  virtual bool NeedsMetadataRead(const TNameRecipe & /*ARecipe*/) const { return false; }
+  // Reads for every item what the recipe's masks need, reporting each item
+  // to AProgress (may be null) and stopping when it asks. False when
+  // stopped: the names are not touched either way. Safe on a worker thread
+  // while other threads only read the list.
+  virtual bool ReadMetadata(const TNameRecipe & /*ARecipe*/, TProgress * /*AProgress*/) {
+    return true;
+  }
+  // Some item's name mask noted a metadata token that found nothing.
+  virtual bool HasMetadataNotes() const { return false; }
+
 protected:
   // ---- What a kind supplies -----------------------------------------------
-  // The items are folders: moving one moves the paths of the items below it.
-  virtual bool IsFolderList() const = 0;
   // The rules of ARecipe this kind applies (a folder has no extension).
   virtual TNameRecipe KindRecipe(const TNameRecipe &ARecipe) const { return ARecipe; }
   // Makes AItem's new name by ARecipe; its Index and counter are set.
   virtual void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                            const nameedits::TSearchReplace &ASearch, TRecipePass &APass) = 0;
+  // Makes the part APart of AItem's new name by AMask alone.
+  virtual void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
+                            TRecipePass &APass) = 0;
   // The text AItem is sorted by for the name columns.
   virtual QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const = 0;
   // The folder AItem's entry stands in now, as Location shows it.

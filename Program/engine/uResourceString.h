@@ -23,6 +23,9 @@ inline const QString FailedToRollbackMany =
 // A Rename or Rollback stopped by Cancel: how many of the items it was to
 // move were moved.
 inline const QString RenameCancelled = QStringLiteral("Renaming was cancelled: %d of %d renamed.");
+// The balloon of an item a cancelled Rename or Rollback never tried.
+inline const QString NotTriedRename = QStringLiteral("Renaming was cancelled before this item.");
+inline const QString NotTriedRollback = QStringLiteral("Rollback was cancelled before this item.");
 inline const QString RollbackCancelled =
     QStringLiteral("Rollback was cancelled: %d of %d moved back.");
 // The detail view's size of a folder while it is being measured.
@@ -63,6 +66,9 @@ inline const QString CannotWriteJournal = QStringLiteral("Cannot write the renam
 // at its next group of moves.
 inline const QString JournalIncomplete =
     QStringLiteral("The rename journal could not be written completely: %s");
+// The counts reported beside it.
+inline const QString RenamedCount = QStringLiteral("%d of %d renamed.");
+inline const QString MovedBackCount = QStringLiteral("%d of %d moved back.");
 inline const QString FileWasReplaced = QStringLiteral("File was replaced after renaming");
 inline const QString FolderWasReplaced = QStringLiteral("Folder was replaced after renaming");
 inline const QString BatchIsRunning =

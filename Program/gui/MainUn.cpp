@@ -149,9 +149,9 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   FFolderList = std::make_unique<TFolderList>();
   FFileList->SetJournal(&GetJournal());
   FFolderList->SetJournal(&GetJournal());
-  FilePage = new TFilePage(*this, ltFileRename);
+  FilePage = new TFilePage(*this, *FFileList, ltFileRename);
   ltFileRename->layout()->addWidget(FilePage);
-  FolderPage = new TFolderPage(*this, ltFolderRename);
+  FolderPage = new TFolderPage(*this, *FFolderList, ltFolderRename);
   ltFolderRename->layout()->addWidget(FolderPage);
   HistoryPage = new THistoryPage(*this, LayoutHistory);
   LayoutHistory->layout()->addWidget(HistoryPage);

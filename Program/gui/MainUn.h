@@ -10,33 +10,16 @@
 //   ltSelectMode   -> the two large mode buttons
 //   LayoutSetting  -> the settings page (MainUnSettings.cpp)
 //   LayoutAbout    -> the about page
-// TFilePage and TFolderPage are QWidgets constructed as
-//   TFilePage(TfmMain &AMain, QWidget *AParent)
-// and get everything shared through AMain:
-//   - Actions(): the window's TActionList. A page creates its actions as
-//       new TAction(u"Rename"_s, AMain.Actions(), this)
-//     binds its buttons with TAction::BindButton and gives each an execute
-//     and an update handler. The list runs every update handler after every
-//     action's execute handler and after every RunDeferred handler. When a
-//     page's state changes in any other way (selection, typing, a check box, a
-//     balloon), the page calls AMain.UpdateActions() once afterwards.
-//   - RunDeferred(handler): runs handler once from the 1 ms single-shot
-//     FRunTimer after the current event has returned; a second call before the
-//     timer fired replaces the pending handler; action updates follow it.
-//   - GetColumnMinWidth(grid, column, min): the minimum width of a column of
-//     a page's grid while the user drags its edge, by the grid's object name
-//     and the column's name under ColumnNameRole (uControlUtils.h); the page
-//     kit's InstallSortHeader asks it.
-//   - RegisterDropDown(combo): CloseDropDowns (before the window moves) closes
-//     the popups of the registered combo boxes (CBox_Case, CBox_CounterNumber).
-//   - ShowPage(page); *AMain.FFileList and *AMain.FFolderList, the lists the
-//     pages work on (created before the pages, freed after them).
+// The pages know the window only as their TPageHost (uPageHost.h): its
+// actions and their updates, the minimum widths of grid columns, the
+// drop-down boxes to close before the window moves, and the owner of their
+// dialogs. The renaming pages are constructed with the list they work on:
+//   TFilePage(host, *FFileList, parent), TFolderPage(host, *FFolderList, parent)
+// (created before the pages, freed after them). The window includes the
+// pages, never the other way round; it tells them of the command line's
+// paths, of batches rolled back from History, and of its closing.
 // The four page flags (acRename, acRollback, acRenameFolder, acRollbackFolder)
-// are the Tag of the pages' own actions. The pages also own what the window's
-// start-up does for them: disabling acRollback and acRollbackFolder, the
-// property names of the detail grids, the sort markers, the hint columns and
-// the rows whose balloon is showing; they do it in their constructors, which
-// run during the window's start-up, before the settings are loaded.
+// are the Tag of the pages' own actions.
 //
 // Life cycle: the constructor is the start-up, the destructor the shut-down.
 // The destructor deletes the page widgets before the lists they show, then
@@ -47,6 +30,7 @@
 #include "uAction.h"
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
+#include "uPageHost.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -81,7 +65,7 @@ enum class TMainPage {
 // "0.0.0.0" when ACompiled is empty.
 QString GetFileVersion(const QString &ACompiled = QStringLiteral(VARNWELL_VERSION));
 
-class TfmMain : public QWidget {
+class TfmMain : public QWidget, public TPageHost {
   Q_OBJECT
 public:
   static constexpr int ClientWidth = 900;
@@ -97,14 +81,15 @@ public:
   void ShowPage(TMainPage APage);
   TMainPage CurrentPage() const;
   void RunDeferred(std::function<void()> AHandler);
-  TActionList &Actions() { return *FActions; }
-  void UpdateActions();
+  TActionList &Actions() override { return *FActions; }
+  void UpdateActions() override;
   // The minimum width of a column of AGrid, by the grid's object name and the
   // column's name (ColumnNameRole); AMinWidth comes in as 10.
-  void GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const;
+  void GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const override;
   // The rule of GetColumnMinWidth on names.
   static int ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault);
-  void RegisterDropDown(QComboBox &ACombo);
+  void RegisterDropDown(QComboBox &ACombo) override;
+  QWidget &DialogOwner() override { return *this; }
   void CloseDropDowns();
 
   // The command line's paths: with AFolders the folder page opens with those

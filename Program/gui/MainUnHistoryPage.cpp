@@ -1,11 +1,11 @@
 #include "MainUnHistoryPage.h"
 
-#include "MainUn.h"
 #include "uAction.h"
 #include "uControlUtils.h"
 #include "uGridSupport.h"
 #include "uLog.h"
 #include "uMessageForm.h"
+#include "uPageHost.h"
 #include "uPageKit.h"
 #include "uResourceString.h"
 #include "uUtil.h"
@@ -135,7 +135,7 @@ QVariant THistoryFailureModel::headerData(int ASection, Qt::Orientation AOrienta
 // ---------------------------------------------------------------------------
 // THistoryPage
 
-THistoryPage::THistoryPage(TfmMain &AMain, QWidget *AParent) : QWidget(AParent), FMain(AMain) {
+THistoryPage::THistoryPage(TPageHost &AHost, QWidget *AParent) : QWidget(AParent), FMain(AHost) {
   setObjectName(QStringLiteral("HistoryPage"));
   auto *LGroup = new QGroupBox(QStringLiteral("History"), this);
   LGroup->setObjectName(QStringLiteral("gbHistory"));

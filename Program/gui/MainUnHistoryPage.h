@@ -21,7 +21,7 @@ class QPushButton;
 class QTableView;
 class TAction;
 class TGridMouseWatch;
-class TfmMain;
+class TPageHost;
 
 // The batches as rows.
 class THistoryModel : public QAbstractTableModel {
@@ -62,7 +62,7 @@ private:
 class THistoryPage : public QWidget {
   Q_OBJECT
 public:
-  THistoryPage(TfmMain &AMain, QWidget *AParent);
+  THistoryPage(TPageHost &AHost, QWidget *AParent);
   ~THistoryPage() override;
 
   // Reads the journal anew (the page is shown, a batch ended elsewhere).
@@ -95,7 +95,7 @@ private:
   void FailuresMouseMove(const QPoint &APos);
   void RollbackEnded(const QString &AId, const TJournalRollback &AResult);
 
-  TfmMain &FMain;
+  TPageHost &FMain;
   std::unique_ptr<TGridMouseWatch> FMouseWatch;
   int FLastHintCell = -1;
   std::function<void(const QString &)> FOnBatchRolledBack;

@@ -1,7 +1,6 @@
 #include "uPageKit.h"
 
 #include "FMX.BallonHint.h"
-#include "MainUn.h"
 #include "uAction.h"
 #include "uControlUtils.h"
 #include "uGridSupport.h"
@@ -10,6 +9,7 @@
 #include "uMessageForm.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
+#include "uPageHost.h"
 #include "uProgress.h"
 #include "uPropertyGridModel.h"
 #include "uRenamePlan.h"
@@ -195,11 +195,11 @@ TUpdatesSuspended::~TUpdatesSuspended() {
 // ---------------------------------------------------------------------------
 // Sorting by the header
 
-TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TfmMain &AMain) {
+TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TPageHost &AHost) {
   auto *LHeader = new TSortHeaderView(&AGrid);
   QTableView *LGrid = &AGrid;
-  LHeader->SetMinWidthHook([&AMain, LGrid](int AColumn, int &AMinWidth) {
-    AMain.GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
+  LHeader->SetMinWidthHook([&AHost, LGrid](int AColumn, int &AMinWidth) {
+    AHost.GetColumnMinWidth(*LGrid, AColumn, AMinWidth);
   });
   AGrid.setHorizontalHeader(LHeader);
   return LHeader;
@@ -321,6 +321,13 @@ bool ReportBatchRefused(int AFailed, const QString &AError) {
 
 void ReportCancelled(const QString &AFormat, int ADone, int ATotal) {
   const QString LText = rs::FormatMessage(AFormat, {ADone, ATotal});
+  GetLogger().WriteLog(LText);
+  ShowWarningMessage(LText);
+}
+
+void ReportJournalIncomplete(const QString &AError, const QString &AFormat, int ADone, int ATotal) {
+  const QString LText = rs::FormatMessage(rs::JournalIncomplete, {AError}) + QLatin1Char('\n') +
+                        rs::FormatMessage(AFormat, {ADone, ATotal});
   GetLogger().WriteLog(LText);
   ShowWarningMessage(LText);
 }

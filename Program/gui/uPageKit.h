@@ -59,7 +59,7 @@ class TAction;
 struct TPlanEntry;
 class TPropertyGridModel;
 class TSortHeaderView;
-class TfmMain;
+class TPageHost;
 
 // ---- Fields -----------------------------------------------------------------
 
@@ -153,10 +153,10 @@ private:
 // ---- Sorting by the header --------------------------------------------------
 
 // Gives AGrid the header with the sort marker (TSortHeaderView); while the
-// user drags a column's edge the column stops at the minimum width AMain gives
-// it (TfmMain::GetColumnMinWidth, by the grid's object name and the column's
+// user drags a column's edge the column stops at the minimum width AHost gives
+// it (TPageHost::GetColumnMinWidth, by the grid's object name and the column's
 // name).
-TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TfmMain &AMain);
+TSortHeaderView *InstallSortHeader(QTableView &AGrid, const TPageHost &AHost);
 
 // What a press on a header section asks for: the list sorted by the column
 // named FColumn (the model's ColumnNameRole), descending when FDown.
@@ -249,6 +249,10 @@ bool ReportBatchRefused(int AFailed, const QString &AError);
 // A step stopped by Cancel: AFormat (such as "Renaming was cancelled: %d of
 // %d renamed.") with ADone and ATotal, written to the log, then shown.
 void ReportCancelled(const QString &AFormat, int ADone, int ATotal);
+// A batch whose journal could not be written completely (AError): the
+// message with the batch's counts, AFormat ("%d of %d renamed.") with ADone
+// and ATotal, written to the log, then shown.
+void ReportJournalIncomplete(const QString &AError, const QString &AFormat, int ADone, int ATotal);
 // An Add stopped by Cancel, which added nothing of the AFound it had found:
 // written to the log, then shown.
 void ReportAddCancelled(int AFound);

@@ -135,7 +135,7 @@ int main(int argc, char *argv[]) {
     LFilePage.Edit_RenameMask->setText(QStringLiteral("Holiday [C]"));
     LFilePage.acAddFile->trigger();
     QFile::remove(LFiles.at(2));
-    LFilePage.DoRenameFiles();
+    LFilePage.Rename();
     LMain.UpdateActions();
     LOk &= Save(Grab(LMain), LOut, QStringLiteral("file-page-renamed"));
     SetOpenFilesHook(LPreviousOpen);

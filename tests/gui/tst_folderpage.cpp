@@ -181,7 +181,7 @@ private Q_SLOTS:
     QVERIFY(!Page().acDeleteFolder->isEnabled());
     QVERIFY(!Page().acRenameFolder->isEnabled());
     QVERIFY(!Page().acRollbackFolder->isEnabled());
-    QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
+    QCOMPARE(Page().Header().MarkerColumn(), QStringLiteral("scOldName"));
     // The detail view names its four properties and shows no values.
     const QAbstractItemModel &LDetails = *Page().sgDetailInfoFolder->model();
     QCOMPARE(LDetails.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Properties"));
@@ -639,7 +639,7 @@ private Q_SLOTS:
     QCOMPARE(Column(1),
              (QStringList{QStringLiteral("OB_1"), QStringLiteral("BO_2"), QStringLiteral("CO_3")}));
     if (Sort) {
-      Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+      Page().HeaderPressed(0);
     } else {
       Page().sgFolderRename->selectRow(0);
       Page().acDeleteFolder->trigger();
@@ -885,8 +885,8 @@ private Q_SLOTS:
     QVERIFY(LRow >= 0);
     QTableView &LGrid = *Page().sgFolderRename;
     const QRect LCell = LGrid.visualRect(Page().GridModel().index(LRow, 0));
-    Page().sgFolderRenameMouseMove(LCell.center());
-    QCOMPARE(Page().LastFolderHintCell(), LRow);
+    Page().GridMouseMove(LCell.center());
+    QCOMPARE(Page().FLastHintCell, LRow);
     TfmBallonHint *LBalloon = TfmBallonHint::Instance();
     QVERIFY(LBalloon != nullptr);
     QCOMPARE(LBalloon->lbTitle->text(), QStringLiteral("b"));
@@ -894,21 +894,21 @@ private Q_SLOTS:
     QVERIFY(LBalloon->TimerActive());
     // Moving within the row asks for nothing new.
     LBalloon->lbTitle->setText(QStringLiteral("untouched"));
-    Page().sgFolderRenameMouseMove(LCell.center() + QPoint(1, 1));
+    Page().GridMouseMove(LCell.center() + QPoint(1, 1));
     QCOMPARE(LBalloon->lbTitle->text(), QStringLiteral("untouched"));
     // Leaving the hint column hides it.
     const QRect LName = LGrid.visualRect(Page().GridModel().index(LRow, 1));
-    Page().sgFolderRenameMouseMove(LName.center());
-    QCOMPARE(Page().LastFolderHintCell(), -1);
+    Page().GridMouseMove(LName.center());
+    QCOMPARE(Page().FLastHintCell, -1);
     QVERIFY(!LBalloon->TimerActive());
     // Back on the mark through a real mouse move, then out of the grid: the
     // balloon goes.
     QTest::mouseMove(LGrid.viewport(), LCell.center());
-    QCOMPARE(Page().LastFolderHintCell(), LRow);
+    QCOMPARE(Page().FLastHintCell, LRow);
     QVERIFY(LBalloon->TimerActive());
     QEvent LLeave(QEvent::Leave);
     QCoreApplication::sendEvent(LGrid.viewport(), &LLeave);
-    QCOMPARE(Page().LastFolderHintCell(), -1);
+    QCOMPARE(Page().FLastHintCell, -1);
     QVERIFY(!LBalloon->TimerActive());
   }
 
@@ -934,8 +934,8 @@ private Q_SLOTS:
     // the selected row its selection.
     QCOMPARE(LColumns.sectionSize(0), HintColumnWidth);
     QCOMPARE(LColumns.sectionSize(1), 181);
-    QCOMPARE(Page().GridHeader().MarkerSection(), 1);
-    QVERIFY(!Page().GridHeader().MarkerPointsDown());
+    QCOMPARE(Page().Header().MarkerSection(), 1);
+    QVERIFY(!Page().Header().MarkerPointsDown());
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().first().row(), 2);
 
@@ -945,7 +945,7 @@ private Q_SLOTS:
     QVERIFY(Page().sgFolderRename->itemDelegateForColumn(0) == nullptr);
     QCOMPARE(LColumns.sectionSize(0), 181);
     QCOMPARE(Page().txtFolderCount->text(), u"3 folders"_s);
-    QCOMPARE(Page().GridHeader().MarkerSection(), 0);
+    QCOMPARE(Page().Header().MarkerSection(), 0);
     QCOMPARE(Page().sgFolderRename->selectionModel()->selectedRows().size(), 1);
   }
 
@@ -1004,7 +1004,7 @@ private Q_SLOTS:
     AddEach({u"a"_s, u"b"_s, u"c"_s});
     SetMask(u"x"_s);
     // "Old Name" (behind the hint column) descending: c takes the name.
-    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
+    Page().HeaderPressed(1);
     QCOMPARE(Column(0), (QStringList{u"c"_s, u"b"_s, u"a"_s}));
     QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), u"-CC"_s);
     QCOMPARE(guitest::HoverMark(*Page().sgFolderRename, 2),
@@ -1029,8 +1029,8 @@ private Q_SLOTS:
     MakeDirs({QStringLiteral("b"), QStringLiteral("C"), QStringLiteral("a"), QStringLiteral("_x")});
     Add(Root(), true, false);
     SetMask(QStringLiteral("[N]"));
-    TSortHeaderView &LHeader = Page().GridHeader();
-    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
+    TSortHeaderView &LHeader = Page().Header();
+    Page().HeaderPressed(1);
     // Letters a to z compare as A to Z; "_" (0x5F) sorts after "C" and
     // before "a" would, but "a" is taken as "A".
     QCOMPARE(Column(1), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C"),
@@ -1045,7 +1045,7 @@ private Q_SLOTS:
     for (int LIndex = 0; LIndex < List().Count(); ++LIndex)
       QCOMPARE(List().Items(LIndex)->Index(), LIndex);
     // The first press on "Old Name" sorts descending: it starts as "Up".
-    Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    Page().HeaderPressed(0);
     QCOMPARE(Column(0), (QStringList{QStringLiteral("_x"), QStringLiteral("C"), QStringLiteral("b"),
                                      QStringLiteral("a")}));
   }
@@ -1053,7 +1053,7 @@ private Q_SLOTS:
   void SortByLocationThenOldName() {
     MakeDirs({QStringLiteral("b/z"), QStringLiteral("b/y"), QStringLiteral("a")});
     Add(Root(), true, false);
-    Page().OnsgFolderRenameHeaderMouseDown(2, Qt::LeftButton);
+    Page().HeaderPressed(2);
     QCOMPARE(Column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("y"),
                                      QStringLiteral("z")}));
   }
@@ -1063,7 +1063,7 @@ private Q_SLOTS:
     Add(Root(), true, false);
     SetMask(QStringLiteral("[N][C]"));
     Page().acRollbackFolder->SetTag(0);
-    Page().OnsgFolderRenameHeaderMouseDown(2, Qt::LeftButton);
+    Page().HeaderPressed(2);
     QCOMPARE(Column(1),
              (QStringList{QStringLiteral("a1"), QStringLiteral("b2"), QStringLiteral("c3")}));
     QCOMPARE(Page().acRollbackFolder->Tag(), 1);
@@ -1071,9 +1071,9 @@ private Q_SLOTS:
 
   void SortIgnoredOnOneRowAndOnTheHintColumn() {
     Add(Root(), false, true);
-    Page().OnsgFolderRenameHeaderMouseDown(1, Qt::LeftButton);
-    QCOMPARE(Page().GridHeader().MarkerColumn(), QStringLiteral("scOldName"));
-    QVERIFY(Page().GridHeader().SectionTag(1).isEmpty());
+    Page().HeaderPressed(1);
+    QCOMPARE(Page().Header().MarkerColumn(), QStringLiteral("scOldName"));
+    QVERIFY(Page().Header().SectionTag(1).isEmpty());
 
     MakeDirs({QStringLiteral("a"), QStringLiteral("b")});
     Add(Root(), true, false);
@@ -1084,10 +1084,10 @@ private Q_SLOTS:
     QTRY_VERIFY(!Page().StepRunning()); // the worker's step ends
     QCOMPARE(Rows(), 2);
     const QStringList LBefore = Column(0);
-    const QString LMarker = Page().GridHeader().MarkerColumn();
-    Page().OnsgFolderRenameHeaderMouseDown(0, Qt::LeftButton);
+    const QString LMarker = Page().Header().MarkerColumn();
+    Page().HeaderPressed(0);
     QCOMPARE(Column(0), LBefore);
-    QCOMPARE(Page().GridHeader().MarkerColumn(), LMarker);
+    QCOMPARE(Page().Header().MarkerColumn(), LMarker);
   }
 };
 

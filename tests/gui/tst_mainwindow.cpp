@@ -333,14 +333,14 @@ private Q_SLOTS:
     if (FolderPage) {
       LMain.FFolderList->Add(
           std::make_unique<TFolderInfo>(FExe->Path(), TFolderEntry{QStringLiteral("missing"), {}}));
-      LMain.FolderPage->SynchroFolderList(0);
+      LMain.FolderPage->SynchroList(0);
       LMain.UpdateActions();
       LMain.FolderPage->acRenameFolder->trigger();
       LGrid = LMain.FolderPage->sgFolderRename;
     } else {
       LMain.FFileList->Add(std::make_unique<TFileInfo>(LMissing));
-      LMain.FilePage->SynchroFileList(0);
-      LMain.FilePage->DoRenameFiles();
+      LMain.FilePage->SynchroList(0);
+      LMain.FilePage->Rename();
       LGrid = LMain.FilePage->StringGrid_Rename;
     }
     // The file page renames in its worker: the report comes when it ends.

@@ -1,0 +1,739 @@
+#include "uRenamePage.h"
+
+#include "FMX.BallonHint.h"
+#include "uAction.h"
+#include "uControlUtils.h"
+#include "uGridSupport.h"
+#include "uJournal.h"
+#include "uLog.h"
+#include "uMessageForm.h"
+#include "uPageHost.h"
+#include "uRenameList.h"
+#include "uResourceString.h"
+
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Counts a nesting level for a scope.
+class TNesting {
+public:
+  explicit TNesting(int &ALevel) : FLevel(ALevel) { ++FLevel; }
+  ~TNesting() { --FLevel; }
+  TNesting(const TNesting &) = delete;
+  TNesting &operator=(const TNesting &) = delete;
+
+private:
+  int &FLevel;
+};
+
+int RenamedCount(const TRenameList &AList) {
+  int LCount = 0;
+  for (int i = 0; i < AList.Count(); ++i)
+    LCount += AList.ItemAt(i).isRenamed() ? 1 : 0;
+  return LCount;
+}
+
+} // namespace
+
+TRenamePage::TRenamePage(TPageHost &AHost, TRenameList &AList, QWidget *AParent)
+    : QWidget(AParent), FHost(AHost), FList(AList),
+      FFieldExits(std::make_unique<TFieldExits>([this] { FHost.UpdateActions(); })) {}
+
+TRenamePage::~TRenamePage() {
+  // The balloon may still point at the grid.
+  HideBalloonHint();
+  // A step still running stops before the list it works on goes.
+  delete StepWorker;
+}
+
+bool TRenamePage::Folders() const {
+  return FList.IsFolderList();
+}
+
+void TRenamePage::EnableWhileIdle(TAction &AAction, const TRenamePage &APage) {
+  AAction.SetOnUpdate([&APage](TAction &ASender) { ASender.setEnabled(!APage.StepRunning()); });
+}
+
+// ---------------------------------------------------------------------------
+// Wiring
+
+void TRenamePage::SetupWorkflow(const TParts &AParts) {
+  FParts = AParts;
+  FModel = AParts.FModel;
+  QTableView &LGrid = *AParts.FGrid;
+
+  StepWorker = new TStepWorker(this);
+  StepProgress = new TStepProgress(*StepWorker, this);
+  if (auto *LLayout = qobject_cast<QBoxLayout *>(layout()))
+    LLayout->addWidget(StepProgress);
+
+  // The grid, its sort header and its model.
+  FHeader = InstallSortHeader(LGrid, FHost);
+  LGrid.setModel(FModel);
+  SetupPreviewGrid(LGrid);
+  EnableRowMultiSelection(LGrid);
+  // "Location", the last column, fills the rest of the grid from its minimum
+  // width on (a stretched column never narrows below the width it was given).
+  LGrid.horizontalHeader()->setStretchLastSection(true);
+  FColumnWidths = {
+      {FModel->headerData(TListGridModel::dcOldName, Qt::Horizontal, ColumnNameRole).toString(),
+       150},
+      {FModel->headerData(TListGridModel::dcNewName, Qt::Horizontal, ColumnNameRole).toString(),
+       230},
+      {FModel->headerData(TListGridModel::dcLocation, Qt::Horizontal, ColumnNameRole).toString(),
+       100},
+      {HintColumnName, HintColumnWidth}};
+  RestoreColumnWidths();
+  // A reset, or the hint column coming or going, rebuilds the header's
+  // sections: the columns keep their widths by their names.
+  connect(FModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] { RestoreColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsAboutToBeInserted, this,
+          [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsInserted, this, [this] { RestoreColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsAboutToBeRemoved, this,
+          [this] { SaveColumnWidths(); });
+  connect(FModel, &QAbstractItemModel::columnsRemoved, this, [this] { RestoreColumnWidths(); });
+  connect(FHeader, &TSortHeaderView::SectionMouseDown, this, [this](int ASection) {
+    HeaderPressed(ASection);
+    FHost.UpdateActions();
+  });
+  connect(LGrid.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (FSynchronising > 0)
+      return;
+    UpdateDetails();
+    FHost.UpdateActions();
+  });
+  FGridMouse =
+      std::make_unique<TGridMouseWatch>(LGrid, [this](const QPoint &APos) { GridMouseMove(APos); });
+  if (AParts.FOnPaths)
+    FDropTarget = std::make_unique<TPathDropTarget>(LGrid, [this](const QStringList &APaths) {
+      FParts.FOnPaths(APaths);
+      FHost.UpdateActions();
+    });
+
+  // The actions of the workflow.
+  AParts.FRename->SetOnExecute([this](TAction &) { Rename(); });
+  AParts.FRename->SetOnUpdate([this](TAction &ASender) {
+    // Conflict marks leave Rename enabled; failure marks do not. An invalid
+    // pattern waits to be mended.
+    ASender.setEnabled(!StepRunning() && FModel->rowCount() > 0 && !FFailureMarks && FSearchValid);
+  });
+  AParts.FRollback->SetOnExecute([this](TAction &) { Rollback(); });
+  AParts.FRollback->SetOnUpdate([this](TAction &ASender) {
+    // With no renamed item in the list (after a Clear that followed a
+    // Rename, say) there is nothing to move back: a Rollback would only
+    // report "Rollback done.".
+    ASender.setEnabled(!StepRunning() && ASender.Tag() != 1 && HasRenamedItems());
+  });
+  // Rollback starts disabled; only a Rename enables it.
+  AParts.FRollback->setEnabled(false);
+  AParts.FClear->SetOnExecute([this](TAction &) { ClearList(); });
+  AParts.FClear->SetOnUpdate(
+      [this](TAction &ASender) { ASender.setEnabled(!StepRunning() && FModel->rowCount() > 0); });
+  AParts.FDelete->SetOnExecute([this](TAction &) { DeleteSelected(); });
+  AParts.FDelete->SetOnUpdate([this](TAction &ASender) {
+    ASender.setEnabled(!StepRunning() && FList.Count() > 0 && FParts.FRename->Tag() == 0);
+  });
+  AParts.FApply->SetOnExecute([this](TAction &) { ApplyAll(); });
+  EnableWhileIdle(*AParts.FApply, *this);
+
+  // Delete and Ctrl+Z act on the list only while the grid has the focus: in a
+  // text field they stay the field's own keys (Ctrl+A is the grid's own).
+  AddActionShortcut(*AParts.FDelete, QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut, LGrid);
+  AddActionShortcut(*AParts.FRollback, QKeySequence(Qt::CTRL | Qt::Key_Z), Qt::WidgetShortcut,
+                    LGrid);
+  auto *LRename = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return), this);
+  LRename->setObjectName(AParts.FRenameShortcutName);
+  LRename->setContext(Qt::WindowShortcut);
+  connect(LRename, &QShortcut::activated, this, [this] { RenameByKey(); });
+  auto *LRenameEnter = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this);
+  LRenameEnter->setContext(Qt::WindowShortcut);
+  connect(LRenameEnter, &QShortcut::activated, this, [this] { RenameByKey(); });
+  ShowShortcutInToolTip(*AParts.FDeleteButton,
+                        QStringLiteral("Delete the selected rows from the list"),
+                        AParts.FDelete->shortcut());
+  ShowShortcutInToolTip(*AParts.FRenameButton, AParts.FRename->text(), LRename->key());
+  ShowShortcutInToolTip(*AParts.FRollbackButton, AParts.FRollback->text(),
+                        AParts.FRollback->shortcut());
+  LGrid.setToolTip(QString());
+
+  // The marker starts on the first column, so the first press on "Old Name"
+  // sorts descending.
+  CreateSortMarker();
+  SynchroList(0);
+  UpdateDetails();
+}
+
+void TRenamePage::RenameByKey() {
+  FFieldExits->ExitFocused();
+  FHost.UpdateActions();
+  FParts.FRename->trigger();
+}
+
+void TRenamePage::SaveColumnWidths() {
+  for (int LColumn = 0; LColumn < FModel->columnCount() && LColumn < FHeader->count(); ++LColumn)
+    FColumnWidths.insert(FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString(),
+                         FHeader->sectionSize(LColumn));
+}
+
+void TRenamePage::RestoreColumnWidths() {
+  // The last column fills the rest of the grid: a width given to it would be
+  // the least it keeps, also when a hint column comes in front.
+  for (int LColumn = 0; LColumn < FModel->columnCount() - 1; ++LColumn) {
+    const auto LWidth = FColumnWidths.constFind(
+        FModel->headerData(LColumn, Qt::Horizontal, ColumnNameRole).toString());
+    if (LWidth != FColumnWidths.constEnd())
+      FParts.FGrid->setColumnWidth(LColumn, *LWidth);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The list in the grid
+
+bool TRenamePage::HasRenamedItems() {
+  if (FMayHaveRenamed)
+    FMayHaveRenamed = FList.HasRenamedItems();
+  return FMayHaveRenamed;
+}
+
+void TRenamePage::SynchroList(int APosition, TListings AListings) {
+  const TNesting LSynchronising(FSynchronising);
+  const TUpdatesSuspended LSuspended(*FParts.FGrid);
+  const bool LRenamedDisplay = FFailureMarks || HasRenamedItems();
+  if (LRenamedDisplay) {
+    FModel->ClearPlan();
+    ShowHintColumn(FFailureMarks);
+  } else {
+    if (AListings == TListings::ReadAnew)
+      FList.RefreshPlanner();
+    FModel->SetPlan(AListings == TListings::Planned ? FList.LastPlan() : FList.PlanRenaming());
+    // A balloon open over a mark may no longer say what the mark means.
+    ForgetHintBalloon(FLastHintCell);
+    ShowHintColumn(FModel->PlanConflicts() > 0 || FList.HasMetadataNotes());
+  }
+  FModel->Synchro(APosition, LRenamedDisplay,
+                  FFailureMarks ? FListed : TListGridModel::TListed::NotRenamed);
+  ShowCountText(FModel->rowCount(), *FParts.FCount, Folders(),
+                FModel->RenamedDisplay() ? 0 : FModel->PlanConflicts());
+}
+
+void TRenamePage::SynchroNames(TListings AListings) {
+  if (FModel->RenamedDisplay()) {
+    FModel->SynchroNames();
+    return;
+  }
+  SynchroList(0, AListings);
+}
+
+int TRenamePage::ItemOfRow(int ARow) const {
+  const int LPosition = FModel->ItemAtRow(ARow);
+  if (LPosition < 0 || FList.ItemAt(LPosition).GridRow() != ARow)
+    return -1;
+  return LPosition;
+}
+
+int TRenamePage::SelectedRow() const {
+  const QModelIndexList LRows = FParts.FGrid->selectionModel()->selectedRows();
+  return LRows.isEmpty() ? -1 : LRows.first().row();
+}
+
+void TRenamePage::UpdateDetails() {
+  // The worker owns the list while a step runs: the details stay as they
+  // are until its end shows them anew.
+  if (StepRunning())
+    return;
+  // Without a selected row the details are those of the first row's item.
+  if (FModel->rowCount() == 0) {
+    ShowDetailsOf(-1);
+    return;
+  }
+  ShowDetailsOf(FModel->ItemAtRow(std::max(SelectedRow(), 0)));
+}
+
+bool TRenamePage::HasHintColumn() const {
+  return FModel->HasHintColumn();
+}
+
+void TRenamePage::ShowHintColumn(bool AValue) {
+  if (AValue == HasHintColumn())
+    return;
+  const int LSelected = SelectedRow();
+  QTableView &LGrid = *FParts.FGrid;
+  if (!AValue) {
+    ForgetHintBalloon(FLastHintCell);
+    QAbstractItemDelegate *LDelegate = LGrid.itemDelegateForColumn(0);
+    LGrid.setItemDelegateForColumn(0, nullptr);
+    FModel->SetHintColumn(false);
+    delete LDelegate;
+  } else {
+    FModel->SetHintColumn(true);
+    LGrid.setItemDelegateForColumn(0, new THintColumn(&LGrid));
+  }
+  // A selected row does not cover a hint column inserted in front of it.
+  ReselectRow(LGrid, LSelected);
+}
+
+void TRenamePage::RemoveHintColumn() {
+  FFailureMarks = false;
+  FListed = TListGridModel::TListed::NotRenamed;
+  ShowHintColumn(false);
+}
+
+void TRenamePage::RecreateHintColumn() {
+  // The column whose header holds the marker, and its direction.
+  const QString LMarked = FHeader->MarkerColumn();
+  const int LMarkedSection = FHeader->MarkerSection();
+  const QString LDirection = LMarkedSection >= 0 ? FHeader->SectionTag(LMarkedSection) : QString();
+  // A hint column of conflict marks goes too: the failure marks get a new one.
+  ShowHintColumn(false);
+  FFailureMarks = true;
+  ShowHintColumn(true);
+  CreateSortMarker();
+  if (LMarked.isEmpty() || LMarked == HintColumnName)
+    return;
+  for (int LSection = 0; LSection < FHeader->count(); ++LSection) {
+    if (FHeader->SectionName(LSection) == LMarked) {
+      // The marker keeps pointing the way the rows are ordered: a placement
+      // flips the direction, the old one is put back.
+      FHeader->PlaceSortMarker(LSection);
+      FHeader->SetSectionTag(LSection, LDirection);
+      break;
+    }
+  }
+}
+
+void TRenamePage::CreateSortMarker() {
+  FHeader->RemoveSortMarker();
+  if (HasHintColumn())
+    FHeader->SetSectionTag(0, QString());
+  if (FHeader->count() > 0)
+    FHeader->PlaceSortMarker(0);
+}
+
+void TRenamePage::HeaderPressed(int ASection) {
+  const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
+  if (!LPress)
+    return;
+  const int LColumn = FModel->DataColumnNamed(LPress->FColumn);
+  FList.Sort(LColumn == TListGridModel::dcNewName    ? TSortKey::NewName
+             : LColumn == TListGridModel::dcLocation ? TSortKey::Location
+                                                     : TSortKey::OldName,
+             LPress->FDown);
+  // The counter values move with the new positions.
+  if (FList.HasCounter())
+    FParts.FRollback->SetTag(1);
+  SynchroList(RenumberFrom(0));
+  UpdateDetails();
+}
+
+void TRenamePage::GridMouseMove(const QPoint &APos) {
+  // While a step runs the worker owns the list: no balloon reads it.
+  if (StepRunning()) {
+    ForgetHintBalloon(FLastHintCell);
+    return;
+  }
+  HintColumnMouseMove(*FParts.FGrid, APos, FLastHintCell,
+                      [this](int ARow) -> std::optional<THintText> {
+                        const int LPosition = ItemOfRow(ARow);
+                        if (LPosition < 0)
+                          return std::nullopt;
+                        const TRenameItem &LItem = FList.ItemAt(LPosition);
+                        const QString LName = FList.OldName(LPosition);
+                        const TPlanEntry *LEntry = FModel->PlanEntryAtRow(ARow);
+                        // An item a cancelled step never came to says so.
+                        if (LEntry == nullptr && LItem.NotTried())
+                          return THintText{LName, FListed == TListGridModel::TListed::StillRenamed
+                                                      ? rs::NotTriedRollback
+                                                      : rs::NotTriedRename};
+                        std::optional<THintText> LText =
+                            RowHintText(LName, LItem.RenameErrorText(), LEntry, Folders());
+                        // Without a word from the plan, what the metadata tokens did not find.
+                        const uint16_t LNotes = FList.MetadataNotes(LPosition);
+                        if (!LText && LEntry != nullptr && LNotes != 0)
+                          LText = THintText{LName, MetadataNotesText(LNotes)};
+                        return LText;
+                      });
+}
+
+// ---------------------------------------------------------------------------
+// Collecting, Delete and Clear
+
+void TRenamePage::StartNewListAfterRenaming() {
+  if (FParts.FRename->Tag() != 1)
+    return;
+  RemoveHintColumn();
+  FList.Clear();
+  FParts.FRename->SetTag(0);
+  FParts.FRollback->SetTag(1);
+  // The grid lets go of the rows of the list just cleared before it holds
+  // what it shows during the step.
+  SynchroList(0);
+}
+
+void TRenamePage::StartAdd(std::function<TAdded(TProgress &)> AAdd, bool ALogAdded) {
+  if (StepRunning())
+    return;
+  StartNewListAfterRenaming();
+  TRenameList &LList = FList;
+  const int LPosition = LList.Count();
+  const TNameRecipe LRecipe = Recipe();
+  auto LAdded = std::make_shared<TAdded>();
+  auto LFirstChanged = std::make_shared<int>(LPosition);
+  BeginStep();
+  StepWorker->Start(
+      [&LList, AAdd = std::move(AAdd), LRecipe, LPosition, LAdded,
+       LFirstChanged](TProgress &AProgress) {
+        *LAdded = AAdd(AProgress);
+        if (LAdded->FStopped)
+          return;
+        // The new items' names (every item's, when a mask holds the
+        // counter), then what a Rename would do: their folders may have
+        // changed since they were read.
+        *LFirstChanged = LList.ApplyRecipe(LRecipe, LPosition);
+        LList.RefreshPlanner();
+        (void)LList.PlanRenaming();
+      },
+      [this, LAdded, LPosition, LFirstChanged, ALogAdded] {
+        AddEnded(*LAdded, LPosition, *LFirstChanged, ALogAdded);
+      });
+  FHost.UpdateActions();
+}
+
+void TRenamePage::AddEnded(const TAdded &AAdded, int APosition, int AFirstChanged, bool ALogAdded) {
+  EndStep();
+  if (AAdded.FStopped) {
+    SynchroList(APosition);
+    ReportAddCancelled(AAdded.FFound);
+  } else {
+    if (ALogAdded) {
+      const int LAdded = FList.Count() - APosition;
+      GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
+    }
+    SynchroList(AFirstChanged, TListings::Planned);
+    ReportNotAdded(AAdded.FNotAdded);
+  }
+  UpdateDetails();
+  FHost.UpdateActions();
+}
+
+void TRenamePage::ClearList() {
+  GetLogger().WriteLog(Folders() ? rs::ClearFoldersList : rs::ClearList);
+  FList.Clear();
+  SynchroList(0);
+  UpdateDetails();
+}
+
+void TRenamePage::DeleteSelected() {
+  QTableView &LGrid = *FParts.FGrid;
+  const QList<int> LRows = SelectedGridRows(LGrid);
+  std::vector<int> LPositions;
+  for (const int LRow : LRows) {
+    const int LPosition = ItemOfRow(LRow);
+    if (LPosition >= 0)
+      LPositions.push_back(LPosition);
+  }
+  // Nothing selected: nothing is removed.
+  if (LPositions.empty())
+    return;
+  std::sort(LPositions.begin(), LPositions.end());
+  LPositions.erase(std::unique(LPositions.begin(), LPositions.end()), LPositions.end());
+  {
+    const TUpdatesSuspended LSuspended(LGrid);
+    for (const int LPosition : LPositions)
+      GetLogger().WriteLogFmt(Folders() ? rs::DeleteFolderFromList : rs::DeleteFileFromList,
+                              {FList.OldName(LPosition)});
+    // From the last one, so that the positions still to delete stay put.
+    for (auto LPosition = LPositions.rbegin(); LPosition != LPositions.rend(); ++LPosition)
+      FList.Delete(*LPosition);
+    SynchroList(RenumberFrom(LPositions.front()));
+  }
+  // The row where the first deleted one was stays selected, for the next
+  // Delete.
+  {
+    const TNesting LSynchronising(FSynchronising);
+    LGrid.clearSelection();
+    if (FModel->rowCount() > 0)
+      LGrid.selectRow(std::min(LRows.first(), FModel->rowCount() - 1));
+  }
+  if (LGrid.focusPolicy() != Qt::NoFocus && LGrid.isVisible() && LGrid.isEnabled())
+    LGrid.setFocus();
+  UpdateDetails();
+}
+
+int TRenamePage::RenumberFrom(int APosition) {
+  // Without a counter the other items' new names do not depend on their
+  // positions.
+  if (FList.HasCounter())
+    return FList.ApplyRecipe(Recipe(), APosition);
+  FList.Reindex(APosition);
+  return APosition;
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+void TRenamePage::MaskExit(masks::TMaskPart APart, const QString &AMask) {
+  if (StepRunning() || AMask == FList.AppliedMask(APart))
+    return;
+  TNameRecipe LAlone;
+  if (APart == masks::TMaskPart::Name)
+    LAlone.FNameMask = AMask;
+  else
+    LAlone.FExtMask = AMask;
+  ReadMetadataThen(LAlone, [this, APart, AMask] {
+    FParts.FRollback->SetTag(1);
+    FList.ApplyMaskAlone(APart, AMask, 0);
+    SynchroNames();
+  });
+}
+
+void TRenamePage::SearchExit() {
+  FSearchValid = ShowSearchError(SearchOptions, Recipe());
+  if (FList.Count() == 0)
+    return;
+  RecomputeNewNames();
+}
+
+void TRenamePage::CounterChanged() {
+  if (FList.Count() > 0) {
+    if (!FList.HasCounter()) {
+      // No name shows the counter: the items only keep its values, for a
+      // mask with the counter applied later.
+      const TNameRecipe LRecipe = Recipe();
+      FList.SetCounter(LRecipe.FCounterStart, LRecipe.FCounterStep, LRecipe.FCounterDigits);
+    } else {
+      RecomputeNewNames();
+    }
+  }
+  FHost.UpdateActions();
+}
+
+void TRenamePage::CaseChanged() {
+  RecomputeNewNames();
+  FHost.UpdateActions();
+}
+
+void TRenamePage::ApplyAll() {
+  if (FList.Count() == 0) {
+    ShowWarningMessage(Folders() ? rs::FirstAddSomeFolder : rs::FirstAddSomeFile);
+    return;
+  }
+  // With the masks as applied no name changes: only the folders are read anew.
+  if (FList.MasksApplied(Recipe())) {
+    SynchroNames(TListings::ReadAnew);
+    return;
+  }
+  RecomputeNewNames(TListings::ReadAnew);
+}
+
+void TRenamePage::RecomputeNewNames(TListings AListings) {
+  if (StepRunning())
+    return;
+  FParts.FRollback->SetTag(1);
+  const TNameRecipe LRecipe = Recipe();
+  ReadMetadataThen(LRecipe, [this, LRecipe, AListings] {
+    FList.ApplyRecipe(LRecipe, 0);
+    SynchroNames(AListings);
+  });
+}
+
+void TRenamePage::ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply) {
+  if (StepRunning())
+    return;
+  TRenameList &LList = FList;
+  if (!LList.NeedsMetadataRead(ARecipe)) {
+    AApply();
+    return;
+  }
+  // The files are read on the worker; the names change only once all are
+  // read, so Cancel leaves the old ones. The step starts before the focus
+  // leaves the fields, so that their exits see it running and wait.
+  auto LRead = std::make_shared<bool>(false);
+  StepWorker->Start([&LList, ARecipe, LRead](
+                        TProgress &AProgress) { *LRead = LList.ReadMetadata(ARecipe, &AProgress); },
+                    [this, LRead, AApply = std::move(AApply)] {
+                      EndStep();
+                      if (*LRead)
+                        AApply();
+                      FHost.UpdateActions();
+                    });
+  BeginStep();
+  FHost.UpdateActions();
+}
+
+// ---------------------------------------------------------------------------
+// Rename and Rollback
+
+bool TRenamePage::StepRunning() const {
+  return StepWorker != nullptr && StepWorker->Running();
+}
+
+void TRenamePage::CancelStepAndWait() {
+  StepWorker->CancelAndWait();
+}
+
+void TRenamePage::BeginStep() {
+  ForgetHintBalloon(FLastHintCell);
+  StepProgress->show();
+  StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  QTableView &LGrid = *FParts.FGrid;
+  const int LFirst = LGrid.rowAt(0);
+  const int LLast = LGrid.rowAt(LGrid.viewport()->height() - 1);
+  FModel->Hold(std::max(LFirst, 0), LLast < 0 ? FModel->rowCount() - 1 : LLast);
+  FParts.FNamePart->setEnabled(false);
+  FParts.FListPart->setEnabled(false);
+}
+
+void TRenamePage::EndStep() {
+  FModel->Release();
+  FParts.FNamePart->setEnabled(true);
+  FParts.FListPart->setEnabled(true);
+}
+
+void TRenamePage::Rename() {
+  if (StepRunning())
+    return;
+  // First: a field's exit may still change the names and make a new plan.
+  BeginStep();
+  // A mask's exit that reads metadata runs as a step of its own: the new
+  // names are shown first and Rename waits for the next press.
+  if (StepRunning())
+    return;
+  FParts.FRename->SetTag(1);
+  FParts.FRollback->SetTag(0);
+  FMayHaveRenamed = true;
+  TRenameList &LList = FList;
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRenaming();
+        LList.SetProgress(nullptr);
+      },
+      [this, LFailed] { RenameEnded(*LFailed); });
+  FHost.UpdateActions();
+}
+
+void TRenamePage::RenameEnded(int AFailed) {
+  EndStep();
+  if (ReportBatchRefused(AFailed, FList.BatchError())) {
+    // Nothing moved: the page stays as it was before the Rename.
+    FParts.FRename->SetTag(0);
+    FParts.FRollback->SetTag(1);
+    FHost.UpdateActions();
+    return;
+  }
+  // A Rename may put the list in a new order (folders deepest first): the
+  // plan's marks no longer belong to the rows.
+  FModel->ClearPlan();
+  FListed = TListGridModel::TListed::NotRenamed;
+  const bool LStopped = FList.LastBatchStopped();
+  if (!FList.JournalError().isEmpty())
+    ReportJournalIncomplete(FList.JournalError(), rs::RenamedCount, RenamedCount(FList),
+                            FList.Count());
+  else if (LStopped)
+    ReportCancelled(rs::RenameCancelled, RenamedCount(FList), FList.Count());
+  else
+    ReportRename(AFailed);
+  // The items not renamed are listed, and Rename waits for a Rollback or a
+  // new Add.
+  if (AFailed > 0 || LStopped)
+    RecreateHintColumn();
+  SynchroList(0);
+  if (AFailed > 0 || LStopped)
+    ScrollToHintMarks(*FParts.FGrid);
+  UpdateDetails();
+  FHost.UpdateActions();
+}
+
+void TRenamePage::Rollback() {
+  if (StepRunning())
+    return;
+  BeginStep();
+  if (StepRunning())
+    return;
+  FParts.FRollback->SetTag(1);
+  FParts.FRename->SetTag(0);
+  TRenameList &LList = FList;
+  const int LTotal = RenamedCount(LList);
+  auto LFailed = std::make_shared<int>(0);
+  StepWorker->Start(
+      [&LList, LFailed](TProgress &AProgress) {
+        LList.SetProgress(&AProgress);
+        *LFailed = LList.ExecuteRollback();
+        LList.SetProgress(nullptr);
+        // The marks tell what a Rename would do with the disk as it is now:
+        // the folders are read and the plan made here, off the GUI thread.
+        if (*LFailed >= 0) {
+          LList.RefreshPlanner();
+          (void)LList.PlanRenaming();
+        }
+      },
+      [this, LFailed, LTotal] { RollbackEnded(*LFailed, LTotal); });
+  FHost.UpdateActions();
+}
+
+void TRenamePage::RollbackEnded(int AFailed, int ATotal) {
+  EndStep();
+  if (ReportBatchRefused(AFailed, FList.BatchError())) {
+    FParts.FRollback->SetTag(0);
+    FHost.UpdateActions();
+    return;
+  }
+  const bool LStopped = FList.LastBatchStopped();
+  const int LMovedBack = ATotal - RenamedCount(FList);
+  if (LStopped) {
+    // The items still renamed are listed, those never tried with their own
+    // mark; another Rollback moves them back, and Rename waits until then.
+    FParts.FRollback->SetTag(0);
+    FParts.FRename->SetTag(1);
+    RecreateHintColumn();
+    FListed = TListGridModel::TListed::StillRenamed;
+  } else if (AFailed > 0) {
+    RecreateHintColumn();
+    FListed = TListGridModel::TListed::NotRenamed;
+  } else {
+    RemoveHintColumn();
+  }
+  // The marks tell what a Rename would do with the disk as it is now (the
+  // worker planned it).
+  SynchroList(0, TListings::Planned);
+  if (!FList.JournalError().isEmpty())
+    ReportJournalIncomplete(FList.JournalError(), rs::MovedBackCount, LMovedBack, ATotal);
+  else if (LStopped)
+    ReportCancelled(rs::RollbackCancelled, LMovedBack, ATotal);
+  else
+    ReportRollback(AFailed);
+  if (AFailed > 0 || LStopped)
+    ScrollToHintMarks(*FParts.FGrid);
+  UpdateDetails();
+  FHost.UpdateActions();
+}
+
+void TRenamePage::BatchRolledBack(const QString &ABatchId) {
+  // The worker owns the list while a step runs; a Rename running now makes
+  // a batch of its own, which the list then follows instead.
+  if (StepRunning())
+    return;
+  TJournalBatch LBatch;
+  if (ABatchId.isEmpty() || FList.BatchId() != ABatchId || !GetJournal().Load(ABatchId, LBatch))
+    return;
+  FList.NoteRolledBack(LBatch.RenamedItems());
+  FModel->ClearPlan();
+  RemoveHintColumn();
+  SynchroList(0);
+  UpdateDetails();
+}

@@ -1,0 +1,222 @@
+// The workflow of a renaming page, written once for files and folders: the
+// list in its grid (normal and renamed displays, the hint column with its
+// marks and balloon, the sort header, the count line, the details of the
+// selected item), an Add in the worker, the recipe applied as the fields are
+// left, the plan of a Rename and its marks, Rename and Rollback in the
+// worker with their progress, Cancel and reports, Delete and Clear, and a
+// batch rolled back from History. A page (TFilePage, TFolderPage) builds its
+// widgets, turns them into a recipe (Recipe) and hands its parts to the
+// workflow (SetupWorkflow); it keeps only what is truly its own (the fields
+// of its recipe, how it adds items, what its details show).
+//
+// The page reaches the window through TPageHost only.
+//
+// Page flags: the rename action's Tag is 1 from a Rename until the next
+// Rollback or Add (which then starts a new list); the rollback action's Tag
+// is 1 while Rollback is blocked (every step that makes new names sets it,
+// since Rollback finds each renamed item by its current new name).
+#pragma once
+
+#include "uListGridModel.h"
+#include "uMaskScanner.h"
+#include "uNameRecipe.h"
+#include "uPageKit.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QLabel;
+class QTableView;
+class TAction;
+class TFieldExits;
+class TGridMouseWatch;
+class TPageHost;
+class TPathDropTarget;
+class TRenameList;
+class TSortHeaderView;
+
+class TRenamePage : public QWidget {
+  Q_OBJECT
+public:
+  ~TRenamePage() override;
+
+  // The naming rules the page's fields show.
+  virtual TNameRecipe Recipe() const = 0;
+
+  // ---- The list in the grid ----
+  // Copies the list into the grid from APosition (TListGridModel::Synchro)
+  // and updates the count line; in the normal display the marks and the
+  // conflicts follow a new plan of the Rename, made with AListings.
+  void SynchroList(int APosition, TListings AListings = TListings::Kept);
+  // SynchroList(0) after a step that changed new names only: no item was
+  // added, removed, moved, renamed or moved back.
+  void SynchroNames(TListings AListings = TListings::Kept);
+  // Shows the details of the selected row's item, or of the first row's
+  // without a selection.
+  void UpdateDetails();
+  // The list position of the item shown in ARow; -1 for none.
+  int ItemOfRow(int ARow) const;
+  TListGridModel &Model() const { return *FModel; }
+  TSortHeaderView &Header() const { return *FHeader; }
+  // The grid shows the hint column, with either kind of mark.
+  bool HasHintColumn() const;
+  // The hint column holds the failure marks: Rename stays disabled.
+  bool HasFailureMarks() const { return FFailureMarks; }
+  // The hint column with the failure marks (the renamed display), after a
+  // Rename or Rollback with failures or a cancel; its removal.
+  void RecreateHintColumn();
+  void RemoveHintColumn();
+
+  // ---- Steps ----
+  void ClearList();
+  // Removes the selected rows' items from the list (not from the disk), one
+  // log entry for each, and renumbers once.
+  void DeleteSelected();
+  // Applies what the fields show; the folders are read anew, so the marks
+  // tell what a Rename would do with the disk as it is now.
+  void ApplyAll();
+  // Rename and Rollback run in the page's worker (StepWorker): the grid
+  // holds its rows, what would change the list is disabled and the
+  // progress shows; the report, the log and the marks follow when the step
+  // ends.
+  void Rename();
+  void Rollback();
+  // The batch ABatchId was rolled back from History: if it is this list's
+  // last Rename, the items moved back show their old names again.
+  void BatchRolledBack(const QString &ABatchId);
+  // A press on the header section ASection: the list sorted by its column.
+  void HeaderPressed(int ASection);
+  // The balloon over the hint column, for the mouse at APos in the grid's
+  // viewport; nothing is read of the list while a step runs.
+  void GridMouseMove(const QPoint &APos);
+  bool StepRunning() const;
+  // Cancels a running step, waits for it and ends it as a Cancel does
+  // (closing the window).
+  void CancelStepAndWait();
+
+  // ---- The fields' exits ----
+  // A mask applied on its own rebuilds the names without search and replace
+  // and without the case rule.
+  void MaskExit(masks::TMaskPart APart, const QString &AMask);
+  // The search, the replacement or their options changed.
+  void SearchExit();
+  void CounterChanged();
+  void CaseChanged();
+
+  TStepWorker *StepWorker = nullptr;
+  TStepProgress *StepProgress = nullptr;
+  // "Regular expression" and "Match case" under the search fields, and why a
+  // pattern is not valid; Rename waits while it is not.
+  TSearchOptions SearchOptions;
+  bool FSearchValid = true;
+  // The grid row whose balloon is showing, -1 for none.
+  int FLastHintCell = -1;
+
+protected:
+  TRenamePage(TPageHost &AHost, TRenameList &AList, QWidget *AParent);
+
+  // What a page hands to the workflow once its widgets exist.
+  struct TParts {
+    QWidget *FNamePart = nullptr; // the fields of the recipe: disabled during a step
+    QWidget *FListPart = nullptr; // the list's controls: disabled during a step
+    QTableView *FGrid = nullptr;
+    TListGridModel *FModel = nullptr;
+    QLabel *FCount = nullptr;
+    TAction *FRename = nullptr;
+    TAction *FRollback = nullptr;
+    TAction *FClear = nullptr;
+    TAction *FDelete = nullptr;
+    TAction *FApply = nullptr;
+    QAbstractButton *FRenameButton = nullptr;
+    QAbstractButton *FRollbackButton = nullptr;
+    QAbstractButton *FDeleteButton = nullptr;
+    QString FRenameShortcutName; // the object name of the Ctrl+Return shortcut
+    // The paths dropped onto the grid or given on the command line.
+    std::function<void(const QStringList &APaths)> FOnPaths;
+  };
+  // Wires the grid, its header, model and balloon, the actions, the keys
+  // and the progress display; called at the end of the page's constructor.
+  void SetupWorkflow(const TParts &AParts);
+
+  // The item at APosition in the detail view; -1: nothing to show.
+  virtual void ShowDetailsOf(int APosition) = 0;
+
+  // What an Add did.
+  struct TAdded {
+    int FFound = 0;
+    int FNotAdded = 0;
+    bool FStopped = false;
+  };
+  // Adds in the worker: AAdd adds to the list (on the worker's thread) and
+  // says what it did; the new items' names by the recipe and the plan of the
+  // marks follow there, then the grid. ALogAdded writes how many were added.
+  void StartAdd(std::function<TAdded(TProgress &AProgress)> AAdd, bool ALogAdded);
+  // The field exits of the page's fields.
+  TFieldExits &FieldExits() { return *FFieldExits; }
+  // The action update of an action that only waits for the running step.
+  static void EnableWhileIdle(TAction &AAction, const TRenamePage &APage);
+
+  TPageHost &FHost;
+  TRenameList &FList;
+
+private:
+  bool Folders() const;
+  // The list's HasRenamedItems, without a scan of the list before the first
+  // Rename or after a scan found none: items become renamed only there.
+  bool HasRenamedItems();
+  // Every item named anew by the recipe, then the grid; with metadata the
+  // list has not read yet, once the worker has read it.
+  void RecomputeNewNames(TListings AListings = TListings::Kept);
+  // Runs AApply now, or, when ARecipe's masks need metadata the list has not
+  // read yet, once the step worker has read it (not after a Cancel).
+  void ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply);
+  // The items from APosition on have new positions (a delete, a sort): each
+  // gets its position as Index and, with the counter in a mask, every item
+  // its name anew by the recipe. Returns the first row to rewrite.
+  int RenumberFrom(int APosition);
+  // After a Rename the list holds its outcome: an Add starts a new list,
+  // which can no longer be rolled back.
+  void StartNewListAfterRenaming();
+  void AddEnded(const TAdded &AAdded, int APosition, int AFirstChanged, bool ALogAdded);
+  // Before a step: the focus leaves the fields (their exits run now, not
+  // while the worker owns the list), the grid keeps the rows it shows and
+  // the parts that change the list are disabled. EndStep undoes it.
+  void BeginStep();
+  void EndStep();
+  void RenameEnded(int AFailed);
+  void RollbackEnded(int AFailed, int ATotal);
+  // Shows or removes the hint column (the delegate and its width with it),
+  // keeping the selected row.
+  void ShowHintColumn(bool AValue);
+  // The marker on the first column; a hint column starts without a direction.
+  void CreateSortMarker();
+  int SelectedRow() const;
+  // Ctrl+Return: applies what a field still holds, then renames.
+  void RenameByKey();
+  void SaveColumnWidths();
+  void RestoreColumnWidths();
+
+  TParts FParts;
+  TListGridModel *FModel = nullptr;
+  TSortHeaderView *FHeader = nullptr;
+  // The hint column holds the failure marks (the renamed display).
+  bool FFailureMarks = false;
+  // What the renamed display lists: the items not renamed, or after a
+  // cancelled Rollback those still renamed.
+  TListGridModel::TListed FListed = TListGridModel::TListed::NotRenamed;
+  bool FMayHaveRenamed = false;
+  // Set while the page itself rebuilds the grid: selection signals of the
+  // rebuild do not compute details.
+  int FSynchronising = 0;
+  // The widths of the grid's columns by their names, kept across resets.
+  QHash<QString, int> FColumnWidths;
+  // Members, so that they are gone before the widgets they watch.
+  std::unique_ptr<TFieldExits> FFieldExits;
+  std::unique_ptr<TGridMouseWatch> FGridMouse;
+  std::unique_ptr<TPathDropTarget> FDropTarget;
+};
