@@ -21,6 +21,21 @@ if(VARNWELL_SANITIZE)
   target_link_options(varnwell_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer: the project's code is instrumented, the system's libraries
+# (Qt among them) are not; scripts/tsan sets aside the reports made inside
+# them. -O1 keeps the instrumented tests quick enough; the frame pointers keep
+# the reports' stacks whole.
+if(VARNWELL_TSAN)
+  if(VARNWELL_SANITIZE OR VARNWELL_FUZZ)
+    message(FATAL_ERROR "VARNWELL_TSAN cannot be combined with AddressSanitizer: "
+                        "turn VARNWELL_SANITIZE and VARNWELL_FUZZ off")
+  endif()
+  target_compile_options(varnwell_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer -O1)
+  target_link_options(varnwell_options INTERFACE -fsanitize=thread)
+  # The code tells the runtime of the orderings it cannot see (uPageKit.cpp).
+  target_compile_definitions(varnwell_options INTERFACE VARNWELL_TSAN)
+endif()
+
 # The fuzz build: everything is compiled with libFuzzer's coverage hooks and
 # the sanitizers, so that the engine's branches guide the fuzzer; the fuzz
 # targets themselves link the libFuzzer runtime (tests/fuzz). clang only.

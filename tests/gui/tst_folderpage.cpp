@@ -431,24 +431,27 @@ private Q_SLOTS:
             QThread::msleep(1);
           return GetFolderSize(AFolder, AStop);
         });
-    // Records, at every paint of the grid, whether the size was known yet.
+    // Records, at every paint of the grid after the Add, whether the size was
+    // known yet. While the Add runs, its thread alone touches the list.
     class TGridPaints : public QObject {
     public:
-      TGridPaints(QWidget &AViewport, TFolderList &AList) : FList(AList) {
+      TGridPaints(QWidget &AViewport, const TFolderPage &APage, TFolderList &AList)
+          : FPage(APage), FList(AList) {
         AViewport.installEventFilter(this);
       }
       QList<bool> FSizeKnown;
 
     protected:
       bool eventFilter(QObject *AWatched, QEvent *AEvent) override {
-        if (AEvent->type() == QEvent::Paint && FList.Count() > 0)
+        if (AEvent->type() == QEvent::Paint && !FPage.StepRunning() && FList.Count() > 0)
           FSizeKnown.append(FList.Items(0)->IsInitializedSize());
         return QObject::eventFilter(AWatched, AEvent);
       }
 
     private:
+      const TFolderPage &FPage;
       TFolderList &FList;
-    } LPaints(*Page().sgFolderRename->viewport(), List());
+    } LPaints(*Page().sgFolderRename->viewport(), Page(), List());
     Add(Path(QStringLiteral("a")), true, true);
     QTRY_VERIFY(!LPaints.FSizeKnown.isEmpty());
     QCOMPARE(LPaints.FSizeKnown.first(), false);

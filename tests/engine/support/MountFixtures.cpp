@@ -1,13 +1,19 @@
 #include "MountFixtures.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 
+#include <vector>
+
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -23,18 +29,74 @@ QString FindTool(const QString &AName) {
 
 } // namespace
 
+// Started with posix_spawn rather than QProcess: QProcess starts its child
+// with a clone that shares the parent's memory, and ThreadSanitizer's runtime
+// takes that clone for a fork, so that in the ThreadSanitizer build it stops
+// watching the thread that mounted (and ends the process at the next thread
+// started, when threads ran before). posix_spawn's clone happens inside the C
+// library, where the runtime does not see it.
 bool RunProgram(const QString &AProgram, const QStringList &AArguments, QString *AOutput) {
-  QProcess LProcess;
-  LProcess.setProcessChannelMode(QProcess::MergedChannels);
-  LProcess.start(AProgram, AArguments);
-  if (!LProcess.waitForFinished(60000)) {
-    LProcess.kill();
-    LProcess.waitForFinished();
+  std::vector<QByteArray> LArguments{QFile::encodeName(AProgram)};
+  for (const QString &LArgument : AArguments)
+    LArguments.push_back(QFile::encodeName(LArgument));
+  std::vector<char *> LArgv;
+  for (QByteArray &LArgument : LArguments)
+    LArgv.push_back(LArgument.data());
+  LArgv.push_back(nullptr);
+  int LPipe[2];
+  if (::pipe2(LPipe, O_CLOEXEC) != 0)
+    return false;
+  // Standard output and error both go to the pipe, in the order written.
+  posix_spawn_file_actions_t LActions;
+  ::posix_spawn_file_actions_init(&LActions);
+  ::posix_spawn_file_actions_adddup2(&LActions, LPipe[1], STDOUT_FILENO);
+  ::posix_spawn_file_actions_adddup2(&LActions, LPipe[1], STDERR_FILENO);
+  pid_t LChild = -1;
+  const int LSpawned = ::posix_spawn(&LChild, LArgv[0], &LActions, nullptr, LArgv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&LActions);
+  ::close(LPipe[1]);
+  if (LSpawned != 0) {
+    ::close(LPipe[0]);
     return false;
   }
+  // The output is read while the program runs, so that a full pipe never
+  // holds it up, until the program has ended: a daemon it leaves behind (the
+  // FUSE mount's) may keep the pipe open for much longer. A minute at most.
+  ::fcntl(LPipe[0], F_SETFL, O_NONBLOCK);
+  QByteArray LOutput;
+  bool LPipeOpen = true;
+  // Reads what the pipe holds now; false once every writer has closed it.
+  const auto LReadAvailable = [&LOutput, LFd = LPipe[0]] {
+    char LBuffer[4096];
+    ssize_t LRead;
+    while ((LRead = ::read(LFd, LBuffer, sizeof LBuffer)) > 0)
+      LOutput.append(LBuffer, LRead);
+    return LRead != 0;
+  };
+  QElapsedTimer LTimer;
+  LTimer.start();
+  int LStatus = 0;
+  pid_t LEnded = 0;
+  while (LEnded == 0) {
+    pollfd LPoll{LPipe[0], POLLIN, 0};
+    ::poll(&LPoll, LPipeOpen ? 1 : 0, 20);
+    if (LPipeOpen)
+      LPipeOpen = LReadAvailable();
+    LEnded = ::waitpid(LChild, &LStatus, WNOHANG);
+    if (LEnded < 0 && errno == EINTR)
+      LEnded = 0;
+    if (LEnded == 0 && LTimer.elapsed() > 60000) {
+      ::kill(LChild, SIGKILL);
+      ::waitpid(LChild, &LStatus, 0);
+      ::close(LPipe[0]);
+      return false;
+    }
+  }
+  LReadAvailable();
+  ::close(LPipe[0]);
   if (AOutput)
-    *AOutput = QString::fromLocal8Bit(LProcess.readAll());
-  return LProcess.exitStatus() == QProcess::NormalExit && LProcess.exitCode() == 0;
+    *AOutput = QString::fromLocal8Bit(LOutput);
+  return LEnded == LChild && WIFEXITED(LStatus) && WEXITSTATUS(LStatus) == 0;
 }
 
 // ---------------------------------------------------------------------------
