@@ -216,6 +216,7 @@ public:
   void Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess);
   // The same for a column of the grid.
   void Sort(const TFileSortLess &ALess);
+  using TRenameList::Sort;
 
   const QString &FileNameMask() const { return MaskRecipe().FNameMask; }
   const QString &FileExtMask() const { return MaskRecipe().FExtMask; }

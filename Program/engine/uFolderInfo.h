@@ -150,6 +150,7 @@ public:
   void Add(std::unique_ptr<TFolderInfo> AItem);
   // Orders the items as ALess says; items that compare equal keep their order.
   void Sort(const TFolderSortLess &ALess);
+  using TRenameList::Sort;
 
   // --- Operations -------------------------------------------------------
   const QString &FolderNameMask() const { return MaskRecipe().FNameMask; }

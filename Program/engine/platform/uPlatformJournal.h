@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -58,5 +59,17 @@ bool SyncFolder(const QString &AFolder);
 
 // The number of the running process.
 int64_t ProcessId();
+
+namespace detail {
+
+// A test's hook, asked before each append to and each sync of a journal file
+// (on whichever thread makes the call): an errno value makes the call fail
+// with it, as a full disk or a failing device would; 0 lets it go on.
+enum class TJournalCall { Append, Sync };
+using TJournalCallHook = std::function<int(TJournalCall ACall)>;
+// Replaces the hook (empty for none); returns the previous one.
+TJournalCallHook SetJournalCallHook(TJournalCallHook AHook);
+
+} // namespace detail
 
 } // namespace platform

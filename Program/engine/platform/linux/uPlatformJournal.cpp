@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,7 +102,30 @@ std::unique_ptr<TJournalFile> TJournalFile::OpenForAppend(const QString &APath, 
   return std::unique_ptr<TJournalFile>(new TJournalFile(LFd));
 }
 
+namespace {
+
+detail::TJournalCallHook &JournalCallHook() {
+  static detail::TJournalCallHook LHook;
+  return LHook;
+}
+
+// The errno the test's hook gives ACall, or 0.
+int HookedFailure(detail::TJournalCall ACall) {
+  const detail::TJournalCallHook &LHook = JournalCallHook();
+  return LHook ? LHook(ACall) : 0;
+}
+
+} // namespace
+
+detail::TJournalCallHook detail::SetJournalCallHook(TJournalCallHook AHook) {
+  return std::exchange(JournalCallHook(), std::move(AHook));
+}
+
 bool TJournalFile::Append(const QByteArray &ABytes, QString &AError) {
+  if (const int LFailure = HookedFailure(detail::TJournalCall::Append)) {
+    AError = ErrnoText(LFailure);
+    return false;
+  }
   const char *LData = ABytes.constData();
   qsizetype LLeft = ABytes.size();
   while (LLeft > 0) {
@@ -119,6 +143,10 @@ bool TJournalFile::Append(const QByteArray &ABytes, QString &AError) {
 }
 
 bool TJournalFile::Sync(QString &AError) {
+  if (const int LFailure = HookedFailure(detail::TJournalCall::Sync)) {
+    AError = ErrnoText(LFailure);
+    return false;
+  }
   if (::fdatasync(FFd) != 0) {
     AError = ErrnoText(errno);
     return false;
