@@ -418,7 +418,7 @@ void TFileList::AddPath(const QString &AFullFileName) {
 }
 
 void TFileList::ItemLeaving(TRenameItem &AItem) {
-  FPaths.Remove(&File(AItem));
+  FPaths.Remove(&Of(AItem));
 }
 
 void TFileList::ListCleared() {
@@ -429,7 +429,7 @@ void TFileList::ListCleared() {
 void TFileList::Sort(const std::function<bool(const TFileInfo &, const TFileInfo &)> &ALess) {
   std::stable_sort(FItems.begin(), FItems.end(),
                    [&ALess](const TRenameItem *ALeft, const TRenameItem *ARight) {
-                     return ALess(File(*ALeft), File(*ARight));
+                     return ALess(Of(*ALeft), Of(*ARight));
                    });
 }
 
@@ -517,7 +517,7 @@ void TFileList::AddFileInfo(std::unique_ptr<TFileInfo> AFileInfo) {
 
 void TFileList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                             const nameedits::TSearchReplace &ASearch, TRecipePass &) {
-  TFileInfo &LItem = File(AItem);
+  TFileInfo &LItem = Of(AItem);
   LItem.FileNameMaskApply(ARecipe.FNameMask, &FMetadata);
   LItem.FileExtMaskApply(ARecipe.FExtMask);
   if (ASearch.IsActive())
@@ -528,55 +528,43 @@ void TFileList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
 void TFileList::MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
                              TRecipePass &) {
   if (APart == masks::TMaskPart::Name)
-    File(AItem).FileNameMaskApply(AMask, &FMetadata);
+    Of(AItem).FileNameMaskApply(AMask, &FMetadata);
   else
-    File(AItem).FileExtMaskApply(AMask);
-}
-
-QStringView TFileList::SortName(const TRenameItem &AItem, TSortKey AKey) const {
-  // The new name without its extension, as the file page has always sorted.
-  return AKey == TSortKey::NewName ? QStringView(File(AItem).NewName()) : File(AItem).OldNameView();
+    Of(AItem).FileExtMaskApply(AMask);
 }
 
 QStringView TFileList::FolderOf(const TRenameItem &AItem) const {
-  return LocationView(File(AItem));
+  return LocationView(Of(AItem));
 }
 
-TNameParts TFileList::OldNameParts(const TRenameItem &AItem) const {
-  return TNameParts{File(AItem).OldNameView(), {}};
-}
-
-TNameParts TFileList::TargetNameParts(const TRenameItem &AItem) const {
-  return File(AItem).TargetNameParts();
-}
-
-TNameParts TFileList::CurrentNameParts(const TRenameItem &AItem) const {
-  return File(AItem).CurrentNameParts();
-}
-
-TNameParts TFileList::RenameFromParts(const TRenameItem &AItem) const {
-  // A Rename moves a file from its old name, whose key the planner keeps.
-  return OldNameParts(AItem);
+TNameParts TFileList::NameParts(const TRenameItem &AItem, TNameOf AWhich) const {
+  switch (AWhich) {
+  case TNameOf::Target:
+    return Of(AItem).TargetNameParts();
+  case TNameOf::Current:
+    return Of(AItem).CurrentNameParts();
+  case TNameOf::Old:
+  case TNameOf::RenameFrom:
+    // A Rename moves a file from its old name, whose key the planner keeps.
+    break;
+  }
+  return TNameParts{Of(AItem).OldNameView(), {}};
 }
 
 uint64_t *TFileList::FromKeySlot(TRenameItem &AItem) {
-  return &File(AItem).PlanFromKeySlot();
+  return &Of(AItem).PlanFromKeySlot();
 }
 
 int64_t TFileList::IdentitySize(const TRenameItem &AItem) const {
-  return File(AItem).Size();
+  return Of(AItem).Size();
 }
 
 QString TFileList::PathInFolder(const TRenameItem &AItem, QStringView AName) const {
-  return File(AItem).PathInFolder(AName);
+  return Of(AItem).PathInFolder(AName);
 }
 
-bool TFileList::RenameItem(TRenameItem &AItem) {
-  return File(AItem).TFileInfoRenameFile() == 0;
-}
-
-bool TFileList::RollbackItem(TRenameItem &AItem) {
-  return File(AItem).RollbackFile() == 0;
+bool TFileList::MoveItem(TRenameItem &AItem, bool ABack) {
+  return (ABack ? Of(AItem).RollbackFile() : Of(AItem).TFileInfoRenameFile()) == 0;
 }
 
 platform::TMoveResult TFileList::MoveEntry(const QString &AFrom, const QString &ATo) {
@@ -597,7 +585,7 @@ void TFileList::EndBatch(bool) {
   // A file moved away from a path that another file of the list may take
   // next (a swap): what was read under either path no longer holds.
   for (size_t i = 0; i < FWasRenamed.size() && i < FItems.size(); ++i) {
-    const TFileInfo &LItem = File(*FItems[i]);
+    const TFileInfo &LItem = Of(*FItems[i]);
     if (LItem.isRenamed() == FWasRenamed[i])
       continue;
     FMetadata.Forget(metadata::NativePathBytes(LItem.FullFileName()));
@@ -607,7 +595,7 @@ void TFileList::EndBatch(bool) {
 }
 
 void TFileList::DescribeEntry(const TRenameItem &AItem, TJournalStep &AStep) const {
-  const TFileInfo &LItem = File(AItem);
+  const TFileInfo &LItem = Of(AItem);
   AStep.FDevice = LItem.Device();
   AStep.FInode = LItem.Inode();
   AStep.FSize = LItem.Size();
@@ -687,19 +675,10 @@ QStringView LocationView(const TFileInfo &AFile) {
 }
 
 bool TFileSortLess::operator()(const TFileInfo &ALeft, const TFileInfo &ARight) const {
-  const TFileInfo &LA = FDown ? ARight : ALeft;
-  const TFileInfo &LB = FDown ? ALeft : ARight;
-  switch (FKey) {
-  case TFileSortKey::OldName:
-    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
-  case TFileSortKey::NewName:
-    return CompareTextAZ(LA.NewName(), LB.NewName()) < 0;
-  case TFileSortKey::Location: {
-    const int LResult = CompareTextAZ(LocationView(LA), LocationView(LB));
-    if (LResult != 0)
-      return LResult < 0;
-    return CompareTextAZ(LA.OldNameView(), LB.OldNameView()) < 0;
-  }
-  }
-  return false;
+  const auto LKey = [this](const TFileInfo &AFile) {
+    return TSortText{FKey == TFileSortKey::NewName ? QStringView(AFile.NewName())
+                                                   : AFile.OldNameView(),
+                     FKey == TFileSortKey::Location ? LocationView(AFile) : QStringView()};
+  };
+  return SortsBefore(LKey(ALeft), LKey(ARight), FDown);
 }

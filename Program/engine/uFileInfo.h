@@ -264,17 +264,12 @@ protected:
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
   void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
                     TRecipePass &APass) override;
-  QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const override;
   QStringView FolderOf(const TRenameItem &AItem) const override;
-  TNameParts OldNameParts(const TRenameItem &AItem) const override;
-  TNameParts TargetNameParts(const TRenameItem &AItem) const override;
-  TNameParts CurrentNameParts(const TRenameItem &AItem) const override;
-  TNameParts RenameFromParts(const TRenameItem &AItem) const override;
+  TNameParts NameParts(const TRenameItem &AItem, TNameOf AWhich) const override;
   uint64_t *FromKeySlot(TRenameItem &AItem) override;
   int64_t IdentitySize(const TRenameItem &AItem) const override;
   QString PathInFolder(const TRenameItem &AItem, QStringView AName) const override;
-  bool RenameItem(TRenameItem &AItem) override;
-  bool RollbackItem(TRenameItem &AItem) override;
+  bool MoveItem(TRenameItem &AItem, bool ABack) override;
   platform::TMoveResult MoveEntry(const QString &AFrom, const QString &ATo) override;
   void BeginBatch(bool ARollback) override;
   void EndBatch(bool ARollback) override;
@@ -283,10 +278,6 @@ protected:
   void ListCleared() override;
 
 private:
-  static const TFileInfo &File(const TRenameItem &AItem) {
-    return static_cast<const TFileInfo &>(AItem);
-  }
-  static TFileInfo &File(TRenameItem &AItem) { return static_cast<TFileInfo &>(AItem); }
   // Makes the file AFullFileName (reading its entry) and appends it.
   void AddPath(const QString &AFullFileName);
   TFilePathIndex FPaths;

@@ -322,7 +322,7 @@ void TFolderList::Add(std::unique_ptr<TFolderInfo> AItem) {
 }
 
 void TFolderList::ItemLeaving(TRenameItem &AItem) {
-  FFullNameHash.remove(Folder(AItem).FullFolderName());
+  FFullNameHash.remove(Of(AItem).FullFolderName());
 }
 
 void TFolderList::ListCleared() {
@@ -337,21 +337,12 @@ void TFolderList::Sort(const TFolderSortLess &ALess) {
 }
 
 bool TFolderSortLess::operator()(const TFolderInfo &ALeft, const TFolderInfo &ARight) const {
-  const TFolderInfo &LA = FDown ? ARight : ALeft;
-  const TFolderInfo &LB = FDown ? ALeft : ARight;
-  switch (FKey) {
-  case TFolderSortKey::OldName:
-    return CompareTextAZ(LA.OldName(), LB.OldName()) < 0;
-  case TFolderSortKey::NewName:
-    return CompareTextAZ(LA.NewName(), LB.NewName()) < 0;
-  case TFolderSortKey::Location: {
-    const int LResult = CompareTextAZ(LA.Location(), LB.Location());
-    if (LResult != 0)
-      return LResult < 0;
-    return CompareTextAZ(LA.OldName(), LB.OldName()) < 0;
-  }
-  }
-  return false;
+  const auto LKey = [this](const TFolderInfo &AFolder) {
+    return TSortText{FKey == TFolderSortKey::NewName ? AFolder.NewName() : AFolder.OldName(),
+                     FKey == TFolderSortKey::Location ? QStringView(AFolder.Location())
+                                                      : QStringView()};
+  };
+  return SortsBefore(LKey(ALeft), LKey(ARight), FDown);
 }
 
 void TFolderList::SearchReplace_NewName(const QString &ASearcStr, const QString &AReplaceStr) {
@@ -434,7 +425,7 @@ void TFolderList::SortFolderbyLocation() {
   // matter for the result on disk.
   std::stable_sort(FItems.begin(), FItems.end(),
                    [](const TRenameItem *ALeft, const TRenameItem *ARight) {
-                     return Folder(*ALeft).Level() > Folder(*ARight).Level();
+                     return Of(*ALeft).Level() > Of(*ARight).Level();
                    });
 }
 
@@ -464,7 +455,7 @@ TNameRecipe TFolderList::KindRecipe(const TNameRecipe &ARecipe) const {
 
 void TFolderList::MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                               const nameedits::TSearchReplace &ASearch, TRecipePass &APass) {
-  TFolderInfo &LItem = Folder(AItem);
+  TFolderInfo &LItem = Of(AItem);
   LItem.ApplyMask(ARecipe.FNameMask, APass.FNow);
   if (ASearch.IsActive())
     LItem.ApplySearch(ASearch);
@@ -475,52 +466,40 @@ void TFolderList::MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const
                                TRecipePass &APass) {
   // A folder's name is whole: an extension mask makes nothing.
   if (APart == masks::TMaskPart::Name)
-    Folder(AItem).ApplyMask(AMask, APass.FNow);
-}
-
-QStringView TFolderList::SortName(const TRenameItem &AItem, TSortKey AKey) const {
-  return AKey == TSortKey::NewName ? Folder(AItem).NewName() : Folder(AItem).OldName();
+    Of(AItem).ApplyMask(AMask, APass.FNow);
 }
 
 QStringView TFolderList::FolderOf(const TRenameItem &AItem) const {
-  return Folder(AItem).Location();
+  return Of(AItem).Location();
 }
 
-TNameParts TFolderList::OldNameParts(const TRenameItem &AItem) const {
-  return TNameParts{Folder(AItem).OldName(), {}};
-}
-
-TNameParts TFolderList::TargetNameParts(const TRenameItem &AItem) const {
-  return TNameParts{Folder(AItem).TargetName(), {}};
-}
-
-TNameParts TFolderList::CurrentNameParts(const TRenameItem &AItem) const {
-  return TNameParts{Folder(AItem).RealName(), {}};
+TNameParts TFolderList::NameParts(const TRenameItem &AItem, TNameOf AWhich) const {
+  const TFolderInfo &LItem = Of(AItem);
+  switch (AWhich) {
+  case TNameOf::Old:
+    return TNameParts{LItem.OldName(), {}};
+  case TNameOf::Target:
+    return TNameParts{LItem.TargetName(), {}};
+  case TNameOf::Current:
+  case TNameOf::RenameFrom:
+    break;
+  }
+  return TNameParts{LItem.RealName(), {}};
 }
 
 int TFolderList::Level(const TRenameItem &AItem) const {
-  return Folder(AItem).Level();
+  return Of(AItem).Level();
 }
 
 QString TFolderList::PathInFolder(const TRenameItem &AItem, QStringView AName) const {
-  return platform::JoinPath(Folder(AItem).Location(), AName.toString());
+  return platform::JoinPath(Of(AItem).Location(), AName.toString());
 }
 
-bool TFolderList::RenameItem(TRenameItem &AItem) {
-  TFolderInfo &LItem = Folder(AItem);
+bool TFolderList::MoveItem(TRenameItem &AItem, bool ABack) {
+  TFolderInfo &LItem = Of(AItem);
   const QString LOld = LItem.FullFolderName();
   QString LNew;
-  if (!LItem.DoRename(LOld, LNew))
-    return false;
-  FolderMoved(LOld, LNew);
-  return true;
-}
-
-bool TFolderList::RollbackItem(TRenameItem &AItem) {
-  TFolderInfo &LItem = Folder(AItem);
-  const QString LOld = LItem.FullFolderName();
-  QString LNew;
-  if (!LItem.DoRollback(LOld, LNew))
+  if (!(ABack ? LItem.DoRollback(LOld, LNew) : LItem.DoRename(LOld, LNew)))
     return false;
   FolderMoved(LOld, LNew);
   return true;
@@ -532,7 +511,7 @@ platform::TMoveResult TFolderList::MoveEntry(const QString &AFrom, const QString
 
 void TFolderList::EntryMoved(TRenameItem &AItem, const QString &AFrom, const QString &ATo,
                              const QString &AName) {
-  Folder(AItem).FRealName = AName;
+  Of(AItem).FRealName = AName;
   FolderMoved(AFrom, ATo);
 }
 
@@ -568,7 +547,7 @@ void TFolderList::DescribeEntry(const TRenameItem &AItem, TJournalStep &AStep) c
 void TFolderList::MovedBackElsewhere(const std::vector<TRenameItem *> &AItems) {
   TFolderLocationIndex LIndex(FItems);
   for (TRenameItem *LRenamed : AItems) {
-    TFolderInfo &LItem = Folder(*LRenamed);
+    TFolderInfo &LItem = Of(*LRenamed);
     const QString LOld = LItem.FullFolderName();
     LItem.FRealName = LItem.FOldName;
     LItem.SetisRenamed(false);

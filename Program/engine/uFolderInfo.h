@@ -193,15 +193,11 @@ protected:
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
   void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
                     TRecipePass &APass) override;
-  QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const override;
   QStringView FolderOf(const TRenameItem &AItem) const override;
-  TNameParts OldNameParts(const TRenameItem &AItem) const override;
-  TNameParts TargetNameParts(const TRenameItem &AItem) const override;
-  TNameParts CurrentNameParts(const TRenameItem &AItem) const override;
   int Level(const TRenameItem &AItem) const override;
+  TNameParts NameParts(const TRenameItem &AItem, TNameOf AWhich) const override;
   QString PathInFolder(const TRenameItem &AItem, QStringView AName) const override;
-  bool RenameItem(TRenameItem &AItem) override;
-  bool RollbackItem(TRenameItem &AItem) override;
+  bool MoveItem(TRenameItem &AItem, bool ABack) override;
   platform::TMoveResult MoveEntry(const QString &AFrom, const QString &ATo) override;
   void EntryMoved(TRenameItem &AItem, const QString &AFrom, const QString &ATo,
                   const QString &AName) override;
@@ -213,10 +209,6 @@ protected:
   void ListCleared() override;
 
 private:
-  static const TFolderInfo &Folder(const TRenameItem &AItem) {
-    return static_cast<const TFolderInfo &>(AItem);
-  }
-  static TFolderInfo &Folder(TRenameItem &AItem) { return static_cast<TFolderInfo &>(AItem); }
   // A folder's move from AOld to ANew: the locations below it follow.
   void FolderMoved(const QString &AOld, const QString &ANew);
 

@@ -252,6 +252,15 @@ int CompareTextAZ(QStringView ALeft, QStringView ARight) {
   return ALeft.size() < ARight.size() ? -1 : 1;
 }
 
+bool SortsBefore(const TSortText &ALeft, const TSortText &ARight, bool ADown) {
+  const TSortText &LA = ADown ? ARight : ALeft;
+  const TSortText &LB = ADown ? ALeft : ARight;
+  const int LGroup = CompareTextAZ(LA.FGroup, LB.FGroup);
+  if (LGroup != 0)
+    return LGroup < 0;
+  return CompareTextAZ(LA.FText, LB.FText) < 0;
+}
+
 std::vector<uint32_t> SortOrderAZ(size_t ACount, const std::function<QStringView(size_t)> &ATextOf,
                                   const std::function<QStringView(size_t)> &AGroupOf, bool ADown) {
   // Each key is its text with a-z as A-Z, all of them in one buffer; a code

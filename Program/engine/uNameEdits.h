@@ -94,6 +94,16 @@ QString TimeText(const QDateTime &ADate);
 // the grids' "A-Z" sorting.
 int CompareTextAZ(QStringView ALeft, QStringView ARight);
 
+// What an item is sorted by for one column of the grid: its text, and for
+// the Location column the folder, compared before the text.
+struct TSortText {
+  QStringView FText;
+  QStringView FGroup;
+};
+// "Comes before" by CompareTextAZ, the group first; ADown reverses every
+// comparison, the tie-break included.
+bool SortsBefore(const TSortText &ALeft, const TSortText &ARight, bool ADown);
+
 // The order of ACount items by CompareTextAZ: by AGroupOf(i) first where it
 // is given (a folder that many items share: each is folded and ranked once),
 // then by ATextOf(i); ADown reverses both. The positions of the items, first

@@ -42,7 +42,14 @@ void TRenameList::Clear() {
 
 void TRenameList::Sort(TSortKey AKey, bool ADown) {
   const std::vector<uint32_t> LOrder = SortOrderAZ(
-      FItems.size(), [&](size_t AIndex) { return SortName(*FItems[AIndex], AKey); },
+      // A name column by the old name or the new one (a file's without its
+      // extension).
+      FItems.size(),
+      [&](size_t AIndex) {
+        return NameParts(*FItems[AIndex],
+                         AKey == TSortKey::NewName ? TNameOf::Target : TNameOf::Old)
+            .FFirst;
+      },
       AKey == TSortKey::Location ? std::function<QStringView(size_t)>(
                                        [&](size_t AIndex) { return FolderOf(*FItems[AIndex]); })
                                  : nullptr,
@@ -128,7 +135,7 @@ QString TRenameList::TargetPath(int APosition) const {
 
 QString TRenameList::CurrentPath(int APosition) const {
   const TRenameItem &LItem = ItemAt(APosition);
-  return PathInFolder(LItem, CurrentNameParts(LItem).ToString());
+  return PathInFolder(LItem, NameParts(LItem, TNameOf::Current).ToString());
 }
 
 // ---------------------------------------------------------------------------
@@ -146,10 +153,10 @@ public:
   bool IsFolderList() const override { return FList.IsFolderList(); }
   QStringView FolderOf(int AItem) const override { return FList.FolderOf(Item(AItem)); }
   TNameParts FromName(int AItem) const override {
-    return FSubset ? FList.CurrentNameParts(Item(AItem)) : FList.RenameFromParts(Item(AItem));
+    return FList.NameParts(Item(AItem), FSubset ? TNameOf::Current : TNameOf::RenameFrom);
   }
   TNameParts ToName(int AItem) const override {
-    return FSubset ? FList.OldNameParts(Item(AItem)) : FList.TargetNameParts(Item(AItem));
+    return FList.NameParts(Item(AItem), FSubset ? TNameOf::Old : TNameOf::Target);
   }
   int Level(int AItem) const override { return FList.Level(Item(AItem)); }
   int &FolderSlot(int AItem) override { return Item(AItem).PlanFolderSlot(); }
@@ -176,7 +183,7 @@ public:
     TRenameItem &LItem = Item(AItem);
     if (Rollback() && !StillTheSame(LItem))
       return false;
-    const bool LOk = Rollback() ? FList.RollbackItem(LItem) : FList.RenameItem(LItem);
+    const bool LOk = FList.MoveItem(LItem, Rollback());
     Moved(LItem, LOk);
     return LOk;
   }
@@ -184,7 +191,7 @@ public:
     TRenameItem &LItem = Item(AItem);
     if (Rollback() && !StillTheSame(LItem))
       return false;
-    FNameBefore = FList.CurrentNameParts(LItem).ToString();
+    FNameBefore = FList.NameParts(LItem, TNameOf::Current).ToString();
     const QString LSource = FList.PathInFolder(LItem, FNameBefore);
     // Only the temporary name of the plan: it was recorded before the move.
     const QString LName = ATemporary;
@@ -200,7 +207,7 @@ public:
   bool MoveFromTemporary(int AItem, const QString &ATemporary) override {
     TRenameItem &LItem = Item(AItem);
     const QString LName =
-        (Rollback() ? FList.OldNameParts(LItem) : FList.TargetNameParts(LItem)).ToString();
+        FList.NameParts(LItem, Rollback() ? TNameOf::Old : TNameOf::Target).ToString();
     const QString LTarget = FList.PathInFolder(LItem, LName);
     const platform::TMoveResult LMove = FList.MoveEntry(ATemporary, LTarget);
     if (LMove.FOk) {
@@ -214,10 +221,7 @@ public:
   }
   void MoveBack(int AItem) override {
     TRenameItem &LItem = Item(AItem);
-    if (Rollback())
-      FList.RenameItem(LItem);
-    else
-      FList.RollbackItem(LItem);
+    FList.MoveItem(LItem, !Rollback());
     // Back where it was before the batch: a renamed item takes its place in
     // the order of the renames again.
     LItem.SetRenameOrder(LItem.isRenamed() ? FOrder++ : -1);
@@ -253,7 +257,8 @@ private:
   // an entry of the same kind at all.
   bool StillTheSame(TRenameItem &AItem) {
     const bool LFolders = FList.IsFolderList();
-    const QString LPath = FList.PathInFolder(AItem, FList.CurrentNameParts(AItem).ToString());
+    const QString LPath =
+        FList.PathInFolder(AItem, FList.NameParts(AItem, TNameOf::Current).ToString());
     // A file's identity was taken through its links; a folder's is its own.
     const platform::TEntryIdentity LNow = platform::IdentityOf(LPath, !LFolders);
     if (!LNow.FExists) {
@@ -347,7 +352,7 @@ int TRenameList::ExecuteRenaming() {
     if (LPlan.FEntries[static_cast<size_t>(i)].FStatus == TPlanStatus::Unchanged) {
       if (FLastStopped)
         LItem.SetNotTried(true);
-      else if (!RenameItem(LItem))
+      else if (!MoveItem(LItem, false))
         ++LFailures;
     } else if (LItem.isRenamed()) {
       LMoved.push_back(i);
@@ -376,7 +381,7 @@ int TRenameList::ExecuteRollback() {
     if (LPlan.FEntries[i].FStatus == TPlanStatus::Unchanged) {
       if (FLastStopped)
         LItem.SetNotTried(true);
-      else if (!RollbackItem(LItem))
+      else if (!MoveItem(LItem, true))
         ++LFailures;
     } else if (!LItem.isRenamed()) {
       LMoved.push_back(static_cast<int>(i));
@@ -582,7 +587,7 @@ int TRenameList::RunPlan(const TPlan &APlan, THost &AHost, const std::vector<int
     // The name the item had before the batch moved it.
     if (FProgress)
       FProgress->Report(AStep + 1, LTotal,
-                        (LRollback ? TargetNameParts(LItem) : OldNameParts(LItem)).ToString());
+                        NameOf(LItem, LRollback ? TNameOf::Target : TNameOf::Old));
   };
   LRun.FBatchId = FBatchId;
   const int LFailed = RunBatch(
@@ -592,12 +597,12 @@ int TRenameList::RunPlan(const TPlan &APlan, THost &AHost, const std::vector<int
         TJournalStep LStep;
         DescribeEntry(LItem, LStep);
         LStep.FItem = LItem.JournalItem();
-        LStep.FFrom = AStep.FKind == TStepKind::FromTemporary ? AStep.FTemporaryName
-                      : LRollback                             ? CurrentNameParts(LItem).ToString()
-                                                              : RenameFromParts(LItem).ToString();
-        LStep.FTo = AStep.FKind == TStepKind::ToTemporary ? AStep.FTemporaryName
-                    : LRollback                           ? OldNameParts(LItem).ToString()
-                                                          : TargetNameParts(LItem).ToString();
+        LStep.FFrom = AStep.FKind == TStepKind::FromTemporary
+                          ? AStep.FTemporaryName
+                          : NameOf(LItem, LRollback ? TNameOf::Current : TNameOf::RenameFrom);
+        LStep.FTo = AStep.FKind == TStepKind::ToTemporary
+                        ? AStep.FTemporaryName
+                        : NameOf(LItem, LRollback ? TNameOf::Old : TNameOf::Target);
         return LStep;
       },
       [&](const TPlanStep &AStep) { return FolderOf(PlanItem(AStep.FItem, ASubset)).toString(); });

@@ -32,6 +32,14 @@
 class TJournal;
 struct TJournalStep;
 
+// The names of an item a list asks its kind for.
+enum class TNameOf {
+  Old,       // as it was found
+  Target,    // what a Rename gives it
+  Current,   // what its entry carries on disk now
+  RenameFrom // what a Rename moves it from
+};
+
 // The columns of the preview grid a list sorts by.
 enum class TSortKey { OldName, NewName, Location };
 
@@ -69,7 +77,7 @@ public:
 
   // ---- Names --------------------------------------------------------------
   // The item's name as it was found.
-  QString OldName(int APosition) const { return OldNameParts(ItemAt(APosition)).ToString(); }
+  QString OldName(int APosition) const { return NameOf(APosition, TNameOf::Old); }
   // Makes the new names of the items from APosition on by ARecipe: their
   // positions, the counter, the masks, search and replace and the case rule.
   // A counter in a mask numbers every item by its position, so with one
@@ -95,7 +103,11 @@ public:
   // The name the item's entry has on disk after a Rename: what the move
   // uses, and what the grid, the balloon, the command line and the journal
   // show.
-  QString TargetName(int APosition) const { return TargetNameParts(ItemAt(APosition)).ToString(); }
+  QString TargetName(int APosition) const { return NameOf(APosition, TNameOf::Target); }
+  // One of the item's names.
+  QString NameOf(int APosition, TNameOf AWhich) const {
+    return NameParts(ItemAt(APosition), AWhich).ToString();
+  }
   // The full path of the item's entry after a Rename.
   QString TargetPath(int APosition) const;
   // The full path of the item's entry as it stands on disk now.
@@ -180,19 +192,12 @@ protected:
   // Makes the part APart of AItem's new name by AMask alone.
   virtual void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,
                             TRecipePass &APass) = 0;
-  // The text AItem is sorted by for the name columns.
-  virtual QStringView SortName(const TRenameItem &AItem, TSortKey AKey) const = 0;
   // The folder AItem's entry stands in now, as Location shows it.
   virtual QStringView FolderOf(const TRenameItem &AItem) const = 0;
-  virtual TNameParts OldNameParts(const TRenameItem &AItem) const = 0;
-  virtual TNameParts TargetNameParts(const TRenameItem &AItem) const = 0;
-  // The name AItem's entry carries on disk now.
-  virtual TNameParts CurrentNameParts(const TRenameItem &AItem) const = 0;
-  // The name a Rename moves AItem from, and where the planner may keep its
-  // key between plans (nullptr where it changes between plans).
-  virtual TNameParts RenameFromParts(const TRenameItem &AItem) const {
-    return CurrentNameParts(AItem);
-  }
+  // One of AItem's names (TNameOf), in pieces.
+  virtual TNameParts NameParts(const TRenameItem &AItem, TNameOf AWhich) const = 0;
+  // Where the planner may keep the key of the name a Rename moves AItem
+  // from between plans (nullptr where that name changes between plans).
   virtual uint64_t *FromKeySlot(TRenameItem & /*AItem*/) { return nullptr; }
   // The size a Rollback finds again under the new name (-1: not compared).
   virtual int64_t IdentitySize(const TRenameItem & /*AItem*/) const { return -1; }
@@ -200,11 +205,10 @@ protected:
   virtual int Level(const TRenameItem & /*AItem*/) const { return 0; }
   // The path of AName in AItem's folder.
   virtual QString PathInFolder(const TRenameItem &AItem, QStringView AName) const = 0;
-  // AItem's own rename to its new name and its own rollback to its old one,
-  // from where it stands now; the outcome is in isRenamed, a failure's
-  // reason in RenameErrorText. True when the item reached its name.
-  virtual bool RenameItem(TRenameItem &AItem) = 0;
-  virtual bool RollbackItem(TRenameItem &AItem) = 0;
+  // AItem's own rename to its new name (ABack: its own rollback to its old
+  // one), from where it stands now; the outcome is in isRenamed, a
+  // failure's reason in RenameErrorText. True when the item reached its name.
+  virtual bool MoveItem(TRenameItem &AItem, bool ABack) = 0;
   // Moves an entry of this kind, never replacing another one.
   virtual platform::TMoveResult MoveEntry(const QString &AFrom, const QString &ATo) = 0;
   // AItem's entry went from AFrom to ATo, named AName there (a temporary
@@ -248,6 +252,9 @@ private:
   // Runs APlan through AHost with the journal (ASubset: the renamed items of
   // a Rollback, by the plan's indexes); -1 when the journal cannot be written.
   int RunPlan(const TPlan &APlan, THost &AHost, const std::vector<int> *ASubset);
+  QString NameOf(const TRenameItem &AItem, TNameOf AWhich) const {
+    return NameParts(AItem, AWhich).ToString();
+  }
   // The item a plan's index names.
   TRenameItem &PlanItem(int AItem, const std::vector<int> *ASubset) const {
     return *FItems[static_cast<size_t>(ASubset ? (*ASubset)[static_cast<size_t>(AItem)] : AItem)];
@@ -324,6 +331,9 @@ public:
   TItem *Items(int APosition) const { return static_cast<TItem *>(&ItemAt(APosition)); }
 
 protected:
+  // An item of this list as what it is.
+  static const TItem &Of(const TRenameItem &AItem) { return static_cast<const TItem &>(AItem); }
+  static TItem &Of(TRenameItem &AItem) { return static_cast<TItem &>(AItem); }
   // Makes an item in the list's storage and appends it.
   template <class... TArgs> TItem &Emplace(TArgs &&...AArgs) {
     TItem *LItem = FStore.Make(std::forward<TArgs>(AArgs)...);

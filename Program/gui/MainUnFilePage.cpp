@@ -153,6 +153,14 @@ TFilePage::TFilePage(TPageHost &AHost, TFileList &AList, QWidget *AParent)
   LParts.FOnPaths = [this](const QStringList &APaths) {
     AddOutsidePaths(APaths);
   };
+  LParts.FNameMask = Edit_RenameMask;
+  LParts.FExtMask = Edit_ExtMask;
+  LParts.FCounterStart = SBox_CounterStart;
+  LParts.FCounterStep = SBox_CounterStep;
+  LParts.FCounterDigits = CBox_CounterNumber;
+  LParts.FSearch = Edit_Search;
+  LParts.FReplace = Edit_Replace;
+  LParts.FCase = CBox_Case;
   SetupWorkflow(LParts);
   StringGrid_RenameHeader = &Header();
 
@@ -418,13 +426,7 @@ void TFilePage::acAddFoldersFilesExecute() {
 }
 
 void TFilePage::AddOutsidePaths(const QStringList &APaths) {
-  if (APaths.isEmpty() || !acAddFile->isEnabled() || StepRunning())
-    return;
-  GetLogger().WriteLog(rs::TryingToAddFiles);
-  QStringList LFound;
-  QStringList LMissing;
-  SplitMissingPaths(APaths, LFound, LMissing);
-  ReportNotFound(LMissing);
+  const QStringList LFound = OutsidePaths(APaths, *acAddFile, rs::TryingToAddFiles);
   if (LFound.isEmpty())
     return;
   // A folder stands for the files below it, as Add Folders collects them.
@@ -448,21 +450,6 @@ void TFilePage::ShowDetailsOf(int APosition) {
 
 // ---------------------------------------------------------------------------
 // The fields
-
-TNameRecipe TFilePage::Recipe() const {
-  TNameRecipe LRecipe;
-  LRecipe.FNameMask = Edit_RenameMask->text();
-  LRecipe.FExtMask = Edit_ExtMask->text();
-  LRecipe.FCounterStart = SBox_CounterStart->value();
-  LRecipe.FCounterStep = SBox_CounterStep->value();
-  LRecipe.FCounterDigits = CBox_CounterNumber->currentText().toInt();
-  LRecipe.FSearch = Edit_Search->text();
-  LRecipe.FReplace = Edit_Replace->text();
-  LRecipe.FRegex = SearchOptions.FRegex->isChecked();
-  LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
-  LRecipe.FCase = CaseRuleFromIndex(CBox_Case->currentIndex());
-  return LRecipe;
-}
 
 void TFilePage::Edit_RenameMaskExit() {
   MaskExit(masks::TMaskPart::Name, Edit_RenameMask->text());

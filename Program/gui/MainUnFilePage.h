@@ -7,7 +7,7 @@
 // The workflow (the grid and its marks, an Add in the worker, the names as
 // the fields are left, Rename, Rollback, Cancel, reports, sorting, the
 // balloon) is TRenamePage's, run on the window's file list. What is the
-// page's own: Recipe() turns the upper half into the naming rules; files
+// page's own: the fields of the upper half, which make the recipe; files
 // are added from the open-file dialog, from a folder (every file below it),
 // from the command line and from drops; the details show a file's type,
 // size, date and attributes.
@@ -61,9 +61,6 @@ public:
   void Edit_RenameMaskExit();
   void Edit_ExtMaskExit();
   void Edit_ReplaceExit();
-  // The naming rules the upper half shows: both masks, the counter, search
-  // and replace and the case rule.
-  TNameRecipe Recipe() const override;
 
   // Upper half.
   QLineEdit *Edit_RenameMask = nullptr;

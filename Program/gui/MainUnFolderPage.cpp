@@ -99,6 +99,13 @@ TFolderPage::TFolderPage(TPageHost &AHost, TFolderList &AList, QWidget *AParent)
             FFolderList.Items(LPosition)->SetSize(ASize);
             UpdateDetails();
           });
+  LParts.FNameMask = edFolderMask;
+  LParts.FCounterStart = sboxFolderCntStart;
+  LParts.FCounterStep = sboxFolderCntStep;
+  LParts.FCounterDigits = cboxFolderCntNumber;
+  LParts.FSearch = edFolderSearch;
+  LParts.FReplace = edFolderReplace;
+  LParts.FCase = cbxFolderCase;
   SetupWorkflow(LParts);
   CreateShortcuts();
 }
@@ -362,13 +369,7 @@ void TFolderPage::AddFolders(const QStringList &AFolders, bool AIncludeRoot, boo
 }
 
 void TFolderPage::AddOutsideFolders(const QStringList &APaths) {
-  if (APaths.isEmpty() || !acAddFolder->isEnabled() || StepRunning())
-    return;
-  GetLogger().WriteLog(rs::TryingToAddFolder);
-  QStringList LExisting;
-  QStringList LMissing;
-  SplitMissingPaths(APaths, LExisting, LMissing);
-  ReportNotFound(LMissing);
+  const QStringList LExisting = OutsidePaths(APaths, *acAddFolder, rs::TryingToAddFolder);
   if (LExisting.isEmpty())
     return;
   const TSettings &LSettings = GetSettings();
@@ -398,22 +399,6 @@ void TFolderPage::ShowDetailsOf(int APosition) {
 }
 
 // ---- The fields ------------------------------------------------------------------
-
-TNameRecipe TFolderPage::Recipe() const {
-  TNameRecipe LRecipe;
-  LRecipe.FNameMask = edFolderMask->text();
-  // A folder's name is whole: no extension mask.
-  LRecipe.FExtMask.clear();
-  LRecipe.FCounterStart = sboxFolderCntStart->value();
-  LRecipe.FCounterStep = sboxFolderCntStep->value();
-  LRecipe.FCounterDigits = cboxFolderCntNumber->currentText().toInt();
-  LRecipe.FSearch = edFolderSearch->text();
-  LRecipe.FReplace = edFolderReplace->text();
-  LRecipe.FRegex = SearchOptions.FRegex->isChecked();
-  LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
-  LRecipe.FCase = CaseRuleFromIndex(cbxFolderCase->currentIndex());
-  return LRecipe;
-}
 
 void TFolderPage::edFolderMaskExit() {
   MaskExit(masks::TMaskPart::Name, edFolderMask->text());

@@ -7,8 +7,8 @@
 // The workflow (the grid and its marks, an Add in the worker, the names as
 // the fields are left, Rename, Rollback, Cancel, reports, sorting, the
 // balloon) is TRenamePage's, run on the window's folder list. What is the
-// page's own: Recipe() turns the "Name" group into the naming rules (a
-// folder's name has no extension); folders are added through the
+// page's own: the fields of the "Name" group, which make the recipe (a
+// folder's name has no extension mask); folders are added through the
 // select-folder dialog with its "include" choices, from the command line and
 // from drops; the details show a folder's size, measured on a thread of its
 // own (SizeProbe), and its date.
@@ -49,9 +49,6 @@ public:
   // ---- The fields' exits ----
   void edFolderMaskExit();
   void edFolderReplaceExit();
-  // The naming rules the "Name" group shows: the mask, the counter, search
-  // and replace and the case rule.
-  TNameRecipe Recipe() const override;
 
   // The grid's model.
   TFolderGridModel &GridModel() const { return *FModel; }

@@ -12,12 +12,16 @@
 #include "uResourceString.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTableView>
 
 #include <algorithm>
@@ -175,6 +179,21 @@ void TRenamePage::SetupWorkflow(const TParts &AParts) {
   CreateSortMarker();
   SynchroList(0);
   UpdateDetails();
+}
+
+TNameRecipe TRenamePage::Recipe() const {
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = FParts.FNameMask->text();
+  LRecipe.FExtMask = FParts.FExtMask != nullptr ? FParts.FExtMask->text() : QString();
+  LRecipe.FCounterStart = FParts.FCounterStart->value();
+  LRecipe.FCounterStep = FParts.FCounterStep->value();
+  LRecipe.FCounterDigits = FParts.FCounterDigits->currentText().toInt();
+  LRecipe.FSearch = FParts.FSearch->text();
+  LRecipe.FReplace = FParts.FReplace->text();
+  LRecipe.FRegex = SearchOptions.FRegex->isChecked();
+  LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
+  LRecipe.FCase = CaseRuleFromIndex(FParts.FCase->currentIndex());
+  return LRecipe;
 }
 
 void TRenamePage::RenameByKey() {
@@ -427,6 +446,18 @@ void TRenamePage::AddEnded(const TAdded &AAdded, int APosition, int AFirstChange
   }
   UpdateDetails();
   FHost.UpdateActions();
+}
+
+QStringList TRenamePage::OutsidePaths(const QStringList &APaths, const TAction &AAdd,
+                                      const QString &ALog) {
+  if (APaths.isEmpty() || !AAdd.isEnabled() || StepRunning())
+    return {};
+  GetLogger().WriteLog(ALog);
+  QStringList LFound;
+  QStringList LMissing;
+  SplitMissingPaths(APaths, LFound, LMissing);
+  ReportNotFound(LMissing);
+  return LFound;
 }
 
 void TRenamePage::ClearList() {

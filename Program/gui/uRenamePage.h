@@ -30,6 +30,9 @@
 #include <memory>
 
 class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
 class QLabel;
 class QTableView;
 class TAction;
@@ -45,8 +48,9 @@ class TRenamePage : public QWidget {
 public:
   ~TRenamePage() override;
 
-  // The naming rules the page's fields show.
-  virtual TNameRecipe Recipe() const = 0;
+  // The naming rules the page's fields show: the masks, the counter, search
+  // and replace with their options, and the case rule.
+  TNameRecipe Recipe() const;
 
   // ---- The list in the grid ----
   // Copies the list into the grid from APosition (TListGridModel::Synchro)
@@ -135,6 +139,15 @@ protected:
     QAbstractButton *FRenameButton = nullptr;
     QAbstractButton *FRollbackButton = nullptr;
     QAbstractButton *FDeleteButton = nullptr;
+    // The fields of the recipe; no extension mask for a kind without one.
+    QLineEdit *FNameMask = nullptr;
+    QLineEdit *FExtMask = nullptr;
+    QSpinBox *FCounterStart = nullptr;
+    QSpinBox *FCounterStep = nullptr;
+    QComboBox *FCounterDigits = nullptr;
+    QLineEdit *FSearch = nullptr;
+    QLineEdit *FReplace = nullptr;
+    QComboBox *FCase = nullptr;
     QString FRenameShortcutName; // the object name of the Ctrl+Return shortcut
     // The paths dropped onto the grid or given on the command line.
     std::function<void(const QStringList &APaths)> FOnPaths;
@@ -156,6 +169,10 @@ protected:
   // says what it did; the new items' names by the recipe and the plan of the
   // marks follow there, then the grid. ALogAdded writes how many were added.
   void StartAdd(std::function<TAdded(TProgress &AProgress)> AAdd, bool ALogAdded);
+  // The paths of a drop or of the command line that name an entry, once the
+  // log has ALog and one message has named those that name nothing; empty
+  // while AAdd is disabled or a step runs (nothing is added then).
+  QStringList OutsidePaths(const QStringList &APaths, const TAction &AAdd, const QString &ALog);
   // The field exits of the page's fields.
   TFieldExits &FieldExits() { return *FFieldExits; }
   // The action update of an action that only waits for the running step.

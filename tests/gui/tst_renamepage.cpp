@@ -1,0 +1,260 @@
+// The workflow both renaming pages run, tried once for each page: a Rollback
+// cancelled at seeded points lists exactly the items still renamed, the grid
+// shows the name the move gives, and a journal that fails part way is
+// reported with the batch's counts, shown in History and rolled back from it.
+#include "GuiTestSupport.h"
+#include "MainUn.h"
+#include "MainUnFilePage.h"
+#include "MainUnFolderPage.h"
+#include "MainUnHistoryPage.h"
+#include "uAction.h"
+#include "uFileInfo.h"
+#include "uFolderInfo.h"
+#include "uPageKit.h"
+#include "uRenamePage.h"
+#include "uSetting.h"
+
+#include "platform/uPlatformJournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TTestRenamePage : public QObject {
+  Q_OBJECT
+private:
+  std::unique_ptr<guitest::TExecutableFolder> FExe;
+  std::unique_ptr<guitest::TMessageRecorder> FMessages;
+  std::unique_ptr<QTemporaryDir> FDir;
+  std::unique_ptr<TfmMain> FMain;
+  bool FFolders = false;
+
+  TRenamePage &Page() const {
+    return FFolders ? static_cast<TRenamePage &>(*FMain->FolderPage) : *FMain->FilePage;
+  }
+  TRenameList &List() const {
+    return FFolders ? static_cast<TRenameList &>(*FMain->FFolderList) : *FMain->FFileList;
+  }
+  QTableView &Grid() const {
+    return FFolders ? *FMain->FolderPage->sgFolderRename : *FMain->FilePage->StringGrid_Rename;
+  }
+  QString Path(const QString &AName) const { return FDir->filePath(AName); }
+  bool Exists(const QString &AName) const { return QFileInfo::exists(Path(AName)); }
+  // The column AColumn (0: Old Name) of every row, after the hint column.
+  QStringList Column(int AColumn) const {
+    const TListGridModel &LModel = Page().Model();
+    QStringList LCells;
+    for (int LRow = 0; LRow < LModel.rowCount(); ++LRow)
+      LCells.append(
+          LModel.index(LRow, LModel.ColumnOf(static_cast<TListGridModel::TDataColumn>(AColumn)))
+              .data()
+              .toString());
+    return LCells;
+  }
+
+  // The entries ANames in the temporary folder, listed on the page of the
+  // test's kind as the command line lists them.
+  void AddEntries(const QStringList &ANames) {
+    QStringList LPaths;
+    for (const QString &LName : ANames) {
+      if (FFolders) {
+        QVERIFY(QDir().mkpath(Path(LName)));
+      } else {
+        QFile LFile(Path(LName));
+        QVERIFY(LFile.open(QIODevice::WriteOnly));
+      }
+      LPaths.append(Path(LName));
+    }
+    FMain->ShowPage(FFolders ? TMainPage::mpFolderRename : TMainPage::mpFileRename);
+    FMain->OpenPaths(FFolders, LPaths);
+    QVERIFY(guitest::WaitForStep(Page()));
+    QCOMPARE(Page().Model().rowCount(), ANames.size());
+  }
+  void SetMask(const QString &AMask) {
+    QLineEdit &LMask =
+        FFolders ? *FMain->FolderPage->edFolderMask : *FMain->FilePage->Edit_RenameMask;
+    LMask.setFocus();
+    LMask.setText(AMask);
+    QTest::keyClick(&LMask, Qt::Key_Return);
+  }
+  TAction &RenameAction() const {
+    return FFolders ? *FMain->FolderPage->acRenameFolder : *FMain->FilePage->acRename;
+  }
+  TAction &RollbackAction() const {
+    return FFolders ? *FMain->FolderPage->acRollbackFolder : *FMain->FilePage->acRollback;
+  }
+  void Run(TAction &AAction) {
+    const qsizetype LBefore = FMessages->Messages().size();
+    FMain->UpdateActions();
+    QVERIFY(AAction.isEnabled());
+    AAction.trigger();
+    QVERIFY(guitest::WaitForStep(Page()));
+    QTRY_COMPARE(FMessages->Messages().size(), LBefore + 1);
+  }
+  static QStringList Names(int ACount) {
+    QStringList LNames;
+    for (int i = 0; i < ACount; ++i)
+      LNames.append(u"n%1"_s.arg(i, 3, 10, QLatin1Char('0')));
+    return LNames;
+  }
+
+private Q_SLOTS:
+  void initTestCase() {
+    FExe = std::make_unique<guitest::TExecutableFolder>();
+    FMessages = std::make_unique<guitest::TMessageRecorder>();
+  }
+  void init() {
+    QDir(GetJournal().Folder()).removeRecursively();
+    FDir = std::make_unique<QTemporaryDir>();
+    FMessages->Clear();
+    // A folder from outside stands for itself.
+    GetSettings().SetIncludeSelectedRootFolder(true);
+    GetSettings().SetIncludeSelectedSubFolder(false);
+    FMain = std::make_unique<TfmMain>();
+    FMain->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FMain.get()));
+  }
+  void cleanup() {
+    TStepWorker::SetStopAfter(-1);
+    FMain.reset();
+    FDir.reset();
+  }
+  void cleanupTestCase() {
+    FMessages.reset();
+    FExe.reset();
+  }
+
+  // A Rollback cancelled anywhere lists exactly the items still under their
+  // new names, each with the mark of the untried and a balloon that says
+  // so; another Rollback moves them back.
+  void ACancelledRollbackListsWhatIsStillRenamed_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::addColumn<int>("StopAfter");
+    const char *LSeedText = std::getenv("VARNWELL_TEST_SEED");
+    const unsigned LSeed =
+        LSeedText != nullptr ? static_cast<unsigned>(std::atoi(LSeedText)) : std::random_device{}();
+    qInfo("seed %u (VARNWELL_TEST_SEED)", LSeed);
+    std::mt19937 LRandom(LSeed);
+    for (const bool LFolders : {false, true})
+      for (int i = 0; i < 3; ++i) {
+        const int LStop = std::uniform_int_distribution<int>(1, 11)(LRandom);
+        QTest::addRow("%s, stop after %d", LFolders ? "folders" : "files", LStop)
+            << LFolders << LStop;
+      }
+  }
+  void ACancelledRollbackListsWhatIsStillRenamed() {
+    QFETCH(bool, Folders);
+    QFETCH(int, StopAfter);
+    FFolders = Folders;
+    AddEntries(Names(12));
+    SetMask(u"[N]_r"_s);
+    Run(RenameAction());
+    QCOMPARE(FMessages->Texts().last(), u"Rename done."_s);
+    TStepWorker::SetStopAfter(StopAfter);
+    Run(RollbackAction());
+    TStepWorker::SetStopAfter(-1);
+    QCOMPARE(FMessages->Texts().last(),
+             u"Rollback was cancelled: %1 of 12 moved back."_s.arg(StopAfter));
+    QStringList LStill;
+    for (const QString &LName : Names(12))
+      if (Exists(LName + u"_r"_s))
+        LStill.append(LName);
+    QCOMPARE(LStill.size(), 12 - StopAfter);
+    QStringList LListed = Column(0);
+    LListed.sort();
+    QCOMPARE(LListed, LStill);
+    QCOMPARE(guitest::HintMarks(Grid()), QString(LStill.size(), u'N'));
+    if (!LStill.isEmpty()) {
+      Page().GridMouseMove(Grid().visualRect(Page().Model().index(0, 0)).center());
+      const TfmBallonHint *LBalloon = TfmBallonHint::Instance();
+      QVERIFY(LBalloon != nullptr && LBalloon->TimerActive());
+      QCOMPARE(LBalloon->lBallonHint->text(), u"Rollback was cancelled before this item."_s);
+    }
+    // Another Rollback finishes it.
+    Run(RollbackAction());
+    QCOMPARE(FMessages->Texts().last(), u"Rollback done."_s);
+    for (const QString &LName : Names(12))
+      QVERIFY(Exists(LName) && !Exists(LName + u"_r"_s));
+    QVERIFY(!Page().HasHintColumn());
+    QCOMPARE(Page().Model().rowCount(), 12);
+  }
+
+  // The grid's new name is the name the entry gets: an extension mask that
+  // leaves a lone "." gives no extension.
+  void TheGridShowsTheNameTheMoveGives_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void TheGridShowsTheNameTheMoveGives() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    AddEntries({u"README"_s});
+    SetMask(u"[N]_x"_s);
+    QCOMPARE(Column(1), QStringList{u"README_x"_s});
+    Run(RenameAction());
+    QVERIFY(Exists(u"README_x"_s));
+  }
+
+  // A journal whose records cannot be appended part way through a batch:
+  // the batch stops at its next group, the report gives the message with
+  // the batch's counts, History shows it as interrupted, and its Rollback
+  // brings every entry back.
+  void AJournalThatFailsIsReportedAndRolledBackFromHistory_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void AJournalThatFailsIsReportedAndRolledBackFromHistory() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    AddEntries(Names(300));
+    SetMask(u"[N]_r"_s);
+    // The batch's header and plan take two appends; the third, the done
+    // records of the first 256 moves, fails.
+    std::atomic<int> LAppends{0};
+    const auto LPrevious =
+        platform::detail::SetJournalCallHook([&LAppends](platform::detail::TJournalCall ACall) {
+          return ACall == platform::detail::TJournalCall::Append && ++LAppends >= 3 ? ENOSPC : 0;
+        });
+    Run(RenameAction());
+    platform::detail::SetJournalCallHook(LPrevious);
+    const QStringList LLines = FMessages->Texts().last().split(u'\n');
+    QCOMPARE(LLines.size(), 2);
+    QVERIFY2(LLines[0].startsWith(u"The rename journal could not be written completely: "_s),
+             qPrintable(LLines[0]));
+    QCOMPARE(LLines[1], u"256 of 300 renamed."_s);
+    QCOMPARE(QDir(FDir->path()).entryList({u"*_r"_s}, QDir::Files | QDir::Dirs).size(), 256);
+    // The items not renamed are listed, never tried.
+    QCOMPARE(guitest::HintMarks(Grid()), QString(44, u'N'));
+
+    FMain->ShowPage(TMainPage::mpHistory);
+    THistoryPage &LHistory = *FMain->HistoryPage;
+    QCOMPARE(LHistory.Model->rowCount(), 1);
+    QCOMPARE(LHistory.Model->index(0, 4).data().toString(), u"interrupted"_s);
+    LHistory.sgHistory->selectRow(0);
+    FMain->UpdateActions();
+    QVERIFY(LHistory.acRollbackBatch->isEnabled());
+    LHistory.acRollbackBatch->trigger();
+    QVERIFY(guitest::WaitForStep(LHistory));
+    QCOMPARE(FMessages->Texts().last(), u"Rollback done."_s);
+    for (const QString &LName : Names(300))
+      QVERIFY(Exists(LName) && !Exists(LName + u"_r"_s));
+    // The page's list follows the batch moved back.
+    QCOMPARE(List().HasRenamedItems(), false);
+  }
+};
+
+QTEST_MAIN(TTestRenamePage)
+#include "tst_renamepage.moc"
