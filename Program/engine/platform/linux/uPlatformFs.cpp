@@ -573,6 +573,19 @@ TMoveResult InvalidName() {
   return TMoveResult{false, TMoveError::InvalidName, EINVAL, {}};
 }
 
+// The failure to create the entry ATarget for the move of ASource. Some file
+// systems refuse a name they cannot store with ENOENT (exFAT through FUSE
+// for \ : * ? " < > | and control characters): where the source and the
+// target's folder are both there, that is a refused name, not a missing
+// entry.
+TMoveResult CreateFailure(int AErrno, const QByteArray &ASource, const QByteArray &ATarget) {
+  struct stat LStat;
+  if (AErrno == ENOENT && ::lstat(ASource.constData(), &LStat) == 0 &&
+      ::stat(FolderOf(ATarget).constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode))
+    return InvalidName();
+  return Failure(AErrno, ASource);
+}
+
 int RenameNoReplace(const char *ASource, const char *ATarget) {
   if (::syscall(SYS_renameat2, AT_FDCWD, ASource, AT_FDCWD, ATarget, RENAME_NOREPLACE) == 0)
     return 0;
@@ -590,12 +603,12 @@ TMoveResult PlaceholderMove(const QByteArray &ASource, const QByteArray &ATarget
   AtStep(detail::TMoveStep::BeforePlaceholder, ATarget);
   if (AFolder) {
     if (::mkdir(ATarget.constData(), 0700) != 0)
-      return Failure(errno, ASource);
+      return CreateFailure(errno, ASource, ATarget);
   } else {
     const int LFd =
         ::open(ATarget.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (LFd < 0)
-      return Failure(errno, ASource);
+      return CreateFailure(errno, ASource, ATarget);
     ::close(LFd);
   }
   AtStep(detail::TMoveStep::AfterPlaceholder, ATarget);
