@@ -52,6 +52,10 @@ protected:
     FState = FHome.filePath(QStringLiteral("state"));
   }
 
+  // QTemporaryDir decodes the names it removes and misses those that are not
+  // UTF-8: the tree goes by the bytes of its names.
+  void TearDown() override { testsupport::RemoveTree(FTree.path()); }
+
   QString LogFolder() const { return FHome.filePath(QStringLiteral("Logs")); }
   QString JournalFolder() const { return FState + QStringLiteral("/varnwell/journal"); }
   QString Path(const QString &ARelative) const { return FTree.filePath(ARelative); }
