@@ -153,6 +153,36 @@ public:
     return -1;
   }
   bool Contains(uint64_t AKey) const { return Find(AKey) != -1; }
+  // As a map of keys to counts: counts AKey once more.
+  void Add(uint64_t AKey) {
+    if ((FCount + 1) * 2 > FKeys.size())
+      Grow();
+    size_t LPos = AKey & FMask;
+    while (FKeys[LPos] != 0) {
+      if (FKeys[LPos] == AKey) {
+        ++FValues[LPos];
+        return;
+      }
+      LPos = (LPos + 1) & FMask;
+    }
+    FKeys[LPos] = AKey;
+    FValues[LPos] = 1;
+    ++FCount;
+  }
+  // Counts AKey once less; at none it leaves.
+  void Drop(uint64_t AKey) {
+    if (FKeys.empty())
+      return;
+    for (size_t LPos = AKey & FMask; FKeys[LPos] != 0; LPos = (LPos + 1) & FMask) {
+      if (FKeys[LPos] != AKey)
+        continue;
+      if (FValues[LPos] > 1)
+        --FValues[LPos];
+      else
+        Remove(AKey);
+      return;
+    }
+  }
   // Takes AKey out, moving the keys after it back so that every probe still
   // finds them (linear probing without tombstones).
   void Remove(uint64_t AKey) {
@@ -234,7 +264,10 @@ struct TRenamePlanner::TFolder {
   bool FCaseInsensitive = false;
   bool FRead = false;
   int FNumber = 0;
-  TKeyMap FNames; // the listing's names, as keys
+  // The listing's names, as keys, each with the number of entries that have
+  // it: where the folder ignores letter case, two entries that the file
+  // system tells apart may still fold to one key.
+  TKeyMap FNames;
   // One bit per key of FNames: most new names are not in the listing, and
   // this small filter says so without reaching into the table.
   std::vector<uint64_t> FFilter;
@@ -289,7 +322,7 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   AFolder.FNames.Reset(LNames.size());
   for (size_t i = 0; i < LNames.size(); ++i) {
     LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, false);
-    AFolder.FNames.Insert(LKeys[i], 0);
+    AFolder.FNames.Add(LKeys[i]);
   }
   // A folder ignores letter case when an entry's name with its case swapped
   // leads to an entry while the listing has no such spelling. The first name
@@ -307,7 +340,7 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
     AFolder.FNames.Reset(LNames.size());
     for (size_t i = 0; i < LNames.size(); ++i) {
       LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, true);
-      AFolder.FNames.Insert(LKeys[i], 0);
+      AFolder.FNames.Add(LKeys[i]);
     }
   }
   // About 32 bits for each name: few names not there pass the filter.
@@ -324,14 +357,14 @@ void TRenamePlanner::NoteMoved(const std::vector<int> &AItems) {
   for (const int LIndex : AItems) {
     const size_t LItem = static_cast<size_t>(LIndex);
     if (LItem < FToKeys.size() && FToKeys[LItem] != 0)
-      FFolders[static_cast<size_t>(FFolderOf[LItem])]->FNames.Remove(FFromKeys[LItem]);
+      FFolders[static_cast<size_t>(FFolderOf[LItem])]->FNames.Drop(FFromKeys[LItem]);
   }
   for (const int LIndex : AItems) {
     const size_t LItem = static_cast<size_t>(LIndex);
     if (LItem >= FToKeys.size() || FToKeys[LItem] == 0)
       continue;
     TFolder &LFolder = *FFolders[static_cast<size_t>(FFolderOf[LItem])];
-    LFolder.FNames.Insert(FToKeys[LItem], 0);
+    LFolder.FNames.Add(FToKeys[LItem]);
     LFolder.AddToFilter(FToKeys[LItem]);
   }
 }
@@ -460,6 +493,14 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
     if (LFolder.FFs.FKnown && LTo.Size() > SafeLength(LFolder.FFs) &&
         platform::NameLength(LTo.ToString(), LFolder.FFs) > LFolder.FFs.FNameMax) {
       LSet(i, TPlanStatus::NameTooLong);
+      continue;
+    }
+    // A change of letter case only, where the folder ignores case, while
+    // another entry has a name of the same key: the file system tells the
+    // two apart (exFAT: MICRO SIGN and GREEK SMALL LETTER MU), and a move
+    // never takes a name that another entry may be taken for.
+    if (LKey == LFromKey && LFolder.FNames.Find(LKey) > 1) {
+      LSet(i, TPlanStatus::TargetExists);
       continue;
     }
     FToKeys[static_cast<size_t>(i)] = LKey;

@@ -531,6 +531,69 @@ TEST_P(PreviewOutcome, WhatThePreviewShowsIsWhatLandsOnDisk) {
   }
 }
 
+// A change of letter case only, where the folder ignores case, beside an
+// entry whose name the program folds to the same key or not. exFAT tells
+// MICRO SIGN from GREEK SMALL LETTER MU, while the program folds both to
+// one key: the move is refused, and the preview calls it a conflict. A
+// letter beyond the BMP is folded neither by exFAT nor by the program: the
+// entry beside it is no obstacle.
+TEST(PreviewOutcomeOnExfat, AChangeOfCaseOnlyBesideAnotherEntry) {
+  testsupport::TExfatMount LExfat;
+  if (!LExfat.Mounted())
+    GTEST_SKIP() << "no exFAT here: " << LExfat.SkipReason().toStdString();
+  struct TCase {
+    bool FFolders;
+    const char16_t *FName;   // the item, renamed to upper case
+    const char16_t *FBeside; // an entry beside it (none: empty)
+    const char16_t *FTarget;
+    TPlanStatus FStatus;
+  };
+  const TCase LCases[] = {
+      {false, u"\u03BC.txt", u"", u"\u039C.TXT", TPlanStatus::Rename},
+      {false, u"\u03BC.txt", u"\u00B5.txt", u"\u039C.TXT", TPlanStatus::TargetExists},
+      {true, u"\u03BC.txt", u"", u"\u039C.TXT", TPlanStatus::Rename},
+      {true, u"\u03BC.txt", u"\u00B5.txt", u"\u039C.TXT", TPlanStatus::TargetExists},
+      // DESERET SMALL LETTER LONG I beside DESERET CAPITAL LETTER LONG I.
+      {false, u"\U00010428a.txt", u"\U00010400a.txt", u"\U00010428A.TXT", TPlanStatus::Rename},
+      {true, u"\U00010428a.txt", u"\U00010400a.txt", u"\U00010428A.TXT", TPlanStatus::Rename},
+  };
+  const QString LFolder = LExfat.Root() + QStringLiteral("/case");
+  for (const TCase &LCase : LCases) {
+    const QString LName = QString::fromUtf16(LCase.FName);
+    const QString LBeside = QString::fromUtf16(LCase.FBeside);
+    SCOPED_TRACE(Show(LName) + (LCase.FFolders ? " (folder)" : " (file)") + " beside " +
+                 Show(LBeside));
+    testsupport::RemoveTree(LFolder);
+    ASSERT_TRUE(testsupport::MakePath(LFolder));
+    ASSERT_TRUE(LCase.FFolders ? testsupport::MakePath(LFolder + u'/' + LName)
+                               : testsupport::WriteFile(LFolder + u'/' + LName, "item"));
+    if (!LBeside.isEmpty()) {
+      ASSERT_TRUE(testsupport::WriteFile(LFolder + u'/' + LBeside, "beside"));
+    }
+    const TSnapshot LBefore = SnapshotTree(LFolder);
+    ASSERT_EQ(LBefore.size(), LBeside.isEmpty() ? 1u : 2u);
+    TFileList LFiles;
+    TFolderList LFolders;
+    TRenameList &LList = LCase.FFolders ? static_cast<TRenameList &>(LFolders) : LFiles;
+    if (LCase.FFolders) {
+      ASSERT_TRUE(LFolders.AddFolderInfoIfNeed(LFolder, TFolderEntry{LName, QDateTime()}));
+    } else {
+      LFiles.AddFileInfo(std::make_unique<TFileInfo>(LFolder + u'/' + LName));
+    }
+    TNameRecipe LRecipe;
+    LRecipe.FCase = TCaseRule::Upper;
+    LList.ApplyRecipe(LRecipe, 0);
+    const TPreviewRow LRow{Below(LList.CurrentPath(0), LFolder),
+                           Below(LList.TargetPath(0), LFolder),
+                           LList.PlanRenaming().FEntries[0].FStatus};
+    ASSERT_EQ(LRow.FTarget, QString::fromUtf16(LCase.FTarget));
+    EXPECT_STREQ(StatusName(LRow.FStatus), StatusName(LCase.FStatus));
+    EXPECT_EQ(LList.ExecuteRenaming(), IsConflict(LRow.FStatus) ? 1 : 0)
+        << LList.ItemAt(0).RenameErrorText().toStdString();
+    EXPECT_EQ(SnapshotTree(LFolder), ExpectedAfter(LBefore, {LRow}));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, PreviewOutcome,
     ::testing::Values(TCaseParam{TKind::Files, TDisk::Temporary, 300, "FilesInATemporaryFolder"},

@@ -675,8 +675,19 @@ bool SameFolder(const QByteArray &AFirst, const QByteArray &ASecond) {
          LFirst.st_dev == LSecond.st_dev && LFirst.st_ino == LSecond.st_ino;
 }
 
+// Two names that differ in letter case only, unit by unit as the planner
+// folds them (each UTF-16 unit to its case-folded form; a character beyond
+// the BMP stays as it is, as the FAT family's up-case table leaves it), so
+// that a move refuses exactly the names the plan calls taken.
 bool SameNameIgnoringCase(const QByteArray &AFirst, const QByteArray &ASecond) {
-  return DecodeUtf8Lossless(AFirst).compare(DecodeUtf8Lossless(ASecond), Qt::CaseInsensitive) == 0;
+  const QString LFirst = DecodeUtf8Lossless(AFirst);
+  const QString LSecond = DecodeUtf8Lossless(ASecond);
+  if (LFirst.size() != LSecond.size())
+    return false;
+  for (qsizetype i = 0; i < LFirst.size(); ++i)
+    if (LFirst[i].toCaseFolded() != LSecond[i].toCaseFolded())
+      return false;
+  return true;
 }
 
 bool SameEntryOtherSpelling(const QByteArray &ASource, const QByteArray &ATarget) {
