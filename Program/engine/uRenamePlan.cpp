@@ -484,15 +484,21 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
       LSet(i, TPlanStatus::Unchanged);
       continue;
     }
-    if (((LSuspect || LTo.Size() <= 2) && IsInvalidName(LTo)) ||
-        (LFolder.FFs.FFatFamily && (platform::IsRefusedByFatFamily(LTo.FFirst) ||
-                                    platform::IsRefusedByFatFamily(LTo.FSecond)))) {
+    // In the order a Rename meets them: a name that is no single name fails
+    // before anything is asked of the disk; the file system then answers a
+    // name too long before looking at its characters.
+    if ((LSuspect || LTo.Size() <= 2) && IsInvalidName(LTo)) {
       LSet(i, TPlanStatus::InvalidName);
       continue;
     }
     if (LFolder.FFs.FKnown && LTo.Size() > SafeLength(LFolder.FFs) &&
         platform::NameLength(LTo.ToString(), LFolder.FFs) > LFolder.FFs.FNameMax) {
       LSet(i, TPlanStatus::NameTooLong);
+      continue;
+    }
+    if (LFolder.FFs.FFatFamily && (platform::IsRefusedByFatFamily(LTo.FFirst) ||
+                                   platform::IsRefusedByFatFamily(LTo.FSecond))) {
+      LSet(i, TPlanStatus::InvalidName);
       continue;
     }
     // A change of letter case only, where the folder ignores case, while

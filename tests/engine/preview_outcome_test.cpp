@@ -203,6 +203,11 @@ TNameRecipe RandomRecipe(TRandom &ARandom) {
                       : LNameStyle < 5 ? ARandom.Pick(GCounterMasks)
                                        : RandomMask(ARandom, GNamePieces,
                                                     static_cast<int>(std::size(GNamePieces)), 3);
+  // Now and then a long run of letters of one byte or of two in UTF-8, near
+  // the name limits (255 bytes here, 255 UTF-16 units on exFAT).
+  if (ARandom.OneIn(6))
+    LRecipe.FNameMask.insert(ARandom.Below(static_cast<int>(LRecipe.FNameMask.size()) + 1),
+                             QString(60 + ARandom.Below(200), ARandom.OneIn(2) ? u'L' : u'é'));
   const int LExtStyle = ARandom.Below(6);
   LRecipe.FExtMask = LExtStyle < 2    ? QStringLiteral("[E]")
                      : LExtStyle == 2 ? QStringLiteral("txt")
