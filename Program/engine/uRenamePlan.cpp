@@ -294,10 +294,16 @@ namespace {
 
 // The entry names of a folder that a change of letter case alters, swapped
 // to the other case: the probe of whether the folder ignores letter case.
-QString SwapCase(const QString &AName) {
+// AAsciiOnly swaps the letters a to z alone, which every file system that
+// ignores case folds; others fold as the file system's own table says
+// (exFAT keeps KELVIN SIGN and "k" apart).
+QString SwapCase(const QString &AName, bool AAsciiOnly) {
   QString LSwapped = AName;
-  for (QChar &LChar : LSwapped)
+  for (QChar &LChar : LSwapped) {
+    if (AAsciiOnly && LChar.unicode() >= 0x80)
+      continue;
     LChar = LChar.isUpper() ? LChar.toLower() : LChar.toUpper();
+  }
   return LSwapped;
 }
 
@@ -326,16 +332,32 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   }
   // A folder ignores letter case when an entry's name with its case swapped
   // leads to an entry while the listing has no such spelling. The first name
-  // with letters decides; without one, nothing is assumed.
-  AFolder.FCaseInsensitive = false;
-  for (const QString &LName : LNames) {
-    const QString LSwapped = SwapCase(LName);
-    if (LSwapped == LName ||
-        AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false)))
-      continue;
-    AFolder.FCaseInsensitive = platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped));
-    break;
+  // with a letter a to z decides, by those letters alone (both spellings
+  // listed: the folder tells case apart). Without one, the first name with
+  // other letters may show that the folder ignores case; a swap of those
+  // that leads nowhere proves nothing (the file system's table may not fold
+  // them), and the FAT family is then taken to ignore case, others not.
+  int LDecided = -1;
+  for (const bool LAsciiOnly : {true, false}) {
+    for (const QString &LName : LNames) {
+      const QString LSwapped = SwapCase(LName, LAsciiOnly);
+      if (LSwapped == LName)
+        continue;
+      if (AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false))) {
+        if (!LAsciiOnly)
+          continue;
+        LDecided = 0;
+      } else if (platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped))) {
+        LDecided = 1;
+      } else if (LAsciiOnly) {
+        LDecided = 0;
+      }
+      break;
+    }
+    if (LDecided >= 0)
+      break;
   }
+  AFolder.FCaseInsensitive = LDecided < 0 ? AFolder.FFs.FFatFamily : LDecided == 1;
   if (AFolder.FCaseInsensitive) {
     AFolder.FNames.Reset(LNames.size());
     for (size_t i = 0; i < LNames.size(); ++i) {

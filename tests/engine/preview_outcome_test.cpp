@@ -599,6 +599,48 @@ TEST(PreviewOutcomeOnExfat, AChangeOfCaseOnlyBesideAnotherEntry) {
   }
 }
 
+// exFAT ignores letter case, but its table keeps KELVIN SIGN and "k" apart:
+// a folder whose first name holds it is still seen to ignore case, so that
+// the new name of the item, taken by another entry in the other case, is a
+// conflict and the item stays.
+TEST(PreviewOutcomeOnExfat, AFolderIgnoresCaseWhateverNameComesFirst) {
+  testsupport::TExfatMount LExfat;
+  if (!LExfat.Mounted())
+    GTEST_SKIP() << "no exFAT here: " << LExfat.SkipReason().toStdString();
+  struct TCase {
+    std::vector<const char16_t *> FEntries; // as the folder lists them, after the item
+    const char16_t *FItem;
+    const char16_t *FNameMask;
+  };
+  const TCase LCases[] = {
+      // The first name has letters a to z besides the sign.
+      {{u"\u212A.txt", u"b.txt"}, u"a.txt", u"B"},
+      // No name has a letter a to z: the FAT family ignores case.
+      {{u"\u212A", u"\u00E9"}, u"1", u"\u00C9"},
+  };
+  const QString LFolder = LExfat.Root() + QStringLiteral("/probe");
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(Show(QString::fromUtf16(LCase.FEntries.front())));
+    testsupport::RemoveTree(LFolder);
+    ASSERT_TRUE(testsupport::MakePath(LFolder));
+    // The driver lists the entry made last first.
+    const QString LItem = LFolder + u'/' + QString::fromUtf16(LCase.FItem);
+    ASSERT_TRUE(testsupport::WriteFile(LItem, "item"));
+    for (auto LEntry = LCase.FEntries.rbegin(); LEntry != LCase.FEntries.rend(); ++LEntry) {
+      ASSERT_TRUE(testsupport::WriteFile(LFolder + u'/' + QString::fromUtf16(*LEntry), "entry"));
+    }
+    const TSnapshot LBefore = SnapshotTree(LFolder);
+    TFileList LList;
+    LList.AddFileInfo(std::make_unique<TFileInfo>(LItem));
+    TNameRecipe LRecipe;
+    LRecipe.FNameMask = QString::fromUtf16(LCase.FNameMask);
+    LList.ApplyRecipe(LRecipe, 0);
+    EXPECT_STREQ(StatusName(LList.PlanRenaming().FEntries[0].FStatus), "TargetExists");
+    EXPECT_EQ(LList.ExecuteRenaming(), 1);
+    EXPECT_EQ(SnapshotTree(LFolder), LBefore);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, PreviewOutcome,
     ::testing::Values(TCaseParam{TKind::Files, TDisk::Temporary, 300, "FilesInATemporaryFolder"},
