@@ -21,7 +21,6 @@
 #include <iostream>
 #include <map>
 #include <memory>
-#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -438,12 +437,12 @@ void PreviewOutcome::Round(int ARound) {
   const unsigned LSeed = RunSeed();
   TRandom LRandom(LSeed, ARound);
   const bool LExfat = GetParam().FDisk == TDisk::Exfat;
-  // exFAT cannot even hold a name that is not UTF-8.
   const QString LFolder = FRoot + QStringLiteral("/round");
   testsupport::RemoveTree(LFolder);
   // A third of the rounds renumber or swap names within a few names.
   const TStyle LStyle = LRandom.Pick(
       {TStyle::Any, TStyle::Any, TStyle::Any, TStyle::Any, TStyle::Numbered, TStyle::Letters});
+  // exFAT cannot even hold a name that is not UTF-8.
   MakeTree(LRandom, LFolder, !LExfat, LStyle);
   if (::testing::Test::HasFatalFailure())
     return;
