@@ -153,6 +153,36 @@ public:
     return -1;
   }
   bool Contains(uint64_t AKey) const { return Find(AKey) != -1; }
+  // As a map of keys to counts: counts AKey once more.
+  void Add(uint64_t AKey) {
+    if ((FCount + 1) * 2 > FKeys.size())
+      Grow();
+    size_t LPos = AKey & FMask;
+    while (FKeys[LPos] != 0) {
+      if (FKeys[LPos] == AKey) {
+        ++FValues[LPos];
+        return;
+      }
+      LPos = (LPos + 1) & FMask;
+    }
+    FKeys[LPos] = AKey;
+    FValues[LPos] = 1;
+    ++FCount;
+  }
+  // Counts AKey once less; at none it leaves.
+  void Drop(uint64_t AKey) {
+    if (FKeys.empty())
+      return;
+    for (size_t LPos = AKey & FMask; FKeys[LPos] != 0; LPos = (LPos + 1) & FMask) {
+      if (FKeys[LPos] != AKey)
+        continue;
+      if (FValues[LPos] > 1)
+        --FValues[LPos];
+      else
+        Remove(AKey);
+      return;
+    }
+  }
   // Takes AKey out, moving the keys after it back so that every probe still
   // finds them (linear probing without tombstones).
   void Remove(uint64_t AKey) {
@@ -234,7 +264,10 @@ struct TRenamePlanner::TFolder {
   bool FCaseInsensitive = false;
   bool FRead = false;
   int FNumber = 0;
-  TKeyMap FNames; // the listing's names, as keys
+  // The listing's names, as keys, each with the number of entries that have
+  // it: where the folder ignores letter case, two entries that the file
+  // system tells apart may still fold to one key.
+  TKeyMap FNames;
   // One bit per key of FNames: most new names are not in the listing, and
   // this small filter says so without reaching into the table.
   std::vector<uint64_t> FFilter;
@@ -261,10 +294,16 @@ namespace {
 
 // The entry names of a folder that a change of letter case alters, swapped
 // to the other case: the probe of whether the folder ignores letter case.
-QString SwapCase(const QString &AName) {
+// AAsciiOnly swaps the letters a to z alone, which every file system that
+// ignores case folds; others fold as the file system's own table says
+// (exFAT keeps KELVIN SIGN and "k" apart).
+QString SwapCase(const QString &AName, bool AAsciiOnly) {
   QString LSwapped = AName;
-  for (QChar &LChar : LSwapped)
+  for (QChar &LChar : LSwapped) {
+    if (AAsciiOnly && LChar.unicode() >= 0x80)
+      continue;
     LChar = LChar.isUpper() ? LChar.toLower() : LChar.toUpper();
+  }
   return LSwapped;
 }
 
@@ -289,25 +328,41 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   AFolder.FNames.Reset(LNames.size());
   for (size_t i = 0; i < LNames.size(); ++i) {
     LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, false);
-    AFolder.FNames.Insert(LKeys[i], 0);
+    AFolder.FNames.Add(LKeys[i]);
   }
   // A folder ignores letter case when an entry's name with its case swapped
   // leads to an entry while the listing has no such spelling. The first name
-  // with letters decides; without one, nothing is assumed.
-  AFolder.FCaseInsensitive = false;
-  for (const QString &LName : LNames) {
-    const QString LSwapped = SwapCase(LName);
-    if (LSwapped == LName ||
-        AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false)))
-      continue;
-    AFolder.FCaseInsensitive = platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped));
-    break;
+  // with a letter a to z decides, by those letters alone (both spellings
+  // listed: the folder tells case apart). Without one, the first name with
+  // other letters may show that the folder ignores case; a swap of those
+  // that leads nowhere proves nothing (the file system's table may not fold
+  // them), and the FAT family is then taken to ignore case, others not.
+  int LDecided = -1;
+  for (const bool LAsciiOnly : {true, false}) {
+    for (const QString &LName : LNames) {
+      const QString LSwapped = SwapCase(LName, LAsciiOnly);
+      if (LSwapped == LName)
+        continue;
+      if (AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false))) {
+        if (!LAsciiOnly)
+          continue;
+        LDecided = 0;
+      } else if (platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped))) {
+        LDecided = 1;
+      } else if (LAsciiOnly) {
+        LDecided = 0;
+      }
+      break;
+    }
+    if (LDecided >= 0)
+      break;
   }
+  AFolder.FCaseInsensitive = LDecided < 0 ? AFolder.FFs.FFatFamily : LDecided == 1;
   if (AFolder.FCaseInsensitive) {
     AFolder.FNames.Reset(LNames.size());
     for (size_t i = 0; i < LNames.size(); ++i) {
       LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, true);
-      AFolder.FNames.Insert(LKeys[i], 0);
+      AFolder.FNames.Add(LKeys[i]);
     }
   }
   // About 32 bits for each name: few names not there pass the filter.
@@ -324,14 +379,14 @@ void TRenamePlanner::NoteMoved(const std::vector<int> &AItems) {
   for (const int LIndex : AItems) {
     const size_t LItem = static_cast<size_t>(LIndex);
     if (LItem < FToKeys.size() && FToKeys[LItem] != 0)
-      FFolders[static_cast<size_t>(FFolderOf[LItem])]->FNames.Remove(FFromKeys[LItem]);
+      FFolders[static_cast<size_t>(FFolderOf[LItem])]->FNames.Drop(FFromKeys[LItem]);
   }
   for (const int LIndex : AItems) {
     const size_t LItem = static_cast<size_t>(LIndex);
     if (LItem >= FToKeys.size() || FToKeys[LItem] == 0)
       continue;
     TFolder &LFolder = *FFolders[static_cast<size_t>(FFolderOf[LItem])];
-    LFolder.FNames.Insert(FToKeys[LItem], 0);
+    LFolder.FNames.Add(FToKeys[LItem]);
     LFolder.AddToFilter(FToKeys[LItem]);
   }
 }
@@ -451,15 +506,29 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
       LSet(i, TPlanStatus::Unchanged);
       continue;
     }
-    if (((LSuspect || LTo.Size() <= 2) && IsInvalidName(LTo)) ||
-        (LFolder.FFs.FFatFamily && (platform::IsRefusedByFatFamily(LTo.FFirst) ||
-                                    platform::IsRefusedByFatFamily(LTo.FSecond)))) {
+    // In the order a Rename meets them: a name that is no single name fails
+    // before anything is asked of the disk; the file system then answers a
+    // name too long before looking at its characters.
+    if ((LSuspect || LTo.Size() <= 2) && IsInvalidName(LTo)) {
       LSet(i, TPlanStatus::InvalidName);
       continue;
     }
     if (LFolder.FFs.FKnown && LTo.Size() > SafeLength(LFolder.FFs) &&
         platform::NameLength(LTo.ToString(), LFolder.FFs) > LFolder.FFs.FNameMax) {
       LSet(i, TPlanStatus::NameTooLong);
+      continue;
+    }
+    if (LFolder.FFs.FFatFamily && (platform::IsRefusedByFatFamily(LTo.FFirst) ||
+                                   platform::IsRefusedByFatFamily(LTo.FSecond))) {
+      LSet(i, TPlanStatus::InvalidName);
+      continue;
+    }
+    // A change of letter case only, where the folder ignores case, while
+    // another entry has a name of the same key: the file system tells the
+    // two apart (exFAT: MICRO SIGN and GREEK SMALL LETTER MU), and a move
+    // never takes a name that another entry may be taken for.
+    if (LKey == LFromKey && LFolder.FNames.Find(LKey) > 1) {
+      LSet(i, TPlanStatus::TargetExists);
       continue;
     }
     FToKeys[static_cast<size_t>(i)] = LKey;

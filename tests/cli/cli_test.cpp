@@ -3,6 +3,7 @@
 // afterwards. The program runs from a copy in a folder of the test's own,
 // beside a Settings.ini of its own (a portable copy), with the journal under
 // a temporary XDG_STATE_HOME.
+#include "MountFixtures.h"
 #include "TestSupport.h"
 #include "uFileInfo.h"
 #include "uJournal.h"
@@ -20,6 +21,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <iostream>
+#include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +56,10 @@ protected:
     FState = FHome.filePath(QStringLiteral("state"));
   }
 
+  // QTemporaryDir decodes the names it removes and misses those that are not
+  // UTF-8: the tree goes by the bytes of its names.
+  void TearDown() override { testsupport::RemoveTree(FTree.path()); }
+
   QString LogFolder() const { return FHome.filePath(QStringLiteral("Logs")); }
   QString JournalFolder() const { return FState + QStringLiteral("/varnwell/journal"); }
   QString Path(const QString &ARelative) const { return FTree.filePath(ARelative); }
@@ -82,7 +90,8 @@ protected:
     if (::pipe(LOut) != 0 || ::pipe(LErr) != 0)
       return LRun;
     const QByteArray LProgram = QFile::encodeName(FProgram);
-    const QByteArray LFolder = QFile::encodeName(FTree.path());
+    const QByteArray LFolder =
+        QFile::encodeName(FWorkingFolder.isEmpty() ? FTree.path() : FWorkingFolder);
     const QByteArray LState = "XDG_STATE_HOME=" + QFile::encodeName(FState);
     std::vector<char *> LArgv{const_cast<char *>(LProgram.constData())};
     for (const QByteArray &LArgument : AArguments)
@@ -127,10 +136,16 @@ protected:
     return LRun;
   }
 
+  // Random trees and recipes in the folder "round" of AWhere (the tree's
+  // folder when empty): preview, apply, and the disk against the preview.
+  void PreviewAndApplyAtRandom(bool AFolders, int ARounds, const QString &AWhere = QString());
+
   QTemporaryDir FHome;
   QTemporaryDir FTree;
   QString FProgram;
   QString FState;
+  // Where the program runs (the tree's folder when empty).
+  QString FWorkingFolder;
 };
 
 TEST_F(CliTest, APreviewChangesNothingAndApplyRenamesAsPreviewed) {
@@ -355,6 +370,366 @@ TEST_F(CliTest, FoldersAndRecursiveFilesFollowTheWalkInNameOrder) {
   EXPECT_EQ(Run({"--undo"}).FStatus, 0);
   EXPECT_TRUE(QFileInfo(Path(QStringLiteral("t/A/c/"))).isDir());
   EXPECT_TRUE(QFileInfo(Path(QStringLiteral("t/b/y.txt"))).isFile());
+}
+
+// ---- Preview equals outcome, at random -----------------------------------
+
+// Each round draws from a generator of its own, seeded by the run's seed
+// (VARNWELL_TEST_SEED, or a fresh one that the test prints) and the round.
+unsigned RunSeed() {
+  static const unsigned LSeed = [] {
+    bool LOk = false;
+    const unsigned LFixed = qEnvironmentVariable("VARNWELL_TEST_SEED").toUInt(&LOk);
+    return LOk ? LFixed : std::random_device()();
+  }();
+  return LSeed;
+}
+
+class TRandom {
+public:
+  TRandom(unsigned ASeed, int ARound) {
+    std::seed_seq LSeq{ASeed, static_cast<unsigned>(ARound)};
+    FEngine.seed(LSeq);
+  }
+  int Below(int ACount) { return static_cast<int>(FEngine() % static_cast<unsigned>(ACount)); }
+  bool OneIn(int ACount) { return Below(ACount) == 0; }
+  template <size_t N> QByteArray Pick(const char *const (&AItems)[N]) {
+    return QByteArray(AItems[static_cast<size_t>(Below(static_cast<int>(N)))]);
+  }
+  template <typename T, size_t N> T Pick(const T (&AItems)[N]) {
+    return AItems[static_cast<size_t>(Below(static_cast<int>(N)))];
+  }
+
+private:
+  std::mt19937 FEngine;
+};
+
+// Names of a tree as bytes: letters in both cases, numbers a counter makes
+// again, pairs that swap, a blank, a line break and " -> " (which the
+// output quotes), letters beyond ASCII and bytes that are not UTF-8.
+const char *const GCliStems[] = {"a",      "A",         "ab",   "ba",    "1",
+                                 "2",      "3",         "x y",  "a.b",   "\xc3\xa9",
+                                 "x -> y", "new\nline", "\xff", "b\xc3", "\xf0\x9f\x98\x80"};
+const char *const GCliExtensions[] = {".txt", ".txt", ".TXT", ".jpg", ".tar.gz"};
+
+QByteArray CliTreeName(TRandom &ARandom) {
+  QByteArray LName = ARandom.Pick(GCliStems);
+  switch (ARandom.Below(8)) {
+  case 0:
+  case 1:
+  case 2:
+    return LName + ARandom.Pick(GCliExtensions);
+  case 3:
+    return LName + '.';
+  case 4:
+    return LName + (ARandom.OneIn(2) ? " " : "..");
+  case 5:
+    return '.' + LName + (ARandom.OneIn(2) ? ARandom.Pick(GCliExtensions) : QByteArray());
+  default:
+    return LName;
+  }
+}
+
+// The recipe as arguments: masks of tokens, dots, delimiters and other odd
+// characters, the counter, search and replace with and without a regular
+// expression, and a letter-case rule.
+const char *const GCliNamePieces[] = {"[N]", "[N]", "[N]", "[C]", "[E]",      "x",  ".", "..",
+                                      "/",   ":",   "*",   " ",   "\xc3\xa9", "\\", "\t"};
+const char *const GCliExtPieces[] = {"[E]", "[E]", "[C]", "txt", ".", ":", " "};
+const char *const GCliCases[] = {"none", "lower", "upper", "first", "words"};
+
+std::vector<QByteArray> CliRecipe(TRandom &ARandom) {
+  const auto LMask = [&ARandom](const auto &APieces, int AMax) {
+    QByteArray LText;
+    for (int i = ARandom.Below(AMax + 1); i > 0; --i)
+      LText += ARandom.Pick(APieces);
+    return LText;
+  };
+  std::vector<QByteArray> LArguments;
+  switch (ARandom.Below(4)) {
+  case 0:
+    break; // the old name
+  case 1:
+    LArguments.insert(LArguments.end(), {"-n", ARandom.OneIn(2) ? "[C]" : "x[C]"});
+    break;
+  default:
+    LArguments.insert(LArguments.end(), {"-n", LMask(GCliNamePieces, 3)});
+    break;
+  }
+  if (ARandom.OneIn(2))
+    LArguments.insert(LArguments.end(), {"-e", LMask(GCliExtPieces, 2)});
+  LArguments.insert(LArguments.end(), {"--start", QByteArray::number(ARandom.Below(5) - 1),
+                                       "--step", QByteArray::number(ARandom.Below(4) - 1),
+                                       "--digits", QByteArray::number(1 + ARandom.Below(2))});
+  switch (ARandom.Below(4)) {
+  case 0:
+    LArguments.insert(LArguments.end(), {"-s", ARandom.Pick({"a", ".", " ", "1"}), "-r",
+                                         ARandom.Pick({"", "b", "/", ":", ".."})});
+    break;
+  case 1:
+    LArguments.insert(LArguments.end(), {"--regex", "-s", ARandom.Pick({"^(.)(.)", "\\.", "$"}),
+                                         "-r", ARandom.Pick({"$2$1", "_", "x/y", "."})});
+    break;
+  default:
+    break;
+  }
+  if (ARandom.OneIn(3))
+    LArguments.push_back("--match-case");
+  LArguments.insert(LArguments.end(), {"-c", ARandom.Pick(GCliCases)});
+  return LArguments;
+}
+
+// One line of a preview: the paths (below the tree) and what the plan says.
+enum class TLineKind { Moves, Unchanged, Conflict };
+struct TPreviewLine {
+  QString FOld;
+  QString FNew;
+  TLineKind FKind = TLineKind::Moves;
+};
+
+// A name as the output writes it at APos of ALine, quoted ($'...') or
+// plain up to AEnd; its bytes go to AOut. False when the text is no name.
+bool ReadName(const QByteArray &ALine, qsizetype &APos, qsizetype AEnd, QByteArray &AOut) {
+  AOut.clear();
+  if (!ALine.mid(APos).startsWith("$'")) {
+    AOut = ALine.mid(APos, AEnd - APos);
+    APos = AEnd;
+    return true;
+  }
+  for (qsizetype i = APos + 2; i < ALine.size(); ++i) {
+    const char LByte = ALine[i];
+    if (LByte == '\'') {
+      APos = i + 1;
+      return true;
+    }
+    if (LByte != '\\') {
+      AOut += LByte;
+      continue;
+    }
+    if (++i >= ALine.size())
+      return false;
+    switch (ALine[i]) {
+    case 'n':
+      AOut += '\n';
+      break;
+    case 't':
+      AOut += '\t';
+      break;
+    case 'r':
+      AOut += '\r';
+      break;
+    case '\\':
+    case '\'':
+      AOut += ALine[i];
+      break;
+    default: // three octal digits
+      if (i + 3 > ALine.size())
+        return false;
+      AOut += static_cast<char>(ALine.mid(i, 3).toInt(nullptr, 8));
+      i += 2;
+      break;
+    }
+  }
+  return false;
+}
+
+// The item lines of a preview (the summary line left out); false when a
+// line cannot be read.
+bool ParsePreview(const QByteArray &AOutput, std::vector<TPreviewLine> &ALines) {
+  QList<QByteArray> LLines = AOutput.split('\n');
+  if (LLines.size() < 2 || !LLines.back().isEmpty())
+    return false;
+  LLines.removeLast(); // after the last line break
+  LLines.removeLast(); // the summary
+  for (QByteArray LLine : LLines) {
+    TPreviewLine LEntry;
+    // The tail: "  [conflict: ...]", "  (unchanged)" or "  (a quiet mark)";
+    // the names hold neither "  [conflict: " nor "(".
+    qsizetype LEnd = LLine.size();
+    if (LLine.endsWith(']') && LLine.lastIndexOf("  [conflict: ") > 0) {
+      LEnd = LLine.lastIndexOf("  [conflict: ");
+      LEntry.FKind = TLineKind::Conflict;
+    } else if (LLine.endsWith(')') && LLine.lastIndexOf("  (") > 0) {
+      LEnd = LLine.lastIndexOf("  (");
+      if (LLine.mid(LEnd) == "  (unchanged)")
+        LEntry.FKind = TLineKind::Unchanged;
+    }
+    LLine.truncate(LEnd);
+    // A plain name never holds " -> ": the first one parts the names.
+    qsizetype LPos = 0;
+    QByteArray LOld;
+    QByteArray LNew;
+    const qsizetype LArrow = LLine.indexOf(" -> ");
+    if (!ReadName(LLine, LPos, LArrow < 0 ? LLine.size() : LArrow, LOld))
+      return false;
+    if (LPos < LLine.size()) {
+      if (!LLine.mid(LPos).startsWith(" -> "))
+        return false;
+      LPos += 4;
+      if (!ReadName(LLine, LPos, LLine.size(), LNew) || LPos != LLine.size())
+        return false;
+    } else {
+      LNew = LOld;
+    }
+    LEntry.FOld = testsupport::FromNative(LOld);
+    LEntry.FNew = testsupport::FromNative(LNew);
+    ALines.push_back(LEntry);
+  }
+  return true;
+}
+
+// The listing ABefore after the moves of ALines: an entry below a folder
+// that moved follows it, and each moving entry takes its previewed name.
+std::map<QString, QByteArray> ExpectedAfter(const std::map<QString, QByteArray> &ABefore,
+                                            const std::vector<TPreviewLine> &ALines) {
+  std::map<QString, QString> LNewNames;
+  for (const TPreviewLine &LLine : ALines)
+    if (LLine.FKind == TLineKind::Moves)
+      LNewNames[LLine.FOld] = LLine.FNew.mid(LLine.FNew.lastIndexOf(u'/') + 1);
+  std::map<QString, QByteArray> LExpected;
+  for (const auto &[LPath, LContent] : ABefore) {
+    QString LOld;
+    QString LNew;
+    for (const QString &LPart : LPath.split(u'/')) {
+      LOld += (LOld.isEmpty() ? QString() : QStringLiteral("/")) + LPart;
+      const auto LFound = LNewNames.find(LOld);
+      LNew += (LNew.isEmpty() ? QString() : QStringLiteral("/")) +
+              (LFound == LNewNames.end() ? LPart : LFound->second);
+    }
+    LExpected[LNew] = LContent;
+  }
+  return LExpected;
+}
+
+std::string ShowTree(const std::map<QString, QByteArray> &ATree) {
+  std::string LOut;
+  for (const auto &[LPath, LContent] : ATree)
+    LOut += "  " + testsupport::NativeBytes(LPath).toStdString() + "\n";
+  return LOut;
+}
+
+// Random trees and recipes through the program: each round previews, then
+// applies the same command line, and the disk afterwards must be what the
+// preview lines said, entry for entry.
+void CliTest::PreviewAndApplyAtRandom(bool AFolders, int ARounds, const QString &AWhere) {
+  FWorkingFolder = AWhere;
+  const unsigned LSeed = RunSeed();
+  std::cout << "[ seed     ] " << LSeed << " (VARNWELL_TEST_SEED=" << LSeed << " runs it again)"
+            << std::endl;
+  RecordProperty("seed", std::to_string(LSeed));
+  int LContent = 0;
+  for (int LRound = 0; LRound < ARounds && !HasFailure(); ++LRound) {
+    TRandom LRandom(LSeed, LRound);
+    const QString LRoot =
+        AWhere.isEmpty() ? Path(QStringLiteral("round")) : AWhere + QStringLiteral("/round");
+    testsupport::RemoveTree(LRoot);
+    const QByteArray LRootBytes = testsupport::NativeBytes(LRoot);
+    const auto LFile = [&](const QByteArray &AIn) {
+      testsupport::WriteFile(testsupport::FromNative(AIn + '/' + CliTreeName(LRandom)),
+                             "file " + QByteArray::number(++LContent));
+    };
+    const auto LFolder = [&](const QByteArray &AIn) {
+      const QByteArray LPath = AIn + '/' + CliTreeName(LRandom);
+      testsupport::MakePath(testsupport::FromNative(LPath));
+      return LPath;
+    };
+    ASSERT_TRUE(testsupport::MakePath(LRoot));
+    // The folder of the round holds an item of its own, so that the lines
+    // show the paths below it.
+    if (AFolders) {
+      for (int i = 1 + LRandom.Below(4); i > 0; --i) {
+        const QByteArray LTop = i == 1 ? LRootBytes + "/keep" : LFolder(LRootBytes);
+        testsupport::MakePath(testsupport::FromNative(LTop));
+        LFile(LTop);
+        if (LRandom.OneIn(2))
+          LFile(LFolder(LTop));
+      }
+    } else {
+      ASSERT_TRUE(testsupport::WriteFile(LRoot + QStringLiteral("/keep.txt"), "keep"));
+      for (int i = 1 + LRandom.Below(6); i > 0; --i)
+        LFile(LRootBytes);
+      if (LRandom.OneIn(2)) {
+        const QByteArray LSub = LFolder(LRootBytes);
+        for (int i = 1 + LRandom.Below(3); i > 0; --i)
+          LFile(LSub);
+      }
+    }
+    const std::map<QString, QByteArray> LBefore = testsupport::SnapshotTree(LRoot);
+    std::vector<QByteArray> LArguments = CliRecipe(LRandom);
+    LArguments.insert(LArguments.end(), {AFolders ? "-d" : "-R", "--", "round"});
+    std::string LCommand = "varnwell-cli";
+    for (const QByteArray &LArgument : LArguments)
+      LCommand += " '" + LArgument.toStdString() + "'";
+    SCOPED_TRACE("seed " + std::to_string(LSeed) + " round " + std::to_string(LRound) + ": " +
+                 LCommand + "\ntree:\n" + ShowTree(LBefore));
+
+    const TRun LPreview = Run(LArguments);
+    std::vector<TPreviewLine> LLines;
+    ASSERT_TRUE(ParsePreview(LPreview.FOut, LLines)) << LPreview.FOut.constData();
+    const bool LAnyConflict =
+        std::any_of(LLines.begin(), LLines.end(),
+                    [](const TPreviewLine &ALine) { return ALine.FKind == TLineKind::Conflict; });
+    EXPECT_EQ(LPreview.FStatus, LAnyConflict ? 1 : 0) << LPreview.FErr.constData();
+    ASSERT_EQ(testsupport::SnapshotTree(LRoot), LBefore) << "a preview moved something";
+
+    std::vector<QByteArray> LApply = LArguments;
+    LApply.insert(LApply.begin(), "--apply");
+    const TRun LDone = Run(LApply);
+    EXPECT_EQ(LDone.FStatus, LAnyConflict ? 1 : 0) << LDone.FErr.constData();
+    // The applied run shows the same names, each with its outcome: the
+    // items planned to move "ok", the conflicts failed.
+    const QList<QByteArray> LDoneLines = LDone.FOut.split('\n');
+    const QList<QByteArray> LPreviewLines = LPreview.FOut.split('\n');
+    ASSERT_EQ(LDoneLines.size(), LPreviewLines.size()) << LDone.FOut.constData();
+    for (size_t i = 0; i < LLines.size(); ++i) {
+      const QByteArray &LLine = LDoneLines[static_cast<qsizetype>(i)];
+      const QByteArray &LPlanned = LPreviewLines[static_cast<qsizetype>(i)];
+      switch (LLines[i].FKind) {
+      case TLineKind::Moves:
+        EXPECT_TRUE(LLine.endsWith("  ok") && LPlanned.startsWith(LLine.left(LLine.size() - 4)))
+            << LPlanned.constData() << "\n"
+            << LLine.constData();
+        break;
+      case TLineKind::Unchanged:
+        EXPECT_EQ(LLine, LPlanned);
+        break;
+      case TLineKind::Conflict: {
+        // A name the preview calls invalid or too long fails for that very
+        // reason; the other conflicts fail as a move onto a taken name.
+        const qsizetype LTail = LPlanned.lastIndexOf("  [conflict: ");
+        const QByteArray LReason = LPlanned.mid(LTail + 13).chopped(1);
+        const bool LOwnReason = LReason == "Invalid file name" || LReason == "Name too long";
+        EXPECT_TRUE(LOwnReason ? LLine == LPlanned.left(LTail) + "  failed: " + LReason
+                               : LLine.startsWith(LPlanned.left(LTail) + "  failed: "))
+            << LPlanned.constData() << "\n"
+            << LLine.constData();
+        break;
+      }
+      }
+    }
+    EXPECT_EQ(testsupport::SnapshotTree(LRoot), ExpectedAfter(LBefore, LLines))
+        << "preview:\n"
+        << LPreview.FOut.constData() << "applied:\n"
+        << LDone.FOut.constData();
+  }
+}
+
+TEST_F(CliTest, WhatThePreviewLinesShowIsWhatLandsOnDiskForFiles) {
+  PreviewAndApplyAtRandom(false, 20);
+}
+
+TEST_F(CliTest, WhatThePreviewLinesShowIsWhatLandsOnDiskForFolders) {
+  PreviewAndApplyAtRandom(true, 20);
+}
+
+// The same on exFAT, where the names the tree cannot hold (bytes that are not
+// UTF-8, a line break) are left out of it.
+TEST_F(CliTest, WhatThePreviewLinesShowIsWhatLandsOnExfat) {
+  testsupport::TExfatMount LExfat;
+  if (!LExfat.Mounted())
+    GTEST_SKIP() << "no exFAT here: " << LExfat.SkipReason().toStdString();
+  PreviewAndApplyAtRandom(false, 10, LExfat.Root());
+  PreviewAndApplyAtRandom(true, 10, LExfat.Root());
 }
 
 } // namespace

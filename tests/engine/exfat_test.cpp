@@ -153,6 +153,27 @@ TEST_F(ExfatTest, ANameThatDiffersOnlyInCaseFromAnotherFileIsNeverReplaced) {
   EXPECT_EQ(SnapshotTree(FExfat.Root()), LBefore);
 }
 
+TEST_F(ExfatTest, ANameTheFileSystemRefusesFailsAsAnInvalidName) {
+  // The driver refuses these names with ENOENT although the file and its
+  // folder are there: the reason says the name is invalid, for files and
+  // folders alike, and nothing moves.
+  const QString LFile = Write(QStringLiteral("a.txt"), "a");
+  ASSERT_TRUE(testsupport::MakePath(Path(QStringLiteral("dir"))));
+  const auto LBefore = SnapshotTree(FExfat.Root());
+  for (const QString &LSource : {LFile, Path(QStringLiteral("dir"))}) {
+    for (const char16_t *LName :
+         {u"x*y", u"what?", u"a:b", u"<>", u"pipe|", u"quote\"", u"back\\slash", u"tab\t"}) {
+      SCOPED_TRACE(QString::fromUtf16(LName).toStdString());
+      const platform::TMoveResult LMove =
+          platform::MoveNoReplace(LSource, Path(QString::fromUtf16(LName)));
+      EXPECT_FALSE(LMove.FOk);
+      EXPECT_EQ(LMove.FError, platform::TMoveError::InvalidName);
+      EXPECT_EQ(MoveFailureReason(LMove, LSource != LFile), QStringLiteral("Invalid file name"));
+    }
+  }
+  EXPECT_EQ(SnapshotTree(FExfat.Root()), LBefore);
+}
+
 TEST_F(ExfatTest, AShiftedRenumberingOfFoldersRollsBackInOneGo) {
   // Sorted downwards and renumbered: n12 -> n13 first, then n11 -> n12, ...
   for (int i = 1; i <= 12; ++i)

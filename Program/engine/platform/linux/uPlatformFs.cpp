@@ -573,6 +573,19 @@ TMoveResult InvalidName() {
   return TMoveResult{false, TMoveError::InvalidName, EINVAL, {}};
 }
 
+// The failure to create the entry ATarget for the move of ASource. Some file
+// systems refuse a name they cannot store with ENOENT (exFAT through FUSE
+// for \ : * ? " < > | and control characters): where the source and the
+// target's folder are both there, that is a refused name, not a missing
+// entry.
+TMoveResult CreateFailure(int AErrno, const QByteArray &ASource, const QByteArray &ATarget) {
+  struct stat LStat;
+  if (AErrno == ENOENT && ::lstat(ASource.constData(), &LStat) == 0 &&
+      ::stat(FolderOf(ATarget).constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode))
+    return InvalidName();
+  return Failure(AErrno, ASource);
+}
+
 int RenameNoReplace(const char *ASource, const char *ATarget) {
   if (::syscall(SYS_renameat2, AT_FDCWD, ASource, AT_FDCWD, ATarget, RENAME_NOREPLACE) == 0)
     return 0;
@@ -590,12 +603,12 @@ TMoveResult PlaceholderMove(const QByteArray &ASource, const QByteArray &ATarget
   AtStep(detail::TMoveStep::BeforePlaceholder, ATarget);
   if (AFolder) {
     if (::mkdir(ATarget.constData(), 0700) != 0)
-      return Failure(errno, ASource);
+      return CreateFailure(errno, ASource, ATarget);
   } else {
     const int LFd =
         ::open(ATarget.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (LFd < 0)
-      return Failure(errno, ASource);
+      return CreateFailure(errno, ASource, ATarget);
     ::close(LFd);
   }
   AtStep(detail::TMoveStep::AfterPlaceholder, ATarget);
@@ -662,8 +675,19 @@ bool SameFolder(const QByteArray &AFirst, const QByteArray &ASecond) {
          LFirst.st_dev == LSecond.st_dev && LFirst.st_ino == LSecond.st_ino;
 }
 
+// Two names that differ in letter case only, unit by unit as the planner
+// folds them (each UTF-16 unit to its case-folded form; a character beyond
+// the BMP stays as it is, as the FAT family's up-case table leaves it), so
+// that a move refuses exactly the names the plan calls taken.
 bool SameNameIgnoringCase(const QByteArray &AFirst, const QByteArray &ASecond) {
-  return DecodeUtf8Lossless(AFirst).compare(DecodeUtf8Lossless(ASecond), Qt::CaseInsensitive) == 0;
+  const QString LFirst = DecodeUtf8Lossless(AFirst);
+  const QString LSecond = DecodeUtf8Lossless(ASecond);
+  if (LFirst.size() != LSecond.size())
+    return false;
+  for (qsizetype i = 0; i < LFirst.size(); ++i)
+    if (LFirst[i].toCaseFolded() != LSecond[i].toCaseFolded())
+      return false;
+  return true;
 }
 
 bool SameEntryOtherSpelling(const QByteArray &ASource, const QByteArray &ATarget) {
