@@ -235,6 +235,22 @@ public:
     else
       LItem.SetRenameErrorText(MoveFailureReason(LMove, FList.IsFolderList()));
   }
+  // An item with a conflict fails as its plan says, and nothing moves: where
+  // the file system tells apart two names the planner takes for one, a move
+  // would give the item a name the preview never showed. An entry that
+  // holds its new name now is named as a failed move names it.
+  bool Attempt(int AItem, const TPlanEntry &AEntry) override {
+    TRenameItem &LItem = Item(AItem);
+    const bool LFolders = FList.IsFolderList();
+    const QString LName = FList.NameOf(LItem, Rollback() ? TNameOf::Old : TNameOf::Target);
+    if (AEntry.FStatus != TPlanStatus::InvalidName &&
+        platform::EntryExists(FList.PathInFolder(LItem, LName)))
+      LItem.SetRenameErrorText(LFolders ? rs::FolderAlreadyExists : rs::FileAlreadyExists);
+    else
+      LItem.SetRenameErrorText(PlanReason(AEntry, LFolders));
+    Moved(LItem, false);
+    return false;
+  }
   void CycleFailed(int AItem, int AFailedItem) override {
     Item(AItem).SetRenameErrorText(rs::FormatMessage(rs::SwapFailed, {Index(AFailedItem) + 1}));
   }

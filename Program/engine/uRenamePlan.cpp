@@ -718,7 +718,10 @@ TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanOb
       ++LEnd;
     if (!APlan.FCycleGroups[static_cast<size_t>(LGroup)]) {
       for (size_t s = LStart; s < LEnd; ++s) {
-        const bool LOk = AHost.Move(LSteps[s].FItem);
+        const int LItem = LSteps[s].FItem;
+        const bool LOk = LSteps[s].FKind == TStepKind::Attempt
+                             ? AHost.Attempt(LItem, APlan.FEntries[static_cast<size_t>(LItem)])
+                             : AHost.Move(LItem);
         LResult.FFailed += LOk ? 0 : 1;
         LDone(s, LOk);
       }

@@ -228,6 +228,8 @@ public:
   virtual void RestoreFromTemporary(int AItem, const QString &ATemporary) = 0;
   // The item failed because the cycle it belongs to failed at AFailedItem.
   virtual void CycleFailed(int AItem, int AFailedItem) = 0;
+  // An item with a conflict (AEntry), tried last; true when it was renamed.
+  virtual bool Attempt(int AItem, const TPlanEntry & /*AEntry*/) { return Move(AItem); }
 };
 
 // Watches the moves of a plan: records them (the journal), may stop the

@@ -87,7 +87,10 @@ const char16_t *const GExtensions[] = {u".txt",    u".txt", u".TXT", u".jpg",
 // The names of the dense trees: numbered ones that a renumbering turns into
 // each other, and letters that a swap of the first two characters or a
 // change of letter case turns into each other.
-const char16_t *const GLetterStems[] = {u"ab", u"ba", u"Ab", u"bA", u"a", u"A", u"b"};
+// Kelvin sign and k, micro sign and Greek mu: names the planner folds
+// together that a file system may tell apart.
+const char16_t *const GLetterStems[] = {u"ab", u"ba", u"Ab",     u"bA",     u"a",     u"A",
+                                        u"b",  u"k",  u"\u212A", u"\u00B5", u"\u03BC"};
 
 // How a round draws its tree and its recipe: anything, or a dense tree
 // whose new names are mostly names of other items (chains and cycles) or of
