@@ -4,6 +4,7 @@
 #include "MainUnFilePage.h"
 #include "MainUnFolderPage.h"
 #include "MainUnHistoryPage.h"
+#include "MainUnSettings.h"
 #include "uControlUtils.h"
 #include "uJournal.h"
 #include "uLog.h"
@@ -126,7 +127,18 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   LayoutAbout = MakePage(QStringLiteral("LayoutAbout"), LayoutInvisible);
   LayoutHistory = MakePage(QStringLiteral("LayoutHistory"), LayoutInvisible);
   CreateModePage();
-  CreateSettingsPage();
+  SettingsPage = new TSettingsPage(*this, LayoutSetting);
+  LayoutSetting->layout()->addWidget(SettingsPage);
+  CheckBox_EnblLogging = SettingsPage->CheckBox_EnblLogging;
+  GroupBox_LogDirectory = SettingsPage->GroupBox_LogDirectory;
+  Edit_LogDirectory = SettingsPage->Edit_LogDirectory;
+  Button_SelectLogDirectory = SettingsPage->Button_SelectLogDirectory;
+  CheckBox_AutoDelete = SettingsPage->CheckBox_AutoDelete;
+  SpinBox_Days = SettingsPage->SpinBox_Days;
+  Button_RestoreSettings = SettingsPage->Button_RestoreSettings;
+  Button_ApplySettings = SettingsPage->Button_ApplySettings;
+  acApplySettings = SettingsPage->acApplySettings;
+  acRestoreSettings = SettingsPage->acRestoreSettings;
   CreateAboutPage();
 
   // The deferred-run timer: RunDeferred hands it one handler at a time.
@@ -174,10 +186,11 @@ TfmMain::TfmMain(QWidget *AParent) : QWidget(AParent) {
   // The settings file into the settings page.
   TSettings &LSettings = GetSettings();
   LSettings.LoadSettingsFromIniFile();
-  SettingsToForm();
+  SettingsPage->SettingsToForm();
 
   // A logger that cannot write switches logging off on the settings page.
-  GetLogger().SetOnDisableLogging([this](TLogger &ASender) { LoggingDisabled(ASender); });
+  GetLogger().SetOnDisableLogging(
+      [this](TLogger &ASender) { SettingsPage->LoggingDisabled(ASender); });
 
   // The version under the title.
   textVersion->setText(QStringLiteral("ver. ") + GetFileVersion());
@@ -344,7 +357,7 @@ TfmMain::~TfmMain() {
   FFolderList.reset();
   // The settings page's values are kept whether or not "Apply" was
   // pressed, then saved.
-  SettingsFromForm();
+  SettingsPage->SettingsFromForm();
   SaveWindowGeometry();
   GetSettings().SaveSettingsToIniFile();
   // The closing entry (written only while logging is on).
@@ -523,7 +536,7 @@ void TfmMain::ShowPage(TMainPage APage) {
   // Leaving the settings page, or choosing it again, takes its values into the
   // settings object without saving them.
   if (LayoutSetting->parentWidget() == LayoutMain)
-    SettingsFromForm();
+    SettingsPage->SettingsFromForm();
   for (const TMainPage LPage :
        {TMainPage::mpFileRename, TMainPage::mpFolderRename, TMainPage::mpSelectMode,
         TMainPage::mpSettings, TMainPage::mpAbout, TMainPage::mpHistory}) {

@@ -8,7 +8,7 @@
 //   ltFileRename   -> TFilePage   (MainUnFilePage.h)
 //   ltFolderRename -> TFolderPage (MainUnFolderPage.h)
 //   ltSelectMode   -> the two large mode buttons
-//   LayoutSetting  -> the settings page (MainUnSettings.cpp)
+//   LayoutSetting  -> TSettingsPage (MainUnSettings.h)
 //   LayoutAbout    -> the about page
 // The pages know the window only as their TPageHost (uPageHost.h): its
 // actions and their updates, the minimum widths of grid columns, the
@@ -50,6 +50,7 @@ class QToolButton;
 class TFilePage;
 class TFolderPage;
 class THistoryPage;
+class TSettingsPage;
 class TLogger;
 
 enum class TMainPage {
@@ -104,20 +105,6 @@ public:
   // resizes; none while the window is maximised.
   Qt::Edges ResizeEdgesAt(const QPoint &APos) const;
 
-  // ---- Settings page (MainUnSettings.cpp) ----
-  void SettingsToForm();
-  void SettingsFromForm();
-  void BeginSettingsChange();
-  void EndSettingsChange();
-  void SwitchLogging(bool AWasEnabled);
-  void LoggingDisabled(TLogger &ASender);
-  void CheckBox_EnblLoggingChange();
-  void CheckBox_AutoDeleteChange();
-  void SpinBox_DaysChange();
-  void Button_SelectLogDirectoryClick();
-  void acApplySettingsExecute();
-  void acRestoreSettingsExecute();
-
   // The press handler of the background and the header. Returns true when it
   // asked the platform to move the window (left button only).
   bool CommonPanelMouseDown(Qt::MouseButton AButton);
@@ -156,7 +143,8 @@ public:
   QPushButton *btnFileRename = nullptr;
   QPushButton *btnFolderRename = nullptr;
 
-  // Settings page.
+  // Settings page, and its controls by their names.
+  TSettingsPage *SettingsPage = nullptr;
   QCheckBox *CheckBox_EnblLogging = nullptr;
   QGroupBox *GroupBox_LogDirectory = nullptr;
   QLineEdit *Edit_LogDirectory = nullptr;
@@ -176,7 +164,6 @@ public:
   // first at shut-down, after the pages that show them.
   std::unique_ptr<TFileList> FFileList;
   std::unique_ptr<TFolderList> FFolderList;
-  int FDisableSettingsChange = 0;
   QTimer *FRunTimer = nullptr;
 
 protected:
@@ -194,7 +181,6 @@ private:
   bool WindowMouseEvent(QEvent &AEvent);
   void CreateHeader();
   void CreateModePage();
-  void CreateSettingsPage();
   void CreateAboutPage();
   void LoadButtonImages();
   QWidget *PageLayout(TMainPage APage) const;

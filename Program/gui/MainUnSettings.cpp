@@ -1,9 +1,9 @@
-// The settings page of TfmMain: the change log's settings, mirrored from and
-// into the settings object.
-#include "MainUn.h"
+#include "MainUnSettings.h"
 
+#include "uAction.h"
 #include "uControlUtils.h"
 #include "uLog.h"
+#include "uPageHost.h"
 #include "uResourceString.h"
 #include "uSetting.h"
 #include "uUtilGui.h"
@@ -21,10 +21,13 @@
 
 #include <algorithm>
 
-void TfmMain::CreateSettingsPage() {
-  auto *LGeneral = new QGroupBox(LayoutSetting);
+TSettingsPage::TSettingsPage(TPageHost &AHost, QWidget *AParent) : QWidget(AParent), FHost(AHost) {
+  setObjectName(QStringLiteral("SettingsPage"));
+  auto *LPageLayout = new QVBoxLayout(this);
+  LPageLayout->setContentsMargins(0, 0, 0, 0);
+  auto *LGeneral = new QGroupBox(this);
   LGeneral->setObjectName(QStringLiteral("GroupBox_General"));
-  LayoutSetting->layout()->addWidget(LGeneral);
+  LPageLayout->addWidget(LGeneral);
 
   CheckBox_EnblLogging = new QCheckBox(QStringLiteral("Enable Log"), LGeneral);
   CheckBox_EnblLogging->setObjectName(QStringLiteral("CheckBox_EnblLogging"));
@@ -77,10 +80,10 @@ void TfmMain::CreateSettingsPage() {
   LDaysRow->addStretch(1);
   LDirLayout->addLayout(LDaysRow);
 
-  acApplySettings = new TAction(QStringLiteral("Apply"), *FActions, this);
+  acApplySettings = new TAction(QStringLiteral("Apply"), FHost.Actions(), this);
   acApplySettings->setObjectName(QStringLiteral("acApplySettings"));
   acApplySettings->SetOnExecute([this](TAction &) { acApplySettingsExecute(); });
-  acRestoreSettings = new TAction(QStringLiteral("Restore Defaults"), *FActions, this);
+  acRestoreSettings = new TAction(QStringLiteral("Restore Defaults"), FHost.Actions(), this);
   acRestoreSettings->setObjectName(QStringLiteral("acRestoreSettings"));
   acRestoreSettings->SetOnExecute([this](TAction &) { acRestoreSettingsExecute(); });
 
@@ -123,11 +126,11 @@ void TfmMain::CreateSettingsPage() {
           [this] { Button_SelectLogDirectoryClick(); });
 }
 
-void TfmMain::BeginSettingsChange() {
+void TSettingsPage::BeginSettingsChange() {
   ++FDisableSettingsChange;
 }
 
-void TfmMain::EndSettingsChange() {
+void TSettingsPage::EndSettingsChange() {
   --FDisableSettingsChange;
   if (FDisableSettingsChange == 0) {
     GroupBox_LogDirectory->setEnabled(CheckBox_EnblLogging->isChecked());
@@ -135,7 +138,7 @@ void TfmMain::EndSettingsChange() {
   }
 }
 
-void TfmMain::SettingsToForm() {
+void TSettingsPage::SettingsToForm() {
   const TSettings &LSettings = GetSettings();
   BeginSettingsChange();
   CheckBox_EnblLogging->setChecked(LSettings.EnableLog());
@@ -146,7 +149,7 @@ void TfmMain::SettingsToForm() {
   EndSettingsChange();
 }
 
-void TfmMain::SettingsFromForm() {
+void TSettingsPage::SettingsFromForm() {
   TSettings &LSettings = GetSettings();
   LSettings.SetEnableLog(CheckBox_EnblLogging->isChecked());
   LSettings.SetLogFolder(Edit_LogDirectory->text());
@@ -154,7 +157,7 @@ void TfmMain::SettingsFromForm() {
   LSettings.SetDeleteOldLogFilesDays(SpinBox_Days->value());
 }
 
-void TfmMain::CheckBox_EnblLoggingChange() {
+void TSettingsPage::CheckBox_EnblLoggingChange() {
   if (FDisableSettingsChange > 0)
     return;
   TSettings &LSettings = GetSettings();
@@ -162,10 +165,10 @@ void TfmMain::CheckBox_EnblLoggingChange() {
   LSettings.SetEnableLog(CheckBox_EnblLogging->isChecked());
   GroupBox_LogDirectory->setEnabled(CheckBox_EnblLogging->isChecked());
   SwitchLogging(LWasEnabled);
-  UpdateActions();
+  FHost.UpdateActions();
 }
 
-void TfmMain::SwitchLogging(bool AWasEnabled) {
+void TSettingsPage::SwitchLogging(bool AWasEnabled) {
   const TSettings &LSettings = GetSettings();
   if (LSettings.EnableLog() == AWasEnabled)
     return;
@@ -180,33 +183,33 @@ void TfmMain::SwitchLogging(bool AWasEnabled) {
   }
 }
 
-void TfmMain::CheckBox_AutoDeleteChange() {
+void TSettingsPage::CheckBox_AutoDeleteChange() {
   if (FDisableSettingsChange > 0)
     return;
   GetSettings().SetDeleteOldLogFiles(CheckBox_AutoDelete->isChecked());
   SpinBox_Days->setEnabled(CheckBox_AutoDelete->isChecked());
-  UpdateActions();
+  FHost.UpdateActions();
 }
 
-void TfmMain::SpinBox_DaysChange() {
+void TSettingsPage::SpinBox_DaysChange() {
   GetSettings().SetDeleteOldLogFilesDays(SpinBox_Days->value());
 }
 
-void TfmMain::Button_SelectLogDirectoryClick() {
+void TSettingsPage::Button_SelectLogDirectoryClick() {
   // No folder is preselected, whatever the edit holds.
   QString LFolder;
-  if (!BrowseFolder(QStringLiteral("Select folder"), LFolder, this, false))
+  if (!BrowseFolder(QStringLiteral("Select folder"), LFolder, &FHost.DialogOwner(), false))
     return;
   Edit_LogDirectory->setText(LFolder);
   GetSettings().SetLogFolder(LFolder);
 }
 
-void TfmMain::acApplySettingsExecute() {
+void TSettingsPage::acApplySettingsExecute() {
   SettingsFromForm();
   GetSettings().SaveSettingsToIniFile();
 }
 
-void TfmMain::acRestoreSettingsExecute() {
+void TSettingsPage::acRestoreSettingsExecute() {
   TSettings &LSettings = GetSettings();
   const bool LWasEnabled = LSettings.EnableLog();
   LSettings.LoadDefaultValues();
@@ -215,7 +218,7 @@ void TfmMain::acRestoreSettingsExecute() {
   SwitchLogging(LWasEnabled);
 }
 
-void TfmMain::LoggingDisabled(TLogger &) {
+void TSettingsPage::LoggingDisabled(TLogger &) {
   TSettings &LSettings = GetSettings();
   const bool LWasEnabled = LSettings.EnableLog();
   LSettings.SetEnableLog(false);

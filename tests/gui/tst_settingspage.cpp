@@ -3,6 +3,7 @@
 // button, and the logger switching itself off.
 #include "GuiTestSupport.h"
 #include "MainUn.h"
+#include "MainUnSettings.h"
 #include "uLog.h"
 #include "uSetting.h"
 
@@ -82,7 +83,7 @@ private Q_SLOTS:
     QCOMPARE(LMain.Button_ApplySettings->text(), QStringLiteral("Apply"));
     QCOMPARE(LMain.SpinBox_Days->minimum(), 1);
     QCOMPARE(LMain.SpinBox_Days->maximum(), 365);
-    QCOMPARE(LMain.FDisableSettingsChange, 0);
+    QCOMPARE(LMain.SettingsPage->FDisableSettingsChange, 0);
   }
 
   void DayCountIsKeptInsideTheBox_data() {
