@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_set>
 
 namespace {
 
@@ -93,10 +94,10 @@ void ListFolders(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &A
 // of the batch AId, and tells how each of them ended.
 void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgress *AProgress,
               TJournalRollback &AResult) {
-  std::vector<const TRenameItem *> LRenamed;
+  std::unordered_set<const TRenameItem *> LRenamed;
   for (int i = 0; i < AList.Count(); ++i)
     if (AList.ItemAt(i).isRenamed())
-      LRenamed.push_back(&AList.ItemAt(i));
+      LRenamed.insert(&AList.ItemAt(i));
   AList.SetJournal(&AJournal);
   AList.SetBatchId(AId);
   AList.SetProgress(AProgress);
@@ -109,7 +110,7 @@ void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgr
   // The items keep their addresses; a Rollback may reorder the list.
   for (int i = 0; i < AList.Count(); ++i) {
     const TRenameItem &LItem = AList.ItemAt(i);
-    if (std::find(LRenamed.begin(), LRenamed.end(), &LItem) == LRenamed.end())
+    if (LRenamed.count(&LItem) == 0)
       continue;
     if (LItem.isRenamed() && LItem.NotTried())
       ++AResult.FNotTried;

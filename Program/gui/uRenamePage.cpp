@@ -229,6 +229,14 @@ bool TRenamePage::HasRenamedItems() {
 }
 
 void TRenamePage::SynchroList(int APosition, TListings AListings) {
+  Synchronise(APosition, AListings, false);
+}
+
+void TRenamePage::SynchroNames(TListings AListings) {
+  Synchronise(0, AListings, true);
+}
+
+void TRenamePage::Synchronise(int APosition, TListings AListings, bool ANamesOnly) {
   const TNesting LSynchronising(FSynchronising);
   const TUpdatesSuspended LSuspended(*FParts.FGrid);
   const bool LRenamedDisplay = FFailureMarks || HasRenamedItems();
@@ -243,18 +251,14 @@ void TRenamePage::SynchroList(int APosition, TListings AListings) {
     ForgetHintBalloon(FLastHintCell);
     ShowHintColumn(FModel->PlanConflicts() > 0 || FList.HasMetadataNotes());
   }
-  FModel->Synchro(APosition, LRenamedDisplay,
-                  FFailureMarks ? FListed : TListGridModel::TListed::NotRenamed);
+  // Names alone changed in the display the grid has: the rows stay.
+  if (ANamesOnly && LRenamedDisplay == FModel->RenamedDisplay())
+    FModel->SynchroNames();
+  else
+    FModel->Synchro(APosition, LRenamedDisplay,
+                    FFailureMarks ? FListed : TListGridModel::TListed::NotRenamed);
   ShowCountText(FModel->rowCount(), *FParts.FCount, Folders(),
                 FModel->RenamedDisplay() ? 0 : FModel->PlanConflicts());
-}
-
-void TRenamePage::SynchroNames(TListings AListings) {
-  if (FModel->RenamedDisplay()) {
-    FModel->SynchroNames();
-    return;
-  }
-  SynchroList(0, AListings);
 }
 
 int TRenamePage::ItemOfRow(int ARow) const {

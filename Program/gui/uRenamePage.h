@@ -186,6 +186,8 @@ private:
   // The list's HasRenamedItems, without a scan of the list before the first
   // Rename or after a scan found none: items become renamed only there.
   bool HasRenamedItems();
+  // SynchroList, or with ANamesOnly SynchroNames.
+  void Synchronise(int APosition, TListings AListings, bool ANamesOnly);
   // Every item named anew by the recipe, then the grid; with metadata the
   // list has not read yet, once the worker has read it.
   void RecomputeNewNames(TListings AListings = TListings::Kept);
