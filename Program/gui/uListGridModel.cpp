@@ -116,8 +116,7 @@ void TListGridModel::SynchroNames() {
 
 void TListGridModel::AnnounceRows(int AFirst, int ALast) {
   if (AFirst <= ALast)
-    Q_EMIT dataChanged(index(AFirst, 0), index(ALast, columnCount() - 1),
-                       {Qt::DisplayRole, MarkRole});
+    Q_EMIT dataChanged(index(AFirst, 0), index(ALast, columnCount() - 1), {Qt::DisplayRole});
 }
 
 void TListGridModel::SetHintColumn(bool AValue) {

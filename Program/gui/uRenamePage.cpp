@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -238,7 +239,11 @@ void TRenamePage::SynchroNames(TListings AListings) {
 
 void TRenamePage::Synchronise(int APosition, TListings AListings, bool ANamesOnly) {
   const TNesting LSynchronising(FSynchronising);
-  const TUpdatesSuspended LSuspended(*FParts.FGrid);
+  // Rows that come and go are laid out once; new names alone only repaint
+  // the rows in view.
+  std::optional<TUpdatesSuspended> LSuspended;
+  if (!ANamesOnly)
+    LSuspended.emplace(*FParts.FGrid);
   const bool LRenamedDisplay = FFailureMarks || HasRenamedItems();
   if (LRenamedDisplay) {
     FModel->ClearPlan();

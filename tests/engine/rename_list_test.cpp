@@ -108,8 +108,9 @@ TYPED_TEST_SUITE(RenameListTest, TKinds, TKindNames);
 // it is printed, so that a failure can be run again.
 unsigned TestSeed() {
   const char *LFixed = std::getenv("VARNWELL_TEST_SEED");
-  const unsigned LSeed = LFixed != nullptr ? static_cast<unsigned>(std::strtoul(LFixed, nullptr, 10))
-                                           : std::random_device{}();
+  const unsigned LSeed = LFixed != nullptr
+                             ? static_cast<unsigned>(std::strtoul(LFixed, nullptr, 10))
+                             : std::random_device{}();
   std::cout << "seed " << LSeed << " (VARNWELL_TEST_SEED)" << std::endl;
   return LSeed;
 }

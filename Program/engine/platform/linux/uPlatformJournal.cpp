@@ -6,9 +6,9 @@
 #include <QDir>
 
 #include <cerrno>
-#include <utility>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
