@@ -62,6 +62,10 @@ public:
   void Edit_ExtMaskExit();
   void Edit_ReplaceExit();
 
+protected:
+  void ShowDetailsOf(int APosition) override;
+
+public:
   // Upper half.
   QLineEdit *Edit_RenameMask = nullptr;
   QLineEdit *Edit_ExtMask = nullptr;
@@ -108,9 +112,6 @@ public:
   TAction *acCCounterExt = nullptr;
   TAction *acRename = nullptr;
   TAction *acRollback = nullptr;
-
-protected:
-  void ShowDetailsOf(int APosition) override;
 
 private:
   void CreateNamePart(QWidget &AParent);

@@ -50,6 +50,10 @@ public:
   void edFolderMaskExit();
   void edFolderReplaceExit();
 
+protected:
+  void ShowDetailsOf(int APosition) override;
+
+public:
   // The grid's model.
   TFolderGridModel &GridModel() const { return *FModel; }
   // Measures the size that the detail view shows, off the GUI thread.
@@ -89,9 +93,6 @@ public:
   TAction *acFolder_Time = nullptr;
   TAction *acRenameFolder = nullptr;
   TAction *acRollbackFolder = nullptr;
-
-protected:
-  void ShowDetailsOf(int APosition) override;
 
 private:
   void CreateNameGroup(QWidget &AParent);
