@@ -21,6 +21,7 @@
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
 #include "uPageKit.h"
+#include "uRenameList.h"
 
 #include <QHash>
 #include <QStringList>
@@ -28,6 +29,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QAbstractButton;
 class QComboBox;
@@ -212,6 +215,10 @@ private:
   // Shows or removes the hint column (the delegate and its width with it),
   // keeping the selected row.
   void ShowHintColumn(bool AValue);
+  // The order the header's marker shows: its column's key and whether it
+  // points down; none while the marker is on no data column.
+  std::optional<std::pair<TSortKey, bool>> MarkedOrder() const;
+  static TSortKey SortKeyOf(int ADataColumn);
   // The marker on the first column; a hint column starts without a direction.
   void CreateSortMarker();
   int SelectedRow() const;
