@@ -11,6 +11,7 @@
 #include "uRenameList.h"
 #include "uResourceString.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
@@ -644,6 +645,11 @@ void TRenamePage::CancelStepAndWait() {
 
 void TRenamePage::BeginStep() {
   ForgetHintBalloon(FLastHintCell);
+  // The focus goes back where it was when the step ends (a step begun
+  // inside another keeps the first one's).
+  QWidget *LFocus = QApplication::focusWidget();
+  if (LFocus != nullptr && !StepProgress->isAncestorOf(LFocus))
+    FFocusBeforeStep = LFocus;
   StepProgress->show();
   StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
   QTableView &LGrid = *FParts.FGrid;
@@ -658,6 +664,26 @@ void TRenamePage::EndStep() {
   FModel->Release();
   FParts.FNamePart->setEnabled(true);
   FParts.FListPart->setEnabled(true);
+  RestoreFocus();
+}
+
+void TRenamePage::RestoreFocus() {
+  // No key typed next may reach a control the user cannot see focused: the
+  // widget that had the focus, or the next one in Tab order that can take it.
+  QWidget *LWidget = FFocusBeforeStep.data();
+  FFocusBeforeStep = nullptr;
+  if (LWidget == nullptr || !isAncestorOf(LWidget))
+    LWidget = FParts.FNameMask;
+  for (QWidget *LNext = LWidget; LNext != nullptr;) {
+    if (isAncestorOf(LNext) && LNext->isVisible() && LNext->isEnabled() &&
+        LNext->focusPolicy() != Qt::NoFocus && !StepProgress->isAncestorOf(LNext)) {
+      LNext->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+    LNext = LNext->nextInFocusChain();
+    if (LNext == LWidget)
+      break;
+  }
 }
 
 void TRenamePage::Rename() {

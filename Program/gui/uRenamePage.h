@@ -24,6 +24,7 @@
 #include "uRenameList.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -210,6 +211,9 @@ private:
   // the parts that change the list are disabled. EndStep undoes it.
   void BeginStep();
   void EndStep();
+  // After a step: the focus back where it was, or on the next control
+  // that can take it.
+  void RestoreFocus();
   void RenameEnded(int AFailed);
   void RollbackEnded(int AFailed, int ATotal);
   // Shows or removes the hint column (the delegate and its width with it),
@@ -241,6 +245,9 @@ private:
   int FSynchronising = 0;
   // The widths of the grid's columns by their names, kept across resets.
   QHash<QString, int> FColumnWidths;
+  // The widget that had the focus when a step began: it has it back when the
+  // step ends.
+  QPointer<QWidget> FFocusBeforeStep;
   // Members, so that they are gone before the widgets they watch.
   std::unique_ptr<TFieldExits> FFieldExits;
   std::unique_ptr<TGridMouseWatch> FGridMouse;

@@ -16,6 +16,7 @@
 
 #include "platform/uPlatformJournal.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -224,6 +225,35 @@ private Q_SLOTS:
     for (int i = 0; i < LNames.size(); ++i)
       LNumbered.append(LNames[i] + u"_"_s + QString::number(i + 1));
     QCOMPARE(Column(1), LNumbered);
+  }
+
+  // When a step ends the focus is back where it was: a mask that reads
+  // metadata, and a Rename pressed from the mask field.
+  void TheFocusComesBackWhenAStepEnds_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void TheFocusComesBackWhenAStepEnds() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    AddEntries(Names(3));
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask =
+        FFolders ? *FMain->FolderPage->edFolderMask : *FMain->FilePage->Edit_RenameMask;
+    if (!FFolders) {
+      // A mask that reads the photos' sizes reads them in a step of its own.
+      SetMask(u"[W]x[H]_[N]"_s);
+      QVERIFY(guitest::WaitForStep(Page()));
+      QCOMPARE(QApplication::focusWidget(), &LMask);
+    }
+    SetMask(u"[N]_r"_s);
+    QCOMPARE(QApplication::focusWidget(), &LMask);
+    QTest::keyClick(&LMask, Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(guitest::WaitForStep(Page()));
+    QTRY_VERIFY(!FMessages->Messages().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), &LMask);
   }
 
   // The grid's new name is the name the entry gets: an extension mask that
