@@ -9,6 +9,7 @@
 #include "uJournalRollback.h"
 #include "uLog.h"
 #include "uNameEdits.h"
+#include "uProgramFiles.h"
 #include "uRenamePlan.h"
 #include "uResourceString.h"
 #include "uSetting.h"
@@ -37,9 +38,13 @@ void Out(const QByteArray &AText) {
   std::fwrite(AText.constData(), 1, static_cast<size_t>(AText.size()), stdout);
 }
 
-void Err(const QString &AText) {
-  const QByteArray LLine = "varnwell-cli: " + AText.toUtf8() + '\n';
+void ErrBytes(const QByteArray &AText) {
+  const QByteArray LLine = "varnwell-cli: " + AText + '\n';
   std::fwrite(LLine.constData(), 1, static_cast<size_t>(LLine.size()), stderr);
+}
+
+void Err(const QString &AText) {
+  ErrBytes(AText.toUtf8());
 }
 
 // The path below AFolder, or the path itself where it is not below it.
@@ -100,9 +105,14 @@ private:
   int History();
   int Undo();
   int Rename();
-  // Collects the items; false (and a message) for a usage error.
+  // Collects the items; false (and a message) for a usage error. A folder
+  // that cannot be listed or a path that cannot be reached is told on
+  // standard error (and as an object with --json) and makes the exit status
+  // 1; the program's own files are left out and told likewise.
   bool CollectFiles(TFileList &AList);
   bool CollectFolders(TFolderList &AList);
+  void Unreadable(const QString &APath, const QString &AReason);
+  void LeftOut(const QString &APath);
   void StartLog();
   void PrintPlan(const std::vector<TRow> &ARows);
   void PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QString> &AFailures,
@@ -112,6 +122,8 @@ private:
   const TCliOptions &FOptions;
   QString FCommon;
   bool FFolders = false;
+  // Some input could not be read.
+  bool FUnreadable = false;
 };
 
 void TCli::StartLog() {
@@ -237,15 +249,38 @@ int TCli::Undo() {
   return LResult.FFailed == 0 && !LResult.FStopped ? KExitDone : KExitFailed;
 }
 
+void TCli::Unreadable(const QString &APath, const QString &AReason) {
+  FUnreadable = true;
+  if (FOptions.FJson) {
+    QJsonObject LObject;
+    PutName(LObject, QStringLiteral("unreadable"), APath);
+    LObject.insert(QStringLiteral("reason"), AReason);
+    Out(JsonLine(LObject));
+  }
+  ErrBytes("cannot read " + QuoteForTerminal(APath) + ": " + AReason.toUtf8());
+}
+
+void TCli::LeftOut(const QString &APath) {
+  ErrBytes("left out " + QuoteForTerminal(APath) + ": " + rs::UsedByVarnwell.toUtf8());
+}
+
 bool TCli::CollectFiles(TFileList &AList) {
-  const auto LAdd = [&AList](const QString &APath) {
-    if (AList.CheckInList(APath))
+  const TProgramPaths LProgram = TProgramPaths::OfTheRun();
+  const auto LAdd = [this, &AList, &LProgram](const QString &APath) {
+    if (LProgram.HoldsFile(APath))
+      LeftOut(APath);
+    else if (AList.CheckInList(APath))
       AList.AddFileInfo(std::make_unique<TFileInfo>(APath));
   };
   for (const QByteArray &LArgument : FOptions.FPaths) {
     const QString LPath = PathFromArgument(LArgument);
     switch (PathKindOf(LPath)) {
     case TPathKind::Missing:
+      // There, but on a way that may not be searched: its real reason.
+      if (const QString LReason = PathUnreachableReason(LPath); !LReason.isEmpty()) {
+        Unreadable(LPath, LReason);
+        break;
+      }
       Err(QStringLiteral("no such file or folder: %1").arg(DisplayText(LPath)));
       return false;
     case TPathKind::File:
@@ -258,8 +293,11 @@ bool TCli::CollectFiles(TFileList &AList) {
         return false;
       }
       // The walk takes each folder's entries A-Z.
-      for (const QString &LFile : CollectFolderFiles(LPath))
+      std::vector<TUnreadable> LUnreadable;
+      for (const QString &LFile : CollectFolderFiles(LPath, nullptr, &LUnreadable))
         LAdd(LFile);
+      for (const TUnreadable &LFolder : LUnreadable)
+        Unreadable(LFolder.FPath, LFolder.FReason);
       break;
     }
     }
@@ -268,23 +306,45 @@ bool TCli::CollectFiles(TFileList &AList) {
 }
 
 bool TCli::CollectFolders(TFolderList &AList) {
+  const TProgramPaths LProgram = TProgramPaths::OfTheRun();
+  const auto LAdd = [this, &AList, &LProgram](const QString &ALocation,
+                                              const TFolderEntry &AEntry) {
+    const QString LFull = ALocation.endsWith(QLatin1Char('/'))
+                              ? ALocation + AEntry.FName
+                              : ALocation + QLatin1Char('/') + AEntry.FName;
+    if (LProgram.HoldsFolder(LFull))
+      LeftOut(LFull);
+    else
+      AList.AddFolderInfoIfNeed(ALocation, AEntry);
+  };
   for (const QByteArray &LArgument : FOptions.FPaths) {
     const QString LPath = PathFromArgument(LArgument);
     const TPathKind LKind = PathKindOf(LPath);
+    if (LKind == TPathKind::Missing) {
+      if (const QString LReason = PathUnreachableReason(LPath); !LReason.isEmpty()) {
+        Unreadable(LPath, LReason);
+        continue;
+      }
+    }
     if (LKind != TPathKind::Folder) {
       Err(LKind == TPathKind::Missing
               ? QStringLiteral("no such file or folder: %1").arg(DisplayText(LPath))
               : QStringLiteral("%1 is not a folder").arg(DisplayText(LPath)));
       return false;
     }
-    if (FOptions.FIncludeRoot)
-      AList.AddFolderInfoIfNeed(LPath);
+    if (FOptions.FIncludeRoot) {
+      if (LProgram.HoldsFolder(LPath))
+        LeftOut(LPath);
+      else
+        AList.AddFolderInfoIfNeed(LPath);
+    }
     if (FOptions.FNoSubfolders)
       continue;
     // The walk takes each folder's subfolders A-Z.
-    ScanSubFolders(LPath, [&AList](const QString &ALocation, const TFolderEntry &AEntry) {
-      AList.AddFolderInfoIfNeed(ALocation, AEntry);
-    });
+    std::vector<TUnreadable> LUnreadable;
+    ScanSubFolders(LPath, LAdd, nullptr, &LUnreadable);
+    for (const TUnreadable &LFolder : LUnreadable)
+      Unreadable(LFolder.FPath, LFolder.FReason);
   }
   return true;
 }
@@ -404,7 +464,7 @@ int TCli::Rename() {
     const bool LConflicts = std::any_of(LRows.begin(), LRows.end(), [](const TRow &ARow) {
       return IsConflict(ARow.FEntry.FStatus);
     });
-    return LConflicts ? KExitFailed : KExitDone;
+    return LConflicts || FUnreadable ? KExitFailed : KExitDone;
   }
 
   const TSettings &LSettings = GetSettings();
@@ -440,7 +500,7 @@ int TCli::Rename() {
                                     : rs::FormatMessage(rs::ForCount(LFailed, rs::FailedToRenameOne,
                                                                      rs::FailedToRenameMany),
                                                         {LFailed}));
-  return LFailed == 0 && LList.JournalError().isEmpty() ? KExitDone : KExitFailed;
+  return LFailed == 0 && LList.JournalError().isEmpty() && !FUnreadable ? KExitDone : KExitFailed;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "uFolderWalk.h"
 #include "uJournal.h"
 #include "uNameEdits.h"
+#include "uProgramFiles.h"
 #include "uResourceString.h"
 #include "uUtil.h"
 #include "uZeroDate.h"
@@ -456,12 +457,16 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
   QStringList LFiles;
   for (const TAddSource &LSource : ASources) {
     QString LPath = LSource.FPath;
-    if (LSource.FFolder) // a walk gives every name with its bytes
-      LFiles.append(CollectFolderFiles(LPath, AProgress));
-    else if (ResolveChosenPath(LPath))
+    if (LSource.FFolder) { // a walk gives every name with its bytes
+      LFiles.append(CollectFolderFiles(LPath, AProgress, &LOutcome.FUnreadable));
+    } else if (const QString LReason = platform::UnreachableReason(LPath); !LReason.isEmpty()) {
+      // There, but on a way that may not be searched.
+      LOutcome.FUnreadable.push_back({LPath, LReason});
+    } else if (ResolveChosenPath(LPath)) {
       LFiles.append(LPath);
-    else
+    } else {
       ++LOutcome.FNotAdded;
+    }
     if (LStopped()) {
       LOutcome.FFound = static_cast<int>(LFiles.size()) + LOutcome.FNotAdded;
       LOutcome.FStopped = true;
@@ -470,6 +475,7 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
   }
   LOutcome.FFound = static_cast<int>(LFiles.size()) + LOutcome.FNotAdded;
   const int LPosition = Count();
+  const TProgramPaths LProgram = TProgramPaths::OfTheRun();
   FItems.reserve(FItems.size() + static_cast<size_t>(LFiles.size()));
   for (qsizetype i = 0; i < LFiles.size(); ++i) {
     if (LStopped()) {
@@ -478,10 +484,14 @@ TAddOutcome TFileList::AddFiles(const std::vector<TAddSource> &ASources,
       return LOutcome;
     }
     const QString &LPath = LFiles[i];
-    if (CheckInList(LPath))
-      AddPath(LPath);
-    else
+    if (LProgram.HoldsFile(LPath)) {
+      LOutcome.FOwnFiles.push_back(LPath);
       ++LOutcome.FNotAdded;
+    } else if (CheckInList(LPath)) {
+      AddPath(LPath);
+    } else {
+      ++LOutcome.FNotAdded;
+    }
     if (AProgress != nullptr)
       AProgress->Report(static_cast<int>(i) + 1, static_cast<int>(LFiles.size()), LPath);
   }

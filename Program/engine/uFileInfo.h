@@ -4,6 +4,7 @@
 // back on disk.
 #pragma once
 
+#include "uFolderWalk.h"
 #include "uMaskScanner.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
@@ -200,8 +201,14 @@ struct TAddSource {
 // What an Add did.
 struct TAddOutcome {
   int FFound = 0;        // the files found: chosen ones and those below chosen folders
-  int FNotAdded = 0;     // found ones not added: already listed, or a spelling several share
+  int FNotAdded = 0;     // found ones not added: already listed, a spelling several
+                         // share, or the program's own (FOwnFiles)
   bool FStopped = false; // a stop was requested: the list is as it was before
+  // Folders that could not be listed and chosen paths that could not be
+  // reached, with the system's reasons: what lies below them was not found.
+  std::vector<TUnreadable> FUnreadable;
+  // The program's own files found, left out ("Used by Varnwell").
+  std::vector<QString> FOwnFiles;
 };
 
 // The files of the file page: a TRenameList over files, which adds what

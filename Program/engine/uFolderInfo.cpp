@@ -5,6 +5,7 @@
 #include "platform/uPlatformJournal.h"
 #include "uJournal.h"
 #include "uNameEdits.h"
+#include "uProgramFiles.h"
 #include "uResourceString.h"
 #include "uUtil.h"
 #include "uZeroDate.h"
@@ -392,25 +393,38 @@ TFolderAddOutcome TFolderList::AddFolders(const QStringList &AFolders, bool AInc
                                           bool AIncludeSub, const TProgress *AProgress) {
   TFolderAddOutcome LOutcome;
   const int LPosition = Count();
+  const TProgramPaths LProgram = TProgramPaths::OfTheRun();
+  // The program's own folders, and those that hold its files, are left out.
+  const auto LOwn = [&LProgram, &LOutcome](const QString &APath) {
+    if (!LProgram.HoldsFolder(APath))
+      return false;
+    LOutcome.FOwnFiles.push_back(APath);
+    ++LOutcome.FNotAdded;
+    return true;
+  };
   for (const QString &LFolder : AFolders) {
     if (!platform::DirectoryExists(LFolder)) {
-      ++LOutcome.FNoFolder;
+      if (const QString LReason = platform::UnreachableReason(LFolder); !LReason.isEmpty())
+        LOutcome.FUnreadable.push_back({LFolder, LReason});
+      else
+        ++LOutcome.FNoFolder;
       continue;
     }
     if (AIncludeRoot) {
       ++LOutcome.FFound;
-      if (!AddFolderInfoIfNeed(LFolder))
+      if (!LOwn(LFolder) && !AddFolderInfoIfNeed(LFolder))
         ++LOutcome.FNotAdded;
     }
     if (AIncludeSub)
       ScanSubFolders(
           LFolder,
-          [this, &LOutcome](const QString &APath, const TFolderEntry &AEntry) {
+          [this, &LOutcome, &LOwn](const QString &APath, const TFolderEntry &AEntry) {
             ++LOutcome.FFound;
-            if (!AddFolderInfoIfNeed(APath, AEntry))
+            if (!LOwn(platform::JoinPath(APath, AEntry.FName)) &&
+                !AddFolderInfoIfNeed(APath, AEntry))
               ++LOutcome.FNotAdded;
           },
-          AProgress);
+          AProgress, &LOutcome.FUnreadable);
     if (AProgress != nullptr && AProgress->StopRequested()) {
       Truncate(LPosition);
       LOutcome.FStopped = true;

@@ -118,6 +118,12 @@ struct TFolderAddOutcome {
   int FNotAdded = 0;     // found ones not added (already listed, hidden, a root)
   int FNoFolder = 0;     // chosen paths that are no folder
   bool FStopped = false; // a stop was requested: the list is as it was before
+  // Folders that could not be listed and chosen paths that could not be
+  // reached, with the system's reasons.
+  std::vector<TUnreadable> FUnreadable;
+  // The program's own folders, and folders that hold its files, left out
+  // ("Used by Varnwell"); counted among FNotAdded.
+  std::vector<QString> FOwnFiles;
 };
 
 // A column of the preview grid that the folder list is sorted by.

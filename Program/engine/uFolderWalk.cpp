@@ -15,7 +15,7 @@ bool WalkNameLess(QStringView ALeft, QStringView ARight) {
 void ScanSubFolders(
     const QString &AFolder,
     const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
-    const TProgress *AProgress) {
+    const TProgress *AProgress, std::vector<TUnreadable> *AUnreadable) {
   TFolderEntry LEntry;
   int LFound = 0;
   platform::WalkSubFolders(
@@ -30,10 +30,15 @@ void ScanSubFolders(
           AProgress->Report(++LFound, 0, platform::JoinPath(APath, AName));
         return true;
       },
-      WalkNameLess);
+      WalkNameLess,
+      [AUnreadable](const QString &APath, const QString &AReason) {
+        if (AUnreadable != nullptr)
+          AUnreadable->push_back({APath, AReason});
+      });
 }
 
-QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress) {
+QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress,
+                               std::vector<TUnreadable> *AUnreadable) {
   QStringList LFiles;
   // One frame per open folder: its entries, read in full and put in order
   // before any of them is visited (so only one listing is open at a time,
@@ -44,15 +49,21 @@ QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgres
     size_t FNext = 0;
   };
   std::vector<TFrame> LStack;
-  const auto LOpen = [&LStack, &LFiles, AProgress](const QString &APath) {
+  const auto LOpen = [&LStack, &LFiles, AProgress, AUnreadable](const QString &APath) {
     if (AProgress != nullptr)
       AProgress->Report(static_cast<int>(LFiles.size()), 0, APath);
     TFrame LFrame;
     LFrame.FPath = APath;
-    platform::ListDirectory(APath, [&LFrame](const platform::TDirEntry &AEntry) {
-      LFrame.FEntries.push_back(AEntry);
-      return true;
-    });
+    QString LError;
+    if (!platform::ListDirectory(
+            APath,
+            [&LFrame](const platform::TDirEntry &AEntry) {
+              LFrame.FEntries.push_back(AEntry);
+              return true;
+            },
+            &LError) &&
+        AUnreadable != nullptr)
+      AUnreadable->push_back({APath, LError});
     std::sort(LFrame.FEntries.begin(), LFrame.FEntries.end(),
               [](const platform::TDirEntry &ALeft, const platform::TDirEntry &ARight) {
                 return WalkNameLess(ALeft.FName, ARight.FName);

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // The directory entry of a folder as a listing gives it: its name and its
 // last-write time (in UTC or in local time; shown in local time; invalid when
@@ -19,6 +20,13 @@
 struct TFolderEntry {
   QString FName;
   QDateTime FLastWrite;
+};
+
+// A folder a walk could not list, or a path it could not reach, and the
+// system's reason ("Permission denied").
+struct TUnreadable {
+  QString FPath;
+  QString FReason;
 };
 
 // The order of two names of one folder in a walk: A-Z regardless of the
@@ -29,21 +37,24 @@ bool WalkNameLess(QStringView ALeft, QStringView ARight);
 // subfolder before walking into it: APath is the folder in which it was
 // found (AFolder exactly as given for the first level), AFileInfo its entry.
 // Hidden folders and symbolic links are neither reported nor entered; a
-// folder that cannot be listed adds nothing. With AProgress, each folder
+// folder that cannot be listed adds nothing, and is added to AUnreadable
+// when it is given. With AProgress, each folder
 // found is reported (the count so far, of an unknown total, and its path),
 // and the walk ends where a stop is requested: the caller asks AProgress
 // whether it ended early.
 void ScanSubFolders(
     const QString &AFolder,
     const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
-    const TProgress *AProgress = nullptr);
+    const TProgress *AProgress = nullptr, std::vector<TUnreadable> *AUnreadable = nullptr);
 
 // Every entry below AFolder that is not a folder, hidden ones included, in a
 // depth-first walk that descends into a subfolder where it meets it. Links
 // to folders are neither collected nor entered (so the walk cannot loop);
-// links to files are collected. A folder that cannot be listed adds nothing.
+// links to files are collected. A folder that cannot be listed adds nothing
+// and is added to AUnreadable when it is given.
 // Names are kept losslessly, so folders whose names are not UTF-8 are
 // entered too. With AProgress, each folder entered is reported (the files
 // found so far, of an unknown total, and the folder), and the walk ends
 // where a stop is requested, with what it found until then.
-QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress = nullptr);
+QStringList CollectFolderFiles(const QString &AFolder, const TProgress *AProgress = nullptr,
+                               std::vector<TUnreadable> *AUnreadable = nullptr);

@@ -114,6 +114,12 @@ inline const QString FolderCountMany = QStringLiteral("%d folders");
 inline const QString SpecifyCorrectDirectory =
     QStringLiteral("Please specify correct directory name");
 inline const QString NotFound = QStringLiteral("Not found: %s");
+// What an Add left out besides: the folders and paths it could not read
+// (each with the system's reason), and the program's own files.
+inline const QString CouldNotReadOne = QStringLiteral("Could not read %d folder:");
+inline const QString CouldNotReadMany = QStringLiteral("Could not read %d folders:");
+inline const QString AndMore = QStringLiteral("and %d more");
+inline const QString UsedByVarnwell = QStringLiteral("Used by Varnwell");
 inline const QString CheckOptions = QStringLiteral("Please check \"%s\" or \"%s\" options");
 
 // Program and settings.

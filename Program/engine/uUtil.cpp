@@ -92,6 +92,10 @@ TPathKind PathKindOf(const QString &APath) {
   return platform::EntryExists(APath) ? TPathKind::File : TPathKind::Missing;
 }
 
+QString PathUnreachableReason(const QString &APath) {
+  return platform::UnreachableReason(APath);
+}
+
 QString PathFromArgument(const QByteArray &AArgument) {
   if (AArgument.isEmpty())
     return QString();

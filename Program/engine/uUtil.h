@@ -39,6 +39,10 @@ bool ResolveChosenPath(QString &APath);
 // What a path names: nothing, a folder (links followed) or another entry.
 enum class TPathKind { Missing, File, Folder };
 TPathKind PathKindOf(const QString &APath);
+// Why the entry at APath cannot be reached although it may be there (a folder
+// on its way that may not be searched: "Permission denied"); empty when it
+// is there or simply is not.
+QString PathUnreachableReason(const QString &APath);
 
 // A path as the system's bytes (a command-line argument), decoded losslessly;
 // a relative one is taken from the current folder. "." and ".." steps and

@@ -394,7 +394,8 @@ void TFilePage::AddSources(std::vector<TAddSource> ASources, bool ALogAdded) {
   StartAdd(
       [&LList, LSources = std::move(ASources)](TProgress &AProgress) {
         const TAddOutcome LOutcome = LList.AddFiles(LSources, &AProgress);
-        return TAdded{LOutcome.FFound, LOutcome.FNotAdded, LOutcome.FStopped};
+        return TAdded{LOutcome.FFound, LOutcome.FNotAdded, LOutcome.FStopped, LOutcome.FUnreadable,
+                      LOutcome.FOwnFiles};
       },
       ALogAdded);
 }

@@ -363,7 +363,8 @@ void TFolderPage::AddFolders(const QStringList &AFolders, bool AIncludeRoot, boo
       [&LList, AFolders, AIncludeRoot, AIncludeSub](TProgress &AProgress) {
         const TFolderAddOutcome LOutcome =
             LList.AddFolders(AFolders, AIncludeRoot, AIncludeSub, &AProgress);
-        return TAdded{LOutcome.FFound, LOutcome.FNoFolder + LOutcome.FNotAdded, LOutcome.FStopped};
+        return TAdded{LOutcome.FFound, LOutcome.FNoFolder + LOutcome.FNotAdded, LOutcome.FStopped,
+                      LOutcome.FUnreadable, LOutcome.FOwnFiles};
       },
       false);
 }

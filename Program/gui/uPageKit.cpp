@@ -673,6 +673,48 @@ void ReportNotFound(const QStringList &AMissing) {
   ShowWarningMessage(rs::FormatMessage(rs::NotFound, {LShown.join(QLatin1Char('\n'))}));
 }
 
+void ReportAddProblems(const TAddProblems &AProblems) {
+  constexpr qsizetype KShown = 10;
+  QStringList LParts;
+  const auto LList = [](QStringList &ALines, const QStringList &AItems) {
+    for (qsizetype i = 0; i < AItems.size() && i < KShown; ++i)
+      ALines.append(AItems[i]);
+    if (AItems.size() > KShown)
+      ALines.append(rs::FormatMessage(rs::AndMore, {static_cast<int>(AItems.size() - KShown)}));
+  };
+  if (!AProblems.FMissing.isEmpty()) {
+    QStringList LShown;
+    for (const QString &LPath : AProblems.FMissing)
+      LShown.append(DisplayText(LPath));
+    LParts.append(rs::FormatMessage(rs::NotFound, {LShown.join(QLatin1Char('\n'))}));
+  }
+  if (AProblems.FNotAdded > 0) {
+    QStringList LLines{rs::FormatMessage(
+        rs::ForCount(AProblems.FNotAdded, rs::FileWasNotAdded, rs::FilesWereNotAdded),
+        {AProblems.FNotAdded})};
+    QStringList LOwn;
+    for (const QString &LPath : AProblems.FOwnFiles)
+      LOwn.append(DisplayText(LPath) + QStringLiteral(": ") + rs::UsedByVarnwell);
+    LList(LLines, LOwn);
+    LParts.append(LLines.join(QLatin1Char('\n')));
+  }
+  if (!AProblems.FUnreadable.isEmpty()) {
+    const int LCount = static_cast<int>(AProblems.FUnreadable.size());
+    QStringList LLines{rs::FormatMessage(
+        rs::ForCount(LCount, rs::CouldNotReadOne, rs::CouldNotReadMany), {LCount})};
+    QStringList LPaths;
+    for (const auto &[LPath, LReason] : AProblems.FUnreadable)
+      LPaths.append(DisplayText(LPath) + QStringLiteral(": ") + LReason);
+    LList(LLines, LPaths);
+    LParts.append(LLines.join(QLatin1Char('\n')));
+  }
+  if (LParts.isEmpty())
+    return;
+  const QString LText = LParts.join(QStringLiteral("\n\n"));
+  GetLogger().WriteLog(LText);
+  ShowWarningMessage(LText);
+}
+
 TPathDropTarget::TPathDropTarget(QTableView &AGrid,
                                  std::function<void(const QStringList &APaths)> AOnDrop)
     : FOnDrop(std::move(AOnDrop)) {

@@ -389,6 +389,20 @@ void SplitMissingPaths(const QStringList &APaths, QStringList &AFound, QStringLi
 // paths one a line (as DisplayText shows them); nothing for none.
 void ReportNotFound(const QStringList &AMissing);
 
+// What an Add could not take, in one message, written to the log, then
+// shown; nothing when all was taken: the paths that name nothing ("Not
+// found:"), how many found ones were not added ("2 files were not added"),
+// the program's own among them ("Used by Varnwell"), and the folders and
+// paths that could not be read with the system's reasons ("Could not read 2
+// folders:"). Long lists name ten and say how many more.
+struct TAddProblems {
+  QStringList FMissing;
+  int FNotAdded = 0;
+  QStringList FOwnFiles;
+  QList<std::pair<QString, QString>> FUnreadable; // path, reason
+};
+void ReportAddProblems(const TAddProblems &AProblems);
+
 // Accepts drops of local files and folders onto AGrid and hands their paths
 // (DroppedPaths) to AOnDrop once the drop has returned to the event loop, so
 // that the program that dragged them is not kept waiting by a message. Owned

@@ -10,6 +10,7 @@
 #include "uPageHost.h"
 #include "uRenameList.h"
 #include "uResourceString.h"
+#include "uUtil.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -469,8 +470,15 @@ void TRenamePage::AddEnded(const TAdded &AAdded, int APosition, int AFirstChange
       GetLogger().WriteLogFmt(rs::ForCount(LAdded, rs::FileWasAdded, rs::FilesWereAdded), {LAdded});
     }
     SynchroList(AFirstChanged, TListings::Planned);
-    ReportNotAdded(AAdded.FNotAdded);
+    TAddProblems LProblems = std::move(FOutsideProblems);
+    LProblems.FNotAdded = AAdded.FNotAdded;
+    for (const QString &LPath : AAdded.FOwnFiles)
+      LProblems.FOwnFiles.append(LPath);
+    for (const TUnreadable &LUnreadable : AAdded.FUnreadable)
+      LProblems.FUnreadable.append({LUnreadable.FPath, LUnreadable.FReason});
+    ReportAddProblems(LProblems);
   }
+  FOutsideProblems = TAddProblems();
   UpdateDetails();
   FHost.UpdateActions();
 }
@@ -480,10 +488,24 @@ QStringList TRenamePage::OutsidePaths(const QStringList &APaths, const TAction &
   if (APaths.isEmpty() || !AAdd.isEnabled() || StepRunning())
     return {};
   GetLogger().WriteLog(ALog);
+  // A path that is there but cannot be reached is told with its reason, the
+  // others that name nothing as not found: after the Add, with what it
+  // could not take, or now when nothing is left to add.
   QStringList LFound;
   QStringList LMissing;
   SplitMissingPaths(APaths, LFound, LMissing);
-  ReportNotFound(LMissing);
+  FOutsideProblems = TAddProblems();
+  for (const QString &LPath : LMissing) {
+    const QString LReason = PathUnreachableReason(LPath);
+    if (LReason.isEmpty())
+      FOutsideProblems.FMissing.append(LPath);
+    else
+      FOutsideProblems.FUnreadable.append({LPath, LReason});
+  }
+  if (LFound.isEmpty()) {
+    ReportAddProblems(FOutsideProblems);
+    FOutsideProblems = TAddProblems();
+  }
   return LFound;
 }
 

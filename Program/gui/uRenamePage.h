@@ -17,6 +17,7 @@
 // since Rollback finds each renamed item by its current new name).
 #pragma once
 
+#include "uFolderWalk.h"
 #include "uListGridModel.h"
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
@@ -168,6 +169,8 @@ protected:
     int FFound = 0;
     int FNotAdded = 0;
     bool FStopped = false;
+    std::vector<TUnreadable> FUnreadable;
+    std::vector<QString> FOwnFiles;
   };
   // Adds in the worker: AAdd adds to the list (on the worker's thread) and
   // says what it did; the new items' names by the recipe and the plan of the
@@ -245,6 +248,9 @@ private:
   int FSynchronising = 0;
   // The widths of the grid's columns by their names, kept across resets.
   QHash<QString, int> FColumnWidths;
+  // What the paths from outside that the running Add took could not give:
+  // reported with the Add's own problems when it ends.
+  TAddProblems FOutsideProblems;
   // The widget that had the focus when a step began: it has it back when the
   // step ends.
   QPointer<QWidget> FFocusBeforeStep;

@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,6 +109,12 @@ protected:
       ::close(LErr[0]);
       if (::chdir(LFolder.constData()) != 0)
         ::_exit(127);
+      // Root keeps its power over permissions across execve unless it leaves
+      // the bounding set: the program then meets them as any user does.
+      if (FPermissionsEnforced && ::geteuid() == 0 &&
+          (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+           ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0))
+        ::_exit(KCannotEnforce);
       ::execve(LArgv[0], LArgv.data(), LEnvironment.data());
       ::_exit(127);
     }
@@ -146,6 +154,10 @@ protected:
   QString FState;
   // Where the program runs (the tree's folder when empty).
   QString FWorkingFolder;
+  // The program meets the files' permissions, run by root too; a run that
+  // cannot arrange it exits with KCannotEnforce.
+  bool FPermissionsEnforced = false;
+  static constexpr int KCannotEnforce = 126;
 };
 
 TEST_F(CliTest, APreviewChangesNothingAndApplyRenamesAsPreviewed) {
@@ -342,6 +354,47 @@ TEST_F(CliTest, JsonGivesOneObjectPerItemAndASummary) {
   const QJsonObject LSummary = LObjects[2].value(QStringLiteral("summary")).toObject();
   EXPECT_EQ(LSummary.value(QStringLiteral("to_rename")).toInt(), 2);
   EXPECT_EQ(LSummary.value(QStringLiteral("conflicts")).toInt(), 0);
+}
+
+// A folder that cannot be read is told with its reason on standard error (and
+// as an object with --json) and fails the run; what could be read is still
+// previewed and renamed. The program's own files are left out and told.
+TEST_F(CliTest, WhatCannotBeReadIsToldAndFailsTheRun) {
+  ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("t/shut"))));
+  Make({"t/a.txt", "t/shut/b.txt"});
+  ASSERT_EQ(::chmod(Bytes("t/shut").constData(), 0), 0);
+  struct TReopen {
+    QByteArray FPath;
+    ~TReopen() { ::chmod(FPath.constData(), 0755); }
+  } LReopen{Bytes("t/shut")};
+  FPermissionsEnforced = true;
+  const TRun LPreview = Run({"-R", "-n", "[N]_x", "t"});
+  if (LPreview.FStatus == KCannotEnforce)
+    GTEST_SKIP() << "root cannot give up its power over permissions here";
+  EXPECT_EQ(LPreview.FStatus, 1);
+  EXPECT_EQ(LPreview.FOut, QByteArray("a.txt -> a_x.txt\n"
+                                      "1 to rename, 0 unchanged, 0 conflicts\n"));
+  EXPECT_EQ(LPreview.FErr,
+            "varnwell-cli: cannot read " + Bytes("t/shut") + ": Permission denied\n");
+  const TRun LJson = Run({"--json", "-d", "-n", "[N]_x", "t/shut"});
+  EXPECT_EQ(LJson.FStatus, 1);
+  const QJsonObject LObject = QJsonDocument::fromJson(LJson.FOut.split('\n').front()).object();
+  EXPECT_EQ(LObject.value(QStringLiteral("unreadable")).toString(), Path(QStringLiteral("t/shut")));
+  EXPECT_EQ(LObject.value(QStringLiteral("reason")).toString(),
+            QStringLiteral("Permission denied"));
+  // A file below the closed folder is named but cannot be reached.
+  EXPECT_EQ(Run({"-n", "[N]_x", "t/shut/b.txt"}).FErr,
+            "varnwell-cli: cannot read " + Bytes("t/shut/b.txt") + ": Permission denied\n");
+  const TRun LApply = Run({"-R", "-n", "[N]_x", "--apply", "t"});
+  EXPECT_EQ(LApply.FStatus, 1);
+  EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("t/a_x.txt"))));
+
+  FPermissionsEnforced = false;
+  const QString LSettings = FHome.filePath(QStringLiteral("bin/Settings.ini"));
+  const TRun LOwn = Run({"-n", "[N]_x", QFile::encodeName(LSettings)});
+  EXPECT_EQ(LOwn.FErr,
+            "varnwell-cli: left out " + QFile::encodeName(LSettings) + ": Used by Varnwell\n");
+  EXPECT_TRUE(QFileInfo::exists(LSettings));
 }
 
 TEST_F(CliTest, FoldersAndRecursiveFilesFollowTheWalkInNameOrder) {

@@ -7,6 +7,7 @@
 #include "uFolderWalk.h"
 #include "uJournal.h"
 #include "uJournalRollback.h"
+#include "uProgramFiles.h"
 #include "uProgress.h"
 
 #include "platform/uPlatformJournal.h"
@@ -21,6 +22,10 @@
 #include <iostream>
 #include <memory>
 #include <random>
+
+#include <QFile>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 using testsupport::SnapshotTree;
@@ -301,4 +306,74 @@ TEST(FolderWalk, EachFolderIsTakenAToZRegardlessOfCase) {
     LFolders.append((APath + u'/' + AEntry.FName).mid(LTree.Root().size() + 1));
   });
   EXPECT_EQ(LFolders, (QStringList{u"a2"_s, u"B2"_s, u"B2/c"_s, u"C"_s}));
+}
+
+// A folder that cannot be listed is told with the system's reason, in a walk
+// for files and in a walk for folders, and an Add takes the rest.
+TEST(FolderWalk, FoldersThatCannotBeReadAreToldWithTheirReason) {
+  TTempTree LTree;
+  LTree.WriteFile(u"a.txt"_s);
+  LTree.WriteFile(u"closed/inside.txt"_s);
+  LTree.MakeDir(u"closed/sub"_s);
+  LTree.WriteFile(u"open/b.txt"_s);
+  const QString LClosed = LTree.Path(u"closed"_s);
+  ASSERT_EQ(::chmod(QFile::encodeName(LClosed).constData(), 0), 0);
+  struct TReopen {
+    QByteArray FPath;
+    ~TReopen() { ::chmod(FPath.constData(), 0700); }
+  } LReopen{QFile::encodeName(LClosed)};
+  const testsupport::TPermissionsEnforced LEnforced;
+  if (!LEnforced.Enforced())
+    GTEST_SKIP() << "the permission bits cannot be made to hold for this test";
+  std::vector<TUnreadable> LUnreadable;
+  QStringList LFiles = CollectFolderFiles(LTree.Root(), nullptr, &LUnreadable);
+  EXPECT_EQ(LFiles, (QStringList{LTree.Path(u"a.txt"_s), LTree.Path(u"open/b.txt"_s)}));
+  ASSERT_EQ(LUnreadable.size(), 1U);
+  EXPECT_EQ(LUnreadable[0].FPath, LClosed);
+  EXPECT_EQ(LUnreadable[0].FReason, u"Permission denied"_s);
+  LUnreadable.clear();
+  QStringList LFolders;
+  ScanSubFolders(
+      LTree.Root(),
+      [&](const QString &APath, const TFolderEntry &AEntry) {
+        LFolders.append(APath + u'/' + AEntry.FName);
+      },
+      nullptr, &LUnreadable);
+  EXPECT_EQ(LFolders, (QStringList{LClosed, LTree.Path(u"open"_s)}));
+  ASSERT_EQ(LUnreadable.size(), 1U);
+  EXPECT_EQ(LUnreadable[0].FPath, LClosed);
+  // An Add of the files reports it and takes the rest; a file given by path
+  // inside it gets the real reason, not "no such file".
+  TFileList LList;
+  const TAddOutcome LOutcome =
+      LList.AddFiles({{LTree.Root(), true}, {LTree.Path(u"closed/inside.txt"_s), false}});
+  EXPECT_EQ(LList.Count(), 2);
+  ASSERT_EQ(LOutcome.FUnreadable.size(), 2U);
+  EXPECT_EQ(LOutcome.FUnreadable[1].FPath, LTree.Path(u"closed/inside.txt"_s));
+  EXPECT_EQ(LOutcome.FUnreadable[1].FReason, u"Permission denied"_s);
+}
+
+// The program's own files are never part of a batch: an Add leaves the
+// journal, the settings and the logs out and counts them as not added.
+TEST(ProgramFiles, AnAddLeavesTheProgramsOwnFilesOut) {
+  TTempTree LTree;
+  LTree.WriteFile(u"photo.jpg"_s);
+  LTree.WriteFile(u"state/journal/20261211-1.journal"_s);
+  LTree.WriteFile(u"state/journalist.txt"_s);
+  GetJournal().SetFolder(LTree.Path(u"state/journal"_s));
+  TFileList LFiles;
+  const TAddOutcome LOutcome = LFiles.AddFiles({{LTree.Root(), true}});
+  GetJournal().SetFolder(QString());
+  EXPECT_EQ(LFiles.Count(), 2); // photo.jpg and state/journalist.txt
+  EXPECT_EQ(LOutcome.FNotAdded, 1);
+  EXPECT_EQ(LOutcome.FOwnFiles,
+            std::vector<QString>{LTree.Path(u"state/journal/20261211-1.journal"_s)});
+  // A folder that is the program's, holds its files or lies below them.
+  const TProgramPaths LProgram({u"/s/varnwell/journal"_s}, {u"/c/varnwell/Settings.ini"_s});
+  EXPECT_TRUE(LProgram.HoldsFolder(u"/s/varnwell"_s));
+  EXPECT_TRUE(LProgram.HoldsFolder(u"/s/varnwell/journal/x"_s));
+  EXPECT_TRUE(LProgram.HoldsFolder(u"/c"_s));
+  EXPECT_FALSE(LProgram.HoldsFolder(u"/s/varnwell-old"_s));
+  EXPECT_TRUE(LProgram.HoldsFile(u"/c/varnwell/Settings.ini"_s));
+  EXPECT_FALSE(LProgram.HoldsFile(u"/c/varnwell/Settings.ini.bak"_s));
 }

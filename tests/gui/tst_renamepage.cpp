@@ -14,12 +14,15 @@
 #include "uRenamePage.h"
 #include "uSetting.h"
 
+#include "TestSupport.h"
+
 #include "platform/uPlatformJournal.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -225,6 +228,51 @@ private Q_SLOTS:
     for (int i = 0; i < LNames.size(); ++i)
       LNumbered.append(LNames[i] + u"_"_s + QString::number(i + 1));
     QCOMPARE(Column(1), LNumbered);
+  }
+
+  // An Add tells in one message all that it could not take: paths that name
+  // nothing, the program's own files, and folders it could not read, each
+  // with its reason.
+  void AnAddTellsWhatItCouldNotTake_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void AnAddTellsWhatItCouldNotTake() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    const testsupport::TPermissionsEnforced LEnforced;
+    if (!LEnforced.Enforced())
+      QSKIP("permissions are not enforced for this user");
+    QVERIFY(QDir().mkpath(Path(u"open/shut/in"_s)));
+    QFile LFile(Path(u"open/a"_s));
+    QVERIFY(LFile.open(QIODevice::WriteOnly));
+    LFile.close();
+    const QString LJournal = GetJournal().Folder();
+    QVERIFY(QDir().mkpath(LJournal));
+    QFile LOwn(LJournal + u"/kept"_s);
+    QVERIFY(LOwn.open(QIODevice::WriteOnly));
+    LOwn.close();
+    QVERIFY(QFile::setPermissions(Path(u"open/shut"_s), QFileDevice::Permissions()));
+    const auto LRestore = qScopeGuard([this] {
+      QFile::setPermissions(Path(u"open/shut"_s), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner);
+    });
+    GetSettings().SetIncludeSelectedRootFolder(false);
+    GetSettings().SetIncludeSelectedSubFolder(true);
+    FMain->ShowPage(Folders ? TMainPage::mpFolderRename : TMainPage::mpFileRename);
+    // The journal's folder for files; for folders the one that holds it.
+    const QString LOwnSource = Folders ? FExe->Path() : LJournal;
+    FMain->OpenPaths(Folders, {Path(u"gone"_s), Path(u"open"_s), LOwnSource});
+    QVERIFY(guitest::WaitForStep(Page()));
+    QTRY_COMPARE(FMessages->Messages().size(), 1);
+    // The walk lists "shut" but cannot enter it.
+    QCOMPARE(Column(0), Folders ? QStringList{u"shut"_s} : QStringList{u"a"_s});
+    const QString LOwnEntry = Folders ? LJournal : LJournal + u"/kept"_s;
+    const QString LExpected = u"Not found: "_s + Path(u"gone"_s) + u"\n\n1 file was not added\n"_s +
+                              LOwnEntry + u": Used by Varnwell\n\nCould not read 1 folder:\n"_s +
+                              Path(u"open/shut"_s) + u": Permission denied"_s;
+    QCOMPARE(FMessages->Messages().front().Text, LExpected);
   }
 
   // When a step ends the focus is back where it was: a mask that reads

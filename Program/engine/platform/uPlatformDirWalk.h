@@ -20,10 +20,14 @@ namespace platform {
 // nothing below it. Every folder is opened once: its time comes from the open folder, so the walk
 // costs no more system calls than listing the tree. AVisit returns false to end the walk there:
 // nothing more is visited.
-void WalkSubFolders(const QString &AFolder,
-                    const std::function<bool(const QString &APath, const QString &AName,
-                                             const QDateTime &AModified)> &AVisit,
-                    const std::function<bool(QStringView, QStringView)> &ALess);
+// A folder that cannot be opened (AFolder itself or one below it) is told
+// to AUnreadable, when given, with the system's reason.
+void WalkSubFolders(
+    const QString &AFolder,
+    const std::function<bool(const QString &APath, const QString &AName,
+                             const QDateTime &AModified)> &AVisit,
+    const std::function<bool(QStringView, QStringView)> &ALess,
+    const std::function<void(const QString &APath, const QString &AReason)> &AUnreadable = nullptr);
 
 // Reads the single entry APath without following a final symbolic link. True
 // when it is a real folder; AModified then holds its last-write time.

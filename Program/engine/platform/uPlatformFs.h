@@ -149,9 +149,16 @@ struct TDirEntry {
 };
 
 // Lists the entries of AFolder in the order the file system returns them,
-// without "." and "..". Returns false when the folder cannot be listed.
-// AVisit returns false to stop the listing early.
-bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit);
+// without "." and "..". Returns false when the folder cannot be listed, with
+// the system's reason in AError when it is given. AVisit returns false to
+// stop the listing early.
+bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit,
+                   QString *AError = nullptr);
+
+// Why the entry at APath cannot be reached although it may be there (a
+// folder on its way that may not be searched: "Permission denied"); empty
+// when it is there or simply is not (no such entry).
+QString UnreachableReason(const QString &APath);
 
 // ---------------------------------------------------------------------------
 // Whole files.

@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "platform/uLosslessUtf8.h"
 #include "platform/uPlatformFs.h"
 
@@ -199,6 +203,42 @@ std::map<QString, QByteArray> SnapshotTree(const QString &ARoot) {
   std::map<QString, QByteArray> LResult;
   Snapshot(NativeBytes(ARoot), QString(), LResult);
   return LResult;
+}
+
+namespace {
+
+// The effective capabilities of the calling thread, as the kernel keeps them.
+bool SetDacOverride(bool AOn) {
+  __user_cap_header_struct LHeader{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct LData[2] = {};
+  if (::syscall(SYS_capget, &LHeader, LData) != 0)
+    return false;
+  const auto LBit = [](int ACap) {
+    return 1U << (ACap % 32);
+  };
+  for (const int LCap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+    if (AOn)
+      LData[LCap / 32].effective |= LBit(LCap) & LData[LCap / 32].permitted;
+    else
+      LData[LCap / 32].effective &= ~LBit(LCap);
+  }
+  return ::syscall(SYS_capset, &LHeader, LData) == 0;
+}
+
+} // namespace
+
+TPermissionsEnforced::TPermissionsEnforced() {
+  if (::geteuid() != 0) {
+    FEnforced = true;
+    return;
+  }
+  FDropped = SetDacOverride(false);
+  FEnforced = FDropped;
+}
+
+TPermissionsEnforced::~TPermissionsEnforced() {
+  if (FDropped)
+    SetDacOverride(true);
 }
 
 } // namespace testsupport

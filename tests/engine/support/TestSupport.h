@@ -47,6 +47,24 @@ private:
   bool FOk = false;
 };
 
+// For a scope, the calling thread (and the threads it starts) obeys the
+// permission bits even as root: the capabilities that override them are
+// left out of its effective set. Ok() is false where that cannot be done;
+// Enforced() tells whether permissions hold now (as root with the
+// capabilities dropped, or as any other user).
+class TPermissionsEnforced {
+public:
+  TPermissionsEnforced();
+  ~TPermissionsEnforced();
+  TPermissionsEnforced(const TPermissionsEnforced &) = delete;
+  TPermissionsEnforced &operator=(const TPermissionsEnforced &) = delete;
+  bool Enforced() const { return FEnforced; }
+
+private:
+  bool FDropped = false;
+  bool FEnforced = false;
+};
+
 // Paths in tests keep the system's bytes (names that are not UTF-8 included),
 // as the engine does: these helpers speak to the system directly.
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -61,8 +62,9 @@ int OpenFolder(const QByteArray &APath) {
 class TWalker {
 public:
   TWalker(const std::function<bool(const QString &, const QString &, const QDateTime &)> &AVisit,
-          const std::function<bool(QStringView, QStringView)> &ALess)
-      : FVisit(AVisit), FLess(ALess), FBuffer(32 * 1024) {}
+          const std::function<bool(QStringView, QStringView)> &ALess,
+          const std::function<void(const QString &, const QString &)> &AUnreadable)
+      : FVisit(AVisit), FLess(ALess), FUnreadable(AUnreadable), FBuffer(32 * 1024) {}
 
   // Lists the open folder AFd (path APath / ABytes), closes it, and visits
   // and walks each of its subfolders. False: the visitor ended the walk.
@@ -87,6 +89,7 @@ public:
     for (const auto &[LName16, LName] : LNames) {
       const QByteArray LChildBytes = LBytesPrefix + LName;
       TFd LChild(OpenFolder(LChildBytes));
+      const int LOpenError = LChild.Get() >= 0 ? 0 : errno;
       struct stat LStat {};
       bool LHaveTime = false;
       if (LChild.Get() >= 0)
@@ -95,6 +98,10 @@ public:
         LHaveTime = ::lstat(LChildBytes.constData(), &LStat) == 0 && S_ISDIR(LStat.st_mode);
       if (!FVisit(APath, LName16, LHaveTime ? TimeOf(LStat) : QDateTime()))
         return false;
+      // A folder that is there but cannot be opened: what is below it is
+      // not found, and the caller hears why.
+      if (LChild.Get() < 0 && LHaveTime && FUnreadable)
+        FUnreadable(LPrefix + LName16, QString::fromLocal8Bit(std::strerror(LOpenError)));
       if (LChild.Get() >= 0 && !Walk(std::move(LChild), LPrefix + LName16, LChildBytes))
         return false;
     }
@@ -129,6 +136,7 @@ private:
 
   const std::function<bool(const QString &, const QString &, const QDateTime &)> &FVisit;
   const std::function<bool(QStringView, QStringView)> &FLess;
+  const std::function<void(const QString &, const QString &)> &FUnreadable;
   std::vector<char> FBuffer;
 };
 
@@ -137,15 +145,19 @@ private:
 void WalkSubFolders(const QString &AFolder,
                     const std::function<bool(const QString &APath, const QString &AName,
                                              const QDateTime &AModified)> &AVisit,
-                    const std::function<bool(QStringView, QStringView)> &ALess) {
+                    const std::function<bool(QStringView, QStringView)> &ALess,
+                    const std::function<void(const QString &, const QString &)> &AUnreadable) {
   QByteArray LBytes;
   if (!EncodeNativePath(AFolder, LBytes))
     return;
   // The chosen folder itself may be reached through a link.
   TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (LFd.Get() < 0)
+  if (LFd.Get() < 0) {
+    if (AUnreadable)
+      AUnreadable(AFolder, QString::fromLocal8Bit(std::strerror(errno)));
     return;
-  (void)TWalker(AVisit, ALess).Walk(std::move(LFd), AFolder, LBytes);
+  }
+  (void)TWalker(AVisit, ALess, AUnreadable).Walk(std::move(LFd), AFolder, LBytes);
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {

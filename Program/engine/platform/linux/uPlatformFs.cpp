@@ -368,12 +368,16 @@ bool IsRegularFileNative(const QByteArray &ANativePath) {
          ::stat(ANativePath.constData(), &LStat) == 0 && S_ISREG(LStat.st_mode);
 }
 
-bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit) {
+bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEntry &)> &AVisit,
+                   QString *AError) {
   const TNativePath LBytes(AFolder);
-  if (!LBytes.Valid())
+  if (!LBytes.Valid()) {
+    if (AError != nullptr)
+      *AError = QString::fromLocal8Bit(std::strerror(EINVAL));
     return false;
+  }
   TDirEntry LEntry;
-  return ListNames(LBytes.Data(), [&](const dirent &ARaw, int ADirFd) {
+  const bool LListed = ListNames(LBytes.Data(), [&](const dirent &ARaw, int ADirFd) {
     unsigned char LType = ARaw.d_type;
     if (LType == DT_UNKNOWN) {
       struct stat LStat;
@@ -385,6 +389,17 @@ bool ListDirectory(const QString &AFolder, const std::function<bool(const TDirEn
     LEntry.FIsSymLink = LType == DT_LNK;
     return AVisit(LEntry);
   });
+  if (!LListed && AError != nullptr)
+    *AError = QString::fromLocal8Bit(std::strerror(errno));
+  return LListed;
+}
+
+QString UnreachableReason(const QString &APath) {
+  const TNativePath LBytes(APath);
+  struct stat LStat;
+  if (!LBytes.Valid() || ::lstat(LBytes.Data(), &LStat) == 0 || errno == ENOENT || errno == ENOTDIR)
+    return QString();
+  return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // ---------------------------------------------------------------------------
