@@ -37,6 +37,9 @@ QPushButton:pressed, TTokenButton[look="push"]:pressed { background: #c9ebe3; }
 QPushButton:disabled, TTokenButton[look="push"]:disabled {
   color: #a0acb8; background: #f1f3f5; border-color: #d6dde4;
 }
+TTokenButton[look="push"]::menu-indicator {
+  subcontrol-origin: padding; subcontrol-position: right center; right: 2px;
+}
 #btnFileRename, #btnFolderRename {
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #eef3f7);
   border: 1px solid #b9c6d2; border-radius: 14px; color: #2c3e50; font-weight: bold;
