@@ -3,7 +3,7 @@
 // button, button, menu button, combo box and group title shows its whole
 // text, no control runs over its group's border, the grids' column titles and
 // History's short columns show whole; the folder page's buttons look like the
-// file page's.
+// file page's; and every control that takes the keyboard focus shows it.
 #include "GuiTestSupport.h"
 #include "MainUn.h"
 #include "MainUnFilePage.h"
@@ -189,6 +189,18 @@ QStringList GridProblems(const QTableView &AGrid, const QList<int> &AWholeColumn
     }
   }
   return LProblems;
+}
+
+// The bounding box of the pixels in which A and B differ.
+QRect Difference(const QImage &A, const QImage &B) {
+  QRect LBox;
+  if (A.size() != B.size())
+    return QRect(QPoint(0, 0), A.size());
+  for (int y = 0; y < A.height(); ++y)
+    for (int x = 0; x < A.width(); ++x)
+      if (A.pixel(x, y) != B.pixel(x, y))
+        LBox |= QRect(x, y, 1, 1);
+  return LBox;
 }
 
 } // namespace
@@ -395,6 +407,57 @@ private Q_SLOTS:
     }
     QCOMPARE(Folders().Btn_MoreTokens->text(), QStringLiteral("More…"));
     QCOMPARE(Files().Btn_MoreTokens->text(), QStringLiteral("More…"));
+  }
+
+  // Every control that takes the keyboard focus draws a frame when it has
+  // it: the pixels that change span the control (a text field's caret alone
+  // does not count).
+  void FocusShowsAFrame_data() { AddPageRows(); }
+  void FocusShowsAFrame() {
+    QFETCH(int, Page);
+    QWidget &LTop = Shown(static_cast<TMainPage>(Page));
+    QList<QWidget *> LControls;
+    for (QWidget *LWidget : LTop.findChildren<QWidget *>())
+      if (LWidget->isVisibleTo(FMain.get()) && LWidget->isEnabled() &&
+          (LWidget->focusPolicy() & Qt::TabFocus) && LWidget->focusProxy() == nullptr &&
+          !IsPartOfControl(*LWidget, LTop))
+        LControls.append(LWidget);
+    if (static_cast<TMainPage>(Page) == TMainPage::mpFileRename)
+      for (QWidget *LButton : FMain->Panel10->findChildren<QToolButton *>())
+        if (LButton->isVisibleTo(FMain.get()))
+          LControls.append(LButton);
+    if (LControls.isEmpty())
+      QSKIP("no control of the page takes the focus");
+    // The focus comes from the keyboard, as Tab gives it.
+    FMain->setAttribute(Qt::WA_KeyboardFocusChange);
+    QStringList LProblems;
+    for (QWidget *LControl : LControls) {
+      // Another control has the focus while the plain look is taken.
+      QWidget *LOther = LControl == LControls.first() ? LControls.last() : LControls.first();
+      LOther->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+      const QImage LPlain = LControl->grab().toImage();
+      LControl->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+      if (!LControl->hasFocus()) {
+        LProblems.append(Describe(*LControl) + QStringLiteral(" does not take the focus"));
+        continue;
+      }
+      const QImage LFocused = LControl->grab().toImage();
+      const QRect LChanged = Difference(LPlain, LFocused);
+      const QSize LSize = LPlain.size();
+      // A control stretched beyond what it draws (a check box along a whole
+      // row) is measured by what it draws.
+      const QSize LDrawn = LSize.boundedTo(LControl->sizeHint());
+      if (LChanged.width() * 2 < LDrawn.width() || LChanged.height() * 2 < LDrawn.height())
+        LProblems.append(
+            QStringLiteral("%1 (%2): the focus changes %3 at %4,%5")
+                .arg(Describe(*LControl), SizeText(LSize),
+                     LChanged.isEmpty() ? QStringLiteral("nothing") : SizeText(LChanged.size()))
+                .arg(LChanged.x())
+                .arg(LChanged.y()));
+    }
+    QVERIFY2(LProblems.isEmpty(), qPrintable(LProblems.join(QLatin1Char('\n'))));
   }
 };
 
