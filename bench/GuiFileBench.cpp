@@ -85,6 +85,8 @@ std::unique_ptr<TFileList> EngineAdd(const QString &ARoot) {
     if (LList->CheckInList(LPath))
       LList->Add(std::make_unique<TFileInfo>(LPath));
   }
+  // An Add leaves the list in the order the grid's marker shows.
+  LList->Sort(TSortKey::OldName, false);
   LList->ApplyRecipe(TNameRecipe(), 0);
   return LList;
 }

@@ -121,6 +121,8 @@ void CollectWithEngine(TFolderList &AList, const QString &AFolder) {
   ScanSubFolders(AFolder, [&AList](const QString &APath, const TFolderEntry &AFileInfo) {
     AList.AddFolderInfoIfNeed(APath, AFileInfo);
   });
+  // An Add leaves the list in the order the grid's marker shows.
+  AList.Sort(TSortKey::OldName, false);
   AList.ApplyRecipe(TNameRecipe(), 0);
 }
 

@@ -63,13 +63,16 @@ void AssignText(QString &ATarget, const TNameBuffer &ABuffer) {
 
 TFileInfo::TFileInfo(const QString &AFullFileName, TUnread) : FFullFileName(AFullFileName) {
   FNameStart = static_cast<int32_t>(platform::ExtractNameStart(FFullFileName));
+  // A leading "." does not start an extension: ".bashrc" has none,
+  // ".config.json" the extension "json".
   const qsizetype LDot = OldNameView().lastIndexOf(QLatin1Char('.'));
-  FExtDot = LDot < 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
+  FExtDot = LDot <= 0 ? -1 : static_cast<int32_t>(FNameStart + LDot);
 }
 
 TFileInfo::TFileInfo(const QString &AFullFileName) : TFileInfo(AFullFileName, TUnread{}) {
-  // One stat gives size, time and attributes.
-  const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(FFullFileName);
+  // One stat of the entry itself gives size, time, attributes and identity:
+  // a link is renamed as the link it is, never followed.
+  const platform::TPathInfo LInfo = platform::StatEntryNoLocalTime(FFullFileName);
   FSize = !LInfo.FExists ? -1 : LInfo.FIsDirectory ? 0 : LInfo.FSize;
   FDateValid = LInfo.FExists && !LInfo.FIsDirectory;
   FDateMSecs = FDateValid ? LInfo.FModifiedMSecs : 0;
@@ -115,7 +118,7 @@ QString TFileInfo::Location() const {
 
 QString TFileInfo::NameExtDistribution(const QString &ANameExtStr) {
   const qsizetype LDot = ANameExtStr.lastIndexOf(QLatin1Char('.'));
-  if (LDot < 0)
+  if (LDot <= 0) // a leading "." starts no extension
     return ANameExtStr;
   SetNewFileType(ANameExtStr.mid(LDot));
   return ANameExtStr.left(LDot);
@@ -239,7 +242,7 @@ QString TFileInfo::PathInFolder(QStringView AName) const {
 
 int TFileInfo::TFileInfoRenameFile() {
   try {
-    if (!platform::FileExists(FFullFileName)) {
+    if (!platform::NonFolderEntryExists(FFullFileName)) {
       SetRenameErrorText(rs::FileNotExist);
       SetisRenamed(false);
       return 1;

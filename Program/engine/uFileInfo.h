@@ -25,7 +25,8 @@
 
 class TFileInfo : public TRenameItem {
 public:
-  // Create: reads the entry at AFullFileName once. The path is not checked:
+  // Create: reads the entry at AFullFileName once, a link as the link itself
+  // (never its target). The path is not checked:
   // a missing file gives the size -1, the zero date and the attributes raha.
   explicit TFileInfo(const QString &AFullFileName);
   // Create without reading the entry: for an item whose file stands under
@@ -36,11 +37,12 @@ public:
   TFileInfo(TFileInfo &&) noexcept = default;
   TFileInfo &operator=(TFileInfo &&) noexcept = default;
 
-  // The old name without its last "." and what follows it.
+  // The old name without its last "." and what follows it (a "." that
+  // begins the name starts no extension).
   QString DelFileExt() const;
   // Splits a new full name at its last ".": NewFileType takes the dot and what
-  // follows, the result is the text before it; without a dot NewFileType stays
-  // and the result is ANameExtStr whole.
+  // follows, the result is the text before it; without a dot (or with one
+  // only at its start) NewFileType stays and the result is ANameExtStr whole.
   QString NameExtDistribution(const QString &ANameExtStr);
 
   // One step of the name mask scan at position ACounter (from 1, at a "["):

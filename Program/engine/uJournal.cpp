@@ -591,8 +591,8 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
   // A step is made when its source is gone and its destination holds the
   // entry: by identity where inode numbers are stable, by presence elsewhere.
   const auto LMade = [&](const TJournalStep &AStep) {
-    const platform::TEntryIdentity LSource = platform::IdentityOf(LPath(AStep, AStep.FFrom), true);
-    const platform::TEntryIdentity LTarget = platform::IdentityOf(LPath(AStep, AStep.FTo), true);
+    const platform::TEntryIdentity LSource = platform::IdentityOf(LPath(AStep, AStep.FFrom));
+    const platform::TEntryIdentity LTarget = platform::IdentityOf(LPath(AStep, AStep.FTo));
     if (LStable(AStep))
       return LTarget.FExists && LTarget.FInode == AStep.FInode &&
              !(LSource.FExists && LSource.FInode == AStep.FInode);
@@ -637,7 +637,7 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
     // holds the entry between its first and its last step, and only then.
     const size_t LStart = LCycleStart[s];
     const TJournalStep &LOpen = ASection.FSteps[LStart];
-    const platform::TEntryIdentity LTemporary = platform::IdentityOf(LPath(LOpen, LOpen.FTo), true);
+    const platform::TEntryIdentity LTemporary = platform::IdentityOf(LPath(LOpen, LOpen.FTo));
     const bool LOpened = (LStart < LFirst && ASection.FDone[LStart] == 1) || LTemporary.FExists;
     if (!LOpened) {
       s = LStart; // not begun: on to the steps before it

@@ -275,8 +275,8 @@ private:
     const bool LFolders = FList.IsFolderList();
     const QString LPath =
         FList.PathInFolder(AItem, FList.NameParts(AItem, TNameOf::Current).ToString());
-    // A file's identity was taken through its links; a folder's is its own.
-    const platform::TEntryIdentity LNow = platform::IdentityOf(LPath, !LFolders);
+    // The entry itself: a link is known as the link it is.
+    const platform::TEntryIdentity LNow = platform::IdentityOf(LPath);
     if (!LNow.FExists) {
       AItem.SetRenameErrorText(LFolders ? rs::DirectoryNotExist : rs::FileNotExist);
       return false;

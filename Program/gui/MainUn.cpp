@@ -711,6 +711,12 @@ void TfmMain::GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinW
   AMinWidth = ColumnMinWidth(AGrid.objectName(), LColumnName, AMinWidth);
 }
 
+bool TfmMain::StepRunning() const {
+  return (FilePage != nullptr && FilePage->StepRunning()) ||
+         (FolderPage != nullptr && FolderPage->StepRunning()) ||
+         (HistoryPage != nullptr && HistoryPage->StepRunning());
+}
+
 void TfmMain::RegisterDropDown(QComboBox &ACombo) {
   FDropDowns.append(&ACombo);
 }

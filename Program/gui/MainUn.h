@@ -92,6 +92,7 @@ public:
   static int ColumnMinWidth(const QString &AGridName, const QString &AColumnName, int ADefault);
   void RegisterDropDown(QComboBox &ACombo) override;
   QWidget &DialogOwner() override { return *this; }
+  bool StepRunning() const override;
   void CloseDropDowns();
 
   // The command line's paths: with AFolders the folder page opens with those

@@ -230,7 +230,8 @@ const TJournalBatch *THistoryPage::SelectedBatch() const {
 
 void THistoryPage::acRollbackBatchUpdate() {
   const TJournalBatch *LBatch = SelectedBatch();
-  acRollbackBatch->setEnabled(!StepRunning() && LBatch != nullptr && CanRollBack(*LBatch));
+  // A step on a page moves entries too: a Rollback from here waits for it.
+  acRollbackBatch->setEnabled(!FMain.StepRunning() && LBatch != nullptr && CanRollBack(*LBatch));
 }
 
 bool THistoryPage::StepRunning() const {

@@ -26,6 +26,9 @@ public:
   virtual void GetColumnMinWidth(const QTableView &AGrid, int AColumn, int &AMinWidth) const = 0;
   // A drop-down box whose popup closes before the window moves.
   virtual void RegisterDropDown(QComboBox &ACombo) = 0;
+  // A long step runs on some page (an Add, Rename or Rollback, History's
+  // Rollback): what changes names on disk waits for it.
+  virtual bool StepRunning() const = 0;
   // The window, as the owner of the dialogs a page opens.
   virtual QWidget &DialogOwner() = 0;
 };

@@ -555,6 +555,8 @@ TStepProgress::TStepProgress(TStepWorker &AWorker, QWidget *AParent) : QFrame(AP
   txtStepCurrent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   LLayout->addWidget(txtStepCurrent);
   hide();
+  btnStepCancel->setAutoDefault(false);
+  btnStepCancel->installEventFilter(this);
   connect(btnStepCancel, &QPushButton::clicked, &AWorker, [&AWorker] { AWorker.Cancel(); });
   connect(&AWorker, &TStepWorker::Started, this, [this] {
     ShowProgress(0, 0, QString());
@@ -566,6 +568,22 @@ TStepProgress::TStepProgress(TStepWorker &AWorker, QWidget *AParent) : QFrame(AP
             ShowProgress(ADone, ATotal, ACurrent);
           });
   connect(&AWorker, &TStepWorker::Finished, this, [this] { hide(); });
+}
+
+bool TStepProgress::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AWatched == btnStepCancel &&
+      (AEvent->type() == QEvent::KeyPress || AEvent->type() == QEvent::KeyRelease)) {
+    const int LKey = static_cast<QKeyEvent *>(AEvent)->key();
+    if (LKey == Qt::Key_Escape) {
+      if (AEvent->type() == QEvent::KeyPress && btnStepCancel->isEnabled())
+        btnStepCancel->click();
+      return true;
+    }
+    if (LKey == Qt::Key_Space || LKey == Qt::Key_Return || LKey == Qt::Key_Enter ||
+        LKey == Qt::Key_Select)
+      return true;
+  }
+  return QFrame::eventFilter(AWatched, AEvent);
 }
 
 void TStepProgress::ShowProgress(int ADone, int ATotal, const QString &ACurrent) {

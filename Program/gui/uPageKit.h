@@ -340,11 +340,17 @@ private:
 // The progress display of a page's long step: a bar, "12,345 of 100,000",
 // the current name and a Cancel button that cancels the worker's step. It
 // shows itself when the worker starts a step and hides when the step ends.
+// The focus rests on Cancel while a step runs; only a click or Esc presses
+// it: a Space or Enter typed for a field left a moment before does nothing.
 class TStepProgress : public QFrame {
   Q_OBJECT
 public:
   TStepProgress(TStepWorker &AWorker, QWidget *AParent);
 
+protected:
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+public:
   QProgressBar *ProgressBar_Step = nullptr;
   QLabel *txtStepCount = nullptr;
   QLabel *txtStepCurrent = nullptr;

@@ -11,6 +11,7 @@
 #include "uRenameList.h"
 #include "uResourceString.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
@@ -351,15 +352,24 @@ void TRenamePage::CreateSortMarker() {
     FHeader->PlaceSortMarker(0);
 }
 
+std::optional<std::pair<TSortKey, bool>> TRenamePage::MarkedOrder() const {
+  const int LColumn = FModel->DataColumnNamed(FHeader->MarkerColumn());
+  if (LColumn < 0)
+    return std::nullopt;
+  return std::pair{SortKeyOf(LColumn), FHeader->MarkerPointsDown()};
+}
+
+TSortKey TRenamePage::SortKeyOf(int ADataColumn) {
+  return ADataColumn == TListGridModel::dcNewName    ? TSortKey::NewName
+         : ADataColumn == TListGridModel::dcLocation ? TSortKey::Location
+                                                     : TSortKey::OldName;
+}
+
 void TRenamePage::HeaderPressed(int ASection) {
   const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
   if (!LPress)
     return;
-  const int LColumn = FModel->DataColumnNamed(LPress->FColumn);
-  FList.Sort(LColumn == TListGridModel::dcNewName    ? TSortKey::NewName
-             : LColumn == TListGridModel::dcLocation ? TSortKey::Location
-                                                     : TSortKey::OldName,
-             LPress->FDown);
+  FList.Sort(SortKeyOf(FModel->DataColumnNamed(LPress->FColumn)), LPress->FDown);
   // The counter values move with the new positions.
   if (FList.HasCounter())
     FParts.FRollback->SetTag(1);
@@ -418,19 +428,27 @@ void TRenamePage::StartAdd(std::function<TAdded(TProgress &)> AAdd, bool ALogAdd
   TRenameList &LList = FList;
   const int LPosition = LList.Count();
   const TNameRecipe LRecipe = Recipe();
+  const std::optional<std::pair<TSortKey, bool>> LOrder = MarkedOrder();
   auto LAdded = std::make_shared<TAdded>();
   auto LFirstChanged = std::make_shared<int>(LPosition);
   BeginStep();
   StepWorker->Start(
-      [&LList, AAdd = std::move(AAdd), LRecipe, LPosition, LAdded,
+      [&LList, AAdd = std::move(AAdd), LRecipe, LPosition, LOrder, LAdded,
        LFirstChanged](TProgress &AProgress) {
         *LAdded = AAdd(AProgress);
         if (LAdded->FStopped)
           return;
-        // The new items' names (every item's, when a mask holds the
-        // counter), then what a Rename would do: their folders may have
-        // changed since they were read.
-        *LFirstChanged = LList.ApplyRecipe(LRecipe, LPosition);
+        // The whole list in the order the header's marker shows, the new
+        // items among the others (a stable sort: items that compare equal
+        // keep the order they were found in); then the names, the counter
+        // following the rows, and what a Rename would do: the folders may
+        // have changed since they were read.
+        int LFrom = LPosition;
+        if (LOrder && LList.Count() > LPosition) {
+          LList.Sort(LOrder->first, LOrder->second);
+          LFrom = 0;
+        }
+        *LFirstChanged = LList.ApplyRecipe(LRecipe, LFrom);
         LList.RefreshPlanner();
         (void)LList.PlanRenaming();
       },
@@ -627,6 +645,11 @@ void TRenamePage::CancelStepAndWait() {
 
 void TRenamePage::BeginStep() {
   ForgetHintBalloon(FLastHintCell);
+  // The focus goes back where it was when the step ends (a step begun
+  // inside another keeps the first one's).
+  QWidget *LFocus = QApplication::focusWidget();
+  if (LFocus != nullptr && !StepProgress->isAncestorOf(LFocus))
+    FFocusBeforeStep = LFocus;
   StepProgress->show();
   StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
   QTableView &LGrid = *FParts.FGrid;
@@ -641,6 +664,26 @@ void TRenamePage::EndStep() {
   FModel->Release();
   FParts.FNamePart->setEnabled(true);
   FParts.FListPart->setEnabled(true);
+  RestoreFocus();
+}
+
+void TRenamePage::RestoreFocus() {
+  // No key typed next may reach a control the user cannot see focused: the
+  // widget that had the focus, or the next one in Tab order that can take it.
+  QWidget *LWidget = FFocusBeforeStep.data();
+  FFocusBeforeStep = nullptr;
+  if (LWidget == nullptr || !isAncestorOf(LWidget))
+    LWidget = FParts.FNameMask;
+  for (QWidget *LNext = LWidget; LNext != nullptr;) {
+    if (isAncestorOf(LNext) && LNext->isVisible() && LNext->isEnabled() &&
+        LNext->focusPolicy() != Qt::NoFocus && !StepProgress->isAncestorOf(LNext)) {
+      LNext->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+    LNext = LNext->nextInFocusChain();
+    if (LNext == LWidget)
+      break;
+  }
 }
 
 void TRenamePage::Rename() {

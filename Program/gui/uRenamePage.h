@@ -21,13 +21,17 @@
 #include "uMaskScanner.h"
 #include "uNameRecipe.h"
 #include "uPageKit.h"
+#include "uRenameList.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QAbstractButton;
 class QComboBox;
@@ -207,11 +211,18 @@ private:
   // the parts that change the list are disabled. EndStep undoes it.
   void BeginStep();
   void EndStep();
+  // After a step: the focus back where it was, or on the next control
+  // that can take it.
+  void RestoreFocus();
   void RenameEnded(int AFailed);
   void RollbackEnded(int AFailed, int ATotal);
   // Shows or removes the hint column (the delegate and its width with it),
   // keeping the selected row.
   void ShowHintColumn(bool AValue);
+  // The order the header's marker shows: its column's key and whether it
+  // points down; none while the marker is on no data column.
+  std::optional<std::pair<TSortKey, bool>> MarkedOrder() const;
+  static TSortKey SortKeyOf(int ADataColumn);
   // The marker on the first column; a hint column starts without a direction.
   void CreateSortMarker();
   int SelectedRow() const;
@@ -234,6 +245,9 @@ private:
   int FSynchronising = 0;
   // The widths of the grid's columns by their names, kept across resets.
   QHash<QString, int> FColumnWidths;
+  // The widget that had the focus when a step began: it has it back when the
+  // step ends.
+  QPointer<QWidget> FFocusBeforeStep;
   // Members, so that they are gone before the widgets they watch.
   std::unique_ptr<TFieldExits> FFieldExits;
   std::unique_ptr<TGridMouseWatch> FGridMouse;

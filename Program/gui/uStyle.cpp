@@ -31,7 +31,7 @@ QGroupBox QGroupBox { background: #f7f9fb; border-radius: 6px; }
 QGroupBox QGroupBox::title { background: transparent; }
 #gbAbout, #GroupBox_General { margin-top: 0px; }
 QCheckBox, QLabel, QSpinBox, QLineEdit, QComboBox { font-weight: normal; color: #2c3e50; }
-QCheckBox:disabled, QLabel:disabled, QSpinBox:disabled { color: #9aa7b4; }
+QCheckBox:disabled, QLabel:disabled, QSpinBox:disabled, QComboBox:disabled { color: #9aa7b4; }
 QPushButton, TTokenButton[look="push"] {
   background: #f4f7fa; border: 1px solid #b9c6d2; border-radius: 6px;
   padding: 2px 8px; color: #2c3e50; font-weight: normal;

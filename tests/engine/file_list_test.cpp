@@ -5,16 +5,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <unistd.h>
 
 // Readable failure messages for texts.
 void PrintTo(const QString &AText, std::ostream *AStream) {
   *AStream << AText.toStdString();
 }
 
+using namespace Qt::Literals::StringLiterals;
 using testsupport::ReadFile;
 using testsupport::SnapshotTree;
 using testsupport::TTempTree;
@@ -313,4 +317,44 @@ TEST(FileList, ALargeSortedListIsNamedAndPlannedByItsPositions) {
   EXPECT_EQ(LPlan.FEntries[0].FStatus, TPlanStatus::TargetExists);
   EXPECT_EQ(LPlan.FEntries[1].FStatus, TPlanStatus::Rename);
   EXPECT_EQ(LPlan.FEntries[CCount - 1].FStatus, TPlanStatus::Rename);
+}
+
+// A link is an entry like any other: renamed and moved back as itself,
+// never followed, whether it leads to a file, to a folder or to nothing.
+TEST(FileListLinks, LinksAreRenamedAndRolledBackAsThemselves) {
+  TTempTree LTree;
+  LTree.WriteFile(u"target.txt"_s, "t");
+  LTree.MakeDir(u"folder"_s);
+  struct TLink {
+    const char16_t *FName;
+    const char16_t *FTarget;
+  };
+  const TLink LLinks[] = {{u"dangling.txt", u"/nonexistent-varnwell-target"},
+                          {u"to-file.txt", u"target.txt"},
+                          {u"to-folder", u"folder"}};
+  TFileList LList;
+  for (const TLink &LLink : LLinks) {
+    const QString LPath = LTree.Path(QString::fromUtf16(LLink.FName));
+    ASSERT_EQ(::symlink(QFile::encodeName(QString::fromUtf16(LLink.FTarget)).constData(),
+                        QFile::encodeName(LPath).constData()),
+              0);
+    LList.AddFileInfo(std::make_unique<TFileInfo>(LPath));
+  }
+  const auto LBefore = testsupport::SnapshotTree(LTree.Root());
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = u"[N]_x"_s;
+  LList.ApplyRecipe(LRecipe, 0);
+  const TPlan &LPlan = LList.PlanRenaming();
+  for (const TPlanEntry &LEntry : LPlan.FEntries)
+    EXPECT_EQ(LEntry.FStatus, TPlanStatus::Rename);
+  ASSERT_EQ(LList.ExecuteRenaming(), 0);
+  for (int i = 0; i < LList.Count(); ++i) {
+    QFileInfo LMoved(LList.TargetPath(i));
+    EXPECT_TRUE(LMoved.isSymLink()) << LList.TargetPath(i).toStdString();
+  }
+  // The targets did not move.
+  EXPECT_TRUE(testsupport::Exists(LTree.Path(u"target.txt"_s)));
+  EXPECT_TRUE(testsupport::Exists(LTree.Path(u"folder"_s)));
+  ASSERT_EQ(LList.ExecuteRollback(), 0);
+  EXPECT_EQ(testsupport::SnapshotTree(LTree.Root()), LBefore);
 }

@@ -831,28 +831,30 @@ private Q_SLOTS:
     QTest::addColumn<QString>("AMarks");
     QTest::addColumn<int>("ARow");
     QTest::addColumn<QString>("AReason");
+    QTest::addColumn<bool>("ADown"); // the rows in descending order of their names
     const QString LLong(300, QLatin1Char('n'));
     QTest::newRow("same new name") << QStringList{u"a.txt"_s, u"b.txt"_s} << QStringList{} << u"x"_s
-                                   << 1 << u"-C"_s << 1 << u"Same new name as row 1"_s;
+                                   << 1 << u"-C"_s << 1 << u"Same new name as row 1"_s << false;
     QTest::newRow("name taken") << QStringList{u"a.txt"_s} << QStringList{u"taken.txt"_s}
                                 << u"taken"_s << 1 << u"C"_s << 0
-                                << u"A file with this name exists"_s;
+                                << u"A file with this name exists"_s << false;
     QTest::newRow("invalid name") << QStringList{u"a.txt"_s} << QStringList{} << u"a/b"_s << 1
-                                  << u"C"_s << 0 << u"Invalid file name"_s;
+                                  << u"C"_s << 0 << u"Invalid file name"_s << false;
     QTest::newRow("name too long") << QStringList{u"a.txt"_s} << QStringList{} << LLong << 1
-                                   << u"C"_s << 0 << u"Name too long"_s;
+                                   << u"C"_s << 0 << u"Name too long"_s << false;
     // 1 -> 2 waits for 2 -> 3, and 3.txt is taken.
     QTest::newRow("waits for a conflict")
         << QStringList{u"1.txt"_s, u"2.txt"_s} << QStringList{u"3.txt"_s} << u"[C]"_s << 2
-        << u"CC"_s << 0 << u"Waits for row 2, which cannot be renamed"_s;
+        << u"CC"_s << 0 << u"Waits for row 2, which cannot be renamed"_s << false;
     // 1 -> 2 waits for 2 -> 3; 9 -> 4 is the conflict that shows the column.
     QTest::newRow("waits") << QStringList{u"1.txt"_s, u"2.txt"_s, u"9.txt"_s}
                            << QStringList{u"4.txt"_s} << u"[C]"_s << 2 << u"Q-C"_s << 0
-                           << u"Renamed after row 2 moves away"_s;
-    // 2 -> 1 and 1 -> 2 swap; 9 -> 3 is the conflict.
-    QTest::newRow("swap") << QStringList{u"2.txt"_s, u"1.txt"_s, u"9.txt"_s}
-                          << QStringList{u"3.txt"_s} << u"[C]"_s << 1 << u"QQC"_s << 0
-                          << u"Swapped with row 2 through a temporary name"_s;
+                           << u"Renamed after row 2 moves away"_s << false;
+    // In the rows 9, 3, 2, 1: 3 -> 2 and 2 -> 3 swap; 1 -> 4 is taken and
+    // 9 -> 1 waits for it.
+    QTest::newRow("swap") << QStringList{u"9.txt"_s, u"3.txt"_s, u"2.txt"_s, u"1.txt"_s}
+                          << QStringList{u"4.txt"_s} << u"[C]"_s << 1 << u"CQQC"_s << 1
+                          << u"Swapped with row 3 through a temporary name"_s << true;
   }
 
   void ConflictBalloonTellsTheReason() {
@@ -863,8 +865,14 @@ private Q_SLOTS:
     QFETCH(QString, AMarks);
     QFETCH(int, ARow);
     QFETCH(QString, AReason);
+    QFETCH(bool, ADown);
     TPage LPage;
     WriteAll(AOthers);
+    // An Add leaves the rows in the marker's order; a second placement on
+    // "Old Name" turns it to descending.
+    if (ADown)
+      LPage.Page->StringGrid_RenameHeader->PlaceSortMarker(
+          LPage.Page->GridModel->ColumnOf(TFileGridModel::dcOldName));
     LPage.Add(*FOpen, WriteAll(AListed));
     LPage.Page->SBox_CounterStart->setValue(ACounterStart);
     LPage.TypeAndEnter(*LPage.Page->Edit_RenameMask, AMask);

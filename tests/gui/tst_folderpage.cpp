@@ -195,34 +195,23 @@ private Q_SLOTS:
     QVERIFY(!Page().sgDetailInfoFolder->isEnabled());
   }
 
-  void BothOptionsListTheRootFirstThenDepthFirst() {
+  // Both options list the folder itself and every folder below it, hidden
+  // ones left out, in the order the header's marker shows: "Old Name" A-Z.
+  void BothOptionsListTheRootAndTheFoldersBelowByName() {
     MakeDirs({QStringLiteral("a/a1"), QStringLiteral("a/a2/a2x"), QStringLiteral("b/b1"),
               QStringLiteral(".hidden/inner/deeper")});
     Add(Root(), true, true);
     QStringList LFull;
     for (int LIndex = 0; LIndex < List().Count(); ++LIndex)
       LFull.append(QDir::cleanPath(List().Items(LIndex)->FullFolderName()));
-    QCOMPARE(LFull.size(), 7);
-    QCOMPARE(LFull.first(), QDir::cleanPath(Root()));
-    QStringList LSorted = LFull;
-    LSorted.sort();
     QStringList LExpected;
     for (const QString &LName :
-         {QString(), QStringLiteral("/a"), QStringLiteral("/a/a1"), QStringLiteral("/a/a2"),
-          QStringLiteral("/a/a2/a2x"), QStringLiteral("/b"), QStringLiteral("/b/b1")})
+         {QStringLiteral("/a"), QStringLiteral("/a/a1"), QStringLiteral("/a/a2"),
+          QStringLiteral("/a/a2/a2x"), QStringLiteral("/b"), QStringLiteral("/b/b1"), QString()})
       LExpected.append(QDir::cleanPath(Root()) + LName);
-    QCOMPARE(LSorted, LExpected);
-    // Each folder comes after its parent, and the folders below it follow it
-    // as one block (depth first).
-    for (int LIndex = 1; LIndex < LFull.size(); ++LIndex) {
-      const QString LParent = LFull[LIndex].section(QLatin1Char('/'), 0, -2);
-      const int LParentAt = static_cast<int>(LFull.indexOf(LParent));
-      QVERIFY2(LParentAt >= 0 && LParentAt < LIndex, qPrintable(LFull[LIndex]));
-      for (int LBetween = LParentAt + 1; LBetween < LIndex; ++LBetween)
-        QVERIFY(LFull[LBetween].startsWith(LParent + QLatin1Char('/')));
-    }
+    QCOMPARE(LFull, LExpected);
     QCOMPARE(Rows(), 7);
-    QCOMPARE(Cell(0, 0), QStringLiteral("root"));
+    QCOMPARE(Cell(6, 0), QStringLiteral("root"));
     // The mask "[N]" gives every folder its own name.
     QStringList LNewNames = Column(1);
     LNewNames.sort();
@@ -959,13 +948,16 @@ private Q_SLOTS:
     QTest::addColumn<QString>("AMarks");
     QTest::addColumn<int>("ARow");
     QTest::addColumn<QString>("AReason");
+    QTest::addColumn<bool>("ADown"); // the rows in descending order of their names
     QTest::newRow("name taken") << QStringList{u"a"_s} << QStringList{u"taken"_s} << u"taken"_s
-                                << u"C"_s << 0 << u"A folder with this name exists"_s;
+                                << u"C"_s << 0 << u"A folder with this name exists"_s << false;
     QTest::newRow("invalid name") << QStringList{u"a"_s} << QStringList{} << u"a/b"_s << u"C"_s << 0
-                                  << u"Invalid file name"_s;
-    // 2 -> 1 and 1 -> 2 swap; 9 -> 3 is the conflict.
-    QTest::newRow("swap") << QStringList{u"2"_s, u"1"_s, u"9"_s} << QStringList{u"3"_s} << u"[C]"_s
-                          << u"QQC"_s << 1 << u"Swapped with row 1 through a temporary name"_s;
+                                  << u"Invalid file name"_s << false;
+    // In the rows 9, 3, 2, 1: 3 -> 2 and 2 -> 3 swap; 1 -> 4 is taken and
+    // 9 -> 1 waits for it.
+    QTest::newRow("swap") << QStringList{u"9"_s, u"3"_s, u"2"_s, u"1"_s} << QStringList{u"4"_s}
+                          << u"[C]"_s << u"CQQC"_s << 1
+                          << u"Swapped with row 3 through a temporary name"_s << true;
   }
 
   void ConflictBalloonTellsTheReason() {
@@ -975,7 +967,12 @@ private Q_SLOTS:
     QFETCH(QString, AMarks);
     QFETCH(int, ARow);
     QFETCH(QString, AReason);
+    QFETCH(bool, ADown);
     MakeDirs(AOthers);
+    // An Add leaves the rows in the marker's order; a second placement on
+    // "Old Name" turns it to descending.
+    if (ADown)
+      Page().Header().PlaceSortMarker(Page().GridModel().ColumnOf(TListGridModel::dcOldName));
     AddEach(AListed);
     SetMask(AMask);
     QCOMPARE(guitest::HintMarks(*Page().sgFolderRename), AMarks);

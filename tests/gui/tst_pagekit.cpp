@@ -14,12 +14,15 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <memory>
 
 using guitest::TExecutableFolder;
@@ -217,6 +220,27 @@ private Q_SLOTS:
       TFolderSizeProbe LGone;
       LGone.Measure(LDir.path());
     }
+  }
+
+  // While a step runs the focus rests on Cancel: a Space or Enter typed
+  // for a field a moment before does not cancel the step; Esc and a click do.
+  void CancelTakesOnlyAClickOrEsc() {
+    QWidget LPage;
+    TStepWorker LWorker;
+    TStepProgress LProgress(LWorker, &LPage);
+    std::atomic<bool> LRelease{false};
+    QVERIFY(LWorker.Start(
+        [&LRelease](TProgress &AProgress) {
+          while (!LRelease.load() && !AProgress.StopRequested())
+            QThread::msleep(1);
+        },
+        [] {}));
+    for (const int LKey : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter)})
+      QTest::keyClick(LProgress.btnStepCancel, static_cast<Qt::Key>(LKey));
+    QVERIFY(!LWorker.CancelRequested());
+    QTest::keyClick(LProgress.btnStepCancel, Qt::Key_Escape);
+    QVERIFY(LWorker.CancelRequested());
+    QTRY_VERIFY(!LWorker.Running());
   }
 };
 

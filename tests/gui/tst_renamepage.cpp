@@ -16,6 +16,7 @@
 
 #include "platform/uPlatformJournal.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -118,10 +119,11 @@ private Q_SLOTS:
     QDir(GetJournal().Folder()).removeRecursively();
     FDir = std::make_unique<QTemporaryDir>();
     FMessages->Clear();
-    // A folder from outside stands for itself.
+    FMain = std::make_unique<TfmMain>();
+    // A folder from outside stands for itself (the window has read its
+    // settings by now).
     GetSettings().SetIncludeSelectedRootFolder(true);
     GetSettings().SetIncludeSelectedSubFolder(false);
-    FMain = std::make_unique<TfmMain>();
     FMain->show();
     QVERIFY(QTest::qWaitForWindowExposed(FMain.get()));
   }
@@ -188,6 +190,70 @@ private Q_SLOTS:
       QVERIFY(Exists(LName) && !Exists(LName + u"_r"_s));
     QVERIFY(!Page().HasHintColumn());
     QCOMPARE(Page().Model().rowCount(), 12);
+  }
+
+  // An Add leaves the whole list in the order the header's marker shows
+  // ("Old Name" A-Z at first), across folders, and the counter follows.
+  void AnAddLeavesTheListInTheMarkersOrder_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void AnAddLeavesTheListInTheMarkersOrder() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    // A walk takes "c" and "d" before it enters "z"; the list then sorts.
+    for (const QString &LName : {u"top/d"_s, u"top/z/b"_s, u"top/c"_s, u"top/z/a"_s}) {
+      if (Folders) {
+        QVERIFY(QDir().mkpath(Path(LName)));
+      } else {
+        QVERIFY(QDir().mkpath(QFileInfo(Path(LName)).path()));
+        QFile LFile(Path(LName));
+        QVERIFY(LFile.open(QIODevice::WriteOnly));
+      }
+    }
+    GetSettings().SetIncludeSelectedRootFolder(false);
+    GetSettings().SetIncludeSelectedSubFolder(true);
+    FMain->ShowPage(Folders ? TMainPage::mpFolderRename : TMainPage::mpFileRename);
+    FMain->OpenPaths(Folders, {Path(u"top"_s)});
+    QVERIFY(guitest::WaitForStep(Page()));
+    const QStringList LNames = Folders ? QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"z"_s}
+                                       : QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    QCOMPARE(Column(0), LNames);
+    SetMask(u"[N]_[C]"_s);
+    QStringList LNumbered;
+    for (int i = 0; i < LNames.size(); ++i)
+      LNumbered.append(LNames[i] + u"_"_s + QString::number(i + 1));
+    QCOMPARE(Column(1), LNumbered);
+  }
+
+  // When a step ends the focus is back where it was: a mask that reads
+  // metadata, and a Rename pressed from the mask field.
+  void TheFocusComesBackWhenAStepEnds_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::newRow("files") << false;
+    QTest::newRow("folders") << true;
+  }
+  void TheFocusComesBackWhenAStepEnds() {
+    QFETCH(bool, Folders);
+    FFolders = Folders;
+    AddEntries(Names(3));
+    FMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FMain.get()));
+    QLineEdit &LMask =
+        FFolders ? *FMain->FolderPage->edFolderMask : *FMain->FilePage->Edit_RenameMask;
+    if (!FFolders) {
+      // A mask that reads the photos' sizes reads them in a step of its own.
+      SetMask(u"[W]x[H]_[N]"_s);
+      QVERIFY(guitest::WaitForStep(Page()));
+      QCOMPARE(QApplication::focusWidget(), &LMask);
+    }
+    SetMask(u"[N]_r"_s);
+    QCOMPARE(QApplication::focusWidget(), &LMask);
+    QTest::keyClick(&LMask, Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(guitest::WaitForStep(Page()));
+    QTRY_VERIFY(!FMessages->Messages().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), &LMask);
   }
 
   // The grid's new name is the name the entry gets: an extension mask that

@@ -73,6 +73,11 @@ TPathInfo StatPath(const QString &APath);
 // stays invalid; FModifiedMSecs is set): for callers that stat many paths.
 TPathInfo StatPathNoLocalTime(const QString &APath);
 
+// StatPathNoLocalTime of the entry at APath itself: a symbolic link is
+// described as the link it is (its own size, time and identity), never its
+// target. What a renamer moves is the entry, so this is how it is known.
+TPathInfo StatEntryNoLocalTime(const QString &APath);
+
 // A local date-time from milliseconds since 1970-01-01 UTC.
 QDateTime LocalDateTimeFromMSecs(int64_t AMSecs);
 
@@ -97,6 +102,10 @@ bool IsRegularFileNative(const QByteArray &ANativePath);
 
 // An entry stands at APath itself (a link is not followed).
 bool EntryExists(const QString &APath);
+
+// An entry that is not a folder stands at APath itself: a file, or a link of
+// any kind (to a file, to a folder, or to nothing), not followed.
+bool NonFolderEntryExists(const QString &APath);
 
 // What the file system of a folder allows in names.
 struct TFileSystemInfo {

@@ -91,11 +91,12 @@ int64_t MSecsOf(const struct stat &AStat) {
          static_cast<int64_t>(AStat.st_mtim.tv_nsec / 1000000);
 }
 
-TPathInfo StatPathImpl(const QString &APath, bool AWithLocalTime) {
+TPathInfo StatPathImpl(const QString &APath, bool AWithLocalTime, bool AFollowLinks = true) {
   TPathInfo LInfo;
   const TNativePath LBytes(APath);
   struct stat LStat;
-  if (!LBytes.Valid() || ::stat(LBytes.Data(), &LStat) != 0)
+  if (!LBytes.Valid() ||
+      (AFollowLinks ? ::stat(LBytes.Data(), &LStat) : ::lstat(LBytes.Data(), &LStat)) != 0)
     return LInfo;
   LInfo.FExists = true;
   LInfo.FIsDirectory = S_ISDIR(LStat.st_mode);
@@ -220,6 +221,10 @@ TPathInfo StatPathNoLocalTime(const QString &APath) {
   return StatPathImpl(APath, false);
 }
 
+TPathInfo StatEntryNoLocalTime(const QString &APath) {
+  return StatPathImpl(APath, false, false);
+}
+
 bool FileExists(const QString &APath) {
   const TNativePath LBytes(APath);
   struct stat LStat;
@@ -236,6 +241,12 @@ bool EntryExists(const QString &APath) {
   const TNativePath LBytes(APath);
   struct stat LStat;
   return LBytes.Valid() && ::lstat(LBytes.Data(), &LStat) == 0;
+}
+
+bool NonFolderEntryExists(const QString &APath) {
+  const TNativePath LBytes(APath);
+  struct stat LStat;
+  return LBytes.Valid() && ::lstat(LBytes.Data(), &LStat) == 0 && !S_ISDIR(LStat.st_mode);
 }
 
 namespace {
