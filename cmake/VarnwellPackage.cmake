@@ -24,3 +24,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # library only recommends; the libraries themselves come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 include(CPack)
+
+# The package's copyright file, where Debian looks for it: the copyright
+# holder and the licence the AppStream metadata declares. The folder is named
+# after the package, not after the CMake project ("Varnwell").
+install(FILES ${CMAKE_SOURCE_DIR}/data/copyright
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME})

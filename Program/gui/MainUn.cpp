@@ -26,12 +26,22 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyleHints>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#if defined(VARNWELL_HAVE_XCB) && QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#define VARNWELL_ASK_X11_WM 1
+#endif
 
 namespace {
 
@@ -69,6 +79,34 @@ QWidget *MakePage(const QString &AName, QWidget *AParent) {
   LLayout->setContentsMargins(0, 0, 0, 0);
   return LPage;
 }
+
+#ifdef VARNWELL_ASK_X11_WM
+// The values of AWindow's property AProperty of type AType (32-bit items);
+// empty when the window or the property is not there.
+std::vector<uint32_t> X11Property(xcb_connection_t *AConnection, xcb_window_t AWindow,
+                                  xcb_atom_t AProperty, xcb_atom_t AType) {
+  xcb_generic_error_t *LError = nullptr;
+  xcb_get_property_reply_t *LReply = xcb_get_property_reply(
+      AConnection, xcb_get_property(AConnection, 0, AWindow, AProperty, AType, 0, 4096), &LError);
+  std::free(LError);
+  std::vector<uint32_t> LValues;
+  if (LReply != nullptr && LReply->format == 32) {
+    const auto *LData = static_cast<const uint32_t *>(xcb_get_property_value(LReply));
+    LValues.assign(LData, LData + xcb_get_property_value_length(LReply) / 4);
+  }
+  std::free(LReply);
+  return LValues;
+}
+
+xcb_atom_t X11Atom(xcb_connection_t *AConnection, const char *AName) {
+  xcb_intern_atom_reply_t *LReply = xcb_intern_atom_reply(
+      AConnection,
+      xcb_intern_atom(AConnection, 1, static_cast<uint16_t>(std::strlen(AName)), AName), nullptr);
+  const xcb_atom_t LAtom = LReply != nullptr ? LReply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(LReply);
+  return LAtom;
+}
+#endif
 
 } // namespace
 
@@ -241,14 +279,25 @@ void TfmMain::RestoreWindowGeometry() {
   // Else centred on the primary screen when first shown.
   if (!LPlaced && LScreen != nullptr)
     move(LAvail.center() - QPoint(width() / 2, height() / 2));
-  if (LSettings.WindowMaximized())
+  if (LSettings.WindowMaximized()) {
+    // Without a window manager the window fills the screen itself.
+    const QScreen *LOn = QGuiApplication::screenAt(geometry().center());
+    if (LOn == nullptr)
+      LOn = LScreen;
+    if (!WindowSystemMaximises() && LOn != nullptr) {
+      FHandNormalGeometry = geometry();
+      setGeometry(LOn->availableGeometry());
+    }
     setWindowState(windowState() | Qt::WindowMaximized);
+  }
 }
 
 void TfmMain::SaveWindowGeometry() {
   // The normal geometry of a maximised window is the one it is restored to.
   const bool LMaximized = isMaximized();
-  const QRect LNormal = LMaximized ? normalGeometry() : geometry();
+  const QRect LNormal = !LMaximized                    ? geometry()
+                        : FHandNormalGeometry.isNull() ? normalGeometry()
+                                                       : FHandNormalGeometry;
   if (LNormal.width() <= 0 || LNormal.height() <= 0) {
     GetSettings().SetWindowGeometry(x(), y(), width(), height(), LMaximized);
     return;
@@ -271,10 +320,57 @@ void TfmMain::OpenPaths(bool AFolders, const QStringList &APaths) {
 }
 
 void TfmMain::ToggleMaximized() {
-  if (isMaximized())
+  if (isMaximized()) {
+    const QRect LNormal = std::exchange(FHandNormalGeometry, QRect());
     showNormal();
-  else
-    showMaximized();
+    if (!LNormal.isNull())
+      setGeometry(LNormal);
+    return;
+  }
+  FHandNormalGeometry = QRect();
+  if (!WindowSystemMaximises()) {
+    if (const QScreen *LScreen = screen()) {
+      // Set before the state: a geometry set afterwards would end it.
+      FHandNormalGeometry = geometry();
+      setGeometry(LScreen->availableGeometry());
+    }
+  }
+  showMaximized();
+}
+
+bool TfmMain::WindowSystemMaximises() {
+#ifdef VARNWELL_ASK_X11_WM
+  auto *LX11 =
+      qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (LX11 == nullptr || LX11->connection() == nullptr)
+    return true;
+  xcb_connection_t *LConnection = LX11->connection();
+  const xcb_screen_iterator_t LRoots = xcb_setup_roots_iterator(xcb_get_setup(LConnection));
+  if (LRoots.rem == 0)
+    return true;
+  const xcb_window_t LRoot = LRoots.data->root;
+  // EWMH: a running window manager names a window of its own on the root
+  // window, and that window names itself; the root lists what it supports.
+  const xcb_atom_t LCheckAtom = X11Atom(LConnection, "_NET_SUPPORTING_WM_CHECK");
+  const xcb_atom_t LSupportedAtom = X11Atom(LConnection, "_NET_SUPPORTED");
+  const xcb_atom_t LVert = X11Atom(LConnection, "_NET_WM_STATE_MAXIMIZED_VERT");
+  const xcb_atom_t LHorz = X11Atom(LConnection, "_NET_WM_STATE_MAXIMIZED_HORZ");
+  if (LCheckAtom == XCB_ATOM_NONE || LSupportedAtom == XCB_ATOM_NONE || LVert == XCB_ATOM_NONE ||
+      LHorz == XCB_ATOM_NONE)
+    return false;
+  const std::vector<uint32_t> LCheck = X11Property(LConnection, LRoot, LCheckAtom, XCB_ATOM_WINDOW);
+  if (LCheck.empty() ||
+      X11Property(LConnection, LCheck.front(), LCheckAtom, XCB_ATOM_WINDOW) != LCheck)
+    return false;
+  const std::vector<uint32_t> LSupported =
+      X11Property(LConnection, LRoot, LSupportedAtom, XCB_ATOM_ATOM);
+  const auto LHas = [&LSupported](xcb_atom_t AAtom) {
+    return std::find(LSupported.begin(), LSupported.end(), AAtom) != LSupported.end();
+  };
+  return LHas(LVert) && LHas(LHorz);
+#else
+  return true;
+#endif
 }
 
 Qt::Edges TfmMain::ResizeEdgesAt(const QPoint &APos) const {
@@ -630,15 +726,49 @@ void TfmMain::CloseDropDowns() {
     LCombo->hidePopup();
 }
 
-bool TfmMain::CommonPanelMouseDown(Qt::MouseButton AButton) {
+bool TfmMain::CommonPanelMouseDown(Qt::MouseButton AButton, std::optional<QPointF> AGlobalPos) {
   if (AButton != Qt::LeftButton)
     return false;
   CloseDropDowns();
   if (QWidget *LGrabber = QWidget::mouseGrabber())
     LGrabber->releaseMouse();
-  if (QWindow *LWindow = windowHandle())
-    LWindow->startSystemMove();
+  // The move waits for the mouse to travel: the platform's move takes the
+  // mouse away from the window, and the second press of a double click with
+  // it.
+  FMovePress = AGlobalPos.value_or(QPointF(QCursor::pos()));
+  FHandMoveOffset = pos() - FMovePress->toPoint();
+  FMovingByHand = false;
   return true;
+}
+
+bool TfmMain::CommonPanelMouseMove(Qt::MouseButtons AButtons, const QPointF &AGlobalPos) {
+  if (!FMovePress)
+    return false;
+  if (!(AButtons & Qt::LeftButton)) {
+    CommonPanelMouseUp();
+    return false;
+  }
+  if (!FMovingByHand) {
+    const QPoint LTravel = (AGlobalPos - *FMovePress).toPoint();
+    if (LTravel.manhattanLength() < QGuiApplication::styleHints()->startDragDistance())
+      return true;
+    // The platform's move follows the mouse from here on; where the platform
+    // has none (an X server without a window manager), the window follows
+    // the mouse by hand, keeping the place the press held it by.
+    QWindow *LWindow = windowHandle();
+    if (LWindow != nullptr && LWindow->startSystemMove()) {
+      CommonPanelMouseUp();
+      return true;
+    }
+    FMovingByHand = true;
+  }
+  move(AGlobalPos.toPoint() + FHandMoveOffset);
+  return true;
+}
+
+void TfmMain::CommonPanelMouseUp() {
+  FMovePress.reset();
+  FMovingByHand = false;
 }
 
 void TfmMain::Image2Click() {
@@ -662,14 +792,23 @@ bool TfmMain::eventFilter(QObject *AWatched, QEvent *AEvent) {
     return WindowMouseEvent(*AEvent) || QWidget::eventFilter(AWatched, AEvent);
   if (AEvent->type() == QEvent::MouseButtonDblClick && AWatched == Panel10 &&
       static_cast<QMouseEvent *>(AEvent)->button() == Qt::LeftButton) {
+    CommonPanelMouseUp();
     ToggleMaximized();
     return true;
   }
-  if (AEvent->type() == QEvent::MouseButtonPress && (AWatched == Panel5 || AWatched == Panel10)) {
-    if (CommonPanelMouseDown(static_cast<QMouseEvent *>(AEvent)->button()))
+  const bool LPanel = AWatched == Panel5 || AWatched == Panel10;
+  if (AEvent->type() == QEvent::MouseButtonPress && LPanel) {
+    const auto *LMouse = static_cast<QMouseEvent *>(AEvent);
+    if (CommonPanelMouseDown(LMouse->button(), LMouse->globalPosition()))
+      return true;
+  } else if (AEvent->type() == QEvent::MouseMove && LPanel) {
+    const auto *LMouse = static_cast<QMouseEvent *>(AEvent);
+    if (CommonPanelMouseMove(LMouse->buttons(), LMouse->globalPosition()))
       return true;
   } else if (AEvent->type() == QEvent::MouseButtonRelease &&
              static_cast<QMouseEvent *>(AEvent)->button() == Qt::LeftButton) {
+    if (LPanel)
+      CommonPanelMouseUp();
     if (AWatched == Image2) {
       Image2Click();
       return true;

@@ -37,6 +37,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -100,15 +101,27 @@ public:
   void OpenPaths(bool AFolders, const QStringList &APaths);
 
   // Maximises the window, or restores it when it is maximised (a double click
-  // on the header).
+  // on the header). Where no window manager maximises windows (an X server
+  // without one), the window fills the screen's available area itself and
+  // comes back to its own size and place.
   void ToggleMaximized();
+  // True when the window system maximises a window that asks for it: on X11
+  // only under a window manager that supports the EWMH maximised states.
+  static bool WindowSystemMaximises();
   // The edges of the window a press at APos (in the window's coordinates)
   // resizes; none while the window is maximised.
   Qt::Edges ResizeEdgesAt(const QPoint &APos) const;
 
-  // The press handler of the background and the header. Returns true when it
-  // asked the platform to move the window (left button only).
-  bool CommonPanelMouseDown(Qt::MouseButton AButton);
+  // The mouse on the background and the header. A left press closes the
+  // drop-down boxes and returns true; the window moves once the mouse has
+  // travelled the drag distance with the button down (so a double click
+  // never starts a move): by the platform's own move, or by hand where the
+  // platform has none. AGlobalPos is the mouse's place on the screen
+  // (QCursor::pos() when not given).
+  bool CommonPanelMouseDown(Qt::MouseButton AButton, std::optional<QPointF> AGlobalPos = {});
+  // Returns true when the move or the press waiting for one took the event.
+  bool CommonPanelMouseMove(Qt::MouseButtons AButtons, const QPointF &AGlobalPos);
+  void CommonPanelMouseUp();
   void Image2Click();
   void Image3Click();
   void Text_AbouteLinkClick();
@@ -191,4 +204,14 @@ private:
   QList<QComboBox *> FDropDowns;
   // The resize cursor is showing over an edge.
   bool FEdgeCursor = false;
+  // The mouse's place at a left press on the background or the header, while
+  // the press may become a move or a move by hand runs.
+  std::optional<QPointF> FMovePress;
+  // The window's top left minus the mouse's place at that press.
+  QPoint FHandMoveOffset;
+  // The window follows the mouse by hand (the platform has no move of its own).
+  bool FMovingByHand = false;
+  // The geometry to come back to after the window maximised itself (no window
+  // manager did); null while the window system keeps it.
+  QRect FHandNormalGeometry;
 };

@@ -173,9 +173,15 @@ TFilePage::TFilePage(TPageHost &AHost, TFileList &AList, QWidget *AParent)
 }
 
 void TFilePage::CreateNamePart(QWidget &AParent) {
+  // The five groups side by side fit the window at its smallest with narrow
+  // margins.
   auto *LRow = new QHBoxLayout(&AParent);
   LRow->setContentsMargins(8, 4, 8, 8);
-  LRow->setSpacing(8);
+  LRow->setSpacing(6);
+  const auto LNarrow = [](QLayout *ALayout) {
+    ALayout->setContentsMargins(6, 6, 6, 6);
+    return ALayout;
+  };
   const auto LToken = [](const QString &AName, TAction &AAction, QWidget &AGroup) {
     return MakeTokenButton(AName, AAction, TTokenLook::PushButton, AGroup);
   };
@@ -190,6 +196,7 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   Btn_MoreTokens = MakeMoreTokensButton(QStringLiteral("Btn_MoreTokens"), true,
                                         TTokenLook::PushButton, *Edit_RenameMask, *LMaskBox);
   auto *LMaskGrid = new QGridLayout(LMaskBox);
+  LNarrow(LMaskGrid);
   LMaskGrid->addWidget(Edit_RenameMask, 0, 0, 1, 2);
   LMaskGrid->addWidget(Btn_NName, 1, 0);
   LMaskGrid->addWidget(Btn_CCounter, 1, 1);
@@ -205,6 +212,7 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   btn_EExt = LToken(QStringLiteral("btn_EExt"), *acEExt, *LExtBox);
   btn_CCounterExt = LToken(QStringLiteral("btn_CCounterExt"), *acCCounterExt, *LExtBox);
   auto *LExtColumn = new QVBoxLayout(LExtBox);
+  LNarrow(LExtColumn);
   LExtColumn->addWidget(Edit_ExtMask);
   LExtColumn->addWidget(btn_EExt);
   LExtColumn->addWidget(btn_CCounterExt);
@@ -221,6 +229,7 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
     CBox_CounterNumber->addItem(QString::number(LDigits));
   CBox_CounterNumber->setCurrentIndex(0);
   auto *LCounterForm = new QFormLayout(LCounterBox);
+  LNarrow(LCounterForm);
   LCounterForm->addRow(QStringLiteral("Start at:"), SBox_CounterStart);
   LCounterForm->addRow(QStringLiteral("Step by:"), SBox_CounterStep);
   LCounterForm->addRow(QStringLiteral("Digits"), CBox_CounterNumber);
@@ -232,6 +241,7 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   Edit_Search = MakeEdit(QStringLiteral("Edit_Search"), QString(), LSearchBox);
   Edit_Replace = MakeEdit(QStringLiteral("Edit_Replace"), QString(), LSearchBox);
   auto *LSearchColumn = new QVBoxLayout(LSearchBox);
+  LNarrow(LSearchColumn);
   LSearchColumn->addWidget(new QLabel(QStringLiteral("Search for:"), LSearchBox));
   LSearchColumn->addWidget(Edit_Search);
   LSearchColumn->addWidget(new QLabel(QStringLiteral("Replace whith:"), LSearchBox));
@@ -259,6 +269,7 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   btn_ApplyName->setMinimumHeight(36);
   acApplyAll->BindButton(*btn_ApplyName);
   auto *LCaseColumn = new QVBoxLayout(LCaseBox);
+  LNarrow(LCaseColumn);
   LCaseColumn->addWidget(CBox_Case);
   LCaseColumn->addStretch(1);
   LCaseColumn->addWidget(btn_ApplyName);
@@ -314,6 +325,9 @@ void TFilePage::CreateListPart(QWidget &AParent) {
 
   StringGrid_Rename = new QTableView(&AParent);
   StringGrid_Rename->setObjectName(QStringLiteral("StringGrid_Rename"));
+  // A name or folder too long for its column keeps its start and its end
+  // (the extension; the last folders), whole in its tooltip.
+  StringGrid_Rename->setTextElideMode(Qt::ElideMiddle);
   GridModel = new TFileGridModel(FFileList, StringGrid_Rename);
   LLeft->addWidget(StringGrid_Rename, 1);
 
@@ -335,6 +349,7 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   gbDetailInfo->setObjectName(QStringLiteral("gbDetailInfo"));
   sgDetailInfo = new QTableView(gbDetailInfo);
   sgDetailInfo->setObjectName(QStringLiteral("sgDetailInfo"));
+  sgDetailInfo->setTextElideMode(Qt::ElideMiddle);
   DetailModel = new TPropertyGridModel(
       {QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Type"),
        QStringLiteral("Size"), QStringLiteral("Date"), QStringLiteral("Attributes")},
@@ -344,6 +359,8 @@ void TFilePage::CreateListPart(QWidget &AParent) {
   SetupDetailGrid(*sgDetailInfo, *DetailModel);
   sgDetailInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   sgDetailInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The values take what the names leave: the column ends in view.
+  sgDetailInfo->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   auto *LDetailLayout = new QVBoxLayout(gbDetailInfo);
   LDetailLayout->addWidget(sgDetailInfo);
   gbDetailInfo->setFixedWidth(320);

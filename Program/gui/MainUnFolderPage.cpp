@@ -42,11 +42,11 @@
 
 namespace {
 
-QPushButton *MakeImageButton(const QString &AName, QWidget &AParent) {
+// A button of the list, as the file page makes its own: its action's picture
+// and text at the window's push-button size.
+QPushButton *MakeButton(const QString &AName, QWidget &AParent) {
   auto *LButton = new QPushButton(&AParent);
   LButton->setObjectName(AName);
-  LButton->setIconSize(QSize(24, 24));
-  LButton->setCursor(Qt::PointingHandCursor);
   return LButton;
 }
 
@@ -165,23 +165,23 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   edFolderMask = new QLineEdit(QStringLiteral("[N]"), LMaskGroup);
   edFolderMask->setObjectName(QStringLiteral("edFolderMask"));
   const auto LToken = [LMaskGroup](const QString &AName, TAction &AAction) {
-    return MakeTokenButton(AName, AAction, TTokenLook::ToolButton, *LMaskGroup);
+    return MakeTokenButton(AName, AAction, TTokenLook::PushButton, *LMaskGroup);
   };
   btnFolder_Name = LToken(QStringLiteral("btnFolder_Name"), *acFolder_Name);
   btnFolder_Count = LToken(QStringLiteral("btnFolder_Count"), *acFolder_Count);
   btnFolder_Date = LToken(QStringLiteral("btnFolder_Date"), *acFolder_Date);
   btnFolder_Time = LToken(QStringLiteral("btnFolder_Time"), *acFolder_Time);
   Btn_MoreTokens = MakeMoreTokensButton(QStringLiteral("Btn_MoreTokens"), false,
-                                        TTokenLook::ToolButton, *edFolderMask, *LMaskGroup);
-  auto *LMaskLayout = new QVBoxLayout(LMaskGroup);
-  LMaskLayout->addWidget(edFolderMask);
-  auto *LTokens = new QGridLayout;
-  LTokens->addWidget(btnFolder_Name, 0, 0);
-  LTokens->addWidget(btnFolder_Count, 0, 1);
-  LTokens->addWidget(btnFolder_Date, 1, 0);
-  LTokens->addWidget(btnFolder_Time, 1, 1);
-  LTokens->addWidget(Btn_MoreTokens, 2, 0);
-  LMaskLayout->addLayout(LTokens);
+                                        TTokenLook::PushButton, *edFolderMask, *LMaskGroup);
+  // Laid out as the file page's mask: the field over two columns of tokens.
+  auto *LMaskGrid = new QGridLayout(LMaskGroup);
+  LMaskGrid->addWidget(edFolderMask, 0, 0, 1, 2);
+  LMaskGrid->addWidget(btnFolder_Name, 1, 0);
+  LMaskGrid->addWidget(btnFolder_Count, 1, 1);
+  LMaskGrid->addWidget(btnFolder_Date, 2, 0);
+  LMaskGrid->addWidget(btnFolder_Time, 2, 1);
+  LMaskGrid->addWidget(Btn_MoreTokens, 3, 0);
+  LMaskGrid->setRowStretch(4, 1);
   LRow->addWidget(LMaskGroup, 2);
 
   auto *LSearchGroup = new QGroupBox(QStringLiteral("Search && Replace"), LGroup);
@@ -253,6 +253,7 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
 
   btnApplyAllFolder = new QPushButton(LCaseGroup);
   btnApplyAllFolder->setObjectName(QStringLiteral("btnApplyAllFolder"));
+  btnApplyAllFolder->setMinimumHeight(36);
   acApplyAllFolder->BindButton(*btnApplyAllFolder);
   LCaseLayout->addWidget(btnApplyAllFolder);
 
@@ -268,11 +269,11 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   AParent.layout()->addWidget(LGroup);
   static_cast<QVBoxLayout *>(AParent.layout())->setStretchFactor(LGroup, 1);
 
-  btnAddFolders = MakeImageButton(QStringLiteral("btnAddFolders"), *LGroup);
-  btnClearFolder = MakeImageButton(QStringLiteral("btnClearFolder"), *LGroup);
-  btnDeleteFolder = MakeImageButton(QStringLiteral("btnDeleteFolder"), *LGroup);
-  btnRenameFolder = MakeImageButton(QStringLiteral("btnRenameFolder"), *LGroup);
-  btnRollbackFolder = MakeImageButton(QStringLiteral("btnRollbackFolder"), *LGroup);
+  btnAddFolders = MakeButton(QStringLiteral("btnAddFolders"), *LGroup);
+  btnClearFolder = MakeButton(QStringLiteral("btnClearFolder"), *LGroup);
+  btnDeleteFolder = MakeButton(QStringLiteral("btnDeleteFolder"), *LGroup);
+  btnRenameFolder = MakeButton(QStringLiteral("btnRenameFolder"), *LGroup);
+  btnRollbackFolder = MakeButton(QStringLiteral("btnRollbackFolder"), *LGroup);
   acAddFolder->BindButton(*btnAddFolders);
   acClearFolder->BindButton(*btnClearFolder);
   acDeleteFolder->BindButton(*btnDeleteFolder);
@@ -281,6 +282,9 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
 
   sgFolderRename = new QTableView(LGroup);
   sgFolderRename->setObjectName(QStringLiteral("sgFolderRename"));
+  // A name or folder too long for its column keeps its start and its end,
+  // whole in its tooltip.
+  sgFolderRename->setTextElideMode(Qt::ElideMiddle);
   FModel = new TFolderGridModel(FFolderList, this);
 
   txtFolderCount = new QLabel(LGroup);
@@ -291,13 +295,20 @@ void TFolderPage::CreateListGroup(QWidget &AParent) {
   LDetailGroup->setObjectName(QStringLiteral("gbDetailInfoFolder"));
   sgDetailInfoFolder = new QTableView(LDetailGroup);
   sgDetailInfoFolder->setObjectName(QStringLiteral("sgDetailInfoFolder"));
+  sgDetailInfoFolder->setTextElideMode(Qt::ElideMiddle);
   FDetailModel = new TPropertyGridModel({QStringLiteral("Name"), QStringLiteral("Location"),
                                          QStringLiteral("Size"), QStringLiteral("Date")},
                                         QStringLiteral("Properties"), QStringLiteral("Value"),
                                         sgDetailInfoFolder);
+  // Drawn and sized as the file page's detail grid.
+  SetupPreviewGrid(*sgDetailInfoFolder);
   SetupDetailGrid(*sgDetailInfoFolder, *FDetailModel);
+  sgDetailInfoFolder->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sgDetailInfoFolder->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sgDetailInfoFolder->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   auto *LDetailLayout = new QVBoxLayout(LDetailGroup);
   LDetailLayout->addWidget(sgDetailInfoFolder);
+  LDetailGroup->setFixedWidth(320);
 
   auto *LLayout = new QGridLayout(LGroup);
   auto *LButtons = new QHBoxLayout;

@@ -148,11 +148,16 @@ THistoryPage::THistoryPage(TPageHost &AHost, QWidget *AParent) : QWidget(AParent
   sgHistory->setObjectName(QStringLiteral("sgHistory"));
   sgHistory->setModel(Model);
   SetupPreviewGrid(*sgHistory);
-  sgHistory->setColumnWidth(0, 140);
-  sgHistory->setColumnWidth(1, 70);
-  sgHistory->setColumnWidth(2, 60);
-  sgHistory->setColumnWidth(3, 330);
-  sgHistory->horizontalHeader()->setStretchLastSection(true);
+  // Date, kind, count and state show whole, as wide as their longest text
+  // or title; the folder takes the rest and, when too long, keeps its start
+  // and its end (two folders that differ in the middle read apart), whole in
+  // its tooltip.
+  QHeaderView *LColumns = sgHistory->horizontalHeader();
+  LColumns->setStretchLastSection(false);
+  for (int LColumn = 0; LColumn < CHistoryColumns.size(); ++LColumn)
+    LColumns->setSectionResizeMode(LColumn, LColumn == 3 ? QHeaderView::Stretch
+                                                         : QHeaderView::ResizeToContents);
+  sgHistory->setTextElideMode(Qt::ElideMiddle);
 
   FailureModel = new THistoryFailureModel(this);
   sgHistoryFailures = new QTableView(LGroup);

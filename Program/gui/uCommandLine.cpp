@@ -49,8 +49,9 @@ QString CommandLineHelp() {
       "\n"
       "  PATH...            open the file page with these files; a folder adds\n"
       "                     every file below it\n"
-      "  --folders PATH...  open the folder page with these folders and their\n"
-      "                     subfolders, by the options the folder page remembers\n"
+      "  --folders PATH...  open the folder page with these folders, taken with the\n"
+      "                     \"include\" choices the folder page remembers (the\n"
+      "                     folders themselves, their subfolders, or both)\n"
       "  --help             show this help and exit\n"
       "  --version          show the version and exit\n");
 }

@@ -5,6 +5,8 @@
 #include "uResourceString.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -13,6 +15,9 @@
 #include <QPainterPath>
 #include <QStyle>
 #include <QTableView>
+#include <QToolTip>
+
+#include <cmath>
 
 namespace {
 
@@ -204,8 +209,32 @@ void TPlainTextDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &A
   APainter->setFont(AOption.font);
   APainter->setPen(LPalette.color(LGroup, LSelected ? QPalette::HighlightedText : QPalette::Text));
   APainter->drawText(LTextRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     LMetrics.elidedText(LText, Qt::ElideRight, LTextRect.width()));
+                     LMetrics.elidedText(LText, AOption.textElideMode, LTextRect.width()));
   APainter->restore();
+}
+
+QSize TPlainTextDelegate::sizeHint(const QStyleOptionViewItem &AOption,
+                                   const QModelIndex &AIndex) const {
+  // Rounded up: the painter elides a text that needs a fraction of a pixel
+  // more than it has.
+  const QString LText = AIndex.data(Qt::DisplayRole).toString();
+  const QFontMetricsF LMetrics(AOption.font);
+  return {static_cast<int>(std::ceil(LMetrics.horizontalAdvance(LText))) + 1 + 2 * TextMargin,
+          static_cast<int>(std::ceil(LMetrics.height()))};
+}
+
+bool TPlainTextDelegate::helpEvent(QHelpEvent *AEvent, QAbstractItemView *AView,
+                                   const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) {
+  if (AEvent != nullptr && AView != nullptr && AEvent->type() == QEvent::ToolTip &&
+      AIndex.isValid() && !AIndex.data(Qt::ToolTipRole).isValid()) {
+    const QString LText = AIndex.data(Qt::DisplayRole).toString();
+    const int LRoom = AOption.rect.width() - 2 * TextMargin;
+    if (!LText.isEmpty() && QFontMetrics(AOption.font).horizontalAdvance(LText) > LRoom) {
+      QToolTip::showText(AEvent->globalPos(), LText, AView->viewport(), AOption.rect);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::helpEvent(AEvent, AView, AOption, AIndex);
 }
 
 void SetupPreviewGrid(QTableView &AGrid) {

@@ -85,8 +85,10 @@ private:
 
 // Draws a text cell of a preview grid straight with the painter: the row's
 // background (selection, alternating rows, the grid's base colour from its
-// palette) and the display text on one line, elided at the right. Drawing a
+// palette) and the display text on one line, elided as the grid's
+// textElideMode says (at the right unless the grid says otherwise). Drawing a
 // visible row costs a few fills and texts, whatever the window's style sheet.
+// A cell whose text is cut shows the whole text as its tooltip.
 class TPlainTextDelegate : public QStyledItemDelegate {
   Q_OBJECT
 public:
@@ -94,6 +96,11 @@ public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter *APainter, const QStyleOptionViewItem &AOption,
              const QModelIndex &AIndex) const override;
+  bool helpEvent(QHelpEvent *AEvent, QAbstractItemView *AView, const QStyleOptionViewItem &AOption,
+                 const QModelIndex &AIndex) override;
+  // The room the text takes as painted: a column fitted to its contents shows
+  // it whole.
+  QSize sizeHint(const QStyleOptionViewItem &AOption, const QModelIndex &AIndex) const override;
 };
 
 // The fixed look of a preview grid: read-only, whole-row single selection,

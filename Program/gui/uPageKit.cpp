@@ -128,9 +128,10 @@ TTokenButton::TTokenButton(TTokenLook ALook, QWidget *AParent) : QToolButton(APa
   setFocusPolicy(Qt::NoFocus);
   setToolButtonStyle(Qt::ToolButtonTextOnly);
   if (ALook == TTokenLook::PushButton) {
-    // The window's style sheet draws it as its push buttons.
+    // The window's style sheet draws it as its push buttons, never narrower
+    // than its text and padding; the buttons of a column take its width.
     setProperty("look", QStringLiteral("push"));
-    setFixedSize(96, 20);
+    setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
   }
 }
 
@@ -811,11 +812,10 @@ TSearchOptions MakeSearchOptions(QWidget &AParent, QBoxLayout &ALayout, const QS
   LOptions.FError->setWordWrap(true);
   LOptions.FError->setStyleSheet(QStringLiteral("color: #c0392b;"));
   LOptions.FError->hide();
-  auto *LBoxes = new QHBoxLayout;
-  LBoxes->addWidget(LOptions.FRegex);
-  LBoxes->addWidget(LOptions.FMatchCase);
-  LBoxes->addStretch(1);
-  ALayout.addLayout(LBoxes);
+  // One under the other: side by side they would widen the search group
+  // beyond the room the window has at its smallest.
+  ALayout.addWidget(LOptions.FRegex);
+  ALayout.addWidget(LOptions.FMatchCase);
   ALayout.addWidget(LOptions.FError);
   for (QCheckBox *LBox : {LOptions.FRegex, LOptions.FMatchCase})
     QObject::connect(LBox, &QCheckBox::toggled, LBox, [AOnToggle](bool) { AOnToggle(); });

@@ -103,9 +103,9 @@ private:
 
 // ---- Token buttons ----------------------------------------------------------
 
-// How a page draws its token buttons: as the window's push buttons, 96 x 20
-// (the file page), or as plain tool buttons fitted to their text (the folder
-// page).
+// How a page draws its token buttons: as the window's push buttons, as wide
+// as their text needs or their column is (both pages), or as plain tool
+// buttons fitted to their text.
 enum class TTokenLook { PushButton, ToolButton };
 
 // A button that inserts a mask token through its action. It never takes the

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyleHints>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -268,6 +269,44 @@ private Q_SLOTS:
     QVERIFY(LCombo->view()->isVisible());
     QTest::mousePress(LMain.Panel10, Qt::LeftButton, {}, QPoint(600, 80));
     QVERIFY(!LCombo->view()->isVisible());
+  }
+
+  // A press on the header moves nothing until the mouse travels the drag
+  // distance with the button down; then the window follows the mouse (by
+  // hand here: the offscreen platform has no move of its own). A double click
+  // never moves it.
+  void HeaderMovesOnlyOnceTheMouseTravels() {
+    TfmMain LMain;
+    LMain.move(100, 100);
+    LMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&LMain));
+    const QPoint LStart = LMain.pos();
+    const QPoint LPress(600, 50);
+    QWidget *LHeader = LMain.Panel10;
+    const int LDistance = QGuiApplication::styleHints()->startDragDistance();
+    QTest::mousePress(LHeader, Qt::LeftButton, {}, LPress);
+    QTest::mouseMove(LHeader, LPress + QPoint(LDistance - 1, 0));
+    QCOMPARE(LMain.pos(), LStart);
+    QTest::mouseRelease(LHeader, Qt::LeftButton, {}, LPress + QPoint(LDistance - 1, 0));
+    QCOMPARE(LMain.pos(), LStart);
+
+    QTest::mousePress(LHeader, Qt::LeftButton, {}, LPress);
+    QTest::mouseMove(LHeader, LPress + QPoint(30, 20));
+    QCOMPARE(LMain.pos(), LStart + QPoint(30, 20));
+    // The header moved with the window: the same place in it is the same
+    // place on the screen as before.
+    QTest::mouseMove(LHeader, LPress + QPoint(-10, 5));
+    QCOMPARE(LMain.pos(), LStart + QPoint(30, 20) + QPoint(-10, 5));
+    QTest::mouseRelease(LHeader, Qt::LeftButton, {}, LPress + QPoint(-10, 5));
+    const QPoint LMoved = LMain.pos();
+    QTest::mouseMove(LHeader, LPress + QPoint(50, 50));
+    QCOMPARE(LMain.pos(), LMoved);
+
+    QTest::mouseDClick(LHeader, Qt::LeftButton, {}, LPress);
+    QTRY_VERIFY(LMain.isMaximized());
+    QTest::mouseDClick(LHeader, Qt::LeftButton, {}, LPress);
+    QTRY_VERIFY(!LMain.isMaximized());
+    QTRY_COMPARE(LMain.pos(), LMoved);
   }
 
   void RunDeferredRunsOnceAfterTheEventAndReplaces() {

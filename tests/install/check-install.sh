@@ -3,8 +3,10 @@
 # reads there: exactly the expected files, a desktop entry whose command and
 # icon are installed under the names it gives, icons whose pixel size matches
 # their folder, metadata that names the desktop entry and the project's
-# version; then both validators on the installed files. Exits 77 (skipped)
-# when a validator is missing, after the checks that need none.
+# version, manual pages that list the options their program's --help lists,
+# a copyright file that names the holder and the metadata's licence; then the
+# validators on the installed files (and groff on the manual pages). Exits 77
+# (skipped) when a validator is missing, after the checks that need none.
 # Usage: check-install.sh <cmake> <build folder> <project version>
 set -euo pipefail
 
@@ -31,6 +33,8 @@ fi
 expected=(bin/varnwell
   bin/varnwell-cli
   share/man/man1/varnwell-cli.1
+  share/man/man1/varnwell.1
+  share/doc/varnwell/copyright
   "share/applications/$id.desktop"
   "share/metainfo/$id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$id.svg")
@@ -87,12 +91,46 @@ if [ -f "$metainfo" ]; then
     fail "the metadata lists no release of version $version"
 fi
 
+# Each manual page names its program and lists every long option that the
+# program's --help lists (which needs no display), and the other way round.
+long_options() { grep -o -- '--[a-z][a-z-]*' | sort -u; }
+for program in varnwell varnwell-cli; do
+  page=$prefix/share/man/man1/$program.1
+  [ -f "$page" ] && [ -x "$prefix/bin/$program" ] || continue
+  grep -q "^$program \\\\- " "$page" || fail "$program.1 does not name $program in NAME"
+  help_options=$("$prefix/bin/$program" --help | long_options) ||
+    fail "$program --help failed"
+  page_options=$(sed 's/\\-/-/g' "$page" | long_options)
+  if [ "$help_options" != "$page_options" ]; then
+    fail "the options of $program.1 differ from $program --help (< --help, > manual page):"
+    diff <(echo "$help_options") <(echo "$page_options") || true
+  fi
+done
+"$prefix/bin/varnwell" --help | tr -s ' \n' ' ' | grep -q -- '--folders PATH\.\.\. open the folder page with these folders, taken with the "include" choices the folder page remembers' ||
+  fail "varnwell --help does not say that --folders takes the remembered include choices"
+
+# The copyright file: machine-readable, the project's holder, and the licence
+# the AppStream metadata declares for the project.
+copyright=$prefix/share/doc/varnwell/copyright
+if [ -f "$copyright" ] && [ -f "$metainfo" ]; then
+  head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+    fail "the copyright file does not start with the machine-readable Format: line"
+  grep -q '^Copyright: .*The Varnwell developers$' "$copyright" ||
+    fail "the copyright file does not name The Varnwell developers"
+  license=$(sed -n 's|.*<project_license>\(.*\)</project_license>.*|\1|p' "$metainfo")
+  [ -n "$license" ] || fail "the metadata declares no project_license"
+  files_license=$(awk '/^Files: \*$/ { f = 1; next } f && /^License:/ { print $2; exit }' "$copyright")
+  [ "$files_license" = "$license" ] ||
+    fail "the copyright file gives 'Files: *' the licence '$files_license', the metadata '$license'"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
 
 # The validators: errors fail the test, warnings and hints are only shown.
 missing=()
 command -v desktop-file-validate >/dev/null || missing+=("desktop-file-validate (desktop-file-utils)")
 command -v appstreamcli >/dev/null || missing+=("appstreamcli (appstream)")
+command -v groff >/dev/null || missing+=("groff (groff-base)")
 if [ ${#missing[@]} -ne 0 ]; then
   echo "SKIP: the files are in place, but these validators are missing: ${missing[*]}"
   exit 77
@@ -114,5 +152,15 @@ echo "== appstreamcli validate $id.metainfo.xml"
 appstream_check validate --no-net "$metainfo"
 echo "== appstreamcli validate-tree <installed prefix>"
 appstream_check validate-tree --no-net "$prefix"
+
+# groff reads the manual pages; any warning (-ww) fails.
+for page in "$prefix"/share/man/man1/*.1; do
+  echo "== groff -man -ww $(basename "$page")"
+  report=$(LC_ALL=C.UTF-8 groff -man -ww -z -K utf8 "$page" 2>&1) || fail "groff fails on $(basename "$page")"
+  [ -z "$report" ] || {
+    echo "$report"
+    fail "groff warns about $(basename "$page")"
+  }
+done
 
 [ "$failures" -eq 0 ]
