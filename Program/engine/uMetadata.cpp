@@ -2,6 +2,8 @@
 
 #include "platform/uPlatformFs.h"
 
+#include <QStringList>
+
 #include <climits>
 #include <string>
 
@@ -12,7 +14,10 @@
 #ifdef VARNWELL_HAVE_TAGLIB
 #include <fileref.h>
 #include <tag.h>
+#include <tfile.h>
+#include <tpropertymap.h>
 #include <tstring.h>
+#include <tstringlist.h>
 #endif
 
 namespace metadata {
@@ -258,6 +263,24 @@ int FromTagLib(unsigned int AValue) {
   return AValue <= INT_MAX ? static_cast<int>(AValue) : 0;
 }
 
+// A text field of the tag. A field may hold several values (two artists);
+// TagLib's own accessors join them with a blank, which reads as one name, so
+// they are taken from the file's property map and joined with ", ". A field
+// with one value is read as the accessor reads it (AValue).
+QString TextField(const TagLib::PropertyMap &AProperties, const char *AKey,
+                  const TagLib::String &AValue) {
+  const auto LPos = AProperties.find(AKey);
+  if (LPos == AProperties.end() || LPos->second.size() < 2)
+    return FromTagLib(AValue);
+  QStringList LValues;
+  for (const TagLib::String &LValue : LPos->second) {
+    const QString LText = FromTagLib(LValue);
+    if (!LText.isEmpty())
+      LValues.append(LText);
+  }
+  return LValues.join(QStringLiteral(", "));
+}
+
 TMusicTags ReadWithTagLib(const QByteArray &ANativePath) {
   // The audio properties (length, bit rate) are not needed, and reading them
   // can mean scanning a whole file.
@@ -269,9 +292,10 @@ TMusicTags ReadWithTagLib(const QByteArray &ANativePath) {
   const TagLib::Tag *LTag = LFile.tag();
   if (LTag == nullptr)
     return LTags;
-  LTags.FArtist = FromTagLib(LTag->artist());
-  LTags.FAlbum = FromTagLib(LTag->album());
-  LTags.FTitle = FromTagLib(LTag->title());
+  const TagLib::PropertyMap LProperties = LFile.file()->properties();
+  LTags.FArtist = TextField(LProperties, "ARTIST", LTag->artist());
+  LTags.FAlbum = TextField(LProperties, "ALBUM", LTag->album());
+  LTags.FTitle = TextField(LProperties, "TITLE", LTag->title());
   LTags.FTrack = FromTagLib(LTag->track());
   LTags.FYear = FromTagLib(LTag->year());
   return LTags;

@@ -57,6 +57,7 @@ struct TMusicTags {
   // The file was opened as a music format the library knows.
   bool FRead = false;
   // The texts as written, "/" and all: the caller makes them fit a file name.
+  // Several values of one field (two artists) are joined with ", ".
   QString FArtist;
   QString FAlbum;
   QString FTitle;

@@ -55,6 +55,7 @@ private:
 
 using testsupport::TImageFields;
 using testsupport::WriteImageFields;
+using testsupport::WriteSongFields;
 using testsupport::WriteSongTags;
 
 QString DateTimeText(const std::optional<QDateTime> &ADate) {
@@ -315,6 +316,38 @@ TEST(ReadMusicTags, EachFieldAsWrittenSlashesAndAllTexts) {
   EXPECT_EQ(LTags.FTitle, QStringLiteral("AC/DC: Back/Forth"));
   EXPECT_EQ(LTags.FTrack, 3);
   EXPECT_EQ(LTags.FYear, 1999);
+}
+
+// Several values of one field are joined with ", ": joined with a blank,
+// two artists read as one name.
+TEST(ReadMusicTags, SeveralValuesOfOneFieldAreJoinedWithACommaAndABlank) {
+  SKIP_WITHOUT_TAGLIB()
+  struct TCase {
+    const char *FName;
+    std::vector<std::string> FValues;
+    const char *FExpected;
+  };
+  const TCase LCases[] = {
+      {"one", {"Sigur Rós"}, "Sigur Rós"},
+      {"two", {"Sigur Rós", "Jónsi"}, "Sigur Rós, Jónsi"},
+      {"three, slashes kept", {"AC/DC", "Björk", "坂本龍一"}, "AC/DC, Björk, 坂本龍一"},
+      {"blanks inside values",
+       {"Simon & Garfunkel", "Paul Simon"},
+       "Simon & Garfunkel, Paul Simon"},
+  };
+  TTempTree LTree;
+  for (const TCase &LCase : LCases) {
+    const QString LPath = LTree.WriteFile(QString::fromLatin1(LCase.FName) + QStringLiteral(".wav"),
+                                          testsupport::SilentWav(800));
+    EXPECT_TRUE(WriteSongFields(
+        Native(LPath),
+        {{"ARTIST", LCase.FValues}, {"ALBUM", LCase.FValues}, {"TITLE", LCase.FValues}}))
+        << LCase.FName;
+    const metadata::TMusicTags LTags = metadata::ReadMusicTags(Native(LPath));
+    EXPECT_EQ(LTags.FArtist, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+    EXPECT_EQ(LTags.FAlbum, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+    EXPECT_EQ(LTags.FTitle, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+  }
 }
 
 TEST(ReadMusicTags, MissingTagsAndFilesThatAreNoMusic) {
