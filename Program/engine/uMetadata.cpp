@@ -1,10 +1,14 @@
 #include "uMetadata.h"
 
+#include "uImageHeader.h"
+
+#include "platform/uPlatformFileReader.h"
 #include "platform/uPlatformFs.h"
 
 #include <QStringList>
 
 #include <climits>
+#include <memory>
 #include <string>
 
 #ifdef VARNWELL_HAVE_EXIV2
@@ -120,6 +124,27 @@ std::optional<QDateTime> ParseExifDateTime(QByteArrayView AText) {
 
 namespace {
 
+class TFileSource : public TByteSource {
+public:
+  explicit TFileSource(const platform::TFileReader &AFile) : FFile(AFile) {}
+  qsizetype ReadAt(int64_t AOffset, char *ABuffer, qsizetype ASize) override {
+    return FFile.ReadAt(AOffset, ABuffer, ASize);
+  }
+
+private:
+  const platform::TFileReader &FFile;
+};
+
+// The size the header of the image file at ANativePath gives, read by the
+// program's own reader.
+std::optional<TImageSize> HeaderSizeOfFile(const QByteArray &ANativePath) {
+  const std::unique_ptr<platform::TFileReader> LFile = platform::TFileReader::Open(ANativePath);
+  if (!LFile)
+    return std::nullopt;
+  TFileSource LSource(*LFile);
+  return ReadImageHeaderSize(LSource);
+}
+
 // Serialises the XMP toolkit, which Exiv2 asks to lock when several threads
 // may parse XMP at once.
 void LockXmp(void *AMutex, bool ALock) {
@@ -180,14 +205,15 @@ int ExifCount(const Exiv2::ExifData &AExif, const Exiv2::ExifKey &AKey) {
   return LValue > 0 && LValue <= INT_MAX ? static_cast<int>(LValue) : -1;
 }
 
-TPhotoInfo ReadWithExiv2(const std::string &APath) {
+TPhotoInfo ReadWithExiv2(const QByteArray &ANativePath) {
+  const std::string LPath = ANativePath.toStdString();
   PrepareExiv2();
   // A FileIo of its own rather than ImageFactory::open(path), which would
   // take a name starting with "-" for standard input and "http://" for a
   // download. Exiv2 0.27 hands ownership around in std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  Exiv2::BasicIo::AutoPtr LIo(new Exiv2::FileIo(APath));
+  Exiv2::BasicIo::AutoPtr LIo(new Exiv2::FileIo(LPath));
   Exiv2::Image::AutoPtr LImage = Exiv2::ImageFactory::open(LIo);
 #pragma GCC diagnostic pop
   TPhotoInfo LInfo;
@@ -213,15 +239,25 @@ TPhotoInfo ReadWithExiv2(const std::string &APath) {
     LInfo.FTakenSource = TTakenSource::Digitized;
   }
 
-  // The size the format's own header gives; Exif's record of it only when
-  // the header tells none.
-  const int LWidth =
-      LImage->pixelWidth() > 0 ? LImage->pixelWidth() : ExifCount(LExif, LKeys.FPixelX);
-  const int LHeight =
-      LImage->pixelHeight() > 0 ? LImage->pixelHeight() : ExifCount(LExif, LKeys.FPixelY);
-  if (LWidth > 0 && LHeight > 0) {
-    LInfo.FWidth = LWidth;
-    LInfo.FHeight = LHeight;
+  // The size the format's own header gives, as Exiv2 read it or else as the
+  // program's own reader reads it; Exif's record of it only when the header
+  // tells none. Exiv2 reads every BMP's header as a BITMAPINFOHEADER: the
+  // 16-bit figures of the OS/2 core header come out as nonsense and a picture
+  // stored top-down gets a negative height, so BMPs go to the own reader.
+  if (LImage->imageType() != Exiv2::ImageType::bmp && LImage->pixelWidth() > 0 &&
+      LImage->pixelHeight() > 0) {
+    LInfo.FWidth = LImage->pixelWidth();
+    LInfo.FHeight = LImage->pixelHeight();
+  } else if (const std::optional<TImageSize> LHeader = HeaderSizeOfFile(ANativePath)) {
+    LInfo.FWidth = LHeader->FWidth;
+    LInfo.FHeight = LHeader->FHeight;
+  } else {
+    const int LWidth = ExifCount(LExif, LKeys.FPixelX);
+    const int LHeight = ExifCount(LExif, LKeys.FPixelY);
+    if (LWidth > 0 && LHeight > 0) {
+      LInfo.FWidth = LWidth;
+      LInfo.FHeight = LHeight;
+    }
   }
   return LInfo;
 }
@@ -235,12 +271,21 @@ TPhotoInfo ReadPhotoInfo(const QByteArray &ANativePath) {
   if (!platform::IsRegularFileNative(ANativePath))
     return TPhotoInfo();
   try {
-    return ReadWithExiv2(ANativePath.toStdString());
+    TPhotoInfo LInfo = ReadWithExiv2(ANativePath);
+    if (LInfo.FRead)
+      return LInfo;
   } catch (...) {
-    // Exiv2 throws for unknown formats and damaged files alike: either way
-    // the file tells nothing.
-    return TPhotoInfo();
+    // Exiv2 throws for unknown formats and damaged files alike; a damaged
+    // Exif block makes it give up on the whole file, dates and size.
   }
+  // The picture itself may still be intact: its own header gives the size.
+  TPhotoInfo LInfo;
+  if (const std::optional<TImageSize> LHeader = HeaderSizeOfFile(ANativePath)) {
+    LInfo.FRead = true;
+    LInfo.FWidth = LHeader->FWidth;
+    LInfo.FHeight = LHeader->FHeight;
+  }
+  return LInfo;
 #else
   Q_UNUSED(ANativePath);
   return TPhotoInfo();

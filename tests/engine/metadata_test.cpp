@@ -58,6 +58,17 @@ using testsupport::WriteImageFields;
 using testsupport::WriteSongFields;
 using testsupport::WriteSongTags;
 
+// AJpeg with the TIFF header of its Exif block overwritten at AOffset (0 is
+// the byte order, 4 the offset of the first directory) by ABytes; the
+// segment's length and everything after the block stay as they were.
+QByteArray DamageExif(QByteArray AJpeg, qsizetype AOffset, const QByteArray &ABytes) {
+  const qsizetype LExif = AJpeg.indexOf(QByteArray("Exif\0\0", 6));
+  EXPECT_GT(LExif, 0);
+  if (LExif > 0)
+    AJpeg.replace(LExif + 6 + AOffset, ABytes.size(), ABytes);
+  return AJpeg;
+}
+
 QString DateTimeText(const std::optional<QDateTime> &ADate) {
   return ADate ? ADate->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
@@ -241,6 +252,39 @@ TEST(ReadPhotoInfo, WidthAndHeightFromTheImageItself) {
     const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
     EXPECT_EQ(LInfo.FWidth, LCase.FWidth) << LCase.FName;
     EXPECT_EQ(LInfo.FHeight, LCase.FHeight) << LCase.FName;
+  }
+}
+
+// Exiv2 gives up on a whole file whose Exif block is damaged (exiftool calls
+// it a "Malformed APP1 EXIF segment"); the picture is intact, and its own
+// header still gives the size.
+TEST(ReadPhotoInfo, ADamagedExifBlockCostsTheDateButNotTheSize) {
+  SKIP_WITHOUT_EXIV2()
+  TTempTree LTree;
+  const QString LSource =
+      LTree.WriteFile(QStringLiteral("source.jpg"), testsupport::GreyJpeg(64, 48));
+  EXPECT_TRUE(
+      WriteImageFields(Native(LSource), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+                                         {"Exif.Image.Make", "Camera"}}));
+  const QByteArray LIntact = testsupport::ReadFile(LSource);
+  struct TCase {
+    const char *FName;
+    QByteArray FContent;
+    const char *FTaken;
+  };
+  const TCase LCases[] = {
+      {"intact", LIntact, "2015-03-05 14:07:09"},
+      {"byte order damaged", DamageExif(LIntact, 0, "XX"), ""},
+      {"first directory beyond the block", DamageExif(LIntact, 4, "\xFF\xFF\xFF\xFF"), ""},
+  };
+  for (const TCase &LCase : LCases) {
+    const QString LPath =
+        LTree.WriteFile(QString::fromLatin1(LCase.FName) + QStringLiteral(".jpg"), LCase.FContent);
+    const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
+    EXPECT_TRUE(LInfo.FRead) << LCase.FName;
+    EXPECT_EQ(DateTimeText(LInfo.FTaken), QString::fromLatin1(LCase.FTaken)) << LCase.FName;
+    EXPECT_EQ(LInfo.FWidth, 64) << LCase.FName;
+    EXPECT_EQ(LInfo.FHeight, 48) << LCase.FName;
   }
 }
 
