@@ -1,8 +1,14 @@
 #include "uMetadata.h"
 
+#include "uImageHeader.h"
+
+#include "platform/uPlatformFileReader.h"
 #include "platform/uPlatformFs.h"
 
+#include <QStringList>
+
 #include <climits>
+#include <memory>
 #include <string>
 
 #ifdef VARNWELL_HAVE_EXIV2
@@ -12,7 +18,10 @@
 #ifdef VARNWELL_HAVE_TAGLIB
 #include <fileref.h>
 #include <tag.h>
+#include <tfile.h>
+#include <tpropertymap.h>
 #include <tstring.h>
+#include <tstringlist.h>
 #endif
 
 namespace metadata {
@@ -115,6 +124,27 @@ std::optional<QDateTime> ParseExifDateTime(QByteArrayView AText) {
 
 namespace {
 
+class TFileSource : public TByteSource {
+public:
+  explicit TFileSource(const platform::TFileReader &AFile) : FFile(AFile) {}
+  qsizetype ReadAt(int64_t AOffset, char *ABuffer, qsizetype ASize) override {
+    return FFile.ReadAt(AOffset, ABuffer, ASize);
+  }
+
+private:
+  const platform::TFileReader &FFile;
+};
+
+// The size the header of the image file at ANativePath gives, read by the
+// program's own reader.
+std::optional<TImageSize> HeaderSizeOfFile(const QByteArray &ANativePath) {
+  const std::unique_ptr<platform::TFileReader> LFile = platform::TFileReader::Open(ANativePath);
+  if (!LFile)
+    return std::nullopt;
+  TFileSource LSource(*LFile);
+  return ReadImageHeaderSize(LSource);
+}
+
 // Serialises the XMP toolkit, which Exiv2 asks to lock when several threads
 // may parse XMP at once.
 void LockXmp(void *AMutex, bool ALock) {
@@ -175,14 +205,15 @@ int ExifCount(const Exiv2::ExifData &AExif, const Exiv2::ExifKey &AKey) {
   return LValue > 0 && LValue <= INT_MAX ? static_cast<int>(LValue) : -1;
 }
 
-TPhotoInfo ReadWithExiv2(const std::string &APath) {
+TPhotoInfo ReadWithExiv2(const QByteArray &ANativePath) {
+  const std::string LPath = ANativePath.toStdString();
   PrepareExiv2();
   // A FileIo of its own rather than ImageFactory::open(path), which would
   // take a name starting with "-" for standard input and "http://" for a
   // download. Exiv2 0.27 hands ownership around in std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  Exiv2::BasicIo::AutoPtr LIo(new Exiv2::FileIo(APath));
+  Exiv2::BasicIo::AutoPtr LIo(new Exiv2::FileIo(LPath));
   Exiv2::Image::AutoPtr LImage = Exiv2::ImageFactory::open(LIo);
 #pragma GCC diagnostic pop
   TPhotoInfo LInfo;
@@ -208,15 +239,25 @@ TPhotoInfo ReadWithExiv2(const std::string &APath) {
     LInfo.FTakenSource = TTakenSource::Digitized;
   }
 
-  // The size the format's own header gives; Exif's record of it only when
-  // the header tells none.
-  const int LWidth =
-      LImage->pixelWidth() > 0 ? LImage->pixelWidth() : ExifCount(LExif, LKeys.FPixelX);
-  const int LHeight =
-      LImage->pixelHeight() > 0 ? LImage->pixelHeight() : ExifCount(LExif, LKeys.FPixelY);
-  if (LWidth > 0 && LHeight > 0) {
-    LInfo.FWidth = LWidth;
-    LInfo.FHeight = LHeight;
+  // The size the format's own header gives, as Exiv2 read it or else as the
+  // program's own reader reads it; Exif's record of it only when the header
+  // tells none. Exiv2 reads every BMP's header as a BITMAPINFOHEADER: the
+  // 16-bit figures of the OS/2 core header come out as nonsense and a picture
+  // stored top-down gets a negative height, so BMPs go to the own reader.
+  if (LImage->imageType() != Exiv2::ImageType::bmp && LImage->pixelWidth() > 0 &&
+      LImage->pixelHeight() > 0) {
+    LInfo.FWidth = LImage->pixelWidth();
+    LInfo.FHeight = LImage->pixelHeight();
+  } else if (const std::optional<TImageSize> LHeader = HeaderSizeOfFile(ANativePath)) {
+    LInfo.FWidth = LHeader->FWidth;
+    LInfo.FHeight = LHeader->FHeight;
+  } else {
+    const int LWidth = ExifCount(LExif, LKeys.FPixelX);
+    const int LHeight = ExifCount(LExif, LKeys.FPixelY);
+    if (LWidth > 0 && LHeight > 0) {
+      LInfo.FWidth = LWidth;
+      LInfo.FHeight = LHeight;
+    }
   }
   return LInfo;
 }
@@ -230,12 +271,21 @@ TPhotoInfo ReadPhotoInfo(const QByteArray &ANativePath) {
   if (!platform::IsRegularFileNative(ANativePath))
     return TPhotoInfo();
   try {
-    return ReadWithExiv2(ANativePath.toStdString());
+    TPhotoInfo LInfo = ReadWithExiv2(ANativePath);
+    if (LInfo.FRead)
+      return LInfo;
   } catch (...) {
-    // Exiv2 throws for unknown formats and damaged files alike: either way
-    // the file tells nothing.
-    return TPhotoInfo();
+    // Exiv2 throws for unknown formats and damaged files alike; a damaged
+    // Exif block makes it give up on the whole file, dates and size.
   }
+  // The picture itself may still be intact: its own header gives the size.
+  TPhotoInfo LInfo;
+  if (const std::optional<TImageSize> LHeader = HeaderSizeOfFile(ANativePath)) {
+    LInfo.FRead = true;
+    LInfo.FWidth = LHeader->FWidth;
+    LInfo.FHeight = LHeader->FHeight;
+  }
+  return LInfo;
 #else
   Q_UNUSED(ANativePath);
   return TPhotoInfo();
@@ -258,6 +308,24 @@ int FromTagLib(unsigned int AValue) {
   return AValue <= INT_MAX ? static_cast<int>(AValue) : 0;
 }
 
+// A text field of the tag. A field may hold several values (two artists);
+// TagLib's own accessors join them with a blank, which reads as one name, so
+// they are taken from the file's property map and joined with ", ". A field
+// with one value is read as the accessor reads it (AValue).
+QString TextField(const TagLib::PropertyMap &AProperties, const char *AKey,
+                  const TagLib::String &AValue) {
+  const auto LPos = AProperties.find(AKey);
+  if (LPos == AProperties.end() || LPos->second.size() < 2)
+    return FromTagLib(AValue);
+  QStringList LValues;
+  for (const TagLib::String &LValue : LPos->second) {
+    const QString LText = FromTagLib(LValue);
+    if (!LText.isEmpty())
+      LValues.append(LText);
+  }
+  return LValues.join(QStringLiteral(", "));
+}
+
 TMusicTags ReadWithTagLib(const QByteArray &ANativePath) {
   // The audio properties (length, bit rate) are not needed, and reading them
   // can mean scanning a whole file.
@@ -269,9 +337,10 @@ TMusicTags ReadWithTagLib(const QByteArray &ANativePath) {
   const TagLib::Tag *LTag = LFile.tag();
   if (LTag == nullptr)
     return LTags;
-  LTags.FArtist = FromTagLib(LTag->artist());
-  LTags.FAlbum = FromTagLib(LTag->album());
-  LTags.FTitle = FromTagLib(LTag->title());
+  const TagLib::PropertyMap LProperties = LFile.file()->properties();
+  LTags.FArtist = TextField(LProperties, "ARTIST", LTag->artist());
+  LTags.FAlbum = TextField(LProperties, "ALBUM", LTag->album());
+  LTags.FTitle = TextField(LProperties, "TITLE", LTag->title());
   LTags.FTrack = FromTagLib(LTag->track());
   LTags.FYear = FromTagLib(LTag->year());
   return LTags;

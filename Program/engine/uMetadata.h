@@ -1,6 +1,8 @@
 // What a file holds inside, for the mask tokens that name a file after its
-// content: when a photo was taken and its size in pixels (read by Exiv2), the
-// artist, album, title, track and year of a piece of music (read by TagLib).
+// content: when a photo was taken and its size in pixels (read by Exiv2;
+// where Exiv2 cannot read a JPEG, PNG, GIF, BMP or WebP, the size comes from
+// the image's own header, see uImageHeader.h), the artist, album, title,
+// track and year of a piece of music (read by TagLib).
 // A build without either library still offers the unit and says so through
 // the *Available functions. Nothing here is an error: a missing file, a file
 // of another kind or a tag that is not there gives the empty value, and no
@@ -38,7 +40,9 @@ enum class TTakenSource {
 };
 
 struct TPhotoInfo {
-  // The file was opened as an image format the library knows.
+  // The file was opened as an image format the library knows, or, where the
+  // library gave up on it (a damaged Exif block), its own header gave the
+  // size.
   bool FRead = false;
   // The date taken, exactly as written in the file. Exif dates carry no time
   // zone, so the value is held as Qt::UTC: date() and time() give the written
@@ -57,6 +61,7 @@ struct TMusicTags {
   // The file was opened as a music format the library knows.
   bool FRead = false;
   // The texts as written, "/" and all: the caller makes them fit a file name.
+  // Several values of one field (two artists) are joined with ", ".
   QString FArtist;
   QString FAlbum;
   QString FTitle;
@@ -68,7 +73,9 @@ struct TMusicTags {
 
 // Reads the date taken and the size of the image at ANativePath: JPEG, TIFF,
 // PNG, HEIF and AVIF, WebP and the raw formats Exiv2 knows. Only regular
-// files are opened.
+// files are opened. When Exiv2 cannot read the file, or tells no size, the
+// size comes from the image's own header; a damaged Exif block then costs
+// the date taken, never the size. In a build without Exiv2 nothing is read.
 TPhotoInfo ReadPhotoInfo(const QByteArray &ANativePath);
 
 // Reads the tags of the music file at ANativePath: MP3, FLAC, Ogg, Opus,

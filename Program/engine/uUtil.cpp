@@ -1,15 +1,12 @@
 #include "uUtil.h"
 
+#include "platform/uPlatformDirWalk.h"
 #include "platform/uPlatformFs.h"
 #include "platform/uPlatformProcess.h"
 
 #include <QDir>
 
 #include <QLocale>
-
-#include <set>
-#include <utility>
-#include <vector>
 
 int64_t GetFileSizeByName(const QString &APath) {
   const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(APath);
@@ -19,39 +16,7 @@ int64_t GetFileSizeByName(const QString &APath) {
 }
 
 int64_t GetFolderSize(const QString &AFolder, const std::atomic<bool> *AStop) {
-  // Folders already taken, by device and inode: a link back to one of them
-  // (or a second link to the same folder) is not walked again.
-  std::set<std::pair<uint64_t, uint64_t>> LVisited;
-  const platform::TPathInfo LRoot = platform::StatPathNoLocalTime(AFolder);
-  if (!LRoot.FExists || !LRoot.FIsDirectory)
-    return 0;
-  LVisited.insert({LRoot.FDevice, LRoot.FInode});
-
-  int64_t LSum = 0;
-  std::vector<QString> LPending{AFolder};
-  while (!LPending.empty()) {
-    const QString LFolder = std::move(LPending.back());
-    LPending.pop_back();
-    bool LStopped = false;
-    platform::ListDirectory(LFolder, [&](const platform::TDirEntry &AEntry) {
-      if (AStop != nullptr && AStop->load(std::memory_order_relaxed)) {
-        LStopped = true;
-        return false;
-      }
-      const QString LPath = platform::JoinPath(LFolder, AEntry.FName);
-      const platform::TPathInfo LInfo = platform::StatPathNoLocalTime(LPath);
-      if (!LInfo.FExists)
-        return true;
-      if (!LInfo.FIsDirectory)
-        LSum += LInfo.FSize;
-      else if (LVisited.insert({LInfo.FDevice, LInfo.FInode}).second)
-        LPending.push_back(LPath);
-      return true;
-    });
-    if (LStopped)
-      return -1;
-  }
-  return LSum;
+  return platform::TreeSizeNoFollow(AFolder, AStop);
 }
 
 namespace {

@@ -11,11 +11,12 @@
 // none. A folder's own entry counts 0 bytes. The file is not opened.
 int64_t GetFileSizeByName(const QString &APath);
 
-// The sum of the sizes of every file below AFolder, hidden ones included, at
-// every depth; links are followed, and a folder reached twice (through a link
-// back to a folder already summed) counts once, so a link loop ends. A folder
-// that cannot be listed adds 0. "/data" and "/data/" give the same sum.
-// AStop, asked between entries, ends the walk early: the result is then -1.
+// The sum of the sizes of every entry below AFolder that is not a folder,
+// hidden ones included, at every depth, as `du -P` counts them: links are
+// not followed (a link counts its own size, never its target's), and a file
+// with several hard links counts once. A folder that cannot be listed adds
+// 0. "/data" and "/data/" give the same sum. AStop, asked between entries,
+// ends the walk early: the result is then -1.
 int64_t GetFolderSize(const QString &AFolder, const std::atomic<bool> *AStop = nullptr);
 
 // ASize as "1023 B", "1 KB" (whole kilobytes, truncated), "1.50 MB" or

@@ -55,7 +55,19 @@ private:
 
 using testsupport::TImageFields;
 using testsupport::WriteImageFields;
+using testsupport::WriteSongFields;
 using testsupport::WriteSongTags;
+
+// AJpeg with the TIFF header of its Exif block overwritten at AOffset (0 is
+// the byte order, 4 the offset of the first directory) by ABytes; the
+// segment's length and everything after the block stay as they were.
+QByteArray DamageExif(QByteArray AJpeg, qsizetype AOffset, const QByteArray &ABytes) {
+  const qsizetype LExif = AJpeg.indexOf(QByteArray("Exif\0\0", 6));
+  EXPECT_GT(LExif, 0);
+  if (LExif > 0)
+    AJpeg.replace(LExif + 6 + AOffset, ABytes.size(), ABytes);
+  return AJpeg;
+}
 
 QString DateTimeText(const std::optional<QDateTime> &ADate) {
   return ADate ? ADate->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
@@ -243,6 +255,39 @@ TEST(ReadPhotoInfo, WidthAndHeightFromTheImageItself) {
   }
 }
 
+// Exiv2 gives up on a whole file whose Exif block is damaged (exiftool calls
+// it a "Malformed APP1 EXIF segment"); the picture is intact, and its own
+// header still gives the size.
+TEST(ReadPhotoInfo, ADamagedExifBlockCostsTheDateButNotTheSize) {
+  SKIP_WITHOUT_EXIV2()
+  TTempTree LTree;
+  const QString LSource =
+      LTree.WriteFile(QStringLiteral("source.jpg"), testsupport::GreyJpeg(64, 48));
+  EXPECT_TRUE(
+      WriteImageFields(Native(LSource), {{"Exif.Photo.DateTimeOriginal", "2015:03:05 14:07:09"},
+                                         {"Exif.Image.Make", "Camera"}}));
+  const QByteArray LIntact = testsupport::ReadFile(LSource);
+  struct TCase {
+    const char *FName;
+    QByteArray FContent;
+    const char *FTaken;
+  };
+  const TCase LCases[] = {
+      {"intact", LIntact, "2015-03-05 14:07:09"},
+      {"byte order damaged", DamageExif(LIntact, 0, "XX"), ""},
+      {"first directory beyond the block", DamageExif(LIntact, 4, "\xFF\xFF\xFF\xFF"), ""},
+  };
+  for (const TCase &LCase : LCases) {
+    const QString LPath =
+        LTree.WriteFile(QString::fromLatin1(LCase.FName) + QStringLiteral(".jpg"), LCase.FContent);
+    const metadata::TPhotoInfo LInfo = metadata::ReadPhotoInfo(Native(LPath));
+    EXPECT_TRUE(LInfo.FRead) << LCase.FName;
+    EXPECT_EQ(DateTimeText(LInfo.FTaken), QString::fromLatin1(LCase.FTaken)) << LCase.FName;
+    EXPECT_EQ(LInfo.FWidth, 64) << LCase.FName;
+    EXPECT_EQ(LInfo.FHeight, 48) << LCase.FName;
+  }
+}
+
 TEST(ReadPhotoInfo, FilesThatAreNoReadableImageGiveNothingAndNeverBlock) {
   SKIP_WITHOUT_EXIV2()
   TTempTree LTree;
@@ -315,6 +360,38 @@ TEST(ReadMusicTags, EachFieldAsWrittenSlashesAndAllTexts) {
   EXPECT_EQ(LTags.FTitle, QStringLiteral("AC/DC: Back/Forth"));
   EXPECT_EQ(LTags.FTrack, 3);
   EXPECT_EQ(LTags.FYear, 1999);
+}
+
+// Several values of one field are joined with ", ": joined with a blank,
+// two artists read as one name.
+TEST(ReadMusicTags, SeveralValuesOfOneFieldAreJoinedWithACommaAndABlank) {
+  SKIP_WITHOUT_TAGLIB()
+  struct TCase {
+    const char *FName;
+    std::vector<std::string> FValues;
+    const char *FExpected;
+  };
+  const TCase LCases[] = {
+      {"one", {"Sigur Rós"}, "Sigur Rós"},
+      {"two", {"Sigur Rós", "Jónsi"}, "Sigur Rós, Jónsi"},
+      {"three, slashes kept", {"AC/DC", "Björk", "坂本龍一"}, "AC/DC, Björk, 坂本龍一"},
+      {"blanks inside values",
+       {"Simon & Garfunkel", "Paul Simon"},
+       "Simon & Garfunkel, Paul Simon"},
+  };
+  TTempTree LTree;
+  for (const TCase &LCase : LCases) {
+    const QString LPath = LTree.WriteFile(QString::fromLatin1(LCase.FName) + QStringLiteral(".wav"),
+                                          testsupport::SilentWav(800));
+    EXPECT_TRUE(WriteSongFields(
+        Native(LPath),
+        {{"ARTIST", LCase.FValues}, {"ALBUM", LCase.FValues}, {"TITLE", LCase.FValues}}))
+        << LCase.FName;
+    const metadata::TMusicTags LTags = metadata::ReadMusicTags(Native(LPath));
+    EXPECT_EQ(LTags.FArtist, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+    EXPECT_EQ(LTags.FAlbum, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+    EXPECT_EQ(LTags.FTitle, QString::fromUtf8(LCase.FExpected)) << LCase.FName;
+  }
 }
 
 TEST(ReadMusicTags, MissingTagsAndFilesThatAreNoMusic) {

@@ -159,6 +159,47 @@ TEST_F(InstalledSettingsTest, WithoutXdgVariablesTheHomeFoldersAreUsed) {
             FTree.Path(QStringLiteral("home/.local/state/varnwell/Logs")));
 }
 
+// A settings file whose folder lies below a regular file cannot be there
+// ("Not a directory"): like a missing file it is no error, and every key
+// takes its default. A save then fails and says so.
+TEST_F(InstalledSettingsTest, AFolderBelowAFileMeansNoFileAndTheDefaults) {
+  struct TCase {
+    const char *FFile; // the regular file where a folder belongs; none for a missing file
+  };
+  const TCase LCases[] = {{nullptr}, {"config/varnwell"}, {"config"}};
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(LCase.FFile ? LCase.FFile : "missing file");
+    testsupport::TTempTree LConfigTree;
+    TEnvironment LConfig("XDG_CONFIG_HOME",
+                         QFile::encodeName(LConfigTree.Path(QStringLiteral("config"))));
+    QString LBlocker;
+    if (LCase.FFile)
+      LBlocker = LConfigTree.WriteFile(QString::fromLatin1(LCase.FFile), "not a folder\n");
+    TSettings LSettings;
+    LSettings.SetEnableLog(true);
+    LSettings.SetLogFolder(QStringLiteral("/before"));
+    LSettings.SetDeleteOldLogFiles(false);
+    LSettings.SetLastOpenedFolder(QStringLiteral("/was/here"));
+    LSettings.SetIncludeSelectedRootFolder(false);
+    LSettings.SetJournalKeepDays(3);
+    LSettings.LoadSettingsFromIniFile();
+    EXPECT_EQ(LSettings.ExeptionText(), QString());
+    EXPECT_FALSE(LSettings.EnableLog());
+    EXPECT_EQ(LSettings.LogFolder(), FTree.Path(QStringLiteral("state/varnwell/Logs")));
+    EXPECT_TRUE(LSettings.DeleteOldLogFiles());
+    EXPECT_EQ(LSettings.DeleteOldLogFilesDays(), 7);
+    EXPECT_EQ(LSettings.LastOpenedFolder(), QString());
+    EXPECT_TRUE(LSettings.IncludeSelectedRootFolder());
+    EXPECT_EQ(LSettings.JournalKeepDays(), 30);
+    if (LBlocker.isEmpty())
+      continue;
+    LSettings.SaveSettingsToIniFile();
+    EXPECT_TRUE(LSettings.ExeptionText().startsWith(QStringLiteral("EIniFileError")))
+        << LSettings.ExeptionText().toStdString();
+    EXPECT_EQ(testsupport::ReadFile(LBlocker), QByteArray("not a folder\n"));
+  }
+}
+
 // Only a folder at or below the prefix counts as installed.
 TEST(SettingsLocationTest, PortableUnlessBelowThePrefix) {
   struct TCase {

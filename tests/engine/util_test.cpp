@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+using testsupport::NativeBytes;
 using testsupport::TTempTree;
 
 namespace {
@@ -83,25 +86,72 @@ TEST(GetFolderSize, SumsEveryFileAtEveryDepth) {
   EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("missing"))), 0);
 }
 
-TEST(GetFolderSize, FollowsLinksAndEndsALinkLoop) {
+// As `du -P` counts: every entry below the folder that is not a folder, by
+// its own size. A link counts the length of the path it holds, never what it
+// leads to; hard links to one file count it once.
+TEST(GetFolderSize, CountsLinksAsLinksAndEachFileOnce) {
   TTempTree LTree;
-  LTree.WriteFile(QStringLiteral("outside/o.txt"), QByteArray(7, 'o'));
-  LTree.WriteFile(QStringLiteral("root/a.txt"), QByteArray(10, 'a'));
-  LTree.WriteFile(QStringLiteral("root/sub/b.txt"), QByteArray(5, 'b'));
-  // A link to a file and a link to a folder outside are walked like their targets,
-  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("outside/o.txt")),
-                          LTree.Path(QStringLiteral("root/o-link"))));
-  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("outside")),
-                          LTree.Path(QStringLiteral("root/outside-link"))));
-  // a link back to the root and a second link to the same folder count nothing,
+  LTree.WriteFile(QStringLiteral("big/huge.bin"), QByteArray(100000, 'h'));
+  const auto LSymlink = [&](const char *ATarget, const char *AAt) {
+    ASSERT_EQ(::symlink(ATarget, NativeBytes(LTree.Path(QString::fromLatin1(AAt))).constData()), 0)
+        << AAt;
+  };
+  const auto LHardLink = [&](const char *AFile, const char *AAt) {
+    ASSERT_EQ(::link(NativeBytes(LTree.Path(QString::fromLatin1(AFile))).constData(),
+                     NativeBytes(LTree.Path(QString::fromLatin1(AAt))).constData()),
+              0)
+        << AAt;
+  };
+  // The folder of the report: an empty file and a link to a large folder.
+  LTree.WriteFile(QStringLiteral("report/empty"));
+  LSymlink("../big", "report/big");
+  // Links of every kind: to a file, to nothing, to the folder itself and to
+  // a folder above it.
+  LTree.MakeDir(QStringLiteral("links/sub"));
+  LSymlink("../big/huge.bin", "links/to-file");
+  LSymlink("nowhere", "links/dangling");
+  LSymlink(".", "links/self");
+  LSymlink("../..", "links/sub/up");
+  // Hard links: three names of one file in the tree, and a file whose other
+  // name lies outside it.
+  LTree.WriteFile(QStringLiteral("hard/a"), QByteArray(300, 'a'));
+  LTree.MakeDir(QStringLiteral("hard/sub"));
+  LHardLink("hard/a", "hard/b");
+  LHardLink("hard/a", "hard/sub/c");
+  LTree.WriteFile(QStringLiteral("hard/.d"), QByteArray(20, 'd'));
+  LHardLink("hard/.d", "big/d-outside");
+  // Everything at once, one level down: the sums add up.
+  LTree.MakeDir(QStringLiteral("all"));
+  ASSERT_TRUE(QDir().rename(LTree.Path(QStringLiteral("report")),
+                            LTree.Path(QStringLiteral("all/report"))));
   ASSERT_TRUE(
-      QFile::link(LTree.Path(QStringLiteral("root")), LTree.Path(QStringLiteral("root/sub/loop"))));
-  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("root/sub")),
-                          LTree.Path(QStringLiteral("root/sub-again"))));
-  // and a dangling link adds nothing.
-  ASSERT_TRUE(QFile::link(LTree.Path(QStringLiteral("nothing")),
-                          LTree.Path(QStringLiteral("root/dangling"))));
-  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("root"))), 10 + 5 + 7 + 7);
+      QDir().rename(LTree.Path(QStringLiteral("hard")), LTree.Path(QStringLiteral("all/hard"))));
+  LTree.MakeDir(QStringLiteral("only-links"));
+  LSymlink("../big", "only-links/big");
+  LSymlink("../all", "only-links/all");
+  struct TCase {
+    const char *FFolder;
+    int64_t FExpected;
+  };
+  const TCase LCases[] = {
+      {"big", 100000 + 20},
+      {"all/report", 0 + 6},
+      {"links", 15 + 7 + 1 + 5},
+      {"all/hard", 300 + 20},
+      {"all", 6 + 300 + 20},
+      {"only-links", 6 + 6},
+      // The folder asked for may itself be a link: it is the folder shown.
+      {"only-links/big", 100000 + 20},
+  };
+  for (const TCase &LCase : LCases) {
+    const QString LFolder = LTree.Path(QString::fromLatin1(LCase.FFolder));
+    EXPECT_EQ(GetFolderSize(LFolder), LCase.FExpected) << LCase.FFolder;
+    const std::atomic<bool> LGoOn{false};
+    EXPECT_EQ(GetFolderSize(LFolder + QLatin1Char('/'), &LGoOn), LCase.FExpected) << LCase.FFolder;
+  }
+  // A file is no folder, a link that leads to nothing neither.
+  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("big/huge.bin"))), 0);
+  EXPECT_EQ(GetFolderSize(LTree.Path(QStringLiteral("links/dangling"))), 0);
 }
 
 // Dropped addresses: their percent-encoded bytes become the path, losslessly.

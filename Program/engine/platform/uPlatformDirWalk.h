@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 
 namespace platform {
@@ -37,5 +39,17 @@ bool StatRealFolder(const QString &APath, QDateTime &AModified);
 // no folder (a file, or a symbolic link, put in its place). One system call
 // when it succeeds, so a batch pays no extra test per folder.
 TMoveResult MoveFolderNoReplace(const QString &ASource, const QString &ATarget);
+
+// The size of the tree below AFolder as `du -P --apparent-size` counts it,
+// less the folders themselves: the sum of the sizes of every entry below
+// AFolder, at every depth and hidden ones included, that is not a folder,
+// each read without following it. A symbolic link counts its own size (the
+// length of the path it holds), never its target's; a file with several
+// hard links in the tree counts once. AFolder itself may be reached through
+// a link; below it only real folders are entered, so no walk can loop. A
+// folder that cannot be listed adds 0, and so does a missing AFolder or one
+// that is no folder. AStop, asked between entries, ends the walk early: the
+// result is then -1.
+int64_t TreeSizeNoFollow(const QString &AFolder, const std::atomic<bool> *AStop);
 
 } // namespace platform

@@ -166,7 +166,8 @@ QString UnreachableReason(const QString &APath);
 enum class TReadOutcome { Read, Missing, Failed };
 
 // Reads the whole file APath into AContent. Missing when there is no entry
-// at APath; Failed, with AError set, when it cannot be read.
+// at APath, also when a folder on the way to it is a file; Failed, with
+// AError set, when it cannot be read.
 TReadOutcome ReadWholeFile(const QString &APath, QByteArray &AContent, QString &AError);
 
 // Replaces the content of the file APath (a symbolic link is followed) with

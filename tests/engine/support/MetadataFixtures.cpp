@@ -7,7 +7,9 @@
 #endif
 #ifdef VARNWELL_HAVE_TAGLIB
 #include <tag.h>
+#include <tpropertymap.h>
 #include <tstring.h>
+#include <tstringlist.h>
 #include <wavfile.h>
 #endif
 
@@ -52,6 +54,27 @@ bool WriteSongTags(const QByteArray &ANativePath, const TSong &ASong) {
 #else
   (void)ANativePath;
   (void)ASong;
+  return false;
+#endif
+}
+
+bool WriteSongFields(const QByteArray &ANativePath, const TSongFields &AFields) {
+#ifdef VARNWELL_HAVE_TAGLIB
+  TagLib::RIFF::WAV::File LFile(ANativePath.constData());
+  if (!LFile.isValid())
+    return false;
+  TagLib::PropertyMap LProperties = LFile.properties();
+  for (const auto &[LKey, LValues] : AFields) {
+    TagLib::StringList LList;
+    for (const std::string &LValue : LValues)
+      LList.append(TagLib::String(LValue, TagLib::String::UTF8));
+    LProperties.replace(TagLib::String(LKey, TagLib::String::UTF8), LList);
+  }
+  LFile.setProperties(LProperties);
+  return LFile.save();
+#else
+  (void)ANativePath;
+  (void)AFields;
   return false;
 #endif
 }

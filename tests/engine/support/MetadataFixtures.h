@@ -33,6 +33,14 @@ struct TSong {
 // no TagLib, or the file is no WAV.
 bool WriteSongTags(const QByteArray &ANativePath, const TSong &ASong);
 
+// Tag fields by TagLib's property names ("ARTIST", "ALBUM", "TITLE"), each
+// with its values in UTF-8: a field may hold several, as a tag editor writes
+// two artists.
+using TSongFields = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// Sets AFields in the tag of the WAV file at ANativePath, as WriteSongTags.
+bool WriteSongFields(const QByteArray &ANativePath, const TSongFields &AFields);
+
 } // namespace testsupport
 
 // Skips a Google Test that needs a library the engine was built without,

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -169,6 +170,91 @@ bool StatRealFolder(const QString &APath, QDateTime &AModified) {
     return false;
   AModified = TimeOf(LStat);
   return true;
+}
+
+namespace {
+
+// Sums the sizes of a tree for TreeSizeNoFollow. Each folder is opened,
+// its entries read with getdents64() and each one with fstatat() on the
+// open folder without following it, and the folder is closed before the
+// next one is opened.
+class TTreeSizer {
+public:
+  explicit TTreeSizer(const std::atomic<bool> *AStop) : FStop(AStop), FBuffer(32 * 1024) {}
+
+  // The sum below the open folder AFd at ABytes; -1 when stopped.
+  int64_t Run(TFd AFd, const QByteArray &ABytes) {
+    struct stat LStat {};
+    if (::fstat(AFd.Get(), &LStat) == 0)
+      FFolders.insert({LStat.st_dev, LStat.st_ino});
+    std::vector<QByteArray> LPending;
+    if (!SumFolder(AFd.Get(), ABytes, LPending))
+      return -1;
+    AFd.Close();
+    while (!LPending.empty()) {
+      const QByteArray LPath = std::move(LPending.back());
+      LPending.pop_back();
+      const TFd LFd(OpenFolder(LPath));
+      if (LFd.Get() >= 0 && !SumFolder(LFd.Get(), LPath, LPending))
+        return -1;
+    }
+    return FSum;
+  }
+
+private:
+  // Adds the entries of AFd that are no folders and puts its subfolders on
+  // APending. False when stopped.
+  bool SumFolder(int AFd, const QByteArray &APath, std::vector<QByteArray> &APending) {
+    const QByteArray LPrefix = APath.endsWith('/') ? APath : APath + '/';
+    for (;;) {
+      const ssize_t LRead = ::getdents64(AFd, FBuffer.data(), FBuffer.size());
+      if (LRead <= 0)
+        return true; // the end, or a folder that cannot be read any further
+      for (ssize_t LPos = 0; LPos < LRead;) {
+        dirent64 LEntry;
+        std::memcpy(&LEntry, FBuffer.data() + LPos, offsetof(dirent64, d_name));
+        const char *LName = FBuffer.data() + LPos + offsetof(dirent64, d_name);
+        LPos += LEntry.d_reclen;
+        if (LName[0] == '.' && (LName[1] == 0 || (LName[1] == '.' && LName[2] == 0)))
+          continue;
+        if (FStop != nullptr && FStop->load(std::memory_order_relaxed))
+          return false;
+        struct stat LStat {};
+        if (::fstatat(AFd, LName, &LStat, AT_SYMLINK_NOFOLLOW) != 0)
+          continue; // gone since the listing
+        if (S_ISDIR(LStat.st_mode)) {
+          // A folder met again (a bind mount of a folder above it) is not
+          // walked twice.
+          if (FFolders.insert({LStat.st_dev, LStat.st_ino}).second)
+            APending.push_back(LPrefix + LName);
+          continue;
+        }
+        // Hard links: one inode, one size.
+        if (LStat.st_nlink > 1 && !FLinked.insert({LStat.st_dev, LStat.st_ino}).second)
+          continue;
+        FSum += static_cast<int64_t>(LStat.st_size);
+      }
+    }
+  }
+
+  const std::atomic<bool> *FStop;
+  std::vector<char> FBuffer;
+  std::set<std::pair<dev_t, ino_t>> FFolders;
+  std::set<std::pair<dev_t, ino_t>> FLinked;
+  int64_t FSum = 0;
+};
+
+} // namespace
+
+int64_t TreeSizeNoFollow(const QString &AFolder, const std::atomic<bool> *AStop) {
+  QByteArray LBytes;
+  if (!EncodeNativePath(AFolder, LBytes))
+    return 0;
+  // The folder itself may be reached through a link.
+  TFd LFd(::open(LBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (LFd.Get() < 0)
+    return 0;
+  return TTreeSizer(AStop).Run(std::move(LFd), LBytes);
 }
 
 TMoveResult MoveFolderNoReplace(const QString &ASource, const QString &ATarget) {

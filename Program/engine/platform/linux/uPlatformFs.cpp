@@ -460,7 +460,8 @@ TReadOutcome ReadWholeFile(const QString &APath, QByteArray &AContent, QString &
   if (LFd.Get() < 0) {
     const int LErr = errno;
     AError = ErrnoText(LErr);
-    return LErr == ENOENT ? TReadOutcome::Missing : TReadOutcome::Failed;
+    // ENOTDIR: a folder on the way is a file, so no entry can stand at APath.
+    return LErr == ENOENT || LErr == ENOTDIR ? TReadOutcome::Missing : TReadOutcome::Failed;
   }
   // Room for the whole file at once: a journal of a large batch is megabytes,
   // and growing the text chunk by chunk would copy it over and over.
