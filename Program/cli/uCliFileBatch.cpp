@@ -1,6 +1,7 @@
 #include "uCliFileBatch.h"
 
 #include "platform/uPathRules.h"
+#include "platform/uPlatformDirWalk.h"
 #include "platform/uPlatformFs.h"
 #include "uJournal.h"
 #include "uMaskScanner.h"
@@ -450,19 +451,46 @@ private:
 int TCliFileBatch::Execute(TJournal *AJournal) {
   const TPlan &LPlan = Plan();
   THost LHost(*this);
+  // Each file is read in its folder, open while its steps are described:
+  // the steps of one folder mostly follow each other.
+  std::unique_ptr<platform::TOpenFolder> LOpen;
+  uint32_t LOpenFolder = 0;
+  QByteArray LName;
+  const auto LIdentityOf = [&](int AItem) {
+    if (!FIdentities.empty())
+      return IdentityOf(AItem);
+    const TItem &LItem = Item(AItem);
+    if (!LOpen || LOpenFolder != LItem.FFolder) {
+      QByteArray LFolder;
+      LOpen.reset();
+      if (platform::EncodeNativePath(FFolders[LItem.FFolder].FPrefix, LFolder))
+        LOpen = std::make_unique<platform::TOpenFolder>(LFolder, true);
+      LOpenFolder = LItem.FFolder;
+    }
+    if (!LOpen || !LOpen->IsOpen() || !platform::EncodeNativePath(LItem.Old().toString(), LName))
+      return ReadIdentity(AItem);
+    const platform::TEntryFacts LFacts = LOpen->FactsOf(LName.constData());
+    // As ReadIdentity reads it.
+    TIdentity LIdentity;
+    LIdentity.FSize = !LFacts.FExists ? -1 : LFacts.FIsFolder ? 0 : LFacts.FSize;
+    LIdentity.FModifiedMSecs =
+        LFacts.FExists && !LFacts.FIsFolder ? LFacts.FModifiedMSecs : KNoTime;
+    LIdentity.FDevice = LFacts.FDevice;
+    LIdentity.FInode = LFacts.FInode;
+    return LIdentity;
+  };
   TBatchRun LRun;
   LRun.FJournal = AJournal;
   LRun.FKind = TBatchKind::Files;
   int LFailed = RunBatch(
       LRun, LPlan, LHost,
-      [this, &LPlan](const TPlanStep &AStep) {
+      [this, &LPlan, &LIdentityOf](const TPlanStep &AStep) {
         // The journal numbers the files by their positions. The names are
         // the store's own, written out without a copy.
         const TItem &LItem = Item(AStep.FItem);
         // Each entry is read here, before anything moves, unless a mask
         // read it already: once either way.
-        const TIdentity LIdentity =
-            FIdentities.empty() ? ReadIdentity(AStep.FItem) : IdentityOf(AStep.FItem);
+        const TIdentity LIdentity = LIdentityOf(AStep.FItem);
         TJournalStep LStep;
         LStep.FDevice = LIdentity.FDevice;
         LStep.FInode = LIdentity.FInode;
@@ -479,6 +507,7 @@ int TCliFileBatch::Execute(TJournal *AJournal) {
         return LStep;
       },
       [this](const TPlanStep &AStep) { return FolderOf(Item(AStep.FItem)).FLocation; });
+  LOpen.reset();
   FBatchError = LRun.FError;
   FJournalError = LRun.FJournalError;
   if (LFailed < 0)

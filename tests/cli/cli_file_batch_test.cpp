@@ -260,8 +260,8 @@ std::string StepText(const TJournalBatch &ABatch, const TJournalStep &AStep, con
   const QString LTo = AStep.FKind == TStepKind::ToTemporary ? u"(temp)"_s : AStep.FTo;
   return std::to_string(AStep.FItem) + " " + std::to_string(static_cast<int>(AStep.FKind)) + " " +
          ABatch.FFolders[static_cast<size_t>(AStep.FFolder)].mid(ARoot.size()).toStdString() + " " +
-         LFrom.toStdString() + " -> " + LTo.toStdString() + " " + std::to_string(AStep.FSize) +
-         " " + std::to_string(AStep.FModifiedNs);
+         LFrom.toStdString() + " -> " + LTo.toStdString() + " " + std::to_string(AStep.FDevice) +
+         " " + std::to_string(AStep.FSize) + " " + std::to_string(AStep.FModifiedNs);
 }
 
 TEST(CliFileBatch, ARenameMovesAndRecordsWhatTheWindowsFileListWould) {
