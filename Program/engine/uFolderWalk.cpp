@@ -50,6 +50,10 @@ struct TWalkFrame {
   QString FPath;
   std::u16string FNames; // every name, one after another
   struct TEntry {
+    // The first eight units of the name with a-z as A-Z, 0 after its end:
+    // two entries whose keys differ are in the order of their keys, as
+    // CompareTextAZ orders them, without a look at their names.
+    uint64_t FKey[2] = {0, 0};
     uint32_t FStart = 0;
     uint32_t FLength = 0;
     platform::TListedKind FKind = platform::TListedKind::Other;
@@ -126,8 +130,21 @@ bool ReadWalkFrame(TWalkFrame &AFrame, bool AFollowLink, QString &AReason) {
         !(LEntry.FKind == platform::TListedKind::Link && LFolder.LeadsToFolder(LName.constData()));
   }
   // The walk takes each folder's entries A-Z.
+  for (TWalkFrame::TEntry &LEntry : AFrame.FEntries) {
+    const char16_t *LUnits = AFrame.FNames.data() + LEntry.FStart;
+    for (uint32_t i = 0; i < 8 && i < LEntry.FLength; ++i) {
+      char16_t LUnit = LUnits[i];
+      if (LUnit >= u'a' && LUnit <= u'z')
+        LUnit = static_cast<char16_t>(LUnit - (u'a' - u'A'));
+      LEntry.FKey[i / 4] |= static_cast<uint64_t>(LUnit) << (16 * (3 - i % 4));
+    }
+  }
   std::sort(AFrame.FEntries.begin(), AFrame.FEntries.end(),
             [&AFrame](const TWalkFrame::TEntry &ALeft, const TWalkFrame::TEntry &ARight) {
+              if (ALeft.FKey[0] != ARight.FKey[0])
+                return ALeft.FKey[0] < ARight.FKey[0];
+              if (ALeft.FKey[1] != ARight.FKey[1])
+                return ALeft.FKey[1] < ARight.FKey[1];
               return WalkNameLess(AFrame.Name(ALeft), AFrame.Name(ARight));
             });
   return true;
