@@ -1,5 +1,6 @@
 #include "uCliFileBatch.h"
 
+#include "platform/uLosslessUtf8.h"
 #include "platform/uPathRules.h"
 #include "platform/uPlatformDirWalk.h"
 #include "platform/uPlatformFs.h"
@@ -388,6 +389,12 @@ public:
       FBatch.SetFailure(AItem, rs::InvalidFileName);
       return false;
     }
+    // The common move in the folder held open; anything else, and every
+    // move that fails there, as the path's own move says.
+    if (MovedWithin(LItem)) {
+      LItem.FRenamed = true;
+      return true;
+    }
     return Done(AItem, platform::MoveNoReplace(FBatch.PathInFolder(LItem.FFolder, LItem.Old()),
                                                FBatch.PathInFolder(LItem.FFolder, LName)));
   }
@@ -439,6 +446,20 @@ public:
 
 private:
   TItem &Item(int AItem) { return FBatch.FItems[static_cast<size_t>(AItem)]; }
+  // Moves the item from its old name to its new one in its folder, opened
+  // once for all its items; false when that did not move it.
+  bool MovedWithin(const TItem &AItem) {
+    if (!FOpen || FOpenFolder != AItem.FFolder) {
+      QByteArray LFolder;
+      FOpen.reset();
+      if (platform::EncodeNativePath(FBatch.FFolders[AItem.FFolder].FPrefix, LFolder))
+        FOpen = std::make_unique<platform::TOpenFolder>(LFolder, true);
+      FOpenFolder = AItem.FFolder;
+    }
+    return FOpen && FOpen->IsOpen() && platform::EncodeUtf8Lossless(AItem.Old(), FFrom) &&
+           platform::EncodeUtf8Lossless(AItem.New(), FTo) &&
+           FOpen->MoveWithin(FFrom.constData(), FTo.constData());
+  }
   bool Done(int AItem, const platform::TMoveResult &AMove) {
     Item(AItem).FRenamed = AMove.FOk;
     if (!AMove.FOk)
@@ -446,6 +467,10 @@ private:
     return AMove.FOk;
   }
   TCliFileBatch &FBatch;
+  std::unique_ptr<platform::TOpenFolder> FOpen;
+  uint32_t FOpenFolder = 0;
+  QByteArray FFrom; // the names' bytes
+  QByteArray FTo;
 };
 
 int TCliFileBatch::Execute(TJournal *AJournal) {

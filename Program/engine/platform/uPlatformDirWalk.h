@@ -76,6 +76,12 @@ public:
   TEntryFacts FactsOf(const char *AName) const;
   // The entry AName of the folder leads to a folder, links followed.
   bool LeadsToFolder(const char *AName) const;
+  // Moves the entry AFrom of the folder to the name ATo in it, never
+  // replacing an entry: the common move of a batch, one system call with no
+  // path to look up. False when it did not move; MoveNoReplace then tells
+  // why (and handles what this does not: a change of letter case alone, a
+  // file system without the no-replace flag).
+  bool MoveWithin(const char *AFrom, const char *ATo) const;
   void Close();
 
 private:

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -19,6 +20,10 @@
 #include <set>
 #include <utility>
 #include <vector>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
 
 namespace platform {
 
@@ -257,6 +262,11 @@ TEntryFacts TOpenFolder::FactsOf(const char *AName) const {
 bool TOpenFolder::LeadsToFolder(const char *AName) const {
   struct stat LStat {};
   return FFd >= 0 && ::fstatat(FFd, AName, &LStat, 0) == 0 && S_ISDIR(LStat.st_mode);
+}
+
+bool TOpenFolder::MoveWithin(const char *AFrom, const char *ATo) const {
+  return FFd >= 0 && ::syscall(SYS_renameat2, FFd, AFrom, FFd, ATo,
+                               static_cast<unsigned>(RENAME_NOREPLACE)) == 0;
 }
 
 bool StatRealFolder(const QString &APath, QDateTime &AModified) {
