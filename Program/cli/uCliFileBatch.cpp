@@ -21,7 +21,9 @@ namespace {
 // name gets a block of its own.
 constexpr size_t KBlock = 64 * 1024;
 
-// AText with a-z as A-Z: the letter-case rules in the window's order.
+// The letter-case rule of a recipe on a new name and its extension, as the
+// window's file applies it: the first two rules change both, the others the
+// name alone.
 void ApplyCase(TCaseRule ARule, QString &AName, QString &AExt) {
   switch (ARule) {
   case TCaseRule::Lower:
