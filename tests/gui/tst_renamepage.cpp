@@ -356,6 +356,7 @@ private Q_SLOTS:
     FMain->ShowPage(TMainPage::mpHistory);
     THistoryPage &LHistory = *FMain->HistoryPage;
     QCOMPARE(LHistory.Model->rowCount(), 1);
+    QTRY_VERIFY(!LHistory.Loading());
     QCOMPARE(LHistory.Model->index(0, 4).data().toString(), u"interrupted"_s);
     LHistory.sgHistory->selectRow(0);
     FMain->UpdateActions();
