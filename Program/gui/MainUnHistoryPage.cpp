@@ -269,16 +269,15 @@ void THistoryPage::ReloadHistory() {
   TJournal LJournal;
   LJournal.SetFolder(GetJournal().Folder());
   FReader.setMaxThreadCount(1);
+  HandOverTo(&FReader);
   FReader.start([this, LJournal, LIds, LStop, LGeneration] {
+    TakeOverFrom(&FReader);
     for (size_t i = 0; i < LIds.size() && !LStop->load(); ++i) {
-      TBatchSummary LSummary;
-      const bool LRead = LJournal.ReadSummary(LIds[i], LSummary);
-      QMetaObject::invokeMethod(
-          this,
-          [this, LGeneration, i, LRead, LSummary = std::move(LSummary)]() mutable {
-            SummaryRead(LGeneration, static_cast<int>(i), LRead, std::move(LSummary));
-          },
-          Qt::QueuedConnection);
+      auto LSummary = std::make_shared<TBatchSummary>();
+      const bool LRead = LJournal.ReadSummary(LIds[i], *LSummary);
+      PostToThreadOf(this, [this, LGeneration, i, LRead, LSummary] {
+        SummaryRead(LGeneration, static_cast<int>(i), LRead, std::move(*LSummary));
+      });
     }
   });
 }
