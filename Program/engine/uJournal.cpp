@@ -299,8 +299,13 @@ void TBatchWriter::SyncLoop() {
 
 bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalStep> &ASteps,
                                 QString &AError) {
+  // Written in chunks of about a megabyte: a plan of a million steps is
+  // never held whole as text.
+  constexpr qsizetype KChunk = 1 << 20;
+  QString LError;
+  bool LWritten = true;
   QByteArray LText;
-  LText.reserve(static_cast<qsizetype>(ASteps.size()) * 80 + 64);
+  LText.reserve(KChunk + 4096);
   LText += AKind == TSectionKind::Rename ? "section rename " : "section rollback ";
   LText += QByteArray::number(static_cast<qsizetype>(ASteps.size()));
   LText += '\n';
@@ -327,6 +332,10 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
     LText += ' ';
     LText += QByteArray::number(static_cast<qlonglong>(LStep.FModifiedNs));
     LText += '\n';
+    if (LText.size() >= KChunk && LWritten) {
+      LWritten = FFile->Append(LText, LError);
+      LText.resize(0); // keeps its room for the next chunk
+    }
   }
   LText += "begin\n";
   FSectionOpen = true;
@@ -340,8 +349,7 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
     FSectionKinds.push_back(LStep.FKind);
   }
   FSectionRecords.assign(ASteps.size(), 0);
-  QString LError;
-  if (!FFile->Append(LText, LError) || !FFile->Sync(LError)) {
+  if (!LWritten || !FFile->Append(LText, LError) || !FFile->Sync(LError)) {
     AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
     NoteError(AError);
     return false;
