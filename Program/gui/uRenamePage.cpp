@@ -695,8 +695,10 @@ void TRenamePage::ChangeListThen(const TNameRecipe *ARecipe, TListings AListings
       ARecipe != nullptr ? std::optional<TNameRecipe>(*ARecipe) : std::nullopt;
   // The files are read on the worker; the names change only once all are
   // read, so Cancel leaves the old ones. The step starts before the focus
-  // leaves the fields, so that their exits see it running and wait.
+  // leaves the fields, so that their exits see it running and wait; the
+  // grid takes what it shows before the worker may change it.
   auto LDone = std::make_shared<bool>(true);
+  HoldShownRows();
   StepWorker->Start(
       [&LList, LRecipe, LRead, LLarge, LPlan, AListings, LDone, AChange](TProgress &AProgress) {
         if (LRead && !LList.ReadMetadata(*LRecipe, &AProgress)) {
@@ -745,12 +747,18 @@ void TRenamePage::BeginStep() {
     FFocusBeforeStep = LFocus;
   StepProgress->show();
   StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  HoldShownRows();
+  FParts.FNamePart->setEnabled(false);
+  FParts.FListPart->setEnabled(false);
+}
+
+void TRenamePage::HoldShownRows() {
+  if (FModel->Held())
+    return;
   QTableView &LGrid = *FParts.FGrid;
   const int LFirst = LGrid.rowAt(0);
   const int LLast = LGrid.rowAt(LGrid.viewport()->height() - 1);
   FModel->Hold(std::max(LFirst, 0), LLast < 0 ? FModel->rowCount() - 1 : LLast);
-  FParts.FNamePart->setEnabled(false);
-  FParts.FListPart->setEnabled(false);
 }
 
 void TRenamePage::EndStep() {

@@ -220,6 +220,8 @@ private:
   // while the worker owns the list), the grid keeps the rows it shows and
   // the parts that change the list are disabled. EndStep undoes it.
   void BeginStep();
+  // The grid keeps the rows in view as they are now (once per step).
+  void HoldShownRows();
   void EndStep();
   // After a step: the focus back where it was, or on the next control
   // that can take it.
