@@ -665,7 +665,7 @@ void TRenamePage::RecomputeNewNames(TListings AListings) {
 }
 
 namespace {
-int GLargeList = 50000;
+int GLargeList = 150000;
 } // namespace
 
 int TRenamePage::SetLargeList(int ACount) {

@@ -237,7 +237,7 @@ private:
   static TSortKey SortKeyOf(int ADataColumn);
 
 public:
-  // Lists of this many items or more change on the worker (50,000; tests
+  // Lists of this many items or more change on the worker (150,000; tests
   // lower it). Returns the number before.
   static int SetLargeList(int ACount);
   static int LargeList();
