@@ -232,8 +232,11 @@ int TCli::Run() {
 }
 
 int TCli::History() {
-  const std::vector<TJournalBatch> LBatches = GetJournal().History();
-  for (const TJournalBatch &LBatch : LBatches) {
+  // Each batch from its summary, printed as it is read.
+  for (const QString &LId : GetJournal().BatchIds()) {
+    TBatchSummary LBatch;
+    if (!GetJournal().ReadSummary(LId, LBatch))
+      continue;
     if (FOptions.FJson) {
       QJsonObject LObject;
       LObject.insert(QStringLiteral("id"), LBatch.FId);
@@ -241,16 +244,16 @@ int TCli::History() {
       LObject.insert(QStringLiteral("kind"), LBatch.FKind == TBatchKind::Files
                                                  ? QStringLiteral("files")
                                                  : QStringLiteral("folders"));
-      LObject.insert(QStringLiteral("count"), LBatch.ItemCount());
+      LObject.insert(QStringLiteral("count"), LBatch.FItemCount);
       LObject.insert(QStringLiteral("state"), BatchStateText(LBatch));
-      PutName(LObject, QStringLiteral("folder"), LBatch.CommonFolder());
+      PutName(LObject, QStringLiteral("folder"), LBatch.FFolder);
       Out(JsonLine(LObject));
       continue;
     }
     Out(LBatch.FId.toUtf8() + "  " + LBatch.FCreated.toString(Qt::ISODate).toUtf8() + "  " +
         (LBatch.FKind == TBatchKind::Files ? "files" : "folders") + "  " +
-        QByteArray::number(LBatch.ItemCount()) + "  " + BatchStateText(LBatch).toUtf8() + "  " +
-        QuoteForTerminal(LBatch.CommonFolder()) + '\n');
+        QByteArray::number(LBatch.FItemCount) + "  " + BatchStateText(LBatch).toUtf8() + "  " +
+        QuoteForTerminal(LBatch.FFolder) + '\n');
   }
   return KExitDone;
 }
@@ -258,8 +261,8 @@ int TCli::History() {
 int TCli::Undo() {
   QString LId = FOptions.FUndoId;
   if (LId.isEmpty()) {
-    for (const TJournalBatch &LBatch : GetJournal().History()) {
-      const TBatchState LState = LBatch.State();
+    for (const TBatchSummary &LBatch : GetJournal().ListBatches()) {
+      const TBatchState LState = LBatch.FState;
       if (LState == TBatchState::Renamed || LState == TBatchState::PartlyRolledBack ||
           LState == TBatchState::Interrupted || LState == TBatchState::Cancelled) {
         LId = LBatch.FId;
@@ -267,12 +270,12 @@ int TCli::Undo() {
       }
     }
   } else {
-    TJournalBatch LBatch;
-    if (!GetJournal().Load(LId, LBatch)) {
+    TBatchSummary LBatch;
+    if (!GetJournal().ReadSummary(LId, LBatch)) {
       Err(QStringLiteral("no batch %1 in the journal").arg(LId));
       return KExitUsage;
     }
-    const TBatchState LState = LBatch.State();
+    const TBatchState LState = LBatch.FState;
     if (LState == TBatchState::RolledBack)
       LId.clear();
   }

@@ -119,8 +119,13 @@ QString TFileInfo::Location() const {
 
 QString TFileInfo::NameExtDistribution(const QString &ANameExtStr) {
   const qsizetype LDot = ANameExtStr.lastIndexOf(QLatin1Char('.'));
-  if (LDot <= 0) // a leading "." starts no extension
+  if (LDot < 0)
     return ANameExtStr;
+  // A leading "." starts no extension: the text is a name without one.
+  if (LDot == 0) {
+    SetNewFileType(QString());
+    return ANameExtStr;
+  }
   SetNewFileType(ANameExtStr.mid(LDot));
   return ANameExtStr.left(LDot);
 }

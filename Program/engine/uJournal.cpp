@@ -2,6 +2,7 @@
 
 #include "platform/uLosslessUtf8.h"
 #include "platform/uPathRules.h"
+#include "platform/uPlatformFileReader.h"
 #include "platform/uPlatformFs.h"
 #include "platform/uPlatformJournal.h"
 #include "platform/uPlatformLogFile.h"
@@ -148,18 +149,92 @@ TBatchState TJournalBatch::State() const {
   return TBatchState::Renamed;
 }
 
+namespace {
+
+// The folder ACommon and AFolder both lie in: ACommon or one above it.
+QString CommonWith(QString ACommon, const QString &AFolder) {
+  while (!ACommon.isEmpty() && AFolder != ACommon &&
+         !AFolder.startsWith(ACommon + platform::PathDelimiter()))
+    ACommon = platform::ExtractLocation(ACommon) == ACommon ? QString()
+                                                            : platform::ExtractLocation(ACommon);
+  return ACommon;
+}
+
+} // namespace
+
 QString TJournalBatch::CommonFolder() const {
   if (FFolders.empty())
     return QString();
   QString LCommon = FFolders.front();
-  for (const QString &LFolder : FFolders) {
-    while (!LCommon.isEmpty() && LFolder != LCommon &&
-           !LFolder.startsWith(LCommon + platform::PathDelimiter()))
-      LCommon = platform::ExtractLocation(LCommon) == LCommon ? QString()
-                                                              : platform::ExtractLocation(LCommon);
-  }
+  for (const QString &LFolder : FFolders)
+    LCommon = CommonWith(std::move(LCommon), LFolder);
   return LCommon;
 }
+
+// ---------------------------------------------------------------------------
+// Summaries.
+
+void TBatchTally::AddFolder(const QString &AFolder) {
+  FFolder = FFolders++ == 0 ? AFolder : CommonWith(std::move(FFolder), AFolder);
+}
+
+void TBatchTally::AddSection(TSectionKind AKind, const std::vector<int> &AItems,
+                             const std::vector<TStepKind> &AKinds,
+                             const std::vector<uint8_t> &ARecords, bool ACancelled) {
+  int LMaxItem = -1;
+  for (const int LItem : AItems)
+    LMaxItem = std::max(LMaxItem, LItem);
+  if (FSections++ == 0) {
+    FItems = LMaxItem + 1;
+    FCancelled = AKind == TSectionKind::Rename && ACancelled;
+  }
+  // Each item's last step made in this section.
+  std::vector<int> LLast(static_cast<size_t>(LMaxItem + 1), -1);
+  for (size_t s = 0; s < AItems.size() && s < ARecords.size(); ++s)
+    if (ARecords[s] == 1 && AItems[s] >= 0)
+      LLast[static_cast<size_t>(AItems[s])] = static_cast<int>(s);
+  for (const int LStep : LLast) {
+    if (LStep < 0)
+      continue;
+    if (AKind == TSectionKind::Rename)
+      ++FRenamed;
+    else if (AKinds[static_cast<size_t>(LStep)] != TStepKind::ToTemporary)
+      --FRenamed;
+  }
+  FRenamed = std::max(FRenamed, 0);
+  FRolledBack = FRolledBack || AKind == TSectionKind::Rollback;
+}
+
+TBatchState TBatchTally::State() const {
+  if (FRolledBack)
+    return FRenamed > 0 ? TBatchState::PartlyRolledBack : TBatchState::RolledBack;
+  return FCancelled ? TBatchState::Cancelled : TBatchState::Renamed;
+}
+
+namespace {
+
+const char *StateWord(TBatchState AState) {
+  switch (AState) {
+  case TBatchState::Cancelled:
+    return "cancelled";
+  case TBatchState::RolledBack:
+    return "rolledback";
+  case TBatchState::PartlyRolledBack:
+    return "partly";
+  default:
+    return "renamed";
+  }
+}
+
+QByteArray SummaryLine(const TBatchTally &ATally) {
+  QByteArray LLine = "summary " + QByteArray::number(ATally.FItems) + ' ' +
+                     QByteArray::number(ATally.FRenamed) + ' ' + StateWord(ATally.State());
+  if (!ATally.FFolder.isEmpty())
+    LLine += ' ' + JournalEscape(ATally.FFolder);
+  return LLine + '\n';
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Writing.
@@ -224,8 +299,13 @@ void TBatchWriter::SyncLoop() {
 
 bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalStep> &ASteps,
                                 QString &AError) {
+  // Written in chunks of about a megabyte: a plan of a million steps is
+  // never held whole as text.
+  constexpr qsizetype KChunk = 1 << 20;
+  QString LError;
+  bool LWritten = true;
   QByteArray LText;
-  LText.reserve(static_cast<qsizetype>(ASteps.size()) * 80 + 64);
+  LText.reserve(KChunk + 4096);
   LText += AKind == TSectionKind::Rename ? "section rename " : "section rollback ";
   LText += QByteArray::number(static_cast<qsizetype>(ASteps.size()));
   LText += '\n';
@@ -252,10 +332,24 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
     LText += ' ';
     LText += QByteArray::number(static_cast<qlonglong>(LStep.FModifiedNs));
     LText += '\n';
+    if (LText.size() >= KChunk && LWritten) {
+      LWritten = FFile->Append(LText, LError);
+      LText.resize(0); // keeps its room for the next chunk
+    }
   }
   LText += "begin\n";
-  QString LError;
-  if (!FFile->Append(LText, LError) || !FFile->Sync(LError)) {
+  FSectionOpen = true;
+  FSectionKind = AKind;
+  FSectionItems.clear();
+  FSectionKinds.clear();
+  FSectionItems.reserve(ASteps.size());
+  FSectionKinds.reserve(ASteps.size());
+  for (const TJournalStep &LStep : ASteps) {
+    FSectionItems.push_back(LStep.FItem);
+    FSectionKinds.push_back(LStep.FKind);
+  }
+  FSectionRecords.assign(ASteps.size(), 0);
+  if (!LWritten || !FFile->Append(LText, LError) || !FFile->Sync(LError)) {
     AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
     NoteError(AError);
     return false;
@@ -265,9 +359,11 @@ bool TBatchWriter::BeginSection(TSectionKind AKind, const std::vector<TJournalSt
 
 bool TBatchWriter::AddFolders(int AFirst, const std::vector<QString> &AFolders, QString &AError) {
   QByteArray LText;
-  for (size_t i = 0; i < AFolders.size(); ++i)
+  for (size_t i = 0; i < AFolders.size(); ++i) {
     LText += "folder " + QByteArray::number(AFirst + static_cast<qsizetype>(i)) + ' ' +
              JournalEscape(AFolders[i]) + '\n';
+    FTally.AddFolder(AFolders[i]);
+  }
   QString LError;
   if (!FFile->Append(LText, LError)) {
     AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
@@ -277,6 +373,8 @@ bool TBatchWriter::AddFolders(int AFirst, const std::vector<QString> &AFolders, 
 }
 
 void TBatchWriter::StepDone(int AStep, bool AOk, const QString &ATemporary) {
+  if (FSectionOpen && AStep >= 0 && static_cast<size_t>(AStep) < FSectionRecords.size())
+    FSectionRecords[static_cast<size_t>(AStep)] = AOk ? 1 : 2;
   FPending += AOk ? "done " : "fail ";
   FPending += QByteArray::number(AStep);
   if (AOk && !ATemporary.isEmpty()) {
@@ -300,6 +398,8 @@ void TBatchWriter::AfterCycleOpens() {
 }
 
 void TBatchWriter::StepUndone(int AStep) {
+  if (FSectionOpen && AStep >= 0 && static_cast<size_t>(AStep) < FSectionRecords.size())
+    FSectionRecords[static_cast<size_t>(AStep)] = 3;
   FPending += "undo ";
   FPending += QByteArray::number(AStep);
   FPending += '\n';
@@ -338,6 +438,19 @@ void TBatchWriter::EndSection(int AMade, int AFailed, bool ACancelled) {
   if (ACancelled)
     FPending += " cancelled";
   FPending += '\n';
+  // The summary, where every section of the batch was counted: a section
+  // ended here without its steps (completed after a crash) leaves the
+  // batch to be read whole.
+  if (FSectionOpen && FTally.FKnown) {
+    FTally.AddSection(FSectionKind, FSectionItems, FSectionKinds, FSectionRecords, ACancelled);
+    FPending += SummaryLine(FTally);
+  } else {
+    FTally.FKnown = false;
+  }
+  FSectionOpen = false;
+  FSectionItems = {};
+  FSectionKinds = {};
+  FSectionRecords = {};
   ++FUnsynced;
   Flush(true);
 }
@@ -348,6 +461,10 @@ void TBatchWriter::EndSection(int AMade, int AFailed, bool ACancelled) {
 QString TJournal::DefaultFolder() {
   return platform::JoinPath(platform::StateHome(), QStringLiteral("varnwell/journal"));
 }
+
+namespace {
+bool ReadLastSummary(const QString &APath, TBatchSummary &ASummary);
+} // namespace
 
 QString TJournal::Folder() const {
   return FFolder.isEmpty() ? DefaultFolder() : FFolder;
@@ -392,7 +509,11 @@ TJournal::BeginBatch(TBatchKind AKind, const std::vector<QString> &AFolders, QSt
     platform::RemoveFile(LPath);
     return nullptr;
   }
-  return std::unique_ptr<TBatchWriter>(new TBatchWriter(LId, LPath, std::move(LFile)));
+  std::unique_ptr<TBatchWriter> LWriter(new TBatchWriter(LId, LPath, std::move(LFile)));
+  LWriter->FTally.FKnown = true;
+  for (const QString &LBatchFolder : AFolders)
+    LWriter->FTally.AddFolder(LBatchFolder);
+  return LWriter;
 }
 
 std::unique_ptr<TBatchWriter> TJournal::ReopenBatch(const QString &AId, QString &AError) {
@@ -404,7 +525,23 @@ std::unique_ptr<TBatchWriter> TJournal::ReopenBatch(const QString &AId, QString 
     AError = rs::FormatMessage(rs::CannotWriteJournal, {LError});
     return nullptr;
   }
-  return std::unique_ptr<TBatchWriter>(new TBatchWriter(AId, LPath, std::move(LFile)));
+  std::unique_ptr<TBatchWriter> LWriter(new TBatchWriter(AId, LPath, std::move(LFile)));
+  // The counts go on from the batch's summary, when its last line is one.
+  TBatchSummary LSummary;
+  if (ReadLastSummary(LPath, LSummary)) {
+    TBatchTally &LTally = LWriter->FTally;
+    LTally.FKnown = true;
+    LTally.FItems = LSummary.FItemCount;
+    LTally.FRenamed = LSummary.FRenamedCount;
+    LTally.FSections = 1;
+    LTally.FRolledBack = LSummary.FState == TBatchState::RolledBack ||
+                         LSummary.FState == TBatchState::PartlyRolledBack;
+    LTally.FCancelled = LSummary.FState == TBatchState::Cancelled;
+    // The folder stands for all the batch's folders so far.
+    LTally.FFolders = 1;
+    LTally.FFolder = LSummary.FFolder;
+  }
+  return LWriter;
 }
 
 namespace {
@@ -499,7 +636,247 @@ bool ParseBatch(const QByteArray &AContent, TJournalBatch &ABatch) {
   return !ABatch.FId.isEmpty();
 }
 
+bool StateFromWord(QByteArrayView AWord, TBatchState &AState) {
+  if (AWord == "renamed")
+    AState = TBatchState::Renamed;
+  else if (AWord == "cancelled")
+    AState = TBatchState::Cancelled;
+  else if (AWord == "rolledback")
+    AState = TBatchState::RolledBack;
+  else if (AWord == "partly")
+    AState = TBatchState::PartlyRolledBack;
+  else
+    return false;
+  return true;
+}
+
+// A summary record's counts, state and folder.
+bool ParseSummaryLine(QByteArrayView ALine, TBatchSummary &ASummary) {
+  const TLineWords LWords(ALine);
+  if (LWords.size() < 4 || LWords.front() != "summary")
+    return false;
+  bool LItemsOk = false;
+  bool LRenamedOk = false;
+  ASummary.FItemCount = LWords[1].toInt(&LItemsOk);
+  ASummary.FRenamedCount = LWords[2].toInt(&LRenamedOk);
+  if (!LItemsOk || !LRenamedOk || !StateFromWord(LWords[3], ASummary.FState))
+    return false;
+  ASummary.FFolder = LWords.size() >= 5 ? JournalUnescape(LWords[4]) : QString();
+  return true;
+}
+
+std::unique_ptr<platform::TFileReader> OpenJournalFile(const QString &APath) {
+  QByteArray LNative;
+  if (!platform::EncodeNativePath(APath, LNative))
+    return nullptr;
+  return platform::TFileReader::Open(LNative);
+}
+
+// Calls AOnLine with each line of AFile (without its ending), read in
+// chunks, until it returns false; a last line without its ending was cut
+// short by a crash and is left out.
+template <typename TOnLine>
+void ForEachLine(const platform::TFileReader &AFile, qsizetype AChunk, TOnLine AOnLine) {
+  QByteArray LBuffer;
+  int64_t LOffset = 0;
+  qsizetype LStart = 0; // the first byte of LBuffer not yet given as a line
+  for (;;) {
+    // Keeps the unfinished line and reads the next chunk after it.
+    LBuffer.remove(0, LStart);
+    LStart = 0;
+    const qsizetype LKept = LBuffer.size();
+    LBuffer.resize(LKept + AChunk);
+    const qsizetype LRead = AFile.ReadAt(LOffset, LBuffer.data() + LKept, AChunk);
+    LBuffer.resize(LKept + LRead);
+    LOffset += LRead;
+    if (LRead <= 0)
+      return;
+    const QByteArrayView LView(LBuffer);
+    for (qsizetype LEnd; (LEnd = LView.indexOf('\n', LStart)) >= 0; LStart = LEnd + 1)
+      if (!AOnLine(LView.sliced(LStart, LEnd - LStart)))
+        return;
+  }
+}
+
+// The first lines: the batch's id, date and kind. False when the file is no
+// batch.
+bool ReadHeader(const platform::TFileReader &AFile, TBatchSummary &ASummary) {
+  int LLine = 0;
+  bool LIsBatch = false;
+  ForEachLine(AFile, 4096, [&](QByteArrayView ALine) {
+    if (LLine++ == 0) {
+      LIsBatch = ALine == QByteArrayView(CHeader);
+      return LIsBatch;
+    }
+    const TLineWords LWords(ALine);
+    if (LWords.front() == "batch" && LWords.size() >= 2)
+      ASummary.FId = QString::fromUtf8(LWords[1].toByteArray());
+    else if (LWords.front() == "created" && LWords.size() >= 2)
+      ASummary.FCreated =
+          QDateTime::fromString(QString::fromUtf8(LWords[1].toByteArray()), Qt::ISODate);
+    else if (LWords.front() == "kind" && LWords.size() >= 2)
+      ASummary.FKind = LWords[1] == "folders" ? TBatchKind::Folders : TBatchKind::Files;
+    else
+      return false;
+    return true;
+  });
+  return LIsBatch && !ASummary.FId.isEmpty();
+}
+
+// The summary that ends the file, if its last line is one.
+bool ReadTailSummary(const platform::TFileReader &AFile, TBatchSummary &ASummary) {
+  constexpr qsizetype KTail = 16384;
+  const int64_t LSize = AFile.Size();
+  if (LSize < 2)
+    return false;
+  const qsizetype LLength = static_cast<qsizetype>(std::min<int64_t>(LSize, KTail));
+  QByteArray LTail(LLength, Qt::Uninitialized);
+  if (AFile.ReadAt(LSize - LLength, LTail.data(), LLength) != LLength || !LTail.endsWith('\n'))
+    return false;
+  const qsizetype LStart = LTail.lastIndexOf('\n', LLength - 2);
+  if (LStart < 0 && LLength < LSize)
+    return false; // a line longer than the tail read: no summary
+  return ParseSummaryLine(QByteArrayView(LTail).sliced(LStart + 1, LLength - LStart - 2), ASummary);
+}
+
+bool ReadLastSummary(const QString &APath, TBatchSummary &ASummary) {
+  const std::unique_ptr<platform::TFileReader> LFile = OpenJournalFile(APath);
+  return LFile && ReadTailSummary(*LFile, ASummary);
+}
+
+// The summary of a batch without one: the whole file read once, each
+// section's steps kept as their items, kinds and records only.
+bool ScanSummary(const platform::TFileReader &AFile, TBatchSummary &ASummary) {
+  TBatchTally LTally;
+  bool LValid = true;
+  bool LInterrupted = false;
+  bool LInSection = false;
+  bool LBegun = false;
+  bool LEnded = false;
+  TSectionKind LKind = TSectionKind::Rename;
+  std::vector<int> LItems;
+  std::vector<TStepKind> LKinds;
+  std::vector<uint8_t> LRecords;
+  const auto LCloseSection = [&] {
+    if (LInSection && LBegun && !LEnded)
+      LInterrupted = true;
+  };
+  int LLine = 0;
+  ForEachLine(AFile, 1 << 20, [&](QByteArrayView ALine) {
+    if (LLine++ == 0) {
+      LValid = ALine == QByteArrayView(CHeader);
+      return LValid;
+    }
+    const TLineWords LWords(ALine);
+    const QByteArrayView LWord = LWords.front();
+    if (LWord == "step" && LInSection && LWords.size() >= 11) {
+      TStepKind LStepKind = TStepKind::Move;
+      const int LFolder = LWords[4].toInt();
+      if (!StepKindFromWord(LWords[3], LStepKind) || LFolder < 0 || LFolder >= LTally.FFolders) {
+        LValid = false;
+        return false;
+      }
+      LItems.push_back(LWords[2].toInt());
+      LKinds.push_back(LStepKind);
+    } else if ((LWord == "done" || LWord == "fail" || LWord == "undo") && LBegun &&
+               LWords.size() >= 2) {
+      const qsizetype LStep = LWords[1].toLongLong();
+      if (LStep >= 0 && LStep < static_cast<qsizetype>(LRecords.size()))
+        LRecords[static_cast<size_t>(LStep)] = LWord == "done" ? 1 : LWord == "fail" ? 2 : 3;
+    } else if (LWord == "batch" && LWords.size() >= 2) {
+      ASummary.FId = QString::fromUtf8(LWords[1].toByteArray());
+    } else if (LWord == "created" && LWords.size() >= 2) {
+      ASummary.FCreated =
+          QDateTime::fromString(QString::fromUtf8(LWords[1].toByteArray()), Qt::ISODate);
+    } else if (LWord == "kind" && LWords.size() >= 2) {
+      ASummary.FKind = LWords[1] == "folders" ? TBatchKind::Folders : TBatchKind::Files;
+    } else if (LWord == "folder" && LWords.size() >= 3) {
+      if (LWords[1].toLongLong() != LTally.FFolders) {
+        LValid = false;
+        return false;
+      }
+      LTally.AddFolder(JournalUnescape(LWords[2]));
+    } else if (LWord == "section" && LWords.size() >= 3) {
+      LCloseSection();
+      LInSection = true;
+      LBegun = false;
+      LEnded = false;
+      LKind = LWords[1] == "rollback" ? TSectionKind::Rollback : TSectionKind::Rename;
+      LItems.clear();
+      LKinds.clear();
+      LRecords.clear();
+    } else if (LWord == "begin" && LInSection) {
+      LBegun = true;
+      LRecords.assign(LItems.size(), 0);
+      // The batch's items are those of its first section, ended or not.
+      if (LTally.FSections == 0) {
+        int LMaxItem = -1;
+        for (const int LItem : LItems)
+          LMaxItem = std::max(LMaxItem, LItem);
+        LTally.FItems = LMaxItem + 1;
+      }
+    } else if (LWord == "end" && LBegun && !LEnded) {
+      LEnded = true;
+      LTally.AddSection(LKind, LItems, LKinds, LRecords,
+                        LWords.size() >= 4 && LWords[3] == "cancelled");
+    }
+    return true;
+  });
+  LCloseSection();
+  if (!LValid || ASummary.FId.isEmpty())
+    return false;
+  ASummary.FItemCount = LTally.FItems;
+  ASummary.FRenamedCount = LTally.FRenamed;
+  ASummary.FFolder = LTally.FFolder;
+  ASummary.FState = LInterrupted ? TBatchState::Interrupted : LTally.State();
+  return true;
+}
+
 } // namespace
+
+std::vector<QString> TJournal::BatchIds() const {
+  std::vector<QString> LNames;
+  QString LError;
+  platform::ListFolderFiles(Folder(), LNames, LError);
+  std::vector<QString> LIds;
+  for (const QString &LName : LNames)
+    if (LName.endsWith(CSuffix))
+      LIds.push_back(LName.chopped(CSuffix.size()));
+  // An id starts with its date and time, as History orders batches.
+  std::sort(LIds.begin(), LIds.end(), std::greater<QString>());
+  return LIds;
+}
+
+bool TJournal::ReadSummary(const QString &AId, TBatchSummary &ASummary, bool AHeaderOnly) const {
+  ASummary = TBatchSummary();
+  ASummary.FPath = platform::JoinPath(Folder(), AId + CSuffix);
+  const std::unique_ptr<platform::TFileReader> LFile = OpenJournalFile(ASummary.FPath);
+  if (!LFile)
+    return false;
+  if (AHeaderOnly || ReadTailSummary(*LFile, ASummary)) {
+    if (!ReadHeader(*LFile, ASummary))
+      return false;
+  } else if (!ScanSummary(*LFile, ASummary)) {
+    return false;
+  }
+  if (platform::IsJournalLocked(ASummary.FPath))
+    ASummary.FState = TBatchState::Running;
+  return true;
+}
+
+std::vector<TBatchSummary> TJournal::ListBatches() const {
+  std::vector<TBatchSummary> LBatches;
+  for (const QString &LId : BatchIds()) {
+    TBatchSummary LSummary;
+    if (ReadSummary(LId, LSummary))
+      LBatches.push_back(std::move(LSummary));
+  }
+  std::stable_sort(LBatches.begin(), LBatches.end(),
+                   [](const TBatchSummary &ALeft, const TBatchSummary &ARight) {
+                     return ALeft.FCreated > ARight.FCreated;
+                   });
+  return LBatches;
+}
 
 bool TJournal::Load(const QString &AId, TJournalBatch &ABatch) const {
   ABatch = TJournalBatch();
@@ -535,11 +912,12 @@ std::vector<TJournalBatch> TJournal::History() const {
 }
 
 void TJournal::Prune(int AKeepBatches, int AKeepDays) {
-  const std::vector<TJournalBatch> LBatches = History();
+  const std::vector<QString> LIds = BatchIds();
   const QDateTime LLimit = clock_source::Now().addDays(-std::max(AKeepDays, 0));
-  for (size_t i = 0; i < LBatches.size(); ++i) {
-    const TJournalBatch &LBatch = LBatches[i];
-    if (static_cast<int>(i) < AKeepBatches || LBatch.FCreated >= LLimit || LBatch.FLocked)
+  for (size_t i = std::max(AKeepBatches, 0); i < LIds.size(); ++i) {
+    TBatchSummary LBatch;
+    if (!ReadSummary(LIds[i], LBatch, true) || LBatch.FCreated >= LLimit ||
+        platform::IsJournalLocked(LBatch.FPath))
       continue;
     platform::RemoveFile(LBatch.FPath);
   }
@@ -660,8 +1038,10 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
   }
 }
 
-QString BatchStateText(const TJournalBatch &ABatch) {
-  switch (ABatch.State()) {
+namespace {
+
+QString StateText(TBatchState AState, int ARenamed, int AItems) {
+  switch (AState) {
   case TBatchState::Running:
     return rs::BatchRunning;
   case TBatchState::Renamed:
@@ -673,10 +1053,22 @@ QString BatchStateText(const TJournalBatch &ABatch) {
   case TBatchState::Interrupted:
     return rs::BatchInterrupted;
   case TBatchState::Cancelled:
-    return rs::FormatMessage(rs::BatchCancelled,
-                             {static_cast<int>(ABatch.RenamedItems().size()), ABatch.ItemCount()});
+    return rs::FormatMessage(rs::BatchCancelled, {ARenamed, AItems});
   }
   return QString();
+}
+
+} // namespace
+
+QString BatchStateText(const TJournalBatch &ABatch) {
+  const TBatchState LState = ABatch.State();
+  return StateText(
+      LState, LState == TBatchState::Cancelled ? static_cast<int>(ABatch.RenamedItems().size()) : 0,
+      ABatch.ItemCount());
+}
+
+QString BatchStateText(const TBatchSummary &ASummary) {
+  return StateText(ASummary.FState, ASummary.FRenamedCount, ASummary.FItemCount);
 }
 
 TJournal &GetJournal() {

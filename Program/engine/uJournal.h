@@ -19,8 +19,17 @@
 //   fail 1                           (a step failed)
 //   undo 0                           (a step made was undone: a failed swap went back)
 //   end 2 1                          (the section ended: made, failed[, cancelled])
+//   summary 3 2 renamed /home/me     (what History lists: items, items renamed
+//                                     now, state, the common folder)
 //   section rollback 2
 //   ...
+//
+// A summary follows each section's end, so that History lists a batch from
+// its first and last lines without reading its steps. Its states are
+// renamed, cancelled, rolledback and partly (partly rolled back); the folder
+// is left out when the batch's folders have none in common. A batch whose
+// last line is no summary (written by an earlier version, or interrupted) is
+// read whole instead; readers skip records they do not know.
 //
 // Names and paths are written as their bytes, with every byte that is not a
 // printable ASCII character other than "%" written as %XX, so names that are
@@ -104,6 +113,41 @@ struct TJournalBatch {
   QString CommonFolder() const;
 };
 
+// What History lists of a batch, read without its steps.
+struct TBatchSummary {
+  QString FId;
+  QString FPath; // the journal file
+  QDateTime FCreated;
+  TBatchKind FKind = TBatchKind::Files;
+  QString FFolder;       // the folder all the batch's folders lie in
+  int FItemCount = 0;    // as TJournalBatch::ItemCount()
+  int FRenamedCount = 0; // items renamed and not rolled back
+  TBatchState FState = TBatchState::Renamed;
+};
+
+// The counts a summary records, kept section by section: by the writer as
+// the batch runs, and by a reader that reads a batch without a summary.
+struct TBatchTally {
+  bool FKnown = false; // every section so far was counted
+  int FItems = 0;
+  int FRenamed = 0;
+  bool FRolledBack = false; // a rollback section ended
+  bool FCancelled = false;  // the rename section was cancelled
+  int FSections = 0;        // sections counted
+  int FFolders = 0;         // folders seen, their common folder in FFolder
+  QString FFolder;
+
+  void AddFolder(const QString &AFolder);
+  // Counts a section that ended: for each step its item, its kind and its
+  // record (1 made, 2 failed, 3 undone, 0 none). A step made of a rename
+  // section leaves its item renamed; one of a rollback section that is no
+  // move to a temporary name brings its item back.
+  void AddSection(TSectionKind AKind, const std::vector<int> &AItems,
+                  const std::vector<TStepKind> &AKinds, const std::vector<uint8_t> &ARecords,
+                  bool ACancelled);
+  TBatchState State() const;
+};
+
 // Writes a batch as it runs. Created by TJournal::BeginBatch.
 class TBatchWriter : public TPlanObserver {
 public:
@@ -150,6 +194,14 @@ private:
   void NoteError(const QString &AError);
 
   QString FId;
+  // The summary after each section; the steps of the running section as
+  // it needs them (not known for a batch reopened without a summary).
+  TBatchTally FTally;
+  bool FSectionOpen = false;
+  TSectionKind FSectionKind = TSectionKind::Rename;
+  std::vector<int> FSectionItems;
+  std::vector<TStepKind> FSectionKinds;
+  std::vector<uint8_t> FSectionRecords;
   QString FPath;
   std::unique_ptr<platform::TJournalFile> FFile;
   QByteArray FPending;
@@ -180,13 +232,22 @@ public:
   // elsewhere or cannot be written.
   std::unique_ptr<TBatchWriter> ReopenBatch(const QString &AId, QString &AError);
 
-  // Every batch in the folder, newest first.
+  // Every batch in the folder, newest first, read whole.
   std::vector<TJournalBatch> History() const;
+  // The ids of the batches in the folder, newest first, without reading them.
+  std::vector<QString> BatchIds() const;
+  // What History lists of one batch: from its summary where its last line
+  // is one, else by reading it once without keeping its steps. With
+  // AHeaderOnly only the id, date and kind. False when it cannot be read.
+  bool ReadSummary(const QString &AId, TBatchSummary &ASummary, bool AHeaderOnly = false) const;
+  // Every batch's summary, newest first.
+  std::vector<TBatchSummary> ListBatches() const;
   // One batch; false when it cannot be read.
   bool Load(const QString &AId, TJournalBatch &ABatch) const;
 
   // Deletes batches beyond the newest AKeepBatches that are also older than
-  // AKeepDays days (whichever keeps more). Running batches are kept.
+  // AKeepDays days (whichever keeps more). Running batches are kept. Reads
+  // no more than the first lines of the batches beyond AKeepBatches.
   void Prune(int AKeepBatches, int AKeepDays);
 
 private:
@@ -200,6 +261,7 @@ TJournal &GetJournal();
 // "partly rolled back", "interrupted", "running" or "cancelled: N of M
 // renamed".
 QString BatchStateText(const TJournalBatch &ABatch);
+QString BatchStateText(const TBatchSummary &ASummary);
 
 // Escapes a name or path for the journal, and reads it back.
 QByteArray JournalEscape(const QString &AText);

@@ -6,6 +6,7 @@
 #include "uJournal.h"
 #include "uResourceString.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <unordered_set>
@@ -14,26 +15,41 @@ namespace {
 
 // Where each item of a batch started and where the steps made took it.
 struct TItemTrack {
+  bool FFirst = false; // its first step, of the rename section, was seen
   int FFolder = -1;
   QString FOriginal;
   QString FCurrent;
   int FLastStep = -1; // the count of steps made before it moved last
-  const TJournalStep *FFirst = nullptr;
+  // The identity of the entry when the batch was planned.
+  uint64_t FDevice = 0;
+  uint64_t FInode = 0;
+  int64_t FSize = 0;
 };
 
-std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
-                                     std::vector<std::pair<int, QString>> &AMoves) {
-  std::map<int, TItemTrack> LItems;
+// By item number; items never seen have no first step.
+using TItemTracks = std::vector<TItemTrack>;
+
+TItemTracks TrackItems(const TJournalBatch &ABatch, std::vector<std::pair<int, QString>> &AMoves) {
+  int LMaxItem = -1;
+  for (const TJournalSection &LSection : ABatch.FSections)
+    for (const TJournalStep &LStep : LSection.FSteps)
+      LMaxItem = std::max(LMaxItem, LStep.FItem);
+  TItemTracks LItems(static_cast<size_t>(LMaxItem + 1));
   int LCount = 0;
   for (const TJournalSection &LSection : ABatch.FSections) {
     for (size_t s = 0; s < LSection.FSteps.size(); ++s) {
       const TJournalStep &LStep = LSection.FSteps[s];
-      TItemTrack &LItem = LItems[LStep.FItem];
+      if (LStep.FItem < 0)
+        continue;
+      TItemTrack &LItem = LItems[static_cast<size_t>(LStep.FItem)];
       if (!LItem.FFirst && LSection.FKind == TSectionKind::Rename) {
-        LItem.FFirst = &LStep;
+        LItem.FFirst = true;
         LItem.FFolder = LStep.FFolder;
         LItem.FOriginal = LStep.FFrom;
         LItem.FCurrent = LStep.FFrom;
+        LItem.FDevice = LStep.FDevice;
+        LItem.FInode = LStep.FInode;
+        LItem.FSize = LStep.FSize;
       }
       if (s < LSection.FDone.size() && LSection.FDone[s] == 1) {
         LItem.FCurrent = LStep.FTo;
@@ -47,16 +63,17 @@ std::map<int, TItemTrack> TrackItems(const TJournalBatch &ABatch,
 
 // The files of the batch that stand under another name now, each renamed
 // to that name as far as the list knows.
-void ListFiles(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &AItems,
-               TFileList &AList) {
-  for (const auto &[LId, LTrack] : AItems) {
+void ListFiles(const TJournalBatch &ABatch, const TItemTracks &AItems, TFileList &AList) {
+  for (size_t i = 0; i < AItems.size(); ++i) {
+    const TItemTrack &LTrack = AItems[i];
+    const int LId = static_cast<int>(i);
     if (!LTrack.FFirst || LTrack.FCurrent == LTrack.FOriginal)
       continue;
     const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
     // The file stands under another name: nothing to read under this one.
     auto LItem = std::make_unique<TFileInfo>(platform::JoinPath(LFolder, LTrack.FOriginal),
                                              TFileInfo::TUnread{});
-    LItem->SetIdentity(LTrack.FFirst->FDevice, LTrack.FFirst->FInode, LTrack.FFirst->FSize);
+    LItem->SetIdentity(LTrack.FDevice, LTrack.FInode, LTrack.FSize);
     // The name the file carries now, as the new name without an extension.
     LItem->SetNewName(LTrack.FCurrent);
     LItem->SetNewFileType(QString());
@@ -69,17 +86,19 @@ void ListFiles(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &AIt
 
 // The folders of the batch where the moves made put them: a folder below a
 // renamed one follows it.
-void ListFolders(const TJournalBatch &ABatch, const std::map<int, TItemTrack> &AItems,
+void ListFolders(const TJournalBatch &ABatch, const TItemTracks &AItems,
                  const std::vector<std::pair<int, QString>> &AMoves, TFolderList &AList) {
   std::map<int, int> LIndexOf;
-  for (const auto &[LId, LTrack] : AItems) {
+  for (size_t i = 0; i < AItems.size(); ++i) {
+    const TItemTrack &LTrack = AItems[i];
+    const int LId = static_cast<int>(i);
     if (!LTrack.FFirst)
       continue;
     const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LTrack.FFolder)];
     if (!AList.AddFolderInfoIfNeed(LFolder, TFolderEntry{LTrack.FOriginal, QDateTime()}))
       continue;
     TFolderInfo &LItem = *AList[AList.Count() - 1];
-    LItem.SetInode(LTrack.FFirst->FInode);
+    LItem.SetInode(LTrack.FInode);
     LItem.SetJournalItem(LId);
     LIndexOf[LId] = AList.Count() - 1;
   }
@@ -156,14 +175,20 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
   }
 
   std::vector<std::pair<int, QString>> LMoves;
-  const std::map<int, TItemTrack> LItems = TrackItems(LBatch, LMoves);
+  TItemTracks LItems = TrackItems(LBatch, LMoves);
+  // The steps are not needed any more: what the list needs is tracked.
+  LBatch.FSections = {};
   if (LBatch.FKind == TBatchKind::Files) {
+    LMoves = {};
     TFileList LList;
     ListFiles(LBatch, LItems, LList);
+    LItems = {};
     RollBack(LList, AJournal, AId, AProgress, LResult);
   } else {
     TFolderList LList;
     ListFolders(LBatch, LItems, LMoves, LList);
+    LItems = {};
+    LMoves = {};
     RollBack(LList, AJournal, AId, AProgress, LResult);
   }
   return LResult;

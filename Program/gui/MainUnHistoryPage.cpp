@@ -26,8 +26,8 @@ const QStringList CHistoryColumns = {QStringLiteral("Date"), QStringLiteral("Kin
                                      QStringLiteral("Count"), QStringLiteral("Folder"),
                                      QStringLiteral("State")};
 
-bool CanRollBack(const TJournalBatch &ABatch) {
-  switch (ABatch.State()) {
+bool CanRollBack(const TBatchSummary &ABatch) {
+  switch (ABatch.FState) {
   case TBatchState::Renamed:
   case TBatchState::PartlyRolledBack:
   case TBatchState::Interrupted:
@@ -43,20 +43,49 @@ bool CanRollBack(const TJournalBatch &ABatch) {
 // ---------------------------------------------------------------------------
 // THistoryModel
 
-void THistoryModel::SetBatches(std::vector<TJournalBatch> ABatches) {
+void THistoryModel::SetIds(const std::vector<QString> &AIds) {
   beginResetModel();
-  FBatches = std::move(ABatches);
+  FRows.clear();
+  FRows.reserve(AIds.size());
+  for (const QString &LId : AIds)
+    FRows.push_back({LId, std::nullopt});
+  FUnread = static_cast<int>(FRows.size());
   endResetModel();
 }
 
-const TJournalBatch *THistoryModel::BatchAt(int ARow) const {
-  return ARow >= 0 && ARow < static_cast<int>(FBatches.size())
-             ? &FBatches[static_cast<size_t>(ARow)]
-             : nullptr;
+void THistoryModel::SetSummary(int ARow, TBatchSummary ASummary) {
+  if (ARow < 0 || ARow >= rowCount())
+    return;
+  TRow &LRow = FRows[static_cast<size_t>(ARow)];
+  if (!LRow.FSummary)
+    --FUnread;
+  LRow.FSummary = std::move(ASummary);
+  Q_EMIT dataChanged(index(ARow, 0), index(ARow, columnCount() - 1));
+}
+
+void THistoryModel::RemoveRow(int ARow) {
+  if (ARow < 0 || ARow >= rowCount())
+    return;
+  beginRemoveRows(QModelIndex(), ARow, ARow);
+  if (!FRows[static_cast<size_t>(ARow)].FSummary)
+    --FUnread;
+  FRows.erase(FRows.begin() + ARow);
+  endRemoveRows();
+}
+
+const TBatchSummary *THistoryModel::BatchAt(int ARow) const {
+  if (ARow < 0 || ARow >= rowCount())
+    return nullptr;
+  const TRow &LRow = FRows[static_cast<size_t>(ARow)];
+  return LRow.FSummary ? &*LRow.FSummary : nullptr;
+}
+
+QString THistoryModel::IdAt(int ARow) const {
+  return ARow >= 0 && ARow < rowCount() ? FRows[static_cast<size_t>(ARow)].FId : QString();
 }
 
 int THistoryModel::rowCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : static_cast<int>(FBatches.size());
+  return AParent.isValid() ? 0 : static_cast<int>(FRows.size());
 }
 
 int THistoryModel::columnCount(const QModelIndex &AParent) const {
@@ -64,7 +93,7 @@ int THistoryModel::columnCount(const QModelIndex &AParent) const {
 }
 
 QVariant THistoryModel::data(const QModelIndex &AIndex, int ARole) const {
-  const TJournalBatch *LBatch = BatchAt(AIndex.row());
+  const TBatchSummary *LBatch = BatchAt(AIndex.row());
   if (ARole != Qt::DisplayRole || LBatch == nullptr)
     return {};
   switch (AIndex.column()) {
@@ -73,9 +102,9 @@ QVariant THistoryModel::data(const QModelIndex &AIndex, int ARole) const {
   case 1:
     return LBatch->FKind == TBatchKind::Files ? rs::HistoryFiles : rs::HistoryFolders;
   case 2:
-    return LBatch->ItemCount();
+    return LBatch->FItemCount;
   case 3:
-    return DisplayText(LBatch->CommonFolder());
+    return DisplayText(LBatch->FFolder);
   case 4:
     return BatchStateText(*LBatch);
   default:
@@ -205,31 +234,83 @@ THistoryPage::THistoryPage(TPageHost &AHost, QWidget *AParent) : QWidget(AParent
 }
 
 THistoryPage::~THistoryPage() {
-  // A rollback still running stops before the page goes.
+  // The summaries' worker stops after the batch it reads; a rollback still
+  // running stops before the page goes.
+  if (FReadStop)
+    FReadStop->store(true);
+  FReader.waitForDone();
   delete StepWorker;
   FMouseWatch.reset();
   ForgetHintBalloon(FLastHintCell);
 }
 
 void THistoryPage::ReloadHistory() {
-  const QString LSelected = SelectedBatch() ? SelectedBatch()->FId : QString();
-  Model->SetBatches(GetJournal().History());
-  const int LCount = Model->rowCount();
-  txtHistoryCount->setText(
-      rs::FormatMessage(rs::ForCount(LCount, rs::BatchCountOne, rs::BatchCountMany), {LCount}));
-  for (int LRow = 0; LRow < LCount; ++LRow)
-    if (Model->BatchAt(LRow)->FId == LSelected || (LSelected.isEmpty() && LRow == 0))
+  const QModelIndexList LSelectedRows = sgHistory->selectionModel()->selectedRows();
+  const QString LSelected =
+      LSelectedRows.isEmpty() ? QString() : Model->IdAt(LSelectedRows.first().row());
+  // The listing before stops between two batches; its summaries that are
+  // still on their way are not taken.
+  if (FReadStop)
+    FReadStop->store(true);
+  const int LGeneration = ++FGeneration;
+  FRemoved = 0;
+  const std::vector<QString> LIds = GetJournal().BatchIds();
+  Model->SetIds(LIds);
+  ShowCount();
+  for (int LRow = 0; LRow < Model->rowCount(); ++LRow)
+    if (Model->IdAt(LRow) == LSelected || (LSelected.isEmpty() && LRow == 0))
       sgHistory->selectRow(LRow);
+  FMain.UpdateActions();
+  if (LIds.empty())
+    return;
+  auto LStop = std::make_shared<std::atomic<bool>>(false);
+  FReadStop = LStop;
+  // The worker reads with a journal of its own over the same folder.
+  TJournal LJournal;
+  LJournal.SetFolder(GetJournal().Folder());
+  FReader.setMaxThreadCount(1);
+  HandOverTo(&FReader);
+  FReader.start([this, LJournal, LIds, LStop, LGeneration] {
+    TakeOverFrom(&FReader);
+    for (size_t i = 0; i < LIds.size() && !LStop->load(); ++i) {
+      auto LSummary = std::make_shared<TBatchSummary>();
+      const bool LRead = LJournal.ReadSummary(LIds[i], *LSummary);
+      PostToThreadOf(this, [this, LGeneration, i, LRead, LSummary] {
+        SummaryRead(LGeneration, static_cast<int>(i), LRead, std::move(*LSummary));
+      });
+    }
+  });
+}
+
+void THistoryPage::SummaryRead(int AGeneration, int AIndex, bool ARead, TBatchSummary ASummary) {
+  if (AGeneration != FGeneration)
+    return;
+  // The summaries come in the listing's order: the rows left out so far
+  // all stood above this one.
+  const int LRow = AIndex - FRemoved;
+  if (ARead) {
+    Model->SetSummary(LRow, std::move(ASummary));
+  } else {
+    Model->RemoveRow(LRow);
+    ++FRemoved;
+    ShowCount();
+  }
   FMain.UpdateActions();
 }
 
-const TJournalBatch *THistoryPage::SelectedBatch() const {
+void THistoryPage::ShowCount() {
+  const int LCount = Model->rowCount();
+  txtHistoryCount->setText(
+      rs::FormatMessage(rs::ForCount(LCount, rs::BatchCountOne, rs::BatchCountMany), {LCount}));
+}
+
+const TBatchSummary *THistoryPage::SelectedBatch() const {
   const QModelIndexList LRows = sgHistory->selectionModel()->selectedRows();
   return LRows.isEmpty() ? nullptr : Model->BatchAt(LRows.first().row());
 }
 
 void THistoryPage::acRollbackBatchUpdate() {
-  const TJournalBatch *LBatch = SelectedBatch();
+  const TBatchSummary *LBatch = SelectedBatch();
   // A step on a page moves entries too: a Rollback from here waits for it.
   acRollbackBatch->setEnabled(!FMain.StepRunning() && LBatch != nullptr && CanRollBack(*LBatch));
 }
@@ -243,7 +324,7 @@ void THistoryPage::CancelStepAndWait() {
 }
 
 void THistoryPage::acRollbackBatchExecute() {
-  const TJournalBatch *LBatch = SelectedBatch();
+  const TBatchSummary *LBatch = SelectedBatch();
   if (StepRunning() || LBatch == nullptr || !CanRollBack(*LBatch))
     return;
   const QString LId = LBatch->FId;

@@ -3,7 +3,9 @@
 // was renamed and not (fully) rolled back, or that a crash interrupted, can
 // be rolled back from here, also after a restart. A Rollback with failures
 // lists the items that stayed, each with its mark and its reason in the
-// balloon, as the pages do.
+// balloon, as the pages do. The page lists the batches' ids at once and
+// fills each row in place as a worker thread reads its summary, so that a
+// large journal neither holds the window nor its memory.
 #pragma once
 
 #include "uJournal.h"
@@ -13,7 +15,12 @@
 #include <QAbstractTableModel>
 #include <QWidget>
 
+#include <QThreadPool>
+
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -23,13 +30,21 @@ class TAction;
 class TGridMouseWatch;
 class TPageHost;
 
-// The batches as rows.
+// The batches as rows, newest first: a row per id, its cells empty until
+// its summary is read.
 class THistoryModel : public QAbstractTableModel {
   Q_OBJECT
 public:
   using QAbstractTableModel::QAbstractTableModel;
-  void SetBatches(std::vector<TJournalBatch> ABatches);
-  const TJournalBatch *BatchAt(int ARow) const;
+  void SetIds(const std::vector<QString> &AIds);
+  // The summary of the row ARow, read.
+  void SetSummary(int ARow, TBatchSummary ASummary);
+  void RemoveRow(int ARow);
+  // The summary of the row ARow; null until it is read.
+  const TBatchSummary *BatchAt(int ARow) const;
+  QString IdAt(int ARow) const;
+  // Every row's summary is read.
+  bool AllRead() const { return FUnread == 0; }
 
   int rowCount(const QModelIndex &AParent = QModelIndex()) const override;
   int columnCount(const QModelIndex &AParent = QModelIndex()) const override;
@@ -38,7 +53,12 @@ public:
                       int ARole = Qt::DisplayRole) const override;
 
 private:
-  std::vector<TJournalBatch> FBatches;
+  struct TRow {
+    QString FId;
+    std::optional<TBatchSummary> FSummary;
+  };
+  std::vector<TRow> FRows;
+  int FUnread = 0;
 };
 
 // The items a Rollback from History could not move back.
@@ -65,12 +85,15 @@ public:
   THistoryPage(TPageHost &AHost, QWidget *AParent);
   ~THistoryPage() override;
 
-  // Reads the journal anew (the page is shown, a batch ended elsewhere).
+  // Lists the journal anew (the page is shown, a batch ended elsewhere);
+  // the summaries follow from the worker.
   void ReloadHistory();
+  // Summaries are still being read.
+  bool Loading() const { return !Model->AllRead(); }
   void acRollbackBatchExecute();
   void acRollbackBatchUpdate();
-  // The batch of the selected row; null for none.
-  const TJournalBatch *SelectedBatch() const;
+  // The batch of the selected row; null for none or while it is read.
+  const TBatchSummary *SelectedBatch() const;
   // A Rollback runs in the page's worker, with its progress and Cancel.
   bool StepRunning() const;
   void CancelStepAndWait();
@@ -94,9 +117,18 @@ public:
 private:
   void FailuresMouseMove(const QPoint &APos);
   void RollbackEnded(const QString &AId, const TJournalRollback &AResult);
+  // A summary of the listing AGeneration arrived: the AIndex-th id listed.
+  void SummaryRead(int AGeneration, int AIndex, bool ARead, TBatchSummary ASummary);
+  void ShowCount();
 
   TPageHost &FMain;
   std::unique_ptr<TGridMouseWatch> FMouseWatch;
   int FLastHintCell = -1;
   std::function<void(const QString &)> FOnBatchRolledBack;
+  // The worker that reads the summaries, one listing at a time; a new
+  // listing stops the one before between two batches.
+  QThreadPool FReader;
+  std::shared_ptr<std::atomic<bool>> FReadStop;
+  int FGeneration = 0;
+  int FRemoved = 0; // rows of this listing left out (unreadable)
 };

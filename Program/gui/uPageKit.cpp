@@ -399,6 +399,18 @@ template <class TFunction> void PostTo(QObject *AReceiver, TFunction AFunction) 
 
 } // namespace
 
+void HandOverTo(const QObject *AKey) {
+  HandOver(AKey);
+}
+
+void TakeOverFrom(const QObject *AKey) {
+  TakeOver(AKey);
+}
+
+void PostToThreadOf(QObject *AReceiver, std::function<void()> AFunction) {
+  PostTo(AReceiver, std::move(AFunction));
+}
+
 TStepWorker::TStepWorker(QObject *AParent)
     : QObject(AParent), FProgress(std::make_unique<TProgress>()) {}
 

@@ -229,6 +229,20 @@ void ForgetHintBalloon(int &ALastRow);
 // folders read anew at the end of its step (Planned; the list's LastPlan).
 enum class TListings { Kept, ReadAnew, Planned };
 
+// ---- Threads ----------------------------------------------------------------
+
+// Qt orders a thread's work before what another thread does next when that
+// one runs an event the first posted, or a task it started in a thread pool,
+// through locks that ThreadSanitizer does not see in a Qt built without it.
+// Code that relies on that order says so: the first thread hands over
+// (HandOverTo, keyed by an object), the next takes over (TakeOverFrom, the
+// same key). Nothing in other builds.
+void HandOverTo(const QObject *AKey);
+void TakeOverFrom(const QObject *AKey);
+// Runs AFunction on AReceiver's thread, after all that this thread did
+// before (a queued call that the thread checks know to order).
+void PostToThreadOf(QObject *AReceiver, std::function<void()> AFunction);
+
 // Selects the row ARow of AGrid again, as whole row: a selection of a row
 // does not cover a column inserted in front of it. Nothing for ARow < 0.
 void ReselectRow(QTableView &AGrid, int ARow);

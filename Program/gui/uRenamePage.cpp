@@ -367,15 +367,28 @@ TSortKey TRenamePage::SortKeyOf(int ADataColumn) {
 }
 
 void TRenamePage::HeaderPressed(int ASection) {
+  if (StepRunning())
+    return;
   const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
   if (!LPress)
     return;
-  FList.Sort(SortKeyOf(FModel->DataColumnNamed(LPress->FColumn)), LPress->FDown);
+  const TSortKey LKey = SortKeyOf(FModel->DataColumnNamed(LPress->FColumn));
+  const bool LDown = LPress->FDown;
   // The counter values move with the new positions.
   if (FList.HasCounter())
     FParts.FRollback->SetTag(1);
-  SynchroList(RenumberFrom(0));
-  UpdateDetails();
+  const TNameRecipe LRecipe = Recipe();
+  auto LFrom = std::make_shared<int>(0);
+  ChangeListThen(
+      nullptr, TListings::Kept,
+      [this, LKey, LDown, LRecipe, LFrom] {
+        FList.Sort(LKey, LDown);
+        *LFrom = RenumberFrom(0, LRecipe);
+      },
+      [this, LFrom](TListings AListings) {
+        SynchroList(*LFrom, AListings);
+        UpdateDetails();
+      });
 }
 
 void TRenamePage::GridMouseMove(const QPoint &APos) {
@@ -510,10 +523,15 @@ QStringList TRenamePage::OutsidePaths(const QStringList &APaths, const TAction &
 }
 
 void TRenamePage::ClearList() {
+  if (StepRunning())
+    return;
   GetLogger().WriteLog(Folders() ? rs::ClearFoldersList : rs::ClearList);
-  FList.Clear();
-  SynchroList(0);
-  UpdateDetails();
+  ChangeListThen(
+      nullptr, TListings::Kept, [this] { FList.Clear(); },
+      [this](TListings AListings) {
+        SynchroList(0, AListings);
+        UpdateDetails();
+      });
 }
 
 void TRenamePage::DeleteSelected() {
@@ -530,34 +548,47 @@ void TRenamePage::DeleteSelected() {
     return;
   std::sort(LPositions.begin(), LPositions.end());
   LPositions.erase(std::unique(LPositions.begin(), LPositions.end()), LPositions.end());
-  {
-    const TUpdatesSuspended LSuspended(LGrid);
-    for (const int LPosition : LPositions)
-      GetLogger().WriteLogFmt(Folders() ? rs::DeleteFolderFromList : rs::DeleteFileFromList,
-                              {FList.OldName(LPosition)});
-    // From the last one, so that the positions still to delete stay put.
-    for (auto LPosition = LPositions.rbegin(); LPosition != LPositions.rend(); ++LPosition)
-      FList.Delete(*LPosition);
-    SynchroList(RenumberFrom(LPositions.front()));
-  }
-  // The row where the first deleted one was stays selected, for the next
-  // Delete.
-  {
-    const TNesting LSynchronising(FSynchronising);
-    LGrid.clearSelection();
-    if (FModel->rowCount() > 0)
-      LGrid.selectRow(std::min(LRows.first(), FModel->rowCount() - 1));
-  }
-  if (LGrid.focusPolicy() != Qt::NoFocus && LGrid.isVisible() && LGrid.isEnabled())
-    LGrid.setFocus();
-  UpdateDetails();
+  if (StepRunning())
+    return;
+  for (const int LPosition : LPositions)
+    GetLogger().WriteLogFmt(Folders() ? rs::DeleteFolderFromList : rs::DeleteFileFromList,
+                            {FList.OldName(LPosition)});
+  const TNameRecipe LRecipe = Recipe();
+  auto LFrom = std::make_shared<int>(0);
+  const int LFirstRow = LRows.first();
+  ChangeListThen(
+      nullptr, TListings::Kept,
+      [this, LPositions, LRecipe, LFrom] {
+        // From the last one, so that the positions still to delete stay put.
+        for (auto LPosition = LPositions.rbegin(); LPosition != LPositions.rend(); ++LPosition)
+          FList.Delete(*LPosition);
+        *LFrom = RenumberFrom(LPositions.front(), LRecipe);
+      },
+      [this, LFrom, LFirstRow](TListings AListings) {
+        QTableView &LShown = *FParts.FGrid;
+        {
+          const TUpdatesSuspended LSuspended(LShown);
+          SynchroList(*LFrom, AListings);
+        }
+        // The row where the first deleted one was stays selected, for the
+        // next Delete.
+        {
+          const TNesting LSynchronising(FSynchronising);
+          LShown.clearSelection();
+          if (FModel->rowCount() > 0)
+            LShown.selectRow(std::min(LFirstRow, FModel->rowCount() - 1));
+        }
+        if (LShown.focusPolicy() != Qt::NoFocus && LShown.isVisible() && LShown.isEnabled())
+          LShown.setFocus();
+        UpdateDetails();
+      });
 }
 
-int TRenamePage::RenumberFrom(int APosition) {
+int TRenamePage::RenumberFrom(int APosition, const TNameRecipe &ARecipe) {
   // Without a counter the other items' new names do not depend on their
   // positions.
   if (FList.HasCounter())
-    return FList.ApplyRecipe(Recipe(), APosition);
+    return FList.ApplyRecipe(ARecipe, APosition);
   FList.Reindex(APosition);
   return APosition;
 }
@@ -573,11 +604,12 @@ void TRenamePage::MaskExit(masks::TMaskPart APart, const QString &AMask) {
     LAlone.FNameMask = AMask;
   else
     LAlone.FExtMask = AMask;
-  ReadMetadataThen(LAlone, [this, APart, AMask] {
-    FParts.FRollback->SetTag(1);
-    FList.ApplyMaskAlone(APart, AMask, 0);
-    SynchroNames();
-  });
+  ChangeListThen(
+      &LAlone, TListings::Kept, [this, APart, AMask] { FList.ApplyMaskAlone(APart, AMask, 0); },
+      [this](TListings AListings) {
+        FParts.FRollback->SetTag(1);
+        SynchroNames(AListings);
+      });
 }
 
 void TRenamePage::SearchExit() {
@@ -613,7 +645,10 @@ void TRenamePage::ApplyAll() {
   }
   // With the masks as applied no name changes: only the folders are read anew.
   if (FList.MasksApplied(Recipe())) {
-    SynchroNames(TListings::ReadAnew);
+    if (!StepRunning())
+      ChangeListThen(
+          nullptr, TListings::ReadAnew, [] {},
+          [this](TListings AListings) { SynchroNames(AListings); });
     return;
   }
   RecomputeNewNames(TListings::ReadAnew);
@@ -624,32 +659,70 @@ void TRenamePage::RecomputeNewNames(TListings AListings) {
     return;
   FParts.FRollback->SetTag(1);
   const TNameRecipe LRecipe = Recipe();
-  ReadMetadataThen(LRecipe, [this, LRecipe, AListings] {
-    FList.ApplyRecipe(LRecipe, 0);
-    SynchroNames(AListings);
-  });
+  ChangeListThen(
+      &LRecipe, AListings, [this, LRecipe] { FList.ApplyRecipe(LRecipe, 0); },
+      [this](TListings AShown) { SynchroNames(AShown); });
 }
 
-void TRenamePage::ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply) {
+namespace {
+int GLargeList = 150000;
+} // namespace
+
+int TRenamePage::SetLargeList(int ACount) {
+  return std::exchange(GLargeList, ACount);
+}
+
+int TRenamePage::LargeList() {
+  return GLargeList;
+}
+
+void TRenamePage::ChangeListThen(const TNameRecipe *ARecipe, TListings AListings,
+                                 std::function<void()> AChange,
+                                 std::function<void(TListings)> AShow) {
   if (StepRunning())
     return;
   TRenameList &LList = FList;
-  if (!LList.NeedsMetadataRead(ARecipe)) {
-    AApply();
+  const bool LRead = ARecipe != nullptr && LList.NeedsMetadataRead(*ARecipe);
+  const bool LLarge = LList.Count() >= GLargeList;
+  if (!LRead && !LLarge) {
+    AChange();
+    AShow(AListings);
     return;
   }
+  // The worker makes the plan too, unless the grid shows a Rename's outcome.
+  const bool LPlan = LLarge && !FFailureMarks && !HasRenamedItems();
+  const std::optional<TNameRecipe> LRecipe =
+      ARecipe != nullptr ? std::optional<TNameRecipe>(*ARecipe) : std::nullopt;
   // The files are read on the worker; the names change only once all are
   // read, so Cancel leaves the old ones. The step starts before the focus
-  // leaves the fields, so that their exits see it running and wait.
-  auto LRead = std::make_shared<bool>(false);
-  StepWorker->Start([&LList, ARecipe, LRead](
-                        TProgress &AProgress) { *LRead = LList.ReadMetadata(ARecipe, &AProgress); },
-                    [this, LRead, AApply = std::move(AApply)] {
-                      EndStep();
-                      if (*LRead)
-                        AApply();
-                      FHost.UpdateActions();
-                    });
+  // leaves the fields, so that their exits see it running and wait; the
+  // grid takes what it shows before the worker may change it.
+  auto LDone = std::make_shared<bool>(true);
+  HoldShownRows();
+  StepWorker->Start(
+      [&LList, LRecipe, LRead, LLarge, LPlan, AListings, LDone, AChange](TProgress &AProgress) {
+        if (LRead && !LList.ReadMetadata(*LRecipe, &AProgress)) {
+          *LDone = false;
+          return;
+        }
+        if (!LLarge)
+          return;
+        AChange();
+        if (LPlan) {
+          if (AListings == TListings::ReadAnew)
+            LList.RefreshPlanner();
+          (void)LList.PlanRenaming();
+        }
+      },
+      [this, LLarge, LPlan, AListings, LDone, AChange, AShow = std::move(AShow)] {
+        EndStep();
+        if (*LDone) {
+          if (!LLarge)
+            AChange();
+          AShow(LPlan ? TListings::Planned : AListings);
+        }
+        FHost.UpdateActions();
+      });
   BeginStep();
   FHost.UpdateActions();
 }
@@ -674,12 +747,18 @@ void TRenamePage::BeginStep() {
     FFocusBeforeStep = LFocus;
   StepProgress->show();
   StepProgress->btnStepCancel->setFocus(Qt::OtherFocusReason);
+  HoldShownRows();
+  FParts.FNamePart->setEnabled(false);
+  FParts.FListPart->setEnabled(false);
+}
+
+void TRenamePage::HoldShownRows() {
+  if (FModel->Held())
+    return;
   QTableView &LGrid = *FParts.FGrid;
   const int LFirst = LGrid.rowAt(0);
   const int LLast = LGrid.rowAt(LGrid.viewport()->height() - 1);
   FModel->Hold(std::max(LFirst, 0), LLast < 0 ? FModel->rowCount() - 1 : LLast);
-  FParts.FNamePart->setEnabled(false);
-  FParts.FListPart->setEnabled(false);
 }
 
 void TRenamePage::EndStep() {

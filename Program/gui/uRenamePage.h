@@ -198,13 +198,20 @@ private:
   // Every item named anew by the recipe, then the grid; with metadata the
   // list has not read yet, once the worker has read it.
   void RecomputeNewNames(TListings AListings = TListings::Kept);
-  // Runs AApply now, or, when ARecipe's masks need metadata the list has not
-  // read yet, once the step worker has read it (not after a Cancel).
-  void ReadMetadataThen(const TNameRecipe &ARecipe, std::function<void()> AApply);
+  // Changes the list with AChange, then shows it with AShow, which gets the
+  // listings its plan is to use. Where ARecipe's masks need metadata the
+  // list has not read yet, the step worker reads it first (a Cancel leaves
+  // the list as it was). In a list of LargeList() items or more, AChange
+  // runs on the worker too, with the plan of the names it makes (AShow then
+  // gets TListings::Planned), so that the window never stops for it. AChange
+  // touches the list only.
+  void ChangeListThen(const TNameRecipe *ARecipe, TListings AListings,
+                      std::function<void()> AChange, std::function<void(TListings)> AShow);
   // The items from APosition on have new positions (a delete, a sort): each
   // gets its position as Index and, with the counter in a mask, every item
-  // its name anew by the recipe. Returns the first row to rewrite.
-  int RenumberFrom(int APosition);
+  // its name anew by ARecipe. Returns the first row to rewrite. Touches the
+  // list only: it may run on the worker.
+  int RenumberFrom(int APosition, const TNameRecipe &ARecipe);
   // After a Rename the list holds its outcome: an Add starts a new list,
   // which can no longer be rolled back.
   void StartNewListAfterRenaming();
@@ -213,6 +220,8 @@ private:
   // while the worker owns the list), the grid keeps the rows it shows and
   // the parts that change the list are disabled. EndStep undoes it.
   void BeginStep();
+  // The grid keeps the rows in view as they are now (once per step).
+  void HoldShownRows();
   void EndStep();
   // After a step: the focus back where it was, or on the next control
   // that can take it.
@@ -226,6 +235,14 @@ private:
   // points down; none while the marker is on no data column.
   std::optional<std::pair<TSortKey, bool>> MarkedOrder() const;
   static TSortKey SortKeyOf(int ADataColumn);
+
+public:
+  // Lists of this many items or more change on the worker (150,000; tests
+  // lower it). Returns the number before.
+  static int SetLargeList(int ACount);
+  static int LargeList();
+
+private:
   // The marker on the first column; a hint column starts without a direction.
   void CreateSortMarker();
   int SelectedRow() const;

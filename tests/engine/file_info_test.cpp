@@ -117,6 +117,15 @@ TEST(FileInfo, NameExtDistribution) {
   EXPECT_EQ(LItem.NewFileType(), QStringLiteral(".c"));
   EXPECT_EQ(LItem.NameExtDistribution(QStringLiteral("x.")), QStringLiteral("x"));
   EXPECT_EQ(LItem.NewFileType(), QStringLiteral("."));
+  // A leading dot starts no extension: the text is the whole name, and the
+  // extension it had is gone with it (an empty search on the name "" with
+  // the extension "." gives "." again, not "..").
+  EXPECT_EQ(LItem.NameExtDistribution(QStringLiteral(".")), QStringLiteral("."));
+  EXPECT_EQ(LItem.NewFileType(), QString());
+  LItem.SetNewName(QString());
+  LItem.SetNewFileType(QStringLiteral(".txt"));
+  LItem.SearchReplace_NewName(QString(), QStringLiteral("x"));
+  EXPECT_EQ(LItem.NewName() + LItem.NewFileType(), QStringLiteral(".txt"));
 }
 
 TEST(FileInfoMasks, ScanTable) {

@@ -325,3 +325,133 @@ TEST_F(JournalTest, OnExfatPresenceDecidesWhereInodeNumbersChange) {
     ASSERT_EQ(LAfter, LBefore);
   }
 }
+
+namespace {
+
+// The summary of ABatch as History lists it, from the batch read whole.
+void ExpectSummaryOf(const TJournalBatch &ABatch, const TBatchSummary &ASummary) {
+  EXPECT_EQ(ASummary.FId, ABatch.FId);
+  EXPECT_EQ(ASummary.FCreated, ABatch.FCreated);
+  EXPECT_EQ(ASummary.FKind, ABatch.FKind);
+  EXPECT_EQ(ASummary.FFolder, ABatch.CommonFolder());
+  EXPECT_EQ(ASummary.FItemCount, ABatch.ItemCount());
+  EXPECT_EQ(ASummary.FState, ABatch.State());
+  if (ABatch.State() != TBatchState::Interrupted) {
+    EXPECT_EQ(ASummary.FRenamedCount, static_cast<int>(ABatch.RenamedItems().size()));
+  }
+  EXPECT_EQ(BatchStateText(ASummary), BatchStateText(ABatch));
+}
+
+} // namespace
+
+// History lists a batch from its summary, the last line its writer keeps,
+// and a batch without one (written before summaries were, or interrupted) by
+// reading it once; either way it lists what reading the batch whole gives:
+// renamed, cancelled, with failures, rolled back on the page and from
+// History, partly rolled back, interrupted and completed, files and folders.
+TEST_F(JournalTest, HistoryListsEachBatchFromItsSummaryAsFromTheWholeBatch) {
+  TJournal LWithout; // the same batches without their summaries
+  LWithout.SetFolder(FStateTree.Path(u"without"_s));
+  ASSERT_TRUE(testsupport::MakePath(LWithout.Folder()));
+  const auto LExpectListingAgrees = [&](const QString &AStep) {
+    SCOPED_TRACE(AStep.toStdString());
+    const std::vector<TJournalBatch> LWhole = FJournal.History();
+    const std::vector<TBatchSummary> LListed = FJournal.ListBatches();
+    ASSERT_EQ(LListed.size(), LWhole.size());
+    for (size_t i = 0; i < LWhole.size(); ++i) {
+      SCOPED_TRACE(LWhole[i].FId.toStdString());
+      ExpectSummaryOf(LWhole[i], LListed[i]);
+      QByteArray LStripped;
+      for (const QByteArray &LLine : ReadFile(LWhole[i].FPath).split('\n'))
+        if (!LLine.startsWith("summary ") && !LLine.isEmpty())
+          LStripped += LLine + '\n';
+      const QString LCopy = LWithout.Folder() + u'/' + LWhole[i].FId + u".journal"_s;
+      ASSERT_TRUE(testsupport::WriteFile(LCopy, LStripped));
+      TBatchSummary LScanned;
+      ASSERT_TRUE(LWithout.ReadSummary(LWhole[i].FId, LScanned));
+      ExpectSummaryOf(LWhole[i], LScanned);
+    }
+  };
+  const auto LStateOf = [&](const QString &AId) {
+    TBatchSummary LSummary;
+    EXPECT_TRUE(FJournal.ReadSummary(AId, LSummary));
+    return LSummary.FState;
+  };
+  const auto LEndsWithSummary = [&](const QString &AId) {
+    const QList<QByteArray> LLines =
+        ReadFile(FJournal.Folder() + u'/' + AId + u".journal"_s).trimmed().split('\n');
+    return LLines.back().startsWith("summary ");
+  };
+  const auto LFolder = [&](const QString &AName) {
+    EXPECT_TRUE(testsupport::MakePath(FTree.Path(AName)));
+    return FTree.Path(AName);
+  };
+
+  // A chain renamed, then rolled back on the page.
+  auto LChain = ListOf(MakeFiles(30, LFolder(u"chain"_s)), 1, 1);
+  ASSERT_EQ(LChain->ExecuteRenaming(), 0);
+  EXPECT_TRUE(LEndsWithSummary(LChain->BatchId()));
+  LExpectListingAgrees(u"renamed"_s);
+  ASSERT_EQ(LChain->ExecuteRollback(), 0);
+  EXPECT_TRUE(LEndsWithSummary(LChain->BatchId()));
+  LExpectListingAgrees(u"rolled back on the page"_s);
+
+  // Swaps, one file replaced afterwards: partly rolled back from History,
+  // twice.
+  auto LSwaps = ListOf(MakeFiles(6, LFolder(u"swaps"_s)), 5, -1);
+  ASSERT_EQ(LSwaps->ExecuteRenaming(), 0);
+  const QString LSwapsId = LSwaps->BatchId();
+  LSwaps.reset();
+  ASSERT_EQ(::unlink(testsupport::NativeBytes(FTree.Path(u"swaps/n00005"_s)).constData()), 0);
+  ASSERT_TRUE(testsupport::WriteFile(FTree.Path(u"swaps/n00005"_s), "another file"));
+  EXPECT_EQ(RollbackBatch(FJournal, LSwapsId).FFailed, 1);
+  EXPECT_EQ(RollbackBatch(FJournal, LSwapsId).FFailed, 1);
+  EXPECT_TRUE(LEndsWithSummary(LSwapsId));
+  EXPECT_EQ(LStateOf(LSwapsId), TBatchState::PartlyRolledBack);
+  LExpectListingAgrees(u"partly rolled back"_s);
+
+  // A Rename cancelled part way, and one in which a file had gone.
+  auto LCancelled = ListOf(MakeFiles(600, LFolder(u"cancelled"_s)), 1000, 1);
+  TProgress LProgress;
+  LProgress.SetOnReport([&LProgress](int ADone, int, const QString &) {
+    if (ADone >= 300)
+      LProgress.RequestStop();
+  });
+  LCancelled->SetProgress(&LProgress);
+  LCancelled->ExecuteRenaming();
+  LCancelled->SetProgress(nullptr);
+  const QStringList LGone = MakeFiles(5, LFolder(u"gone"_s));
+  auto LFailed = ListOf(LGone, 10, 1);
+  ASSERT_EQ(::unlink(testsupport::NativeBytes(LGone[2]).constData()), 0);
+  LFailed->ExecuteRenaming();
+  EXPECT_EQ(LStateOf(LCancelled->BatchId()), TBatchState::Cancelled);
+  EXPECT_EQ(LStateOf(LFailed->BatchId()), TBatchState::Renamed);
+  LExpectListingAgrees(u"cancelled and failed"_s);
+
+  // A crash part way: interrupted, then completed and rolled back.
+  const QStringList LCrashFiles = MakeFiles(40, LFolder(u"crash"_s));
+  const QString LCrashed = RenameAndDie(
+      FJournal, [&] { return ListOf(LCrashFiles, 39, -1)->ExecuteRenaming(); }, 25);
+  EXPECT_EQ(LStateOf(LCrashed), TBatchState::Interrupted);
+  LExpectListingAgrees(u"interrupted"_s);
+  EXPECT_EQ(RollbackBatch(FJournal, LCrashed).FFailed, 0);
+  EXPECT_EQ(LStateOf(LCrashed), TBatchState::RolledBack);
+  LExpectListingAgrees(u"interrupted and rolled back"_s);
+
+  // Folders, parents and children, rolled back from History.
+  for (const QString &LPath : {u"tree/a/b"_s, u"tree/a/c"_s, u"tree/d"_s})
+    ASSERT_TRUE(testsupport::MakePath(FTree.Path(LPath)));
+  TFolderList LFolders;
+  ScanSubFolders(FTree.Path(u"tree"_s), [&](const QString &APath, const TFolderEntry &AEntry) {
+    LFolders.AddFolderInfoIfNeed(APath, AEntry);
+  });
+  TNameRecipe LRecipe;
+  LRecipe.FNameMask = u"[N]_r"_s;
+  LFolders.ApplyRecipe(LRecipe, 0);
+  LFolders.SetJournal(&FJournal);
+  ASSERT_EQ(LFolders.ExecuteRenaming(), 0);
+  LExpectListingAgrees(u"folders renamed"_s);
+  EXPECT_EQ(RollbackBatch(FJournal, LFolders.BatchId()).FFailed, 0);
+  EXPECT_TRUE(LEndsWithSummary(LFolders.BatchId()));
+  LExpectListingAgrees(u"folders rolled back"_s);
+}

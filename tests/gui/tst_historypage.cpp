@@ -70,6 +70,8 @@ private:
 
 } // namespace
 
+using namespace Qt::Literals::StringLiterals;
+
 class TTestHistoryPage : public QObject {
   Q_OBJECT
 private:
@@ -99,7 +101,10 @@ private:
   THistoryPage &History() const { return *FMain->HistoryPage; }
   TFilePage &Files() const { return *FMain->FilePage; }
   TFolderPage &Folders() const { return *FMain->FolderPage; }
+  // A cell once the page's worker has read every batch's summary.
   QString HistoryCell(int ARow, int AColumn) const {
+    if (!QTest::qWaitFor([this] { return !History().Loading(); }))
+      return QStringLiteral("(still reading)");
     return History().Model->index(ARow, AColumn).data().toString();
   }
   void WaitForMessages(int ACount) { QTRY_COMPARE(FMessages->Messages().size(), ACount); }
@@ -127,6 +132,7 @@ private:
   void RollBackNewest() {
     FMain->ShowPage(TMainPage::mpHistory);
     QVERIFY(History().Model->rowCount() > 0);
+    QTRY_VERIFY(!History().Loading());
     History().sgHistory->selectRow(0);
     FMain->UpdateActions();
     QVERIFY(History().acRollbackBatch->isEnabled());
@@ -234,6 +240,44 @@ private Q_SLOTS:
     QCOMPARE(History().Model->rowCount(), 2);
     QCOMPARE(HistoryCell(0, 4), QStringLiteral("rolled back"));
     QCOMPARE(HistoryCell(1, 4), QStringLiteral("rolled back"));
+  }
+
+  // History lists the batches at once and fills each row as its summary is
+  // read: a batch written without a summary (by an earlier version) is
+  // read whole, a file that is no batch leaves its row.
+  void ABatchWithoutASummaryIsListedAndAStrayFileIsNot() {
+    RenameFiles({QStringLiteral("a.txt")}, QStringLiteral("[N]_r"));
+    RenameFiles({QStringLiteral("b.txt"), QStringLiteral("c.txt")}, QStringLiteral("[N]_s"));
+    const std::vector<QString> LIds = GetJournal().BatchIds();
+    QCOMPARE(LIds.size(), size_t(2));
+    const QString LOld = GetJournal().Folder() + QLatin1Char('/') + LIds[1] + u".journal"_s;
+    QFile LFile(LOld);
+    QVERIFY(LFile.open(QIODevice::ReadOnly));
+    QByteArray LText;
+    for (const QByteArray &LLine : LFile.readAll().split('\n'))
+      if (!LLine.isEmpty() && !LLine.startsWith("summary "))
+        LText += LLine + '\n';
+    LFile.close();
+    QVERIFY(LFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    LFile.write(LText);
+    LFile.close();
+    QFile LStray(GetJournal().Folder() + u"/20990101-000000-1-0.journal"_s);
+    QVERIFY(LStray.open(QIODevice::WriteOnly));
+    LStray.write("not a batch\n");
+    LStray.close();
+
+    NewWindow();
+    FMain->ShowPage(TMainPage::mpHistory);
+    QCOMPARE(History().Model->rowCount(), 3);
+    QTRY_VERIFY(!History().Loading());
+    QCOMPARE(History().Model->rowCount(), 2);
+    QCOMPARE(History().txtHistoryCount->text(), QStringLiteral("2 batches"));
+    QCOMPARE(HistoryCell(0, 2), QStringLiteral("2"));
+    QCOMPARE(HistoryCell(1, 2), QStringLiteral("1"));
+    QCOMPARE(HistoryCell(1, 4), QStringLiteral("renamed"));
+    RollBackNewest();
+    QCOMPARE(HistoryCell(0, 4), QStringLiteral("rolled back"));
+    QCOMPARE(Read(QStringLiteral("b.txt")), QByteArray("b.txt"));
   }
 
   void AFolderBatchRolledBackFromHistory() {

@@ -235,6 +235,10 @@ private:
   }
   QWidget &Shown(TMainPage APage) {
     FMain->ShowPage(APage);
+    // History fills its rows from the worker that reads the batches.
+    if (APage == TMainPage::mpHistory)
+      if (!QTest::qWaitFor([this] { return !FMain->HistoryPage->Loading(); }))
+        qWarning("History was still reading its batches");
     QApplication::processEvents();
     return *FMain->LayoutMain;
   }

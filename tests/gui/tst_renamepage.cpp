@@ -30,6 +30,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -275,6 +276,44 @@ private Q_SLOTS:
     QCOMPARE(FMessages->Messages().front().Text, LExpected);
   }
 
+  // In a large list a sort, a mask, a Delete and Clear change the list on
+  // the worker, so the window never stops for them; the rows come out as in
+  // a small list, which changes at once.
+  void ALargeListChangesOnTheWorkerAsASmallOneDoes_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::addColumn<bool>("Large");
+    QTest::newRow("files") << false << false;
+    QTest::newRow("files, large") << false << true;
+    QTest::newRow("folders") << true << false;
+    QTest::newRow("folders, large") << true << true;
+  }
+  void ALargeListChangesOnTheWorkerAsASmallOneDoes() {
+    QFETCH(bool, Folders);
+    QFETCH(bool, Large);
+    FFolders = Folders;
+    const int LBefore = TRenamePage::SetLargeList(Large ? 1 : 1000000);
+    const auto LRestore = qScopeGuard([LBefore] { TRenamePage::SetLargeList(LBefore); });
+    AddEntries({u"b"_s, u"d"_s, u"a"_s, u"c"_s});
+    const auto LChanged = [&](const std::function<void()> &AChange) {
+      AChange();
+      QCOMPARE(Page().StepRunning(), Large);
+      QVERIFY(guitest::WaitForStep(Page()));
+    };
+    LChanged([&] { SetMask(u"[N]_[C]"_s); });
+    QCOMPARE(Column(1), (QStringList{u"a_1"_s, u"b_2"_s, u"c_3"_s, u"d_4"_s}));
+    // The first press on "Old Name" sorts it Z-A; the counter follows.
+    LChanged([&] { Page().HeaderPressed(Page().Model().ColumnOf(TListGridModel::dcOldName)); });
+    QCOMPARE(Column(0), (QStringList{u"d"_s, u"c"_s, u"b"_s, u"a"_s}));
+    QCOMPARE(Column(1), (QStringList{u"d_1"_s, u"c_2"_s, u"b_3"_s, u"a_4"_s}));
+    Grid().selectRow(1);
+    LChanged([&] { Page().DeleteSelected(); });
+    QCOMPARE(Column(1), (QStringList{u"d_1"_s, u"b_2"_s, u"a_3"_s}));
+    QCOMPARE(Grid().selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(Grid().selectionModel()->selectedRows().front().row(), 1);
+    LChanged([&] { Page().ClearList(); });
+    QCOMPARE(Page().Model().rowCount(), 0);
+  }
+
   // When a step ends the focus is back where it was: a mask that reads
   // metadata, and a Rename pressed from the mask field.
   void TheFocusComesBackWhenAStepEnds_data() {
@@ -356,6 +395,7 @@ private Q_SLOTS:
     FMain->ShowPage(TMainPage::mpHistory);
     THistoryPage &LHistory = *FMain->HistoryPage;
     QCOMPARE(LHistory.Model->rowCount(), 1);
+    QTRY_VERIFY(!LHistory.Loading());
     QCOMPARE(LHistory.Model->index(0, 4).data().toString(), u"interrupted"_s);
     LHistory.sgHistory->selectRow(0);
     FMain->UpdateActions();

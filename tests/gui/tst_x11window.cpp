@@ -33,6 +33,9 @@ constexpr const char *ChildVariable = "VARNWELL_X11_WINDOW_CHILD";
 const QSize ScreenSize(1280, 1024);
 // A point of the header's empty part, from the window's top left.
 const QPoint HeaderPoint(650, 50);
+// How long a program may take to come up on a machine that runs other
+// tests (and sanitizers) beside this one.
+constexpr int KSlowStart = 45000;
 // How far the mouse travels with the button down before a move begins: Qt's
 // drag distance on X11 without a settings daemon.
 constexpr int DragDistance = 10;
@@ -126,7 +129,7 @@ private:
       if (ALast == AWanted)
         return true;
       QTest::qWait(50);
-    } while (LTimer.elapsed() < 5000);
+    } while (LTimer.elapsed() < 15000);
     return false;
   }
   bool Xdotool(const QStringList &AArguments) const {
@@ -182,7 +185,7 @@ private Q_SLOTS:
     QByteArray LDisplay;
     QElapsedTimer LTimer;
     LTimer.start();
-    while (!LDisplay.contains('\n') && LTimer.elapsed() < 10000 &&
+    while (!LDisplay.contains('\n') && LTimer.elapsed() < KSlowStart &&
            LServer->state() == QProcess::Running) {
       LServer->waitForReadyRead(200);
       LDisplay += LServer->readAllStandardOutput();
@@ -205,9 +208,11 @@ private Q_SLOTS:
       while (!Run(QStringLiteral("xprop"),
                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                   .contains(QStringLiteral("window id")) &&
-             LTimer.elapsed() < 10000)
+             LTimer.elapsed() < KSlowStart && LManager->state() == QProcess::Running)
         QTest::qWait(50);
-      QVERIFY2(LTimer.elapsed() < 10000, "openbox does not come up");
+      QVERIFY2(LManager->state() == QProcess::Running,
+               LManager->readAllStandardError().constData());
+      QVERIFY2(LTimer.elapsed() < KSlowStart, "openbox does not come up");
     }
 
     TOwnProcess LChild;
@@ -220,7 +225,7 @@ private Q_SLOTS:
     QVERIFY2(LChild->waitForStarted(5000), "the window's process does not start");
     QByteArray LLine;
     LTimer.restart();
-    while (!LLine.contains('\n') && LTimer.elapsed() < 20000 &&
+    while (!LLine.contains('\n') && LTimer.elapsed() < 2 * KSlowStart &&
            LChild->state() == QProcess::Running) {
       LChild->waitForReadyRead(200);
       LLine += LChild->readAllStandardOutput();

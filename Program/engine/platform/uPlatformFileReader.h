@@ -25,6 +25,8 @@ public:
   // Copies up to ASize bytes at AOffset into ABuffer and returns how many
   // it copied: fewer at the end of the file, 0 past it or on a read error.
   qsizetype ReadAt(int64_t AOffset, char *ABuffer, qsizetype ASize) const;
+  // The file's size in bytes now; -1 when it cannot be told.
+  int64_t Size() const;
 
 private:
   explicit TFileReader(int AFd) : FFd(AFd) {}

@@ -46,4 +46,9 @@ qsizetype TFileReader::ReadAt(int64_t AOffset, char *ABuffer, qsizetype ASize) c
   }
 }
 
+int64_t TFileReader::Size() const {
+  struct stat LStat {};
+  return ::fstat(FFd, &LStat) == 0 ? static_cast<int64_t>(LStat.st_size) : -1;
+}
+
 } // namespace platform
