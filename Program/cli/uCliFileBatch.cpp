@@ -296,13 +296,16 @@ void TCliFileBatch::ApplyRecipe(const TNameRecipe &ARecipe) {
     QString LNewName(LName.constData(), LName.size());
     QString LNewExt(LExt.constData(), LExt.size());
     if (LSearch.IsActive()) {
-      // Over the name with its extension, split again at the last dot; a
-      // result without one (or with one only at its start) is the name, and
-      // the extension stays.
+      // Over the name with its extension, split again at the last dot: a
+      // result without one is the name and the extension stays; one whose
+      // only dot leads it is the name without an extension.
       const QString LReplaced = LSearch.Apply(LNewName + LNewExt);
       const qsizetype LNewDot = LReplaced.lastIndexOf(QLatin1Char('.'));
-      if (LNewDot <= 0) {
+      if (LNewDot < 0) {
         LNewName = LReplaced;
+      } else if (LNewDot == 0) {
+        LNewName = LReplaced;
+        LNewExt.clear();
       } else {
         LNewExt = LReplaced.mid(LNewDot);
         LNewName = LReplaced.left(LNewDot);

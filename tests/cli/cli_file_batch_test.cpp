@@ -120,6 +120,12 @@ std::vector<TRecipeCase> RecipeCases() {
          R.FSearch = u"."_s;
          R.FReplace = u"_"_s;
        }},
+      {"an empty name, and a search that finds nothing: the extension leads",
+       [](TNameRecipe &R) {
+         R.FNameMask = QString();
+         R.FSearch = u"zz"_s;
+         R.FReplace = u"y"_s;
+       }},
       {"a regular expression that makes a dot",
        [](TNameRecipe &R) {
          R.FSearch = u"^(.)"_s;
