@@ -1,6 +1,8 @@
 // varnwell-cli: the renaming engine from a terminal and in scripts. The same
 // recipe, planner, journal, settings and change log as the window; no
 // widget library.
+#include "platform/uPlatformMemory.h"
+#include "uCliFileBatch.h"
 #include "uCliOptions.h"
 #include "uCliOutput.h"
 #include "uFileInfo.h"
@@ -19,9 +21,10 @@
 #include <QCoreApplication>
 #include <QJsonObject>
 
-#include <algorithm>
 #include <cstdio>
-#include <unordered_map>
+#include <cstdlib>
+#include <new>
+#include <utility>
 #include <vector>
 
 #ifndef VARNWELL_VERSION
@@ -58,13 +61,20 @@ QString Relative(const QString &APath, const QString &AFolder) {
   return APath;
 }
 
+// AFolder without its final delimiters ("/" stays).
+QString Trimmed(QString AFolder) {
+  while (AFolder.size() > 1 && AFolder.endsWith(QLatin1Char('/')))
+    AFolder.chop(1);
+  return AFolder;
+}
+
 // The deepest folder that holds every one of AFolders.
 QString CommonFolder(const std::vector<QString> &AFolders) {
   if (AFolders.empty())
     return {};
-  QStringList LCommon = AFolders.front().split(QLatin1Char('/'));
+  QStringList LCommon = Trimmed(AFolders.front()).split(QLatin1Char('/'));
   for (const QString &LFolder : AFolders) {
-    const QStringList LParts = LFolder.split(QLatin1Char('/'));
+    const QStringList LParts = Trimmed(LFolder).split(QLatin1Char('/'));
     qsizetype LSame = 0;
     while (LSame < LCommon.size() && LSame < LParts.size() && LCommon[LSame] == LParts[LSame])
       ++LSame;
@@ -74,11 +84,79 @@ QString CommonFolder(const std::vector<QString> &AFolders) {
   return LJoined.isEmpty() ? QStringLiteral("/") : LJoined;
 }
 
-// One item of a batch as the output shows it.
-struct TRow {
-  QString FOld; // full paths
-  QString FNew;
-  TPlanEntry FEntry;
+// The rows of a batch as the output shows them, made one at a time while
+// they are written: each item's path now and the path its Rename gives it
+// (the name the move will use), what the plan says of it, and after a
+// Rename how it went.
+class TRows {
+public:
+  virtual ~TRows() = default;
+  virtual int Count() const = 0;
+  virtual QString OldPath(int ARow) const = 0;
+  virtual QString NewPath(int ARow) const = 0;
+  virtual const TPlanEntry &Entry(int ARow) const = 0;
+  // After a Rename: false, with the reason, for a row that failed.
+  virtual bool Renamed(int ARow, QString &AReason) const = 0;
+};
+
+// The files of a run.
+class TFileRows : public TRows {
+public:
+  explicit TFileRows(TCliFileBatch &ABatch) : FBatch(ABatch) {}
+  int Count() const override { return FBatch.Count(); }
+  QString OldPath(int ARow) const override { return FBatch.OldPath(ARow); }
+  QString NewPath(int ARow) const override { return FBatch.TargetPath(ARow); }
+  const TPlanEntry &Entry(int ARow) const override {
+    return FPlan->FEntries[static_cast<size_t>(ARow)];
+  }
+  bool Renamed(int ARow, QString &AReason) const override {
+    if (FBatch.Renamed(ARow))
+      return true;
+    AReason = FBatch.Failure(ARow);
+    return false;
+  }
+  void SetPlan(const TPlan &APlan) { FPlan = &APlan; }
+
+private:
+  TCliFileBatch &FBatch;
+  const TPlan *FPlan = nullptr;
+};
+
+// The folders of a run. A Rename moves the folders deepest first and
+// changes the paths below the ones it moves: the rows keep the paths they
+// showed before it, and find their items again.
+class TFolderRows : public TRows {
+public:
+  explicit TFolderRows(TFolderList &AList) : FList(AList) {}
+  int Count() const override { return static_cast<int>(FEntries.size()); }
+  QString OldPath(int ARow) const override {
+    return FPaths.empty() ? FList.CurrentPath(ARow) : FPaths[static_cast<size_t>(ARow)].first;
+  }
+  QString NewPath(int ARow) const override {
+    return FPaths.empty() ? FList.TargetPath(ARow) : FPaths[static_cast<size_t>(ARow)].second;
+  }
+  const TPlanEntry &Entry(int ARow) const override { return FEntries[static_cast<size_t>(ARow)]; }
+  bool Renamed(int ARow, QString &AReason) const override {
+    const TRenameItem &LItem = *FItems[static_cast<size_t>(ARow)];
+    if (LItem.isRenamed())
+      return true;
+    AReason = LItem.RenameErrorText();
+    return false;
+  }
+  void SetPlan(const TPlan &APlan) { FEntries = APlan.FEntries; }
+  // Before a Rename: the paths and items of the rows as they are now.
+  void KeepRows() {
+    for (int i = 0; i < FList.Count(); ++i) {
+      FPaths.emplace_back(FList.CurrentPath(i), FList.TargetPath(i));
+      FItems.push_back(&FList.ItemAt(i));
+    }
+  }
+
+private:
+  TFolderList &FList;
+  std::vector<TPlanEntry> FEntries;
+  std::vector<std::pair<QString, QString>> FPaths;
+  std::vector<const TRenameItem *> FItems;
 };
 
 QByteArray StatusWord(TPlanStatus AStatus) {
@@ -109,15 +187,20 @@ private:
   // that cannot be listed or a path that cannot be reached is told on
   // standard error (and as an object with --json) and makes the exit status
   // 1; the program's own files are left out and told likewise.
-  bool CollectFiles(TFileList &AList);
+  bool CollectFiles(TCliFileBatch &ABatch);
   bool CollectFolders(TFolderList &AList);
   void Unreadable(const QString &APath, const QString &AReason);
   void LeftOut(const QString &APath);
   void StartLog();
-  void PrintPlan(const std::vector<TRow> &ARows);
-  void PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QString> &AFailures,
-                    int AFailed);
-  QByteArray Line(const TRow &ARow, const QByteArray &ATail) const;
+  int RenameFiles();
+  int RenameFolders();
+  // The preview: a line per row and the summary. True when a row has a
+  // conflict.
+  bool PrintPlan(const TRows &ARows);
+  void PrintOutcome(const TRows &ARows, int AFailed);
+  QByteArray Line(const TRows &ARows, int ARow, const QByteArray &ATail) const;
+  void JournalIncomplete(const QString &AError);
+  int Finished(int AFailed, const QString &AJournalError);
 
   const TCliOptions &FOptions;
   QString FCommon;
@@ -267,13 +350,10 @@ void TCli::LeftOut(const QString &APath) {
   ErrBytes("left out " + QuoteForTerminal(APath) + ": " + rs::UsedByVarnwell.toUtf8());
 }
 
-bool TCli::CollectFiles(TFileList &AList) {
+bool TCli::CollectFiles(TCliFileBatch &ABatch) {
   const TProgramPaths LProgram = TProgramPaths::OfTheRun();
-  const auto LAdd = [this, &AList, &LProgram](const QString &APath) {
-    if (LProgram.HoldsFile(APath))
-      LeftOut(APath);
-    else if (AList.CheckInList(APath))
-      AList.AddFileInfo(std::make_unique<TFileInfo>(APath));
+  const auto LLeftOut = [this](const QString &APath) {
+    LeftOut(APath);
   };
   for (const QByteArray &LArgument : FOptions.FPaths) {
     const QString LPath = PathFromArgument(LArgument);
@@ -287,7 +367,10 @@ bool TCli::CollectFiles(TFileList &AList) {
       Err(QStringLiteral("no such file or folder: %1").arg(DisplayText(LPath)));
       return false;
     case TPathKind::File:
-      LAdd(LPath);
+      if (LProgram.HoldsFile(LPath))
+        LeftOut(LPath);
+      else
+        ABatch.AddFile(LPath);
       break;
     case TPathKind::Folder: {
       if (!FOptions.FRecursive) {
@@ -297,8 +380,7 @@ bool TCli::CollectFiles(TFileList &AList) {
       }
       // The walk takes each folder's entries A-Z.
       std::vector<TUnreadable> LUnreadable;
-      for (const QString &LFile : CollectFolderFiles(LPath, nullptr, &LUnreadable))
-        LAdd(LFile);
+      ABatch.AddTree(LPath, LProgram, LLeftOut, LUnreadable);
       for (const TUnreadable &LFolder : LUnreadable)
         Unreadable(LFolder.FPath, LFolder.FReason);
       break;
@@ -352,22 +434,25 @@ bool TCli::CollectFolders(TFolderList &AList) {
   return true;
 }
 
-QByteArray TCli::Line(const TRow &ARow, const QByteArray &ATail) const {
-  QByteArray LLine = QuoteForTerminal(Relative(ARow.FOld, FCommon));
-  if (ARow.FEntry.FStatus != TPlanStatus::Unchanged || ARow.FOld != ARow.FNew)
-    LLine += " -> " + QuoteForTerminal(Relative(ARow.FNew, FCommon));
+QByteArray TCli::Line(const TRows &ARows, int ARow, const QByteArray &ATail) const {
+  const QString LOld = ARows.OldPath(ARow);
+  QByteArray LLine = QuoteForTerminal(Relative(LOld, FCommon));
+  const QString LNew = ARows.NewPath(ARow);
+  if (ARows.Entry(ARow).FStatus != TPlanStatus::Unchanged || LOld != LNew)
+    LLine += " -> " + QuoteForTerminal(Relative(LNew, FCommon));
   if (!ATail.isEmpty())
     LLine += "  " + ATail;
   return LLine + '\n';
 }
 
-void TCli::PrintPlan(const std::vector<TRow> &ARows) {
+bool TCli::PrintPlan(const TRows &ARows) {
   int LToRename = 0;
   int LUnchanged = 0;
   int LConflicts = 0;
-  for (const TRow &LRow : ARows) {
-    const TPlanStatus LStatus = LRow.FEntry.FStatus;
-    const QString LReason = PlanReason(LRow.FEntry, FFolders);
+  for (int i = 0; i < ARows.Count(); ++i) {
+    const TPlanEntry &LEntry = ARows.Entry(i);
+    const TPlanStatus LStatus = LEntry.FStatus;
+    const QString LReason = PlanReason(LEntry, FFolders);
     if (IsConflict(LStatus))
       ++LConflicts;
     else if (LStatus == TPlanStatus::Unchanged)
@@ -376,8 +461,8 @@ void TCli::PrintPlan(const std::vector<TRow> &ARows) {
       ++LToRename;
     if (FOptions.FJson) {
       QJsonObject LObject;
-      PutName(LObject, QStringLiteral("old"), LRow.FOld);
-      PutName(LObject, QStringLiteral("new"), LRow.FNew);
+      PutName(LObject, QStringLiteral("old"), ARows.OldPath(i));
+      PutName(LObject, QStringLiteral("new"), ARows.NewPath(i));
       LObject.insert(QStringLiteral("status"), QString::fromLatin1(StatusWord(LStatus)));
       if (!LReason.isEmpty())
         LObject.insert(QStringLiteral("reason"), LReason);
@@ -390,7 +475,7 @@ void TCli::PrintPlan(const std::vector<TRow> &ARows) {
         LTail = "(unchanged)";
       else if (!LReason.isEmpty())
         LTail = "(" + LReason.toUtf8() + ")";
-      Out(Line(LRow, LTail));
+      Out(Line(ARows, i, LTail));
     }
   }
   if (FOptions.FJson) {
@@ -403,31 +488,32 @@ void TCli::PrintPlan(const std::vector<TRow> &ARows) {
     Out(QByteArray::number(LToRename) + " to rename, " + QByteArray::number(LUnchanged) +
         " unchanged, " + QByteArray::number(LConflicts) + " conflicts\n");
   }
+  return LConflicts > 0;
 }
 
-void TCli::PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QString> &AFailures,
-                        int AFailed) {
+void TCli::PrintOutcome(const TRows &ARows, int AFailed) {
   int LRenamed = 0;
-  for (size_t i = 0; i < ARows.size(); ++i) {
-    const TRow &LRow = ARows[i];
-    const bool LFailed = AFailures[i] != QStringLiteral("\x01ok");
-    const bool LUnchanged = LRow.FEntry.FStatus == TPlanStatus::Unchanged;
+  QString LReason;
+  for (int i = 0; i < ARows.Count(); ++i) {
+    const bool LFailed = !ARows.Renamed(i, LReason);
+    const bool LUnchanged = ARows.Entry(i).FStatus == TPlanStatus::Unchanged;
     if (!LFailed && !LUnchanged)
       ++LRenamed;
     if (FOptions.FJson) {
       QJsonObject LObject;
-      PutName(LObject, QStringLiteral("old"), LRow.FOld);
-      PutName(LObject, QStringLiteral("new"), LRow.FNew);
+      PutName(LObject, QStringLiteral("old"), ARows.OldPath(i));
+      PutName(LObject, QStringLiteral("new"), ARows.NewPath(i));
       LObject.insert(QStringLiteral("status"), LFailed      ? QStringLiteral("failed")
                                                : LUnchanged ? QStringLiteral("unchanged")
                                                             : QStringLiteral("renamed"));
       if (LFailed)
-        LObject.insert(QStringLiteral("reason"), AFailures[i]);
+        LObject.insert(QStringLiteral("reason"), LReason);
       Out(JsonLine(LObject));
     } else if (!FOptions.FQuiet) {
-      Out(Line(LRow, LFailed      ? "failed: " + AFailures[i].toUtf8()
-                     : LUnchanged ? QByteArray("(unchanged)")
-                                  : QByteArray("ok")));
+      Out(Line(ARows, i,
+               LFailed      ? "failed: " + LReason.toUtf8()
+               : LUnchanged ? QByteArray("(unchanged)")
+                            : QByteArray("ok")));
     }
   }
   if (FOptions.FJson) {
@@ -440,44 +526,75 @@ void TCli::PrintOutcome(const std::vector<TRow> &ARows, const std::vector<QStrin
   }
 }
 
+void TCli::JournalIncomplete(const QString &AError) {
+  if (AError.isEmpty())
+    return;
+  const QString LText = rs::FormatMessage(rs::JournalIncomplete, {AError});
+  Err(LText);
+  GetLogger().WriteLog(LText);
+}
+
+int TCli::Finished(int AFailed, const QString &AJournalError) {
+  JournalIncomplete(AJournalError);
+  GetLogger().WriteLog(AFailed == 0 ? rs::RenameDone
+                                    : rs::FormatMessage(rs::ForCount(AFailed, rs::FailedToRenameOne,
+                                                                     rs::FailedToRenameMany),
+                                                        {AFailed}));
+  return AFailed == 0 && AJournalError.isEmpty() && !FUnreadable ? KExitDone : KExitFailed;
+}
+
 int TCli::Rename() {
   FFolders = FOptions.FFolders;
-  TFileList LFiles;
-  TFolderList LFolderList;
-  TRenameList &LList = FFolders ? static_cast<TRenameList &>(LFolderList) : LFiles;
-  if (!(FFolders ? CollectFolders(LFolderList) : CollectFiles(LFiles)))
+  return FFolders ? RenameFolders() : RenameFiles();
+}
+
+int TCli::RenameFiles() {
+  TCliFileBatch LBatch;
+  if (!CollectFiles(LBatch))
     return KExitUsage;
-  LList.ApplyRecipe(FOptions.FRecipe, 0);
-  // Each row shows the item's path now and the path its Rename gives it:
-  // the name the move will use.
-  std::vector<TRow> LRows;
-  std::vector<QString> LFolders;
-  const TPlan &LPlan = LList.PlanRenaming();
-  for (int i = 0; i < LList.Count(); ++i) {
-    LRows.push_back(
-        {LList.CurrentPath(i), LList.TargetPath(i), LPlan.FEntries[static_cast<size_t>(i)]});
-    LFolders.push_back(LList.FolderPath(i));
-  }
-  for (QString &LFolder : LFolders)
-    while (LFolder.size() > 1 && LFolder.endsWith(QLatin1Char('/')))
-      LFolder.chop(1);
-  FCommon = CommonFolder(LFolders);
-  if (!FOptions.FApply) {
-    PrintPlan(LRows);
-    const bool LConflicts = std::any_of(LRows.begin(), LRows.end(), [](const TRow &ARow) {
-      return IsConflict(ARow.FEntry.FStatus);
-    });
-    return LConflicts || FUnreadable ? KExitFailed : KExitDone;
-  }
+  LBatch.ApplyRecipe(FOptions.FRecipe);
+  FCommon = CommonFolder(LBatch.Folders());
+  TFileRows LRows(LBatch);
+  LRows.SetPlan(LBatch.Plan());
+  if (!FOptions.FApply)
+    return PrintPlan(LRows) || FUnreadable ? KExitFailed : KExitDone;
 
   const TSettings &LSettings = GetSettings();
   GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
   StartLog();
-  // A Rename may put the items in another order (folders deepest first):
-  // the rows are found again by item.
-  std::unordered_map<const TRenameItem *, size_t> LRowOf;
-  for (int i = 0; i < LList.Count(); ++i)
-    LRowOf[&LList.ItemAt(i)] = static_cast<size_t>(i);
+  const int LFailed = LBatch.Execute(&GetJournal());
+  if (LFailed < 0) {
+    Err(LBatch.BatchError());
+    GetLogger().WriteLog(LBatch.BatchError());
+    return KExitFailed;
+  }
+  PrintOutcome(LRows, LFailed);
+  return Finished(LFailed, LBatch.JournalError());
+}
+
+int TCli::RenameFolders() {
+  TFolderList LList;
+  if (!CollectFolders(LList))
+    return KExitUsage;
+  LList.ApplyRecipe(FOptions.FRecipe, 0);
+  // The deepest folder that holds them all, each item's folder taken once
+  // where it repeats.
+  std::vector<QString> LFolders;
+  for (int i = 0; i < LList.Count(); ++i) {
+    const QString LFolder = LList.FolderPath(i);
+    if (LFolders.empty() || LFolders.back() != LFolder)
+      LFolders.push_back(LFolder);
+  }
+  FCommon = CommonFolder(LFolders);
+  TFolderRows LRows(LList);
+  LRows.SetPlan(LList.PlanRenaming());
+  if (!FOptions.FApply)
+    return PrintPlan(LRows) || FUnreadable ? KExitFailed : KExitDone;
+
+  const TSettings &LSettings = GetSettings();
+  GetJournal().Prune(LSettings.JournalKeepBatches(), LSettings.JournalKeepDays());
+  StartLog();
+  LRows.KeepRows();
   LList.SetJournal(&GetJournal());
   const int LFailed = LList.ExecuteRenaming();
   if (LFailed < 0) {
@@ -485,28 +602,25 @@ int TCli::Rename() {
     GetLogger().WriteLog(LList.BatchError());
     return KExitFailed;
   }
-  // The outcome of each row: "\x01ok" or the failure's reason.
-  const QString LOk = QStringLiteral("\x01ok");
-  std::vector<QString> LOutcomes(LRows.size(), LOk);
-  for (int i = 0; i < LList.Count(); ++i) {
-    const TRenameItem &LItem = LList.ItemAt(i);
-    if (!LItem.isRenamed())
-      LOutcomes[LRowOf[&LItem]] = LItem.RenameErrorText();
-  }
-  PrintOutcome(LRows, LOutcomes, LFailed);
-  if (!LList.JournalError().isEmpty()) {
-    const QString LText = rs::FormatMessage(rs::JournalIncomplete, {LList.JournalError()});
-    Err(LText);
-    GetLogger().WriteLog(LText);
-  }
-  GetLogger().WriteLog(LFailed == 0 ? rs::RenameDone
-                                    : rs::FormatMessage(rs::ForCount(LFailed, rs::FailedToRenameOne,
-                                                                     rs::FailedToRenameMany),
-                                                        {LFailed}));
-  return LFailed == 0 && LList.JournalError().isEmpty() && !FUnreadable ? KExitDone : KExitFailed;
+  PrintOutcome(LRows, LFailed);
+  return Finished(LFailed, LList.JournalError());
 }
 
 } // namespace
+
+// Every allocation of the program comes here. A large one (the items of a
+// run, their names, the planner's tables) is backed by large pages where the
+// system offers them: a run over a million files fills some hundreds of
+// megabytes, and one fault per small page would cost more than its moves.
+void *operator new(std::size_t ASize) {
+  constexpr std::size_t KLarge = 4 * 1024 * 1024;
+  void *LBlock = std::malloc(ASize == 0 ? 1 : ASize);
+  if (LBlock == nullptr)
+    throw std::bad_alloc();
+  if (ASize >= KLarge)
+    platform::PreferLargePages(LBlock, ASize);
+  return LBlock;
+}
 
 int main(int argc, char **argv) {
   // The arguments' own bytes: Qt's decoded list would lose names that are

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <functional>
 #include <vector>
@@ -46,6 +47,32 @@ void ScanSubFolders(
     const QString &AFolder,
     const std::function<void(const QString &APath, const TFolderEntry &AFileInfo)> &ACallback,
     const TProgress *AProgress = nullptr, std::vector<TUnreadable> *AUnreadable = nullptr);
+
+// What a walk of files tells of each entry it finds.
+struct TWalkedFile {
+  // A file of the walk; else an entry of its folder that is none (a folder,
+  // a link to a folder), told so that a caller has the folder's whole
+  // listing.
+  bool FIsFile = true;
+  // The folder the entry stands in, as the walk reached it (AFolder as
+  // given, then each subfolder's name joined to it).
+  const QString *FFolder = nullptr;
+  size_t FFolderEntries = 0; // how many entries the folder has
+  QStringView FName;         // valid during the call only
+};
+
+// Walks the files below AFolder in the order CollectFolderFiles gives them
+// and calls AFile for each, without a text per path: for callers that keep
+// names their own way. The other entries of each folder read (folders,
+// links to folders) are given to AFile too, in their places, each folder
+// just before the walk enters it. No entry is read whose kind the listing
+// tells. With AProgress, each folder entered is reported (the files found
+// so far, of an unknown total, and the folder), and the walk ends where a
+// stop is requested.
+void WalkFolderFiles(const QString &AFolder,
+                     const std::function<void(const TWalkedFile &AFile)> &AFile,
+                     const TProgress *AProgress = nullptr,
+                     std::vector<TUnreadable> *AUnreadable = nullptr);
 
 // Every entry below AFolder that is not a folder, hidden ones included, in a
 // depth-first walk that descends into a subfolder where it meets it. Links

@@ -440,24 +440,6 @@ void TRenameList::MovedBackElsewhere(const std::vector<TRenameItem *> &AItems) {
 
 namespace {
 
-// How a list runs a plan: with a journal, the plan goes to it (and to the
-// disk) before the first move — a new batch for a Rename, a rollback section
-// of FBatchId for a Rollback — and every move is recorded as made.
-struct TBatchRun {
-  TJournal *FJournal = nullptr; // none: nothing is recorded
-  TBatchKind FKind = TBatchKind::Files;
-  bool FRollback = false;
-  std::function<bool()> FStopRequest; // asked between groups: true stops
-  // Called after each step of the plan is made or failed, with its index.
-  std::function<void(int AStep)> FStepDone;
-  // Filled in: the batch (a Rename sets it), why nothing moved, a stop, a
-  // journal write that failed while the moves went on.
-  QString FBatchId;
-  QString FError;
-  QString FJournalError;
-  bool FStopped = false;
-};
-
 // Asks only for a stop: the observer of a batch without a journal.
 class TStopOnly : public TPlanObserver {
 public:
@@ -543,10 +525,8 @@ OpenBatch(TBatchRun &ARun, const TPlan &APlan,
   return LWriter;
 }
 
-// Runs APlan through AHost as ARun says. Returns the number of items that
-// failed, or -1 when the journal could not be written and nothing moved. A
-// journal write that fails while the moves go on stops the batch at its
-// next group of moves, as a Cancel does (ARun.FJournalError).
+} // namespace
+
 int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
              const std::function<TJournalStep(const TPlanStep &)> &AStepOf,
              const std::function<QString(const TPlanStep &)> &AFolderOf) {
@@ -574,8 +554,6 @@ int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
   }
   return LResult.FFailed;
 }
-
-} // namespace
 
 int TRenameList::RunPlan(const TPlan &APlan, THost &AHost, const std::vector<int> *ASubset) {
   const bool LRollback = ASubset != nullptr;
@@ -614,10 +592,10 @@ int TRenameList::RunPlan(const TPlan &APlan, THost &AHost, const std::vector<int
         DescribeEntry(LItem, LStep);
         LStep.FItem = LItem.JournalItem();
         LStep.FFrom = AStep.FKind == TStepKind::FromTemporary
-                          ? AStep.FTemporaryName
+                          ? APlan.TemporaryName(AStep)
                           : NameOf(LItem, LRollback ? TNameOf::Current : TNameOf::RenameFrom);
         LStep.FTo = AStep.FKind == TStepKind::ToTemporary
-                        ? AStep.FTemporaryName
+                        ? APlan.TemporaryName(AStep)
                         : NameOf(LItem, LRollback ? TNameOf::Old : TNameOf::Target);
         return LStep;
       },

@@ -12,6 +12,7 @@
 // sort moves pointers and an item keeps its address while it is listed.
 #pragma once
 
+#include "uJournal.h"
 #include "uMaskScanner.h"
 #include "uNameEdits.h"
 #include "uNameRecipe.h"
@@ -28,9 +29,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-class TJournal;
-struct TJournalStep;
 
 // The names of an item a list asks its kind for.
 enum class TNameOf {
@@ -277,6 +275,35 @@ private:
   TProgress *FProgress = nullptr;
   bool FLastStopped = false;
 };
+
+// How a plan is run with its journal, by a list or by another holder of
+// items: the plan goes to the journal (and to the disk) before the first
+// move — a new batch for a Rename, a rollback section of FBatchId for a
+// Rollback — and every move is recorded as made.
+struct TBatchRun {
+  TJournal *FJournal = nullptr; // none: nothing is recorded
+  TBatchKind FKind = TBatchKind::Files;
+  bool FRollback = false;
+  std::function<bool()> FStopRequest; // asked between groups: true stops
+  // Called after each step of the plan is made or failed, with its index.
+  std::function<void(int AStep)> FStepDone;
+  // Filled in: the batch (a Rename sets it), why nothing moved, a stop, a
+  // journal write that failed while the moves went on.
+  QString FBatchId;
+  QString FError;
+  QString FJournalError;
+  bool FStopped = false;
+};
+
+// Runs APlan through AHost as ARun says: AStepOf describes each step for the
+// journal (its item, names and identity), AFolderOf names the folder it
+// moves in. Returns the number of items that failed, or -1 when the journal
+// could not be written and nothing moved. A journal write that fails while
+// the moves go on stops the batch at its next group of moves, as a Cancel
+// does (ARun.FJournalError).
+int RunBatch(TBatchRun &ARun, const TPlan &APlan, TPlanHost &AHost,
+             const std::function<TJournalStep(const TPlanStep &)> &AStepOf,
+             const std::function<QString(const TPlanStep &)> &AFolderOf);
 
 // Storage for the items of one kind: chunks of many items each, slots of
 // destroyed items used again. An item keeps its address until it is

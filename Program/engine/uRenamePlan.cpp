@@ -307,6 +307,16 @@ QString SwapCase(const QString &AName, bool AAsciiOnly) {
   return LSwapped;
 }
 
+// True when AName holds a letter a to z or A to Z.
+bool HasAsciiLetter(QStringView AName) {
+  for (const QChar LChar : AName) {
+    const char16_t LUnit = LChar.unicode() | 0x20;
+    if (LUnit >= u'a' && LUnit <= u'z')
+      return true;
+  }
+  return false;
+}
+
 // The longest name, in UTF-16 units, that can never exceed AFs's limit: a
 // unit takes at most three bytes of UTF-8.
 int SafeLength(const platform::TFileSystemInfo &AFs) {
@@ -315,21 +325,42 @@ int SafeLength(const platform::TFileSystemInfo &AFs) {
 
 } // namespace
 
-void TRenamePlanner::ReadFolder(TFolder &AFolder) {
+void TRenamePlanner::ReadFolder(TFolder &AFolder, TPlanSource &ASource, int AItem) {
   AFolder.FRead = true;
   AFolder.FFs = FFileSystems.Of(AFolder.FPath);
-  std::vector<QString> LNames;
-  platform::ListDirectory(AFolder.FPath, [&](const platform::TDirEntry &AEntry) {
-    LNames.push_back(AEntry.FName);
-    return true;
+  // Every name of the folder's listing: the source's own where it has just
+  // listed the folder, else read here.
+  const auto LEachName = [&](const std::function<void(QStringView)> &AName) {
+    if (!ASource.ListedNames(AItem, AName))
+      platform::ListDirectory(AFolder.FPath, [&AName](const platform::TDirEntry &AEntry) {
+        AName(AEntry.FName);
+        return true;
+      });
+  };
+  // Exact spellings first, for the letter-case probe. Of the names only
+  // those that may decide it are kept: the first with a letter a to z, and
+  // until one comes, every name that a change of letter case alters.
+  // The keys are gathered first, so that the table is made once at its size.
+  QString LAsciiProbe;
+  bool LHaveAsciiProbe = false;
+  std::vector<QString> LOtherProbes;
+  std::vector<uint64_t> LKeys;
+  LEachName([&](QStringView AName) {
+    LKeys.push_back(NameKey(AFolder.FNumber, TNameParts{AName, {}}, false));
+    if (LHaveAsciiProbe)
+      return;
+    if (HasAsciiLetter(AName)) {
+      LAsciiProbe = AName.toString();
+      LHaveAsciiProbe = true;
+      LOtherProbes.clear();
+    } else if (QString LName = AName.toString(); SwapCase(LName, false) != LName) {
+      LOtherProbes.push_back(std::move(LName));
+    }
   });
-  // Exact spellings first, for the letter-case probe.
-  std::vector<uint64_t> LKeys(LNames.size());
-  AFolder.FNames.Reset(LNames.size());
-  for (size_t i = 0; i < LNames.size(); ++i) {
-    LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, false);
-    AFolder.FNames.Add(LKeys[i]);
-  }
+  const size_t LCount = LKeys.size();
+  AFolder.FNames.Reset(LCount);
+  for (const uint64_t LKey : LKeys)
+    AFolder.FNames.Add(LKey);
   // A folder ignores letter case when an entry's name with its case swapped
   // leads to an entry while the listing has no such spelling. The first name
   // with a letter a to z decides, by those letters alone (both spellings
@@ -337,37 +368,40 @@ void TRenamePlanner::ReadFolder(TFolder &AFolder) {
   // other letters may show that the folder ignores case; a swap of those
   // that leads nowhere proves nothing (the file system's table may not fold
   // them), and the FAT family is then taken to ignore case, others not.
+  const auto LListed = [&AFolder](const QString &AName) {
+    return AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{AName, {}}, false));
+  };
   int LDecided = -1;
-  for (const bool LAsciiOnly : {true, false}) {
-    for (const QString &LName : LNames) {
-      const QString LSwapped = SwapCase(LName, LAsciiOnly);
-      if (LSwapped == LName)
+  if (LHaveAsciiProbe) {
+    const QString LSwapped = SwapCase(LAsciiProbe, true);
+    LDecided =
+        !LListed(LSwapped) && platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped))
+            ? 1
+            : 0;
+  } else {
+    for (const QString &LName : LOtherProbes) {
+      const QString LSwapped = SwapCase(LName, false);
+      if (LListed(LSwapped))
         continue;
-      if (AFolder.FNames.Contains(NameKey(AFolder.FNumber, TNameParts{LSwapped, {}}, false))) {
-        if (!LAsciiOnly)
-          continue;
-        LDecided = 0;
-      } else if (platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped))) {
+      if (platform::EntryExists(platform::JoinPath(AFolder.FPath, LSwapped)))
         LDecided = 1;
-      } else if (LAsciiOnly) {
-        LDecided = 0;
-      }
       break;
     }
-    if (LDecided >= 0)
-      break;
   }
   AFolder.FCaseInsensitive = LDecided < 0 ? AFolder.FFs.FFatFamily : LDecided == 1;
   if (AFolder.FCaseInsensitive) {
-    AFolder.FNames.Reset(LNames.size());
-    for (size_t i = 0; i < LNames.size(); ++i) {
-      LKeys[i] = NameKey(AFolder.FNumber, TNameParts{LNames[i], {}}, true);
-      AFolder.FNames.Add(LKeys[i]);
-    }
+    // The names once more, folded: the source's listing again, or the folder.
+    LKeys.clear();
+    LEachName([&](QStringView AName) {
+      LKeys.push_back(NameKey(AFolder.FNumber, TNameParts{AName, {}}, true));
+    });
+    AFolder.FNames.Reset(LKeys.size());
+    for (const uint64_t LKey : LKeys)
+      AFolder.FNames.Add(LKey);
   }
   // About 32 bits for each name: few names not there pass the filter.
   size_t LWords = 1;
-  while (LWords * 64 < LNames.size() * 32)
+  while (LWords * 64 < LKeys.size() * 32)
     LWords *= 2;
   AFolder.FFilter.assign(LWords, 0);
   for (const uint64_t LKey : LKeys)
@@ -438,10 +472,15 @@ void TRenamePlanner::Refresh(TPlanSource &ASource) {
     if (uint64_t *LKey = ASource.FromKeySlot(i))
       *LKey = 0;
   }
-  for (int i = 0; i < ASource.Count(); ++i)
-    FolderNumber(ASource, i);
-  for (const auto &LFolder : FFolders)
-    ReadFolder(*LFolder);
+  // Each folder with the first of its items, which names it to the source.
+  std::vector<int> LFirstItem;
+  for (int i = 0; i < ASource.Count(); ++i) {
+    const size_t LNumber = static_cast<size_t>(FolderNumber(ASource, i));
+    if (LNumber >= LFirstItem.size())
+      LFirstItem.resize(LNumber + 1, i);
+  }
+  for (size_t f = 0; f < FFolders.size(); ++f)
+    ReadFolder(*FFolders[f], ASource, LFirstItem[f]);
 }
 
 const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
@@ -451,6 +490,7 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
   LPlan.FEntries.assign(LSize, TPlanEntry());
   LPlan.FSteps.clear();
   LPlan.FCycleGroups.clear();
+  LPlan.FTemporaryNames.clear();
   LPlan.FConflicts = 0;
   LPlan.FUnchanged = 0;
 
@@ -481,7 +521,7 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
     const int LNumber = FolderNumber(ASource, i);
     TFolder &LFolder = *FFolders[static_cast<size_t>(LNumber)];
     if (!LFolder.FRead)
-      ReadFolder(LFolder);
+      ReadFolder(LFolder, ASource, i);
     if (LFolder.FGeneration != FGeneration) {
       LFolder.FGeneration = FGeneration;
       LFolder.FNewNames.Reset(static_cast<size_t>(LFolder.FItems));
@@ -642,21 +682,22 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
         if (k != i)
           LSet(k, TPlanStatus::Waits, FWaitsFor[static_cast<size_t>(k)]);
         FEmitted[static_cast<size_t>(k)] = 1;
-        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, {}});
+        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, -1});
       }
       LPlan.FCycleGroups.push_back(false);
       ++LGroup;
     } else if (!FInChain[static_cast<size_t>(i)]) {
       // A cycle: i goes aside under a temporary name, the others follow
       // each other into the names freed, and i comes last.
-      const QString LTemporary = TemporaryEntryName();
+      const int LTemporary = static_cast<int>(LPlan.FTemporaryNames.size());
+      LPlan.FTemporaryNames.push_back(TemporaryEntryName());
       LPlan.FSteps.push_back(TPlanStep{i, TStepKind::ToTemporary, LGroup, LTemporary});
       FEmitted[static_cast<size_t>(i)] = 1;
       for (int k = FWaitedBy[static_cast<size_t>(i)]; k >= 0 && k != i;
            k = FWaitedBy[static_cast<size_t>(k)]) {
         FEmitted[static_cast<size_t>(k)] = 1;
         LSet(k, TPlanStatus::Swap, FWaitsFor[static_cast<size_t>(k)]);
-        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, {}});
+        LPlan.FSteps.push_back(TPlanStep{k, TStepKind::Move, LGroup, -1});
       }
       LSet(i, TPlanStatus::Swap, FWaitsFor[static_cast<size_t>(i)]);
       LPlan.FSteps.push_back(TPlanStep{i, TStepKind::FromTemporary, LGroup, LTemporary});
@@ -672,7 +713,7 @@ const TPlan &TRenamePlanner::Plan(TPlanSource &ASource) {
       ++LPlan.FUnchanged;
     } else if (IsConflict(LStatus)) {
       ++LPlan.FConflicts;
-      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::Attempt, LGroup++, {}});
+      LPlan.FSteps.push_back(TPlanStep{i, TStepKind::Attempt, LGroup++, -1});
       LPlan.FCycleGroups.push_back(false);
     }
   }
@@ -727,7 +768,7 @@ TExecuteResult ExecutePlanObserved(const TPlan &APlan, TPlanHost &AHost, TPlanOb
       }
     } else {
       // A cycle is made as a whole or not at all.
-      QString LTemporary = LSteps[LStart].FTemporaryName;
+      QString LTemporary = APlan.TemporaryName(LSteps[LStart]);
       const int LFirst = LSteps[LStart].FItem;
       size_t LMade = LStart;
       bool LOk = AHost.MoveToTemporary(LFirst, LTemporary);

@@ -83,9 +83,9 @@ struct TPlanStep {
   TStepKind FKind = TStepKind::Move;
   int FGroup = 0; // the steps of one chain or cycle share a group
   // The temporary name of a cycle's first item (ToTemporary and
-  // FromTemporary): chosen with the plan, so that a journal can record it
-  // before anything moves.
-  QString FTemporaryName;
+  // FromTemporary), in the plan's FTemporaryNames; -1 for none. A step is
+  // a few numbers: a plan has one for each item.
+  int FTemporary = -1;
 };
 
 struct TPlan {
@@ -96,6 +96,14 @@ struct TPlan {
   // True for a group that is a cycle: it is moved back as a whole when one
   // of its moves fails.
   std::vector<bool> FCycleGroups;
+  // The temporary names of the cycles: chosen with the plan, so that a
+  // journal can record them before anything moves.
+  std::vector<QString> FTemporaryNames;
+  // The temporary name of AStep; empty for a step without one.
+  QString TemporaryName(const TPlanStep &AStep) const {
+    return AStep.FTemporary < 0 ? QString()
+                                : FTemporaryNames[static_cast<size_t>(AStep.FTemporary)];
+  }
 };
 
 // What the planner reads of a list. FromName is the name an item's entry
@@ -118,6 +126,14 @@ public:
   // Where the planner may keep the key of the item's FromName between plans
   // (0: not known); nullptr where FromName changes between plans.
   virtual uint64_t *FromKeySlot(int /*AItem*/) { return nullptr; }
+  // The names of every entry of the folder the item stands in (files,
+  // folders, links, hidden ones), given one by one to AName, where the
+  // source has just listed that folder itself: the planner then does not
+  // read it again. False when the source has no listing of it.
+  virtual bool ListedNames(int /*AItem*/,
+                           const std::function<void(QStringView AName)> & /*AName*/) {
+    return false;
+  }
   // The order in which the planner reads every item once, first of all: the
   // positions of all items, or empty for the list's own order. A source
   // whose items lie scattered in memory gives the order they lie in.
@@ -174,6 +190,9 @@ public:
   // are read first; known ones keep the listing read before.
   const TPlan &Plan(TPlanSource &ASource);
   const TPlan &LastPlan() const { return FPlan; }
+  // The last plan, taken out of the planner: for a caller that plans once
+  // and then frees the planner with its tables.
+  TPlan TakePlan() { return std::exchange(FPlan, TPlan()); }
   // The items AItems of the last plan moved to their new names: the folders'
   // listings are brought up to date without reading them again.
   void NoteMoved(const std::vector<int> &AItems);
@@ -184,7 +203,9 @@ public:
 private:
   struct TFolder;
   int FolderNumber(TPlanSource &ASource, int AItem);
-  void ReadFolder(TFolder &AFolder);
+  // Reads the folder of ASource's item AItem: its listing (the source's
+  // own when it has one), whether it ignores letter case.
+  void ReadFolder(TFolder &AFolder, TPlanSource &ASource, int AItem);
 
   std::vector<std::unique_ptr<TFolder>> FFolders;
   platform::TFileSystemCache FFileSystems;
