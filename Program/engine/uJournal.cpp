@@ -14,11 +14,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <map>
 
 namespace {
 
 constexpr int KSyncEvery = 256;
+// The least time from one background sync of the records of steps made to
+// the next.
+constexpr auto KSyncPause = std::chrono::milliseconds(100);
 const QByteArray CHeader = QByteArrayLiteral("Varnwell rename journal 1");
 const QString CSuffix = QStringLiteral(".journal");
 
@@ -288,12 +292,18 @@ void TBatchWriter::SyncLoop() {
     if (!FSyncWanted)
       return;
     FSyncWanted = false;
+    const auto LStarted = std::chrono::steady_clock::now();
     LGuard.unlock();
     QString LError;
     const bool LOk = FFile->Sync(LError);
     LGuard.lock();
     if (!LOk && FError.isEmpty())
       FError = LError;
+    // A sync forces the file system to commit its own journal, which holds
+    // up the moves going on meanwhile: the groups that come in the pause
+    // are put on the disk together by the next one. A crash loses at most
+    // the records of the pause, and recovery tells those steps from the disk.
+    FWake.wait_until(LGuard, LStarted + KSyncPause, [this] { return FStopping; });
   }
 }
 
