@@ -439,6 +439,9 @@ TEST_F(CliTest, PresetsAreSavedListedUsedAndDeleted) {
   const TRun LFolders = Run({"-d", "--save-preset", " Dirs ]", "-n", "D_[N]"});
   EXPECT_EQ(LFolders.FStatus, 0) << LFolders.FErr.constData();
   EXPECT_EQ(Run({"--presets"}).FOut, QByteArray("Trip  files\n Dirs ]  folders\n"));
+  EXPECT_EQ(Run({"--presets", "--json"}).FOut,
+            QByteArray("{\"damaged\":false,\"kind\":\"files\",\"name\":\"Trip\"}\n"
+                       "{\"damaged\":false,\"kind\":\"folders\",\"name\":\" Dirs ]\"}\n"));
 
   // The preset's rules, any letter case of its name; the options given
   // override them one by one.
