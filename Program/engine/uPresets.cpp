@@ -211,10 +211,10 @@ QString EscapePresetText(const QString &AText) {
       LResult.append(LChar);
       continue;
     }
+    // Only characters of the Basic Multilingual Plane are ever escaped (no
+    // surrogate is a blank or a control character): each stands alone.
     QByteArray LBytes;
-    const qsizetype LLength = AText.at(i).isHighSurrogate() && i + 1 < AText.size() ? 2 : 1;
-    platform::EncodeUtf8Lossless(QStringView(AText).mid(i, LLength), LBytes);
-    i += LLength - 1;
+    platform::EncodeUtf8Lossless(QStringView(AText).mid(i, 1), LBytes);
     for (const char LByte : LBytes)
       LResult.append(QStringLiteral("%%1")
                          .arg(static_cast<int>(static_cast<uchar>(LByte)), 2, 16, QLatin1Char('0'))
