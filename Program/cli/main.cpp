@@ -11,6 +11,7 @@
 #include "uJournalRollback.h"
 #include "uLog.h"
 #include "uNameEdits.h"
+#include "uPresets.h"
 #include "uProgramFiles.h"
 #include "uRenamePlan.h"
 #include "uResourceString.h"
@@ -180,6 +181,12 @@ public:
   int Run();
 
 private:
+  int ListPresets();
+  int DeletePreset();
+  // Takes the rules of --preset; false (and a message) when it cannot be
+  // used, with the exit status in AStatus.
+  bool TakePreset(int &AStatus);
+  int SavePreset();
   int History();
   int Undo();
   int Rename();
@@ -202,7 +209,8 @@ private:
   void JournalIncomplete(const QString &AError);
   int Finished(int AFailed, const QString &AJournalError);
 
-  const TCliOptions &FOptions;
+  // A copy: a preset changes the recipe and the mode.
+  TCliOptions FOptions;
   QString FCommon;
   bool FFolders = false;
   // Some input could not be read.
@@ -224,11 +232,101 @@ int TCli::Run() {
   GetSettings().LoadSettingsFromIniFile();
   // A warning of the engine goes to standard error, one line each.
   SetWarningSink([](const QString &AText) { Err(AText); });
+  if (FOptions.FListPresets)
+    return ListPresets();
+  if (FOptions.FDeletePreset)
+    return DeletePreset();
   if (FOptions.FHistory)
     return History();
   if (FOptions.FUndo)
     return Undo();
+  if (int LStatus = KExitDone; FOptions.FPreset && !TakePreset(LStatus))
+    return LStatus;
+  if (FOptions.FSavePreset)
+    return SavePreset();
   return Rename();
+}
+
+int TCli::ListPresets() {
+  const TPresetsRead LRead = TPresetsFile(TPresetsFile::DefaultFileName()).Read();
+  if (!LRead.FOk) {
+    Err(LRead.FError);
+    return KExitFailed;
+  }
+  for (const TPreset &LPreset : LRead.FPresets) {
+    if (FOptions.FJson) {
+      QJsonObject LObject;
+      PutName(LObject, QStringLiteral("name"), LPreset.FName);
+      LObject.insert(QStringLiteral("kind"), PresetKindText(LPreset.FKind));
+      LObject.insert(QStringLiteral("damaged"), LPreset.FDamaged);
+      Out(JsonLine(LObject));
+      continue;
+    }
+    Out(QuoteForTerminal(LPreset.FName) + "  " + PresetKindText(LPreset.FKind).toUtf8() +
+        (LPreset.FDamaged ? "  (damaged)" : "") + '\n');
+  }
+  return KExitDone;
+}
+
+int TCli::DeletePreset() {
+  TPresetsFile LFile(TPresetsFile::DefaultFileName());
+  QString LError;
+  const std::optional<TPreset> LPreset = LFile.Find(*FOptions.FDeletePreset, LError);
+  if (!LError.isEmpty()) {
+    Err(LError);
+    return KExitFailed;
+  }
+  if (!LPreset) {
+    Err(QStringLiteral("unknown preset: %1").arg(*FOptions.FDeletePreset));
+    return KExitUsage;
+  }
+  const TPresetWrite LWrite = LFile.Remove(LPreset->FName);
+  if (!LWrite) {
+    Err(LWrite.FError);
+    return KExitFailed;
+  }
+  if (!FOptions.FQuiet)
+    Out("Preset \"" + LPreset->FName.toUtf8() + "\" deleted.\n");
+  return KExitDone;
+}
+
+bool TCli::TakePreset(int &AStatus) {
+  QString LError;
+  const std::optional<TPreset> LPreset =
+      TPresetsFile(TPresetsFile::DefaultFileName()).Find(*FOptions.FPreset, LError);
+  if (!LError.isEmpty()) {
+    Err(LError);
+    AStatus = KExitFailed;
+    return false;
+  }
+  if (!LPreset) {
+    Err(QStringLiteral("unknown preset: %1").arg(*FOptions.FPreset));
+    AStatus = KExitUsage;
+    return false;
+  }
+  LError = UsePreset(FOptions, *LPreset);
+  if (!LError.isEmpty()) {
+    Err(LError);
+    AStatus = KExitUsage;
+    return false;
+  }
+  return true;
+}
+
+int TCli::SavePreset() {
+  TPreset LPreset;
+  LPreset.FName = *FOptions.FSavePreset;
+  LPreset.FKind = FOptions.FFolders ? TPresetKind::Folders : TPresetKind::Files;
+  LPreset.FRecipe = FOptions.FRecipe;
+  const TPresetWrite LWrite = TPresetsFile(TPresetsFile::DefaultFileName()).Save(LPreset);
+  if (!LWrite) {
+    Err(LWrite.FError);
+    return KExitFailed;
+  }
+  if (!FOptions.FQuiet)
+    Out("Preset \"" + LPreset.FName.toUtf8() + "\" " + (LWrite.FReplaced ? "replaced" : "saved") +
+        ".\n");
+  return KExitDone;
 }
 
 int TCli::History() {

@@ -16,8 +16,9 @@ struct TValueOption {
 };
 
 constexpr TValueOption CValueOptions[] = {
-    {"name", 'n'}, {"ext", 'e'},    {"start", 0},     {"step", 0},
-    {"digits", 0}, {"search", 's'}, {"replace", 'r'}, {"case", 'c'},
+    {"name", 'n'}, {"ext", 'e'},       {"start", 0},         {"step", 0},
+    {"digits", 0}, {"search", 's'},    {"replace", 'r'},     {"case", 'c'},
+    {"preset", 0}, {"save-preset", 0}, {"delete-preset", 0},
 };
 
 std::optional<long long> ReadNumber(const QByteArray &AText) {
@@ -32,9 +33,10 @@ QString Text(const QByteArray &ABytes) {
   return QString::fromUtf8(ABytes);
 }
 
-// Stores the value of the option ALong; an error text when it is refused.
-QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArray &AValue) {
-  TNameRecipe &LRecipe = AOptions.FRecipe;
+// Stores the value of the option ALong of the recipe in ARecipe; an error
+// text when it is refused. The flags of the recipe come with an empty value.
+QString SetRecipeValue(TNameRecipe &ARecipe, const QByteArray &ALong, const QByteArray &AValue) {
+  TNameRecipe &LRecipe = ARecipe;
   if (ALong == "name") {
     LRecipe.FNameMask = Text(AValue);
   } else if (ALong == "ext") {
@@ -63,7 +65,47 @@ QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArra
       return QStringLiteral("--case: one of none, lower, upper, first, words, not %1")
           .arg(Text(AValue));
     LRecipe.FCase = CaseRuleFromIndex(static_cast<int>(LIndex));
+  } else if (ALong == "regex" || ALong == "no-regex") {
+    LRecipe.FRegex = ALong == "regex";
+  } else if (ALong == "match-case" || ALong == "no-match-case") {
+    LRecipe.FMatchCase = ALong == "match-case";
   }
+  return {};
+}
+
+bool IsRecipeFlag(const QByteArray &ALong) {
+  return ALong == "regex" || ALong == "no-regex" || ALong == "match-case" ||
+         ALong == "no-match-case";
+}
+
+// Stores the value of the option ALong; an error text when it is refused.
+QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArray &AValue) {
+  if (ALong == "preset") {
+    AOptions.FPreset = Text(AValue);
+  } else if (ALong == "save-preset") {
+    AOptions.FSavePreset = Text(AValue);
+  } else if (ALong == "delete-preset") {
+    AOptions.FDeletePreset = Text(AValue);
+  } else {
+    AOptions.FRecipeOptions.emplace_back(ALong, AValue);
+    return SetRecipeValue(AOptions.FRecipe, ALong, AValue);
+  }
+  return {};
+}
+
+// What the recipe and the mode must be to rename: a usage error text, or
+// nothing.
+QString CheckRename(const TCliOptions &AOptions) {
+  const nameedits::TSearchReplace LSearch(AOptions.FRecipe.FSearch, AOptions.FRecipe.FReplace,
+                                          AOptions.FRecipe.FRegex, AOptions.FRecipe.FMatchCase);
+  if (!LSearch.IsValid())
+    return QStringLiteral("--search: not a valid regular expression: %1").arg(LSearch.ErrorText());
+  if (AOptions.FRecursive && AOptions.FFolders)
+    return QStringLiteral("-R and -d cannot be given together");
+  if ((AOptions.FIncludeRoot || AOptions.FNoSubfolders) && !AOptions.FFolders)
+    return QStringLiteral("--include-root and --no-subfolders go with -d");
+  if (AOptions.FFolders && AOptions.FNoSubfolders && !AOptions.FIncludeRoot)
+    return QStringLiteral("-d --no-subfolders without --include-root renames nothing");
   return {};
 }
 
@@ -77,10 +119,10 @@ bool SetFlag(TCliOptions &AOptions, const QByteArray &ALong) {
     AOptions.FIncludeRoot = true;
   else if (ALong == "no-subfolders")
     AOptions.FNoSubfolders = true;
-  else if (ALong == "regex")
-    AOptions.FRecipe.FRegex = true;
-  else if (ALong == "match-case")
-    AOptions.FRecipe.FMatchCase = true;
+  else if (IsRecipeFlag(ALong))
+    SetValue(AOptions, ALong, {});
+  else if (ALong == "presets")
+    AOptions.FListPresets = true;
   else if (ALong == "apply")
     AOptions.FApply = true;
   else if (ALong == "history")
@@ -198,27 +240,53 @@ TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
   }
   if (LOptions.FHelp || LOptions.FVersion)
     return LParse;
-  if (LOptions.FUndo || LOptions.FHistory) {
+  const bool LOtherMode = LOptions.FUndo || LOptions.FHistory;
+  if (LOptions.FListPresets || LOptions.FDeletePreset) {
+    if (!LOptions.FPaths.empty())
+      return LFail(QStringLiteral("--presets and --delete-preset take no PATH"));
+    if (LOtherMode || (LOptions.FListPresets && LOptions.FDeletePreset) || LOptions.FPreset ||
+        LOptions.FSavePreset)
+      return LFail(QStringLiteral("--presets and --delete-preset go alone"));
+    return LParse;
+  }
+  if (LOtherMode) {
     if (!LOptions.FPaths.empty())
       return LFail(QStringLiteral("--undo and --history take no PATH"));
     if (LOptions.FUndo && LOptions.FHistory)
       return LFail(QStringLiteral("--undo and --history cannot be given together"));
+    if (LOptions.FPreset || LOptions.FSavePreset)
+      return LFail(QStringLiteral("--undo and --history take no preset"));
     return LParse;
   }
-  if (LOptions.FPaths.empty())
+  if (LOptions.FSavePreset) {
+    if (!LOptions.FPaths.empty())
+      return LFail(QStringLiteral("--save-preset takes no PATH: a preset keeps rules only"));
+    if (!IsValidPresetName(*LOptions.FSavePreset))
+      return LFail(QStringLiteral("--save-preset: a name, not empty and without line breaks"));
+  } else if (LOptions.FPaths.empty()) {
     return LFail(QStringLiteral("no PATH given (see --help)"));
-  const nameedits::TSearchReplace LSearch(LOptions.FRecipe.FSearch, LOptions.FRecipe.FReplace,
-                                          LOptions.FRecipe.FRegex, LOptions.FRecipe.FMatchCase);
-  if (!LSearch.IsValid())
-    return LFail(
-        QStringLiteral("--search: not a valid regular expression: %1").arg(LSearch.ErrorText()));
-  if (LOptions.FRecursive && LOptions.FFolders)
-    return LFail(QStringLiteral("-R and -d cannot be given together"));
-  if ((LOptions.FIncludeRoot || LOptions.FNoSubfolders) && !LOptions.FFolders)
-    return LFail(QStringLiteral("--include-root and --no-subfolders go with -d"));
-  if (LOptions.FFolders && LOptions.FNoSubfolders && !LOptions.FIncludeRoot)
-    return LFail(QStringLiteral("-d --no-subfolders without --include-root renames nothing"));
+  }
+  // The rules of a preset are checked once they are known.
+  if (!LOptions.FPreset) {
+    const QString LError = CheckRename(LOptions);
+    if (!LError.isEmpty())
+      return LFail(LError);
+  }
   return LParse;
+}
+
+QString UsePreset(TCliOptions &AOptions, const TPreset &APreset) {
+  if (APreset.FDamaged)
+    return QStringLiteral("preset \"%1\" is damaged (its %2 cannot be read)")
+        .arg(APreset.FName, APreset.FDamage);
+  if (APreset.FKind == TPresetKind::Files && AOptions.FFolders)
+    return QStringLiteral("preset \"%1\" renames files: it does not go with -d").arg(APreset.FName);
+  if (APreset.FKind == TPresetKind::Folders)
+    AOptions.FFolders = true;
+  AOptions.FRecipe = APreset.FRecipe;
+  for (const auto &[LLong, LValue] : AOptions.FRecipeOptions)
+    SetRecipeValue(AOptions.FRecipe, LLong, LValue);
+  return CheckRename(AOptions);
 }
 
 QString CliUsage() {
@@ -242,6 +310,7 @@ QString CliUsage() {
       "      --regex           the search is a regular expression; the replacement\n"
       "                        takes $0..$9 and ${name} for its groups, $$ for \"$\"\n"
       "      --match-case      the search tells letter case apart\n"
+      "      --no-regex, --no-match-case  switch a preset's choice off\n"
       "  -c, --case RULE       none, lower, upper, first or words\n"
       "  -R, --recursive       files: take the files below each folder PATH\n"
       "  -d, --folders         rename folders: the subfolders of each PATH\n"
@@ -250,6 +319,12 @@ QString CliUsage() {
       "      --apply           rename on disk (a journal records the batch)\n"
       "      --undo [ID]       roll back the last batch of the journal, or batch ID\n"
       "      --history         list the journal's batches\n"
+      "      --preset NAME     start from the rules saved as NAME; the options given\n"
+      "                        here override them; a folder preset takes -d\n"
+      "      --save-preset NAME  save the rules the options give as NAME (no PATH);\n"
+      "                        one of that name is replaced\n"
+      "      --presets         list the saved presets\n"
+      "      --delete-preset NAME  remove the preset NAME\n"
       "      --json            one JSON object per line, per item and a summary\n"
       "  -q, --quiet           only the summary\n"
       "  -h, --help            this text\n"

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "uNameRecipe.h"
+#include "uPresets.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 struct TCliOptions {
@@ -24,6 +27,13 @@ struct TCliOptions {
   bool FHelp = false;
   bool FVersion = false;
   std::vector<QByteArray> FPaths; // as given, the system's bytes
+  // The options of the recipe in the order given (long name and value), so
+  // that they can be laid over a preset's rules.
+  std::vector<std::pair<QByteArray, QByteArray>> FRecipeOptions;
+  std::optional<QString> FPreset;       // --preset: the rules start from it
+  std::optional<QString> FSavePreset;   // --save-preset: the rules are saved
+  std::optional<QString> FDeletePreset; // --delete-preset
+  bool FListPresets = false;            // --presets
 };
 
 struct TCliParse {
@@ -34,6 +44,11 @@ struct TCliParse {
 // Reads the arguments after the program's name. "--" ends the options;
 // "--name=MASK" and "--name MASK" are alike, as are "-n MASK" and "-nMASK".
 TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments);
+
+// Takes APreset's rules and mode, then the recipe's options of the command
+// line over them; an error text for a usage error (a file preset with -d, a
+// damaged preset, a pattern that is not valid).
+QString UsePreset(TCliOptions &AOptions, const TPreset &APreset);
 
 // The text of --help.
 QString CliUsage();

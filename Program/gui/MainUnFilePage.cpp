@@ -161,6 +161,7 @@ TFilePage::TFilePage(TPageHost &AHost, TFileList &AList, QWidget *AParent)
   LParts.FSearch = Edit_Search;
   LParts.FReplace = Edit_Replace;
   LParts.FCase = CBox_Case;
+  LParts.FPresetsButton = btnFilePresets;
   SetupWorkflow(LParts);
   StringGrid_RenameHeader = &Header();
 
@@ -272,7 +273,12 @@ void TFilePage::CreateNamePart(QWidget &AParent) {
   LNarrow(LCaseColumn);
   LCaseColumn->addWidget(CBox_Case);
   LCaseColumn->addStretch(1);
-  LCaseColumn->addWidget(btn_ApplyName);
+  btnFilePresets = MakeButton(QStringLiteral("btnFilePresets"), LCaseBox);
+  btnFilePresets->setMinimumHeight(36);
+  auto *LApplyRow = new QHBoxLayout;
+  LApplyRow->addWidget(btn_ApplyName, 1);
+  LApplyRow->addWidget(btnFilePresets);
+  LCaseColumn->addLayout(LApplyRow);
   LRow->addWidget(LCaseBox);
 
   const auto LInsert = [](const QString &AToken, QLineEdit *AEdit) {

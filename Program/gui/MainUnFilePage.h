@@ -76,6 +76,7 @@ public:
   QLineEdit *Edit_Replace = nullptr;
   QComboBox *CBox_Case = nullptr;
   QPushButton *btn_ApplyName = nullptr;
+  QPushButton *btnFilePresets = nullptr; // "Presets", beside Apply
   TTokenButton *Btn_NName = nullptr;
   TTokenButton *Btn_CCounter = nullptr;
   TTokenButton *Btn_YMDDate = nullptr;

@@ -106,6 +106,7 @@ TFolderPage::TFolderPage(TPageHost &AHost, TFolderList &AList, QWidget *AParent)
   LParts.FSearch = edFolderSearch;
   LParts.FReplace = edFolderReplace;
   LParts.FCase = cbxFolderCase;
+  LParts.FPresetsButton = btnFolderPresets;
   SetupWorkflow(LParts);
   CreateShortcuts();
 }
@@ -255,7 +256,13 @@ void TFolderPage::CreateNameGroup(QWidget &AParent) {
   btnApplyAllFolder->setObjectName(QStringLiteral("btnApplyAllFolder"));
   btnApplyAllFolder->setMinimumHeight(36);
   acApplyAllFolder->BindButton(*btnApplyAllFolder);
-  LCaseLayout->addWidget(btnApplyAllFolder);
+  btnFolderPresets = new QPushButton(LCaseGroup);
+  btnFolderPresets->setObjectName(QStringLiteral("btnFolderPresets"));
+  btnFolderPresets->setMinimumHeight(36);
+  auto *LApplyRow = new QHBoxLayout;
+  LApplyRow->addWidget(btnApplyAllFolder, 1);
+  LApplyRow->addWidget(btnFolderPresets);
+  LCaseLayout->addLayout(LApplyRow);
 
   LRow->addWidget(LCounterGroup, 1);
   LRow->addWidget(LSearchGroup, 1);
@@ -335,8 +342,8 @@ void TFolderPage::CreateShortcuts() {
   QWidget *LPrevious = edFolderMask;
   for (QWidget *LNext : std::initializer_list<QWidget *>{
            sboxFolderCntStart, sboxFolderCntStep, cboxFolderCntNumber, edFolderSearch,
-           edFolderReplace, cbxFolderCase, btnApplyAllFolder, btnAddFolders, btnClearFolder,
-           btnDeleteFolder, static_cast<QWidget *>(sgFolderRename), btnRenameFolder,
+           edFolderReplace, cbxFolderCase, btnApplyAllFolder, btnFolderPresets, btnAddFolders,
+           btnClearFolder, btnDeleteFolder, static_cast<QWidget *>(sgFolderRename), btnRenameFolder,
            btnRollbackFolder}) {
     setTabOrder(LPrevious, LNext);
     LPrevious = LNext;

@@ -73,6 +73,7 @@ public:
   QSpinBox *sboxFolderCntStep = nullptr;
   QComboBox *cboxFolderCntNumber = nullptr;
   QPushButton *btnApplyAllFolder = nullptr;
+  QPushButton *btnFolderPresets = nullptr; // "Presets", beside Apply
   QPushButton *btnAddFolders = nullptr;
   QPushButton *btnClearFolder = nullptr;
   QPushButton *btnDeleteFolder = nullptr;

@@ -8,8 +8,11 @@
 #include "uLog.h"
 #include "uMessageForm.h"
 #include "uPageHost.h"
+#include "uPresets.h"
+#include "uPresetsForm.h"
 #include "uRenameList.h"
 #include "uResourceString.h"
+#include "uSetting.h"
 #include "uUtil.h"
 
 #include <QApplication>
@@ -21,8 +24,10 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableView>
 
@@ -177,6 +182,15 @@ void TRenamePage::SetupWorkflow(const TParts &AParts) {
                         AParts.FRollback->shortcut());
   LGrid.setToolTip(QString());
 
+  if (AParts.FPresetsButton != nullptr) {
+    PresetsMenu = new QMenu(AParts.FPresetsButton);
+    PresetsMenu->setObjectName(QStringLiteral("mnuPresets"));
+    AParts.FPresetsButton->setText(QStringLiteral("Presets"));
+    AParts.FPresetsButton->setMenu(PresetsMenu);
+    // The file may have changed since (another window, the command line).
+    connect(PresetsMenu, &QMenu::aboutToShow, this, [this] { FillPresetsMenu(); });
+  }
+
   // The marker starts on the first column, so the first press on "Old Name"
   // sorts descending.
   CreateSortMarker();
@@ -197,6 +211,148 @@ TNameRecipe TRenamePage::Recipe() const {
   LRecipe.FMatchCase = SearchOptions.FMatchCase->isChecked();
   LRecipe.FCase = CaseRuleFromIndex(FParts.FCase->currentIndex());
   return LRecipe;
+}
+
+void TRenamePage::SetRecipe(const TNameRecipe &ARecipe) {
+  // The fields change without their own handlers: the caller applies the
+  // rules once, as a whole.
+  const QSignalBlocker LName(FParts.FNameMask);
+  FParts.FNameMask->setText(ARecipe.FNameMask);
+  if (FParts.FExtMask != nullptr) {
+    const QSignalBlocker LExt(FParts.FExtMask);
+    FParts.FExtMask->setText(ARecipe.FExtMask);
+  }
+  const QSignalBlocker LStart(FParts.FCounterStart);
+  FParts.FCounterStart->setValue(ARecipe.FCounterStart);
+  const QSignalBlocker LStep(FParts.FCounterStep);
+  FParts.FCounterStep->setValue(ARecipe.FCounterStep);
+  const QSignalBlocker LDigits(FParts.FCounterDigits);
+  FParts.FCounterDigits->setCurrentIndex(
+      std::max(0, FParts.FCounterDigits->findText(QString::number(ARecipe.FCounterDigits))));
+  const QSignalBlocker LSearch(FParts.FSearch);
+  FParts.FSearch->setText(ARecipe.FSearch);
+  const QSignalBlocker LReplace(FParts.FReplace);
+  FParts.FReplace->setText(ARecipe.FReplace);
+  const QSignalBlocker LRegex(SearchOptions.FRegex);
+  SearchOptions.FRegex->setChecked(ARecipe.FRegex);
+  const QSignalBlocker LMatchCase(SearchOptions.FMatchCase);
+  SearchOptions.FMatchCase->setChecked(ARecipe.FMatchCase);
+  const QSignalBlocker LCase(FParts.FCase);
+  FParts.FCase->setCurrentIndex(static_cast<int>(ARecipe.FCase));
+  TSettings &LSettings = GetSettings();
+  if (Folders()) {
+    LSettings.SetFolderRegexSearch(ARecipe.FRegex);
+    LSettings.SetFolderMatchCase(ARecipe.FMatchCase);
+  } else {
+    LSettings.SetFileRegexSearch(ARecipe.FRegex);
+    LSettings.SetFileMatchCase(ARecipe.FMatchCase);
+  }
+  FSearchValid = ShowSearchError(SearchOptions, ARecipe);
+}
+
+void TRenamePage::FillPresetsMenu() {
+  PresetsMenu->clear();
+  QAction *LSave = PresetsMenu->addAction(QStringLiteral("Save as…"));
+  LSave->setObjectName(QStringLiteral("acSavePresetAs"));
+  connect(LSave, &QAction::triggered, this, [this] { SavePresetAs(); });
+  PresetsMenu->addSeparator();
+  const TPresetsRead LRead = TPresetsFile(TPresetsFile::DefaultFileName()).Read();
+  const TPresetKind LKind = Folders() ? TPresetKind::Folders : TPresetKind::Files;
+  for (const TPreset &LPreset : LRead.FPresets) {
+    if (LPreset.FKind != LKind)
+      continue;
+    // "&" would mark a shortcut letter in a menu.
+    QString LText = LPreset.FName;
+    LText.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (LPreset.FDamaged)
+      LText += QStringLiteral(" (damaged)");
+    QAction *LEntry = PresetsMenu->addAction(LText);
+    LEntry->setData(LPreset.FName);
+    LEntry->setEnabled(!LPreset.FDamaged);
+    const QString LName = LPreset.FName;
+    connect(LEntry, &QAction::triggered, this, [this, LName] { ApplyPreset(LName); });
+  }
+  if (!LRead.FOk) {
+    QAction *LError = PresetsMenu->addAction(LRead.FError);
+    LError->setEnabled(false);
+  }
+  PresetsMenu->addSeparator();
+  QAction *LManage = PresetsMenu->addAction(QStringLiteral("Manage…"));
+  LManage->setObjectName(QStringLiteral("acManagePresets"));
+  connect(LManage, &QAction::triggered, this, [this] { ManagePresets(); });
+}
+
+void TRenamePage::SavePresetAs() {
+  const std::optional<QString> LName =
+      AskPresetName(FHost.DialogOwner(), QStringLiteral("Save preset"), QString());
+  if (!LName)
+    return;
+  if (!IsValidPresetName(*LName)) {
+    ShowWarningMessage(QStringLiteral("A preset needs a name without line breaks."));
+    return;
+  }
+  TPresetsFile LFile(TPresetsFile::DefaultFileName());
+  QString LError;
+  const std::optional<TPreset> LOld = LFile.Find(*LName, LError);
+  if (!LError.isEmpty()) {
+    ShowErrorMessage(LError);
+    return;
+  }
+  if (LOld &&
+      !ConfirmMessage(FHost.DialogOwner(),
+                      QStringLiteral("A preset \"%1\" exists. Replace it?").arg(LOld->FName)))
+    return;
+  TPreset LPreset;
+  LPreset.FName = *LName;
+  LPreset.FKind = Folders() ? TPresetKind::Folders : TPresetKind::Files;
+  LPreset.FRecipe = Recipe();
+  const TPresetWrite LWrite = LFile.Save(LPreset);
+  if (!LWrite)
+    ShowErrorMessage(LWrite.FError);
+}
+
+void TRenamePage::ApplyPreset(const QString &AName) {
+  if (StepRunning())
+    return;
+  QString LError;
+  const std::optional<TPreset> LPreset =
+      TPresetsFile(TPresetsFile::DefaultFileName()).Find(AName, LError);
+  if (!LPreset) {
+    ShowErrorMessage(!LError.isEmpty() ? LError
+                                       : QStringLiteral("There is no preset \"%1\".").arg(AName));
+    return;
+  }
+  const TPresetKind LKind = Folders() ? TPresetKind::Folders : TPresetKind::Files;
+  if (LPreset->FDamaged || LPreset->FKind != LKind)
+    return;
+  // The counter's fields hold a range of their own: a preset made on the
+  // command line may count beyond it, and a clamped value would rename by
+  // other rules than the preset's.
+  const TNameRecipe &LRecipe = LPreset->FRecipe;
+  const auto LFits = [](const QSpinBox &ABox, int AValue) {
+    return AValue >= ABox.minimum() && AValue <= ABox.maximum();
+  };
+  if (!LFits(*FParts.FCounterStart, LRecipe.FCounterStart) ||
+      !LFits(*FParts.FCounterStep, LRecipe.FCounterStep)) {
+    ShowWarningMessage(
+        QStringLiteral("The preset \"%1\" counts from %2 by %3;\nthe counter here takes %4 to %5.")
+            .arg(LPreset->FName)
+            .arg(LRecipe.FCounterStart)
+            .arg(LRecipe.FCounterStep)
+            .arg(FParts.FCounterStart->minimum())
+            .arg(FParts.FCounterStart->maximum()));
+    return;
+  }
+  SetRecipe(LRecipe);
+  if (FList.Count() > 0)
+    ApplyAll();
+  FHost.UpdateActions();
+}
+
+void TRenamePage::ManagePresets() {
+  TfmPresetsForm::Execute(TPresetsFile::DefaultFileName(),
+                          Folders() ? TPresetKind::Folders : TPresetKind::Files,
+                          FHost.DialogOwner());
 }
 
 void TRenamePage::RenameByKey() {

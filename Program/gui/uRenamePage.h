@@ -39,6 +39,8 @@ class QComboBox;
 class QLineEdit;
 class QSpinBox;
 class QLabel;
+class QMenu;
+class QPushButton;
 class QTableView;
 class TAction;
 class TFieldExits;
@@ -56,6 +58,23 @@ public:
   // The naming rules the page's fields show: the masks, the counter, search
   // and replace with their options, and the case rule.
   TNameRecipe Recipe() const;
+  // Sets the fields to ARecipe's rules without applying them (the reverse of
+  // Recipe); the search options are remembered as their boxes' toggles
+  // remember them.
+  void SetRecipe(const TNameRecipe &ARecipe);
+
+  // ---- Presets ----
+  // The menu of the "Presets" button, filled anew from Presets.ini each time
+  // it opens: "Save as…", one entry per preset of the page's kind (a
+  // damaged one disabled), "Manage…".
+  QMenu *PresetsMenu = nullptr;
+  void FillPresetsMenu();
+  // Asks a name and saves the page's rules under it; a name that exists is
+  // replaced once the user agrees.
+  void SavePresetAs();
+  // Sets every rule field to the preset AName's rules and applies them.
+  void ApplyPreset(const QString &AName);
+  void ManagePresets();
 
   // ---- The list in the grid ----
   // Copies the list into the grid from APosition (TListGridModel::Synchro)
@@ -153,6 +172,8 @@ protected:
     QLineEdit *FSearch = nullptr;
     QLineEdit *FReplace = nullptr;
     QComboBox *FCase = nullptr;
+    // The "Presets" menu button beside Apply.
+    QPushButton *FPresetsButton = nullptr;
     QString FRenameShortcutName; // the object name of the Ctrl+Return shortcut
     // The paths dropped onto the grid or given on the command line.
     std::function<void(const QStringList &APaths)> FOnPaths;

@@ -425,6 +425,101 @@ TEST_F(CliTest, FoldersAndRecursiveFilesFollowTheWalkInNameOrder) {
   EXPECT_TRUE(QFileInfo(Path(QStringLiteral("t/b/y.txt"))).isFile());
 }
 
+TEST_F(CliTest, PresetsAreSavedListedUsedAndDeleted) {
+  Make({"a.txt", "b.txt"});
+  const QString LPresets = FHome.filePath(QStringLiteral("bin/Presets.ini"));
+  const TRun LSaved = Run({"--save-preset", "Trip", "-n", "Trip_[C]", "--digits", "3", "--regex",
+                           "-s", "(r)", "-r", "$1$1", "-c", "upper"});
+  EXPECT_EQ(LSaved.FStatus, 0) << LSaved.FErr.constData();
+  EXPECT_EQ(LSaved.FOut, QByteArray("Preset \"Trip\" saved.\n"));
+  EXPECT_EQ(testsupport::ReadFile(LPresets),
+            QByteArray("[Preset Trip]\nKind=files\nNameMask=Trip_[C%5D\nExtMask=[E%5D\n"
+                       "CounterStart=1\nCounterStep=1\nDigits=3\nSearch=(r)\nReplace=$1$1\n"
+                       "RegexSearch=1\nMatchCase=0\nCase=2\nOrder=\nReverse=0\n"));
+  const TRun LFolders = Run({"-d", "--save-preset", " Dirs ]", "-n", "D_[N]"});
+  EXPECT_EQ(LFolders.FStatus, 0) << LFolders.FErr.constData();
+  EXPECT_EQ(Run({"--presets"}).FOut, QByteArray("Trip  files\n Dirs ]  folders\n"));
+  EXPECT_EQ(Run({"--presets", "--json"}).FOut,
+            QByteArray("{\"damaged\":false,\"kind\":\"files\",\"name\":\"Trip\"}\n"
+                       "{\"damaged\":false,\"kind\":\"folders\",\"name\":\" Dirs ]\"}\n"));
+
+  // The preset's rules, any letter case of its name; the options given
+  // override them one by one.
+  struct TCase {
+    std::vector<QByteArray> FArguments;
+    const char *FOut;
+  };
+  const TCase LCases[] = {
+      {{"--preset", "trip", "a.txt", "b.txt"},
+       "a.txt -> TRRIP_001.TXT\nb.txt -> TRRIP_002.TXT\n2 to rename, 0 unchanged, 0 conflicts\n"},
+      {{"--preset", "Trip", "-c", "none", "--start", "9", "a.txt"},
+       "a.txt -> Trrip_009.txt\n1 to rename, 0 unchanged, 0 conflicts\n"},
+      {{"--preset", "Trip", "--no-regex", "-s", "(r)", "-c", "lower", "a.txt"},
+       "a.txt -> trip_001.txt\n1 to rename, 0 unchanged, 0 conflicts\n"},
+  };
+  for (const TCase &LCase : LCases) {
+    const TRun LRun = Run(LCase.FArguments);
+    EXPECT_EQ(LRun.FStatus, 0) << LRun.FErr.constData();
+    EXPECT_EQ(LRun.FOut, QByteArray(LCase.FOut));
+  }
+  // A folder preset takes -d by itself.
+  ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("t/x"))));
+  const TRun LDirs = Run({"--preset", " dirs ]", "--apply", "t"});
+  EXPECT_EQ(LDirs.FStatus, 0) << LDirs.FErr.constData();
+  EXPECT_TRUE(QFileInfo(Path(QStringLiteral("t/D_x"))).isDir());
+
+  // Saving over a name replaces it and says so.
+  EXPECT_EQ(Run({"--save-preset", "TRIP", "-n", "[N]_2"}).FOut,
+            QByteArray("Preset \"TRIP\" replaced.\n"));
+  EXPECT_EQ(Run({"--presets"}).FOut, QByteArray("TRIP  files\n Dirs ]  folders\n"));
+  EXPECT_EQ(Run({"--delete-preset", "trip"}).FOut, QByteArray("Preset \"TRIP\" deleted.\n"));
+  EXPECT_EQ(Run({"--presets"}).FOut, QByteArray(" Dirs ]  folders\n"));
+  EXPECT_EQ(Disk(), (std::set<std::string>{"a.txt", "b.txt", "t", "t/D_x"}));
+}
+
+TEST_F(CliTest, PresetsThatCannotBeUsedAreUsageErrors) {
+  Make({"a.txt"});
+  const QString LPresets = FHome.filePath(QStringLiteral("bin/Presets.ini"));
+  const QByteArray LDamaged = "[Preset Broken]\nNameMask=x\nDigits=zz\n\n";
+  ASSERT_TRUE(testsupport::WriteFile(LPresets, LDamaged));
+  ASSERT_EQ(Run({"--save-preset", "Files", "-n", "f"}).FStatus, 0);
+  ASSERT_EQ(Run({"-d", "--save-preset", "Folders", "-n", "d"}).FStatus, 0);
+  // The damaged preset is listed, and its lines stay as they were.
+  EXPECT_EQ(Run({"--presets"}).FOut,
+            QByteArray("Broken  files  (damaged)\nFiles  files\nFolders  folders\n"));
+  EXPECT_TRUE(testsupport::ReadFile(LPresets).startsWith(LDamaged));
+  struct TCase {
+    std::vector<QByteArray> FArguments;
+    const char *FMessage;
+  };
+  const TCase LCases[] = {
+      {{"--preset", "Nope", "a.txt"}, "unknown preset: Nope"},
+      {{"--delete-preset", "Nope"}, "unknown preset: Nope"},
+      {{"--preset", "Broken", "a.txt"}, "preset \"Broken\" is damaged (its Digits cannot be read)"},
+      {{"-d", "--preset", "Files", "."}, "preset \"Files\" renames files: it does not go with -d"},
+      {{"-R", "--preset", "Folders", "."}, "-R and -d cannot be given together"},
+      {{"--preset", "Files", "--regex", "-s", "(", "a.txt"},
+       "--search: not a valid regular expression"},
+      {{"--save-preset", "x", "a.txt"}, "--save-preset takes no PATH"},
+      {{"--save-preset", ""}, "--save-preset: a name, not empty and without line breaks"},
+      {{"--save-preset", "a\nb"}, "--save-preset: a name, not empty and without line breaks"},
+      {{"--presets", "a.txt"}, "--presets and --delete-preset take no PATH"},
+      {{"--presets", "--undo"}, "--presets and --delete-preset go alone"},
+      {{"--preset"}, "--preset needs a value"},
+  };
+  const std::set<std::string> LBefore = Disk();
+  const QByteArray LFile = testsupport::ReadFile(LPresets);
+  for (const TCase &LCase : LCases) {
+    const TRun LRun = Run(LCase.FArguments);
+    SCOPED_TRACE(LCase.FMessage);
+    EXPECT_EQ(LRun.FStatus, 2);
+    EXPECT_TRUE(LRun.FErr.contains(LCase.FMessage)) << LRun.FErr.constData();
+    EXPECT_TRUE(LRun.FOut.isEmpty()) << LRun.FOut.constData();
+  }
+  EXPECT_EQ(Disk(), LBefore);
+  EXPECT_EQ(testsupport::ReadFile(LPresets), LFile);
+}
+
 // ---- Preview equals outcome, at random -----------------------------------
 
 // Each round draws from a generator of its own, seeded by the run's seed

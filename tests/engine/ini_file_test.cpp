@@ -139,6 +139,42 @@ TEST(IniFile, WritesUtf16InItsOwnByteOrder) {
             Utf16BE(u"[A]\nX=1\n[B]\nK=v\n"));
 }
 
+TEST(IniFile, SectionsAreListedRemovedAndRenamedKeepingTheOtherLines) {
+  struct TCase {
+    const char *FWhat;
+    QByteArray FContent;
+    QByteArray FRemoved; // without every section "b"
+    QByteArray FRenamed; // every section "b" as "New"
+  };
+  const TCase LCases[] = {
+      {"LF, the section in the middle", "; top\n[A]\nX=1\n[b]\nY=2\n\n[C]\nZ=3\n",
+       "; top\n[A]\nX=1\n[C]\nZ=3\n", "; top\n[A]\nX=1\n[New]\nY=2\n\n[C]\nZ=3\n"},
+      {"CR LF, the last section without a line end", "[A]\r\nX=1\r\n[B]\r\nY=2", "[A]\r\nX=1\r\n",
+       "[A]\r\nX=1\r\n[New]\r\nY=2"},
+      {"twice, blanks around the name", "[ B ]\nY=1\n[A]\nX=1\n[B] ; again\nY=2\n", "[A]\nX=1\n",
+       "[New]\nY=1\n[A]\nX=1\n[New]\nY=2\n"},
+      {"absent", "[A]\nX=1\n", "[A]\nX=1\n", "[A]\nX=1\n"},
+      {"UTF-16 LE", Utf16LE(u"[A]\r\nX=ö\r\n[B]\r\nY=2\r\n"), Utf16LE(u"[A]\r\nX=ö\r\n"),
+       Utf16LE(u"[A]\r\nX=ö\r\n[New]\r\nY=2\r\n")},
+  };
+  for (const TCase &LCase : LCases) {
+    SCOPED_TRACE(LCase.FWhat);
+    EXPECT_EQ(platform::IniRemoveSection(LCase.FContent, QStringLiteral("B")), LCase.FRemoved);
+    EXPECT_EQ(
+        platform::IniRenameSection(LCase.FContent, QStringLiteral("B"), QStringLiteral("New")),
+        LCase.FRenamed);
+  }
+  const std::vector<platform::TIniSection> LSections =
+      platform::IniReadSections("Lost=1\n[A]\nX = 1 \n; note\n[B]\n[A]\nY=2\n");
+  ASSERT_EQ(LSections.size(), 3u);
+  EXPECT_EQ(LSections[0].FName, QStringLiteral("A"));
+  ASSERT_EQ(LSections[0].FKeys.size(), 1u);
+  EXPECT_EQ(LSections[0].FKeys[0].first, QStringLiteral("X"));
+  EXPECT_EQ(LSections[0].FKeys[0].second, QStringLiteral("1"));
+  EXPECT_TRUE(LSections[1].FKeys.empty());
+  EXPECT_EQ(LSections[2].FKeys[0].second, QStringLiteral("2"));
+}
+
 TEST(IniFile, ParsesIntegers) {
   const struct {
     const char *FText;

@@ -392,7 +392,8 @@ private Q_SLOTS:
                   {Files().Button_Delete, Folders().btnDeleteFolder},
                   {Files().Button_Rename, Folders().btnRenameFolder},
                   {Files().Button_Undo, Folders().btnRollbackFolder},
-                  {Files().btn_ApplyName, Folders().btnApplyAllFolder}};
+                  {Files().btn_ApplyName, Folders().btnApplyAllFolder},
+                  {Files().btnFilePresets, Folders().btnFolderPresets}};
     for (const auto &LPair : LPairs) {
       const QString LWhat = Name(*LPair.FFolder);
       QCOMPARE(QString::fromLatin1(LPair.FFolder->metaObject()->className()),

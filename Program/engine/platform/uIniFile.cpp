@@ -271,6 +271,45 @@ QByteArray IniWriteValue(const QByteArray &AContent, const QString &ASection, co
   return Serialize(LDoc);
 }
 
+std::vector<TIniSection> IniReadSections(const QByteArray &AContent) {
+  const TDocument LDoc = Parse(AContent);
+  std::vector<TIniSection> LSections;
+  for (const TLine &LLine : LDoc.FLines) {
+    const TLineInfo LInfo = Classify(Decode(LLine.FText, LDoc.FEncoding));
+    if (LInfo.FKind == TLineKind::Section)
+      LSections.push_back({LInfo.FName, {}});
+    else if (LInfo.FKind == TLineKind::Key && !LSections.empty())
+      LSections.back().FKeys.emplace_back(LInfo.FName, LInfo.FValue);
+  }
+  return LSections;
+}
+
+QByteArray IniRemoveSection(const QByteArray &AContent, const QString &ASection) {
+  TDocument LDoc = Parse(AContent);
+  std::vector<TLine> LKept;
+  LKept.reserve(LDoc.FLines.size());
+  bool LInSection = false;
+  for (TLine &LLine : LDoc.FLines) {
+    const TLineInfo LInfo = Classify(Decode(LLine.FText, LDoc.FEncoding));
+    if (LInfo.FKind == TLineKind::Section)
+      LInSection = SameName(LInfo.FName, ASection);
+    if (!LInSection)
+      LKept.push_back(std::move(LLine));
+  }
+  LDoc.FLines = std::move(LKept);
+  return Serialize(LDoc);
+}
+
+QByteArray IniRenameSection(const QByteArray &AContent, const QString &AOld, const QString &ANew) {
+  TDocument LDoc = Parse(AContent);
+  for (TLine &LLine : LDoc.FLines) {
+    const TLineInfo LInfo = Classify(Decode(LLine.FText, LDoc.FEncoding));
+    if (LInfo.FKind == TLineKind::Section && SameName(LInfo.FName, AOld))
+      LLine.FText = Encode(QLatin1Char('[') + ANew + QLatin1Char(']'), LDoc.FEncoding);
+  }
+  return Serialize(LDoc);
+}
+
 std::optional<int> IniParseInteger(const QString &AText) {
   QString LText = AText.trimmed();
   bool LNegative = false;

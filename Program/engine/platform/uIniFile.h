@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -34,6 +35,24 @@ std::optional<QString> IniReadValue(const QByteArray &AContent, const QString &A
 // a byte-order mark. UTF-8 content keeps bytes that are not UTF-8 as they are.
 QByteArray IniWriteValue(const QByteArray &AContent, const QString &ASection, const QString &AKey,
                          const QString &AValue);
+
+// One section of a file: its name and its keys in the file's order.
+struct TIniSection {
+  QString FName;
+  std::vector<std::pair<QString, QString>> FKeys; // name and value, as IniReadValue gives them
+};
+// Every section of AContent in the file's order, one entry per section line
+// (a name that appears twice gives two entries); keys before the first
+// section are left out.
+std::vector<TIniSection> IniReadSections(const QByteArray &AContent);
+
+// AContent without every section named ASection: its line and every line up
+// to the next section go. Other lines stay as they are.
+QByteArray IniRemoveSection(const QByteArray &AContent, const QString &ASection);
+
+// AContent with the line of every section named AOld reading "[ANew]"; the
+// lines of its keys stay as they are.
+QByteArray IniRenameSection(const QByteArray &AContent, const QString &AOld, const QString &ANew);
 
 // A decimal integer (optional sign) or a hexadecimal one with a "0x" prefix,
 // blanks around it allowed; nullopt for anything else or a value out of range.
