@@ -448,6 +448,15 @@ int TCli::Rename() {
   if (!(FFolders ? CollectFolders(LFolderList) : CollectFiles(LFiles)))
     return KExitUsage;
   LList.ApplyRecipe(FOptions.FRecipe, 0);
+  // In the order asked for, the counter following it: by the new names, the
+  // names are made first and numbered anew once sorted.
+  if (FOptions.FSort) {
+    LList.Sort(*FOptions.FSort, FOptions.FReverse);
+    if (LList.HasCounter())
+      LList.ApplyRecipe(FOptions.FRecipe, 0);
+    else
+      LList.Reindex(0);
+  }
   // Each row shows the item's path now and the path its Rename gives it:
   // the name the move will use.
   std::vector<TRow> LRows;

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -16,8 +17,14 @@ struct TValueOption {
 };
 
 constexpr TValueOption CValueOptions[] = {
-    {"name", 'n'}, {"ext", 'e'},    {"start", 0},     {"step", 0},
-    {"digits", 0}, {"search", 's'}, {"replace", 'r'}, {"case", 'c'},
+    {"name", 'n'},   {"ext", 'e'},     {"start", 0},  {"step", 0}, {"digits", 0},
+    {"search", 's'}, {"replace", 'r'}, {"case", 'c'}, {"sort", 0},
+};
+
+// The orders of --sort, by their names.
+constexpr std::pair<const char *, TSortKey> CSortKeys[] = {
+    {"name", TSortKey::OldName}, {"new-name", TSortKey::NewName},  {"location", TSortKey::Location},
+    {"taken", TSortKey::Taken},  {"modified", TSortKey::Modified}, {"size", TSortKey::Size},
 };
 
 std::optional<long long> ReadNumber(const QByteArray &AText) {
@@ -63,6 +70,15 @@ QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArra
       return QStringLiteral("--case: one of none, lower, upper, first, words, not %1")
           .arg(Text(AValue));
     LRecipe.FCase = CaseRuleFromIndex(static_cast<int>(LIndex));
+  } else if (ALong == "sort") {
+    AOptions.FSort.reset();
+    for (const auto &[LName, LKey] : CSortKeys)
+      if (AValue == LName)
+        AOptions.FSort = LKey;
+    if (!AOptions.FSort)
+      return QStringLiteral(
+                 "--sort: one of name, new-name, location, taken, modified, size, not %1")
+          .arg(Text(AValue));
   }
   return {};
 }
@@ -81,6 +97,8 @@ bool SetFlag(TCliOptions &AOptions, const QByteArray &ALong) {
     AOptions.FRecipe.FRegex = true;
   else if (ALong == "match-case")
     AOptions.FRecipe.FMatchCase = true;
+  else if (ALong == "reverse")
+    AOptions.FReverse = true;
   else if (ALong == "apply")
     AOptions.FApply = true;
   else if (ALong == "history")
@@ -218,6 +236,11 @@ TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
     return LFail(QStringLiteral("--include-root and --no-subfolders go with -d"));
   if (LOptions.FFolders && LOptions.FNoSubfolders && !LOptions.FIncludeRoot)
     return LFail(QStringLiteral("-d --no-subfolders without --include-root renames nothing"));
+  if (LOptions.FReverse && !LOptions.FSort)
+    return LFail(QStringLiteral("--reverse goes with --sort"));
+  if (LOptions.FFolders && (LOptions.FSort == TSortKey::Taken || LOptions.FSort == TSortKey::Size))
+    return LFail(QStringLiteral("--sort taken and --sort size are for files: a folder has "
+                                "neither"));
   return LParse;
 }
 
@@ -243,6 +266,11 @@ QString CliUsage() {
       "                        takes $0..$9 and ${name} for its groups, $$ for \"$\"\n"
       "      --match-case      the search tells letter case apart\n"
       "  -c, --case RULE       none, lower, upper, first or words\n"
+      "      --sort ORDER      number the items in this order: name, new-name (the\n"
+      "                        names made, sorted, then numbered anew), location,\n"
+      "                        taken (files: the date [EXIF:] gives), modified,\n"
+      "                        size (files); equal items keep the order found\n"
+      "      --reverse         with --sort: the order descending\n"
       "  -R, --recursive       files: take the files below each folder PATH\n"
       "  -d, --folders         rename folders: the subfolders of each PATH\n"
       "      --include-root    with -d: each PATH folder itself too\n"

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "uNameRecipe.h"
+#include "uRenameList.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 struct TCliOptions {
@@ -24,6 +26,10 @@ struct TCliOptions {
   bool FHelp = false;
   bool FVersion = false;
   std::vector<QByteArray> FPaths; // as given, the system's bytes
+
+  // --sort: the order the items are numbered in; --reverse: descending.
+  std::optional<TSortKey> FSort;
+  bool FReverse = false;
 };
 
 struct TCliParse {
