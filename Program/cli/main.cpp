@@ -651,6 +651,12 @@ int TCli::RenameFiles() {
   if (!CollectFiles(LBatch))
     return KExitUsage;
   LBatch.ApplyRecipe(FOptions.FRecipe);
+  // In the order asked for, the counter following it: by the new names, the
+  // names are made first and numbered anew once sorted.
+  if (FOptions.FSort) {
+    LBatch.Sort(*FOptions.FSort, FOptions.FReverse);
+    LBatch.ApplyRecipe(FOptions.FRecipe);
+  }
   FCommon = CommonFolder(LBatch.Folders());
   TFileRows LRows(LBatch);
   LRows.SetPlan(LBatch.Plan());
@@ -675,6 +681,13 @@ int TCli::RenameFolders() {
   if (!CollectFolders(LList))
     return KExitUsage;
   LList.ApplyRecipe(FOptions.FRecipe, 0);
+  if (FOptions.FSort) {
+    LList.Sort(*FOptions.FSort, FOptions.FReverse);
+    if (LList.HasCounter())
+      LList.ApplyRecipe(FOptions.FRecipe, 0);
+    else
+      LList.Reindex(0);
+  }
   // The deepest folder that holds them all, each item's folder taken once
   // where it repeats.
   std::vector<QString> LFolders;

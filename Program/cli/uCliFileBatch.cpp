@@ -321,6 +321,91 @@ void TCliFileBatch::ApplyRecipe(const TNameRecipe &ARecipe) {
 }
 
 // ---------------------------------------------------------------------------
+// Order
+
+namespace {
+
+// A file's name without its extension; a leading "." starts none.
+QStringView NameWithoutExtension(QStringView AName) {
+  const qsizetype LDot = AName.lastIndexOf(QLatin1Char('.'));
+  return LDot <= 0 ? AName : AName.first(LDot);
+}
+
+} // namespace
+
+void TCliFileBatch::Sort(TSortKey AKey, bool ADown) {
+  std::vector<uint32_t> LOrder;
+  if (IsColumnKey(AKey)) {
+    LOrder = SortOrderAZ(
+        FItems.size(),
+        [&](size_t AIndex) {
+          const TItem &LItem = FItems[AIndex];
+          return NameWithoutExtension(AKey == TSortKey::NewName ? LItem.New() : LItem.Old());
+        },
+        AKey == TSortKey::Location ? std::function<QStringView(size_t)>([&](size_t AIndex) {
+          return QStringView(FolderOf(FItems[AIndex]).FLocation);
+        })
+                                   : nullptr,
+        ADown);
+  } else {
+    // Each value taken once; equal values keep their order either way.
+    std::vector<int64_t> LValues(FItems.size());
+    for (size_t i = 0; i < FItems.size(); ++i) {
+      const int LPosition = static_cast<int>(i);
+      if (AKey == TSortKey::Size) {
+        LValues[i] = IdentityOf(LPosition).FSize;
+      } else if (AKey == TSortKey::Modified) {
+        LValues[i] = IdentityOf(LPosition).FModifiedMSecs;
+      } else {
+        // As [EXIF:] gives it: the date written in the file, else the file's
+        // own time in local time, both compared by their figures (an Exif
+        // date carries no time zone).
+        std::optional<QDateTime> LTaken;
+        if (metadata::PhotoMetadataAvailable())
+          LTaken = FMetadata.PhotoInfo(metadata::NativePathBytes(OldPath(LPosition))).FTaken;
+        const QDateTime LTime = LTaken ? *LTaken : ItemTime(LPosition);
+        const QDateTime LFigures(LTime.date(), LTime.time(), Qt::UTC);
+        LValues[i] = LFigures.isValid() ? LFigures.toMSecsSinceEpoch() : INT64_MIN;
+      }
+    }
+    LOrder.resize(FItems.size());
+    for (size_t i = 0; i < LOrder.size(); ++i)
+      LOrder[i] = static_cast<uint32_t>(i);
+    std::stable_sort(LOrder.begin(), LOrder.end(), [&](uint32_t ALeft, uint32_t ARight) {
+      return ADown ? LValues[ALeft] > LValues[ARight] : LValues[ALeft] < LValues[ARight];
+    });
+  }
+  // The items, and what is kept by position, in the new order.
+  std::vector<TItem> LItems;
+  LItems.reserve(FItems.size());
+  for (const uint32_t LIndex : LOrder)
+    LItems.push_back(FItems[LIndex]);
+  FItems = std::move(LItems);
+  if (!FIdentities.empty()) {
+    std::vector<TIdentity> LIdentities;
+    LIdentities.reserve(FIdentities.size());
+    for (const uint32_t LIndex : LOrder)
+      LIdentities.push_back(FIdentities[LIndex]);
+    FIdentities = std::move(LIdentities);
+  }
+  // Each folder's runs of positions, and its names, made again.
+  for (TFolder &LFolder : FFolders) {
+    LFolder.FRuns.clear();
+    LFolder.FNames.reset();
+  }
+  for (size_t i = 0; i < FItems.size(); ++i) {
+    auto &LRuns = FFolders[FItems[i].FFolder].FRuns;
+    const auto LPosition = static_cast<uint32_t>(i);
+    if (!LRuns.empty() && LRuns.back().second == LPosition)
+      ++LRuns.back().second;
+    else
+      LRuns.emplace_back(LPosition, LPosition + 1);
+  }
+  FFailures.clear();
+  FPlanned = false;
+}
+
+// ---------------------------------------------------------------------------
 // The plan
 
 // The files as the planner reads them: from the old name to the new one.

@@ -10,6 +10,7 @@
 #include "uFolderWalk.h"
 #include "uMetadata.h"
 #include "uNameRecipe.h"
+#include "uRenameList.h"
 #include "uRenamePlan.h"
 
 #include <QHash>
@@ -61,6 +62,13 @@ public:
   const QString &FolderPath(int APosition) const { return FolderOf(Item(APosition)).FLocation; }
   // Every folder that holds a file of the batch, each once.
   std::vector<QString> Folders() const;
+
+  // Orders the files by AKey (descending with ADown) as the window's file
+  // list orders them: a name (without its extension) or the location folded
+  // as CompareTextAZ folds it, the date taken, the modification time or the
+  // size as a number. Stable either way. The names stay as they are: a
+  // counter follows the new order once the recipe is applied again.
+  void Sort(TSortKey AKey, bool ADown);
 
   // ---- Plan and Rename ------------------------------------------------------
   // What a Rename would do for every file (by position); planned once for

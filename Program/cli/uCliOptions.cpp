@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -18,7 +19,13 @@ struct TValueOption {
 constexpr TValueOption CValueOptions[] = {
     {"name", 'n'}, {"ext", 'e'},       {"start", 0},         {"step", 0},
     {"digits", 0}, {"search", 's'},    {"replace", 'r'},     {"case", 'c'},
-    {"preset", 0}, {"save-preset", 0}, {"delete-preset", 0},
+    {"preset", 0}, {"save-preset", 0}, {"delete-preset", 0}, {"sort", 0},
+};
+
+// The orders of --sort, by their names.
+constexpr std::pair<const char *, TSortKey> CSortKeys[] = {
+    {"name", TSortKey::OldName}, {"new-name", TSortKey::NewName},  {"location", TSortKey::Location},
+    {"taken", TSortKey::Taken},  {"modified", TSortKey::Modified}, {"size", TSortKey::Size},
 };
 
 std::optional<long long> ReadNumber(const QByteArray &AText) {
@@ -80,7 +87,16 @@ bool IsRecipeFlag(const QByteArray &ALong) {
 
 // Stores the value of the option ALong; an error text when it is refused.
 QString SetValue(TCliOptions &AOptions, const QByteArray &ALong, const QByteArray &AValue) {
-  if (ALong == "preset") {
+  if (ALong == "sort") {
+    AOptions.FSort.reset();
+    for (const auto &[LName, LKey] : CSortKeys)
+      if (AValue == LName)
+        AOptions.FSort = LKey;
+    if (!AOptions.FSort)
+      return QStringLiteral(
+                 "--sort: one of name, new-name, location, taken, modified, size, not %1")
+          .arg(Text(AValue));
+  } else if (ALong == "preset") {
     AOptions.FPreset = Text(AValue);
   } else if (ALong == "save-preset") {
     AOptions.FSavePreset = Text(AValue);
@@ -123,6 +139,8 @@ bool SetFlag(TCliOptions &AOptions, const QByteArray &ALong) {
     SetValue(AOptions, ALong, {});
   else if (ALong == "presets")
     AOptions.FListPresets = true;
+  else if (ALong == "reverse")
+    AOptions.FReverse = true;
   else if (ALong == "apply")
     AOptions.FApply = true;
   else if (ALong == "history")
@@ -272,6 +290,11 @@ TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
     if (!LError.isEmpty())
       return LFail(LError);
   }
+  if (LOptions.FReverse && !LOptions.FSort)
+    return LFail(QStringLiteral("--reverse goes with --sort"));
+  if (LOptions.FFolders && (LOptions.FSort == TSortKey::Taken || LOptions.FSort == TSortKey::Size))
+    return LFail(QStringLiteral("--sort taken and --sort size are for files: a folder has "
+                                "neither"));
   return LParse;
 }
 
@@ -312,6 +335,11 @@ QString CliUsage() {
       "      --match-case      the search tells letter case apart\n"
       "      --no-regex, --no-match-case  switch a preset's choice off\n"
       "  -c, --case RULE       none, lower, upper, first or words\n"
+      "      --sort ORDER      number the items in this order: name, new-name (the\n"
+      "                        names made, sorted, then numbered anew), location,\n"
+      "                        taken (files: the date [EXIF:] gives), modified,\n"
+      "                        size (files); equal items keep the order found\n"
+      "      --reverse         with --sort: the order descending\n"
       "  -R, --recursive       files: take the files below each folder PATH\n"
       "  -d, --folders         rename folders: the subfolders of each PATH\n"
       "      --include-root    with -d: each PATH folder itself too\n"

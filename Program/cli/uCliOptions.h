@@ -4,6 +4,7 @@
 
 #include "uNameRecipe.h"
 #include "uPresets.h"
+#include "uRenameList.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,6 +35,10 @@ struct TCliOptions {
   std::optional<QString> FSavePreset;   // --save-preset: the rules are saved
   std::optional<QString> FDeletePreset; // --delete-preset
   bool FListPresets = false;            // --presets
+
+  // --sort: the order the items are numbered in; --reverse: descending.
+  std::optional<TSortKey> FSort;
+  bool FReverse = false;
 };
 
 struct TCliParse {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -673,6 +674,53 @@ bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
       AProgress->Report(i + 1, LTotal, LItem.OldName());
   }
   return true;
+}
+
+bool TFileList::NeedsSortRead(TSortKey AKey) const {
+  if (AKey != TSortKey::Taken || !metadata::PhotoMetadataAvailable())
+    return false;
+  for (int i = 0; i < Count(); ++i)
+    if (!FMetadata.HasPhotoInfo(metadata::NativePathBytes(Items(i)->CurrentPath())))
+      return true;
+  return false;
+}
+
+bool TFileList::ReadSortKeys(TSortKey AKey, TProgress *AProgress) {
+  if (AKey != TSortKey::Taken || !metadata::PhotoMetadataAvailable())
+    return true;
+  const int LTotal = Count();
+  for (int i = 0; i < LTotal; ++i) {
+    if (AProgress && AProgress->StopRequested())
+      return false;
+    const TFileInfo &LItem = *Items(i);
+    FMetadata.PhotoInfo(metadata::NativePathBytes(LItem.CurrentPath()));
+    if (AProgress)
+      AProgress->Report(i + 1, LTotal, LItem.OldName());
+  }
+  return true;
+}
+
+int64_t TFileList::SortValue(const TRenameItem &AItem, TSortKey AKey) {
+  const TFileInfo &LFile = Of(AItem);
+  switch (AKey) {
+  case TSortKey::Size:
+    return LFile.Size();
+  case TSortKey::Modified:
+    return LFile.ModifiedNs();
+  case TSortKey::Taken: {
+    // As [EXIF:] gives it: the date written in the file, else the file's
+    // own time in local time. Both compare by their figures, since an Exif
+    // date carries no time zone.
+    std::optional<QDateTime> LTaken;
+    if (metadata::PhotoMetadataAvailable())
+      LTaken = FMetadata.PhotoInfo(metadata::NativePathBytes(LFile.CurrentPath())).FTaken;
+    const QDateTime LTime = LTaken ? *LTaken : LFile.Date();
+    const QDateTime LFigures(LTime.date(), LTime.time(), Qt::UTC);
+    return LFigures.isValid() ? LFigures.toMSecsSinceEpoch() : std::numeric_limits<int64_t>::min();
+  }
+  default:
+    return 0;
+  }
 }
 
 // ---------------------------------------------------------------------------

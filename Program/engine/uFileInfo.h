@@ -265,10 +265,17 @@ public:
   uint16_t MetadataNotes(int APosition) const override { return Items(APosition)->MetadataNotes(); }
   // What was read of the files, for the life of the list.
   metadata::TMetadataCache &MetadataCache() { return FMetadata; }
+  // Files sort by every key; the date taken is read into the metadata cache.
+  bool SortsBy(TSortKey /*AKey*/) const override { return true; }
+  bool NeedsSortRead(TSortKey AKey) const override;
+  bool ReadSortKeys(TSortKey AKey, TProgress *AProgress) override;
 
   bool IsFolderList() const override { return false; }
 
 protected:
+  // The date taken as its figures are written (the modification time's in
+  // local time where the file holds none), the modification time, the size.
+  int64_t SortValue(const TRenameItem &AItem, TSortKey AKey) override;
   void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;
   void MakeMaskPart(TRenameItem &AItem, masks::TMaskPart APart, const QString &AMask,

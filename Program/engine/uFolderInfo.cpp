@@ -15,6 +15,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace {
@@ -459,6 +460,13 @@ void TFolderList::ReplayMoves(const std::vector<std::pair<int, QString>> &AMoves
 }
 
 // ---- What folders supply to the list ----------------------------------------
+
+int64_t TFolderList::SortValue(const TRenameItem &AItem, TSortKey AKey) {
+  const QDateTime &LDate = Of(AItem).FDate;
+  if (AKey != TSortKey::Modified)
+    return 0;
+  return LDate.isValid() ? LDate.toMSecsSinceEpoch() : std::numeric_limits<int64_t>::min();
+}
 
 TNameRecipe TFolderList::KindRecipe(const TNameRecipe &ARecipe) const {
   // A folder's name is whole: there is no extension mask.

@@ -194,6 +194,8 @@ public:
   bool IsFolderList() const override { return true; }
 
 protected:
+  // The modification time (Modified); folders sort by no other value.
+  int64_t SortValue(const TRenameItem &AItem, TSortKey AKey) override;
   TNameRecipe KindRecipe(const TNameRecipe &ARecipe) const override;
   void MakeNewName(TRenameItem &AItem, const TNameRecipe &ARecipe,
                    const nameedits::TSearchReplace &ASearch, TRecipePass &APass) override;

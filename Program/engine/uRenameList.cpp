@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <numeric>
 #include <unordered_set>
 
 TRenameList::TRenameList() {
@@ -41,19 +42,34 @@ void TRenameList::Clear() {
 }
 
 void TRenameList::Sort(TSortKey AKey, bool ADown) {
-  const std::vector<uint32_t> LOrder = SortOrderAZ(
-      // A name column by the old name or the new one (a file's without its
-      // extension).
-      FItems.size(),
-      [&](size_t AIndex) {
-        return NameParts(*FItems[AIndex],
-                         AKey == TSortKey::NewName ? TNameOf::Target : TNameOf::Old)
-            .FFirst;
-      },
-      AKey == TSortKey::Location ? std::function<QStringView(size_t)>(
-                                       [&](size_t AIndex) { return FolderOf(*FItems[AIndex]); })
-                                 : nullptr,
-      ADown);
+  if (!SortsBy(AKey))
+    return;
+  std::vector<uint32_t> LOrder;
+  if (IsColumnKey(AKey)) {
+    LOrder = SortOrderAZ(
+        // A name column by the old name or the new one (a file's without its
+        // extension).
+        FItems.size(),
+        [&](size_t AIndex) {
+          return NameParts(*FItems[AIndex],
+                           AKey == TSortKey::NewName ? TNameOf::Target : TNameOf::Old)
+              .FFirst;
+        },
+        AKey == TSortKey::Location ? std::function<QStringView(size_t)>(
+                                         [&](size_t AIndex) { return FolderOf(*FItems[AIndex]); })
+                                   : nullptr,
+        ADown);
+  } else {
+    // Each value taken once; equal values keep their order either way.
+    std::vector<int64_t> LValues(FItems.size());
+    for (size_t i = 0; i < FItems.size(); ++i)
+      LValues[i] = SortValue(*FItems[i], AKey);
+    LOrder.resize(FItems.size());
+    std::iota(LOrder.begin(), LOrder.end(), 0U);
+    std::stable_sort(LOrder.begin(), LOrder.end(), [&](uint32_t ALeft, uint32_t ARight) {
+      return ADown ? LValues[ALeft] > LValues[ARight] : LValues[ALeft] < LValues[ARight];
+    });
+  }
   std::vector<TRenameItem *> LSorted;
   LSorted.reserve(FItems.size());
   for (const uint32_t LIndex : LOrder)

@@ -38,8 +38,17 @@ enum class TNameOf {
   RenameFrom // what a Rename moves it from
 };
 
-// The columns of the preview grid a list sorts by.
-enum class TSortKey { OldName, NewName, Location };
+// What a list sorts by: the columns of the preview grid (the names and the
+// location), and what an item carries besides its names: the date a photo
+// was taken (the date the [EXIF:] token gives, the modification time where
+// the file holds none), the modification time and the size. A folder has no
+// date taken and no size.
+enum class TSortKey { OldName, NewName, Location, Taken, Modified, Size };
+
+// The key is a column of the preview grid.
+inline bool IsColumnKey(TSortKey AKey) {
+  return AKey == TSortKey::OldName || AKey == TSortKey::NewName || AKey == TSortKey::Location;
+}
 
 // What one application of a recipe to many items shares: one reading of the
 // clock, so that every name made by it shows the same date and time.
@@ -63,10 +72,23 @@ public:
   void Truncate(int APosition);
   // Removes and destroys every item; the planner forgets every folder.
   void Clear();
-  // Orders the items by AKey (descending with ADown), each text folded once
-  // as CompareTextAZ folds it. Stable: items that compare equal keep their
-  // order. Index is not touched.
+  // Orders the items by AKey (descending with ADown): a name or location
+  // folded once as CompareTextAZ folds it, a date or size as a number. Stable
+  // in either direction: items that compare equal keep their order. A key
+  // the kind does not sort by leaves the order as it is. Sorting by the date
+  // taken reads what ReadSortKeys has not read yet. Index is not touched.
   void Sort(TSortKey AKey, bool ADown);
+  // The kind sorts by AKey (a folder has no date taken and no size).
+  virtual bool SortsBy(TSortKey AKey) const {
+    return AKey != TSortKey::Taken && AKey != TSortKey::Size;
+  }
+  // Sorting by AKey reads files that the list has not read yet.
+  virtual bool NeedsSortRead(TSortKey /*AKey*/) const { return false; }
+  // Reads for every item what sorting by AKey needs, reporting each item to
+  // AProgress (may be null) and stopping when it asks; false when stopped.
+  // The order is not touched. Safe on a worker thread while other threads
+  // only read the list.
+  virtual bool ReadSortKeys(TSortKey /*AKey*/, TProgress * /*AProgress*/) { return true; }
   // Index := position for the items from AFrom to the end.
   void Reindex(int AFrom);
 
@@ -182,6 +204,8 @@ public:
 
 protected:
   // ---- What a kind supplies -----------------------------------------------
+  // What AItem sorts by for a key that is no column (SortsBy): smaller first.
+  virtual int64_t SortValue(const TRenameItem & /*AItem*/, TSortKey /*AKey*/) { return 0; }
   // The rules of ARecipe this kind applies (a folder has no extension).
   virtual TNameRecipe KindRecipe(const TNameRecipe &ARecipe) const { return ARecipe; }
   // Makes AItem's new name by ARecipe; its Index and counter are set.

@@ -32,6 +32,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -343,8 +344,8 @@ void TFolderPage::CreateShortcuts() {
   for (QWidget *LNext : std::initializer_list<QWidget *>{
            sboxFolderCntStart, sboxFolderCntStep, cboxFolderCntNumber, edFolderSearch,
            edFolderReplace, cbxFolderCase, btnApplyAllFolder, btnFolderPresets, btnAddFolders,
-           btnClearFolder, btnDeleteFolder, static_cast<QWidget *>(sgFolderRename), btnRenameFolder,
-           btnRollbackFolder}) {
+           btnClearFolder, btnDeleteFolder, &SortByButton(), static_cast<QWidget *>(sgFolderRename),
+           btnRenameFolder, btnRollbackFolder}) {
     setTabOrder(LPrevious, LNext);
     LPrevious = LNext;
   }

@@ -15,6 +15,7 @@
 #include "uSetting.h"
 #include "uUtil.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableView>
+#include <QToolButton>
 
 #include <algorithm>
 #include <memory>
@@ -93,6 +95,7 @@ void TRenamePage::SetupWorkflow(const TParts &AParts) {
 
   // The grid, its sort header and its model.
   FHeader = InstallSortHeader(LGrid, FHost);
+  CreateSortByButton();
   LGrid.setModel(FModel);
   SetupPreviewGrid(LGrid);
   EnableRowMultiSelection(LGrid);
@@ -488,6 +491,11 @@ void TRenamePage::RecreateHintColumn() {
   FFailureMarks = true;
   ShowHintColumn(true);
   CreateSortMarker();
+  // A "Sort by" order beyond the columns keeps the marker off them.
+  if (FOrderBeyond) {
+    FHeader->RemoveSortMarker();
+    return;
+  }
   if (LMarked.isEmpty() || LMarked == HintColumnName)
     return;
   for (int LSection = 0; LSection < FHeader->count(); ++LSection) {
@@ -528,6 +536,7 @@ void TRenamePage::HeaderPressed(int ASection) {
   const std::optional<TSortPress> LPress = SortPress(*FHeader, ASection, FModel->rowCount());
   if (!LPress)
     return;
+  FOrderBeyond.reset();
   const TSortKey LKey = SortKeyOf(FModel->DataColumnNamed(LPress->FColumn));
   const bool LDown = LPress->FDown;
   // The counter values move with the new positions.
@@ -545,6 +554,143 @@ void TRenamePage::HeaderPressed(int ASection) {
         SynchroList(*LFrom, AListings);
         UpdateDetails();
       });
+}
+
+std::optional<std::pair<TSortKey, bool>> TRenamePage::ShownOrder() const {
+  return FOrderBeyond ? FOrderBeyond : MarkedOrder();
+}
+
+void TRenamePage::ShowOrder(TSortKey AKey, bool ADown) {
+  if (!IsColumnKey(AKey)) {
+    FHeader->RemoveSortMarker();
+    FOrderBeyond = std::pair{AKey, ADown};
+    return;
+  }
+  FOrderBeyond.reset();
+  const int LColumn = AKey == TSortKey::NewName    ? TListGridModel::dcNewName
+                      : AKey == TSortKey::Location ? TListGridModel::dcLocation
+                                                   : TListGridModel::dcOldName;
+  for (int LSection = 0; LSection < FHeader->count(); ++LSection) {
+    if (FModel->DataColumnNamed(FHeader->SectionName(LSection)) == LColumn) {
+      // A placement flips the column's direction; the one asked for is set.
+      FHeader->PlaceSortMarker(LSection);
+      FHeader->SetSectionTag(LSection, ADown ? QStringLiteral("Down") : QStringLiteral("Up"));
+      return;
+    }
+  }
+}
+
+void TRenamePage::SortBy(TSortKey AKey, bool ADown) {
+  if (StepRunning() || !FList.SortsBy(AKey))
+    return;
+  // With fewer than two items nothing moves: the order holds for the items
+  // added next.
+  if (FList.Count() < 2) {
+    ShowOrder(AKey, ADown);
+    return;
+  }
+  TListRead LRead;
+  if (FList.NeedsSortRead(AKey)) {
+    LRead.FNeeded = true;
+    LRead.FRead = [&LList = FList, AKey](TProgress &AProgress) {
+      return LList.ReadSortKeys(AKey, &AProgress);
+    };
+  }
+  const TNameRecipe LRecipe = Recipe();
+  auto LFrom = std::make_shared<int>(0);
+  ChangeListThen(
+      std::move(LRead), TListings::Kept,
+      [this, AKey, ADown, LRecipe, LFrom] {
+        FList.Sort(AKey, ADown);
+        *LFrom = RenumberFrom(0, LRecipe);
+      },
+      [this, AKey, ADown, LFrom](TListings AListings) {
+        ShowOrder(AKey, ADown);
+        // The counter values moved with the new positions.
+        if (FList.HasCounter())
+          FParts.FRollback->SetTag(1);
+        SynchroList(*LFrom, AListings);
+        UpdateDetails();
+        FHost.UpdateActions();
+      });
+}
+
+namespace {
+
+// The row of buttons that holds AWidget, searched from ALayout down.
+QBoxLayout *RowOf(QLayout &ALayout, const QWidget &AWidget) {
+  if (ALayout.indexOf(&AWidget) >= 0)
+    return qobject_cast<QBoxLayout *>(&ALayout);
+  for (int i = 0; i < ALayout.count(); ++i)
+    if (QLayout *LChild = ALayout.itemAt(i)->layout())
+      if (QBoxLayout *LRow = RowOf(*LChild, AWidget))
+        return LRow;
+  return nullptr;
+}
+
+} // namespace
+
+void TRenamePage::CreateSortByButton() {
+  QWidget &LParent = *FParts.FDeleteButton->parentWidget();
+  FSortBy = new QToolButton(&LParent);
+  FSortBy->setObjectName(QStringLiteral("btnSortBy"));
+  FSortBy->setText(QStringLiteral("Sort by"));
+  FSortBy->setToolTip(QStringLiteral("Sort the list"));
+  FSortBy->setPopupMode(QToolButton::InstantPopup);
+  FSortBy->setFocusPolicy(Qt::StrongFocus);
+  auto *LMenu = new QMenu(FSortBy);
+  LMenu->setObjectName(QStringLiteral("mnSortBy"));
+  auto *LKeys = new QActionGroup(LMenu);
+  auto *LDirections = new QActionGroup(LMenu);
+  std::vector<std::pair<TSortKey, QString>> LEntries = {
+      {TSortKey::OldName, QStringLiteral("Old Name")},
+      {TSortKey::NewName, QStringLiteral("New Name")},
+      {TSortKey::Location, QStringLiteral("Location")}};
+  if (!Folders())
+    LEntries.push_back({TSortKey::Taken, QStringLiteral("Date taken")});
+  LEntries.push_back({TSortKey::Modified, QStringLiteral("Modified")});
+  if (!Folders())
+    LEntries.push_back({TSortKey::Size, QStringLiteral("Size")});
+  // A key keeps the direction in force; a direction keeps the key.
+  const auto LDirection = [this] {
+    const auto LOrder = ShownOrder();
+    return LOrder && LOrder->second;
+  };
+  const auto LKey = [this] {
+    const auto LOrder = ShownOrder();
+    return LOrder ? LOrder->first : TSortKey::OldName;
+  };
+  for (const auto &[LEntryKey, LText] : LEntries) {
+    QAction *LAction = LMenu->addAction(LText);
+    LAction->setCheckable(true);
+    LAction->setData(static_cast<int>(LEntryKey));
+    LKeys->addAction(LAction);
+    connect(LAction, &QAction::triggered, this,
+            [this, LDirection, AKey = LEntryKey] { SortBy(AKey, LDirection()); });
+  }
+  LMenu->addSeparator();
+  for (const bool LDown : {false, true}) {
+    QAction *LAction =
+        LMenu->addAction(LDown ? QStringLiteral("Descending") : QStringLiteral("Ascending"));
+    LAction->setCheckable(true);
+    LAction->setData(LDown);
+    LDirections->addAction(LAction);
+    connect(LAction, &QAction::triggered, this, [this, LKey, LDown] { SortBy(LKey(), LDown); });
+  }
+  // The menu checks the order the rows are in when it opens.
+  connect(LMenu, &QMenu::aboutToShow, this, [this, LKeys, LDirections] {
+    const auto LOrder = ShownOrder();
+    for (QAction *LAction : LKeys->actions())
+      LAction->setChecked(LOrder && LAction->data().toInt() == static_cast<int>(LOrder->first));
+    for (QAction *LAction : LDirections->actions())
+      LAction->setChecked(LOrder && LAction->data().toBool() == LOrder->second);
+  });
+  FSortBy->setMenu(LMenu);
+  if (QLayout *LLayout = LParent.layout())
+    if (QBoxLayout *LRow = RowOf(*LLayout, *FParts.FDeleteButton))
+      LRow->addWidget(FSortBy);
+  // Tab reaches it after the buttons left of it, before the grid.
+  setTabOrder(FParts.FDeleteButton, FSortBy);
 }
 
 void TRenamePage::GridMouseMove(const QPoint &APos) {
@@ -598,7 +744,7 @@ void TRenamePage::StartAdd(std::function<TAdded(TProgress &)> AAdd, bool ALogAdd
   TRenameList &LList = FList;
   const int LPosition = LList.Count();
   const TNameRecipe LRecipe = Recipe();
-  const std::optional<std::pair<TSortKey, bool>> LOrder = MarkedOrder();
+  const std::optional<std::pair<TSortKey, bool>> LOrder = ShownOrder();
   auto LAdded = std::make_shared<TAdded>();
   auto LFirstChanged = std::make_shared<int>(LPosition);
   BeginStep();
@@ -615,6 +761,14 @@ void TRenamePage::StartAdd(std::function<TAdded(TProgress &)> AAdd, bool ALogAdd
         // have changed since they were read.
         int LFrom = LPosition;
         if (LOrder && LList.Count() > LPosition) {
+          // An order by the date taken reads the new files first; a stop
+          // there leaves the list as it was before the Add.
+          if (LList.NeedsSortRead(LOrder->first) &&
+              !LList.ReadSortKeys(LOrder->first, &AProgress)) {
+            LList.Truncate(LPosition);
+            LAdded->FStopped = true;
+            return;
+          }
           LList.Sort(LOrder->first, LOrder->second);
           LFrom = 0;
         }
@@ -832,13 +986,32 @@ int TRenamePage::LargeList() {
   return GLargeList;
 }
 
+TRenamePage::TListRead TRenamePage::MetadataRead(const TNameRecipe *ARecipe) {
+  TListRead LRead;
+  if (ARecipe == nullptr || !FList.NeedsMetadataRead(*ARecipe))
+    return LRead;
+  LRead.FNeeded = true;
+  LRead.FRead = [&LList = FList, LRecipe = *ARecipe](TProgress &AProgress) {
+    return LList.ReadMetadata(LRecipe, &AProgress);
+  };
+  return LRead;
+}
+
 void TRenamePage::ChangeListThen(const TNameRecipe *ARecipe, TListings AListings,
                                  std::function<void()> AChange,
                                  std::function<void(TListings)> AShow) {
   if (StepRunning())
     return;
+  ChangeListThen(MetadataRead(ARecipe), AListings, std::move(AChange), std::move(AShow));
+}
+
+void TRenamePage::ChangeListThen(TListRead ARead, TListings AListings,
+                                 std::function<void()> AChange,
+                                 std::function<void(TListings)> AShow) {
+  if (StepRunning())
+    return;
   TRenameList &LList = FList;
-  const bool LRead = ARecipe != nullptr && LList.NeedsMetadataRead(*ARecipe);
+  const bool LRead = ARead.FNeeded;
   const bool LLarge = LList.Count() >= GLargeList;
   if (!LRead && !LLarge) {
     AChange();
@@ -847,8 +1020,6 @@ void TRenamePage::ChangeListThen(const TNameRecipe *ARecipe, TListings AListings
   }
   // The worker makes the plan too, unless the grid shows a Rename's outcome.
   const bool LPlan = LLarge && !FFailureMarks && !HasRenamedItems();
-  const std::optional<TNameRecipe> LRecipe =
-      ARecipe != nullptr ? std::optional<TNameRecipe>(*ARecipe) : std::nullopt;
   // The files are read on the worker; the names change only once all are
   // read, so Cancel leaves the old ones. The step starts before the focus
   // leaves the fields, so that their exits see it running and wait; the
@@ -856,8 +1027,9 @@ void TRenamePage::ChangeListThen(const TNameRecipe *ARecipe, TListings AListings
   auto LDone = std::make_shared<bool>(true);
   HoldShownRows();
   StepWorker->Start(
-      [&LList, LRecipe, LRead, LLarge, LPlan, AListings, LDone, AChange](TProgress &AProgress) {
-        if (LRead && !LList.ReadMetadata(*LRecipe, &AProgress)) {
+      [&LList, ARead = std::move(ARead), LRead, LLarge, LPlan, AListings, LDone,
+       AChange](TProgress &AProgress) {
+        if (LRead && !ARead.FRead(AProgress)) {
           *LDone = false;
           return;
         }

@@ -42,6 +42,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class QToolButton;
 class TAction;
 class TFieldExits;
 class TGridMouseWatch;
@@ -118,7 +119,20 @@ public:
   // last Rename, the items moved back show their old names again.
   void BatchRolledBack(const QString &ABatchId);
   // A press on the header section ASection: the list sorted by its column.
+  // After a "Sort by" order beyond the columns, the marker comes back and
+  // the columns sort as they did before it.
   void HeaderPressed(int ASection);
+  // The list sorted by AKey (descending with ADown), as the "Sort by" menu
+  // asks: a column's key puts the marker on that column pointing that way;
+  // any other key takes the marker off the columns while it is in force.
+  // The date taken is read in the worker first (Cancel leaves the order as
+  // it was). Items added later take their places in the same order.
+  void SortBy(TSortKey AKey, bool ADown);
+  // The order the rows are in: the "Sort by" order beyond the columns in
+  // force, else the marked column's; none while neither holds.
+  std::optional<std::pair<TSortKey, bool>> ShownOrder() const;
+  // The "Sort by" menu button above the grid.
+  QToolButton &SortByButton() const { return *FSortBy; }
   // The balloon over the hint column, for the mouse at APos in the grid's
   // viewport; nothing is read of the list while a step runs.
   void GridMouseMove(const QPoint &APos);
@@ -219,15 +233,25 @@ private:
   // Every item named anew by the recipe, then the grid; with metadata the
   // list has not read yet, once the worker has read it.
   void RecomputeNewNames(TListings AListings = TListings::Kept);
+  // What a change of the list reads from the files first, on the worker:
+  // FRead, when FNeeded, reporting to the progress (false: stopped).
+  struct TListRead {
+    bool FNeeded = false;
+    std::function<bool(TProgress &AProgress)> FRead;
+  };
+  // The reading ARecipe's masks need: the metadata the list has not read.
+  TListRead MetadataRead(const TNameRecipe *ARecipe);
   // Changes the list with AChange, then shows it with AShow, which gets the
-  // listings its plan is to use. Where ARecipe's masks need metadata the
-  // list has not read yet, the step worker reads it first (a Cancel leaves
-  // the list as it was). In a list of LargeList() items or more, AChange
+  // listings its plan is to use. Where ARead is needed (the metadata of a
+  // recipe's masks, the dates of a sort) the step worker reads first (a
+  // Cancel leaves the list as it was). In a list of LargeList() items or more, AChange
   // runs on the worker too, with the plan of the names it makes (AShow then
   // gets TListings::Planned), so that the window never stops for it. AChange
   // touches the list only.
   void ChangeListThen(const TNameRecipe *ARecipe, TListings AListings,
                       std::function<void()> AChange, std::function<void(TListings)> AShow);
+  void ChangeListThen(TListRead ARead, TListings AListings, std::function<void()> AChange,
+                      std::function<void(TListings)> AShow);
   // The items from APosition on have new positions (a delete, a sort): each
   // gets its position as Index and, with the counter in a mask, every item
   // its name anew by ARecipe. Returns the first row to rewrite. Touches the
@@ -256,6 +280,12 @@ private:
   // points down; none while the marker is on no data column.
   std::optional<std::pair<TSortKey, bool>> MarkedOrder() const;
   static TSortKey SortKeyOf(int ADataColumn);
+  // The header shows the order AKey, ADown: the marker on a column's key's
+  // column pointing that way, or off the columns for any other key.
+  void ShowOrder(TSortKey AKey, bool ADown);
+  // The "Sort by" button at the end of the row of buttons above the grid
+  // (the row of the Delete button), with its menu.
+  void CreateSortByButton();
 
 public:
   // Lists of this many items or more change on the worker (150,000; tests
@@ -275,6 +305,9 @@ private:
   TParts FParts;
   TListGridModel *FModel = nullptr;
   TSortHeaderView *FHeader = nullptr;
+  QToolButton *FSortBy = nullptr;
+  // A "Sort by" order that is no column's, while it is in force.
+  std::optional<std::pair<TSortKey, bool>> FOrderBeyond;
   // The hint column holds the failure marks (the renamed display).
   bool FFailureMarks = false;
   // What the renamed display lists: the items not renamed, or after a

@@ -8,6 +8,7 @@
 #include "uFileInfo.h"
 #include "uJournal.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -20,6 +21,7 @@
 #include <linux/capability.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +30,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef VARNWELL_CLI
@@ -285,6 +288,11 @@ TEST_F(CliTest, UsageErrorsSayWhatIsWrongAndMoveNothing) {
       {{}, "no PATH given"},
       {{"--include-root", "folder"}, "--include-root and --no-subfolders go with -d"},
       {{"--regex", "-s", "(x", "a.txt"}, "--search: not a valid regular expression: "},
+      {{"--sort", "date", "a.txt"},
+       "--sort: one of name, new-name, location, taken, modified, size, not date"},
+      {{"--reverse", "a.txt"}, "--reverse goes with --sort"},
+      {{"-d", "--sort", "size", "folder"}, "--sort taken and --sort size are for files"},
+      {{"-d", "--sort", "taken", "folder"}, "--sort taken and --sort size are for files"},
   };
   for (const TCase &LCase : LCases) {
     const TRun LRun = Run(LCase.FArguments);
@@ -395,6 +403,83 @@ TEST_F(CliTest, WhatCannotBeReadIsToldAndFailsTheRun) {
   EXPECT_EQ(LOwn.FErr,
             "varnwell-cli: left out " + QFile::encodeName(LSettings) + ": Used by Varnwell\n");
   EXPECT_TRUE(QFileInfo::exists(LSettings));
+}
+
+// --sort numbers the items in the order asked for, --reverse turns it
+// round; items that compare equal keep the order they were given in.
+TEST_F(CliTest, SortNumbersTheItemsInTheOrderAskedFor) {
+  // Sizes a 3, b 1, c 3, d 2; modified c < b < d < a; names a-z.
+  const struct {
+    const char *FName;
+    const char *FContent;
+    int FDay;
+  } LFiles[] = {{"a.txt", "aaa", 4}, {"b.txt", "b", 2}, {"c.txt", "ccc", 1}, {"d.txt", "dd", 3}};
+  for (const auto &LFile : LFiles) {
+    const QString LPath = Path(QString::fromUtf8(LFile.FName));
+    ASSERT_TRUE(testsupport::WriteFile(LPath, LFile.FContent));
+    QFile LOpen(LPath);
+    ASSERT_TRUE(LOpen.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(LOpen.setFileTime(QDateTime(QDate(2020, 2, LFile.FDay), QTime(9, 0)),
+                                  QFileDevice::FileModificationTime));
+  }
+  struct TCase {
+    std::vector<QByteArray> FArguments;
+    const char *FOut;
+  };
+  const TCase LCases[] = {
+      {{"--sort", "size"}, "b.txt -> 1.txt\nd.txt -> 2.txt\na.txt -> 3.txt\nc.txt -> 4.txt\n"},
+      {{"--sort", "size", "--reverse"},
+       "a.txt -> 1.txt\nc.txt -> 2.txt\nd.txt -> 3.txt\nb.txt -> 4.txt\n"},
+      {{"--sort", "modified"}, "c.txt -> 1.txt\nb.txt -> 2.txt\nd.txt -> 3.txt\na.txt -> 4.txt\n"},
+      {{"--sort=modified", "--reverse"},
+       "a.txt -> 1.txt\nd.txt -> 2.txt\nb.txt -> 3.txt\nc.txt -> 4.txt\n"},
+      // No file is a photo: the date taken is the modification time.
+      {{"--sort", "taken"}, "c.txt -> 1.txt\nb.txt -> 2.txt\nd.txt -> 3.txt\na.txt -> 4.txt\n"},
+      {{"--sort", "name", "--reverse"},
+       "d.txt -> 1.txt\nc.txt -> 2.txt\nb.txt -> 3.txt\na.txt -> 4.txt\n"},
+      {{"--sort", "location"}, "a.txt -> 1.txt\nb.txt -> 2.txt\nc.txt -> 3.txt\nd.txt -> 4.txt\n"},
+  };
+  for (const TCase &LCase : LCases) {
+    std::vector<QByteArray> LArguments = LCase.FArguments;
+    // Given in an order that is none of the sorted ones.
+    for (const char *LArgument : {"-n", "[C]", "d.txt", "a.txt", "c.txt", "b.txt"})
+      LArguments.push_back(LArgument);
+    const TRun LRun = Run(LArguments);
+    SCOPED_TRACE(LCase.FOut);
+    EXPECT_EQ(LRun.FStatus, 0) << LRun.FErr.constData();
+    EXPECT_EQ(LRun.FOut, QByteArray(LCase.FOut) + "4 to rename, 0 unchanged, 0 conflicts\n");
+  }
+  // By the new name: the names are made, sorted, then numbered anew.
+  const TRun LNew =
+      Run({"--sort", "new-name", "-n", "[N]_[C]", "-s", "a", "-r", "z", "a.txt", "b.txt", "c.txt"});
+  EXPECT_EQ(LNew.FStatus, 0) << LNew.FErr.constData();
+  EXPECT_EQ(LNew.FOut, QByteArray("b.txt -> b_1.txt\n"
+                                  "c.txt -> c_2.txt\n"
+                                  "a.txt -> z_3.txt\n"
+                                  "3 to rename, 0 unchanged, 0 conflicts\n"));
+  // The order holds for --apply too.
+  const TRun LApply = Run({"--sort", "size", "-n", "[C]", "--apply", "a.txt", "b.txt", "c.txt"});
+  EXPECT_EQ(LApply.FStatus, 0) << LApply.FErr.constData();
+  EXPECT_EQ(testsupport::ReadFile(Path(QStringLiteral("1.txt"))), QByteArray("b"));
+  EXPECT_EQ(testsupport::ReadFile(Path(QStringLiteral("2.txt"))), QByteArray("aaa"));
+  EXPECT_EQ(testsupport::ReadFile(Path(QStringLiteral("3.txt"))), QByteArray("ccc"));
+}
+
+// Folders sort by their modification time.
+TEST_F(CliTest, SortModifiedNumbersFolders) {
+  for (const auto &[LName, LDay] : {std::pair{"x", 3}, std::pair{"y", 1}, std::pair{"z", 2}}) {
+    const QString LPath = Path(QStringLiteral("top/") + QString::fromUtf8(LName));
+    ASSERT_TRUE(QDir().mkpath(LPath));
+    const qint64 LSeconds = QDateTime(QDate(2020, 3, LDay), QTime(9, 0)).toSecsSinceEpoch();
+    const struct timespec LTimes[2] = {{LSeconds, 0}, {LSeconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(LPath).constData(), LTimes, 0), 0);
+  }
+  const TRun LRun = Run({"-d", "--sort", "modified", "--reverse", "-n", "[N][C]", "top"});
+  EXPECT_EQ(LRun.FStatus, 0) << LRun.FErr.constData();
+  EXPECT_EQ(LRun.FOut, QByteArray("x -> x1\n"
+                                  "z -> z2\n"
+                                  "y -> y3\n"
+                                  "3 to rename, 0 unchanged, 0 conflicts\n"));
 }
 
 TEST_F(CliTest, FoldersAndRecursiveFilesFollowTheWalkInNameOrder) {

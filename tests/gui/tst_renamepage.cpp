@@ -8,24 +8,31 @@
 #include "MainUnFolderPage.h"
 #include "MainUnHistoryPage.h"
 #include "uAction.h"
+#include "uControlUtils.h"
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
+#include "uGridSupport.h"
 #include "uPageKit.h"
 #include "uRenamePage.h"
 #include "uSetting.h"
 
+#include "MetadataFixtures.h"
+#include "SampleMedia.h"
 #include "TestSupport.h"
 
 #include "platform/uPlatformJournal.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <atomic>
 #include <cerrno>
@@ -33,6 +40,9 @@
 #include <functional>
 #include <memory>
 #include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -107,6 +117,62 @@ private:
     QVERIFY(guitest::WaitForStep(Page()));
     QTRY_COMPARE(FMessages->Messages().size(), LBefore + 1);
   }
+  // Sets the modification time of the entry AName to noon of the day ADay
+  // of March 2020 (a folder's too).
+  void SetDay(const QString &AName, int ADay) {
+    const qint64 LSeconds = QDateTime(QDate(2020, 3, ADay), QTime(12, 0)).toSecsSinceEpoch();
+    const struct timespec LTimes[2] = {{LSeconds, 0}, {LSeconds, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(Path(AName)).constData(), LTimes, 0), 0);
+  }
+  // Makes the entries ANames (files or folders as the test's kind), each
+  // modified on its day, and lists them on the page.
+  void AddDatedEntries(const QList<std::pair<QString, int>> &ANames) {
+    QStringList LPaths;
+    for (const auto &[LName, LDay] : ANames) {
+      if (FFolders) {
+        QVERIFY(QDir().mkpath(Path(LName)));
+      } else {
+        QFile LFile(Path(LName));
+        QVERIFY(LFile.open(QIODevice::WriteOnly));
+      }
+      SetDay(LName, LDay);
+      LPaths.append(Path(LName));
+    }
+    FMain->ShowPage(FFolders ? TMainPage::mpFolderRename : TMainPage::mpFileRename);
+    FMain->OpenPaths(FFolders, LPaths);
+    QVERIFY(guitest::WaitForStep(Page()));
+  }
+  QMenu &SortByMenu() const { return *Page().SortByButton().menu(); }
+  // The entries of the "Sort by" menu, and those checked as it opens.
+  QStringList SortByEntries(bool AChecked) const {
+    Q_EMIT SortByMenu().aboutToShow();
+    QStringList LTexts;
+    for (const QAction *LAction : SortByMenu().actions())
+      if (!LAction->isSeparator() && (!AChecked || LAction->isChecked()))
+        LTexts.append(LAction->text());
+    return LTexts;
+  }
+  // Chooses AText in the "Sort by" menu and waits for the step it starts.
+  void ChooseSortBy(const QString &AText) {
+    QToolButton &LButton = Page().SortByButton();
+    QVERIFY(LButton.isVisible() && LButton.isEnabled());
+    Q_EMIT SortByMenu().aboutToShow();
+    QAction *LChosen = nullptr;
+    for (QAction *LAction : SortByMenu().actions())
+      if (LAction->text() == AText)
+        LChosen = LAction;
+    QVERIFY2(LChosen != nullptr, qPrintable(AText));
+    LChosen->trigger();
+    QVERIFY(guitest::WaitForStep(Page()));
+  }
+  QString OldNameColumn() const {
+    return Page()
+        .Model()
+        .headerData(Page().Model().ColumnOf(TListGridModel::dcOldName), Qt::Horizontal,
+                    ColumnNameRole)
+        .toString();
+  }
+
   static QStringList Names(int ACount) {
     QStringList LNames;
     for (int i = 0; i < ACount; ++i)
@@ -312,6 +378,115 @@ private Q_SLOTS:
     QCOMPARE(Grid().selectionModel()->selectedRows().front().row(), 1);
     LChanged([&] { Page().ClearList(); });
     QCOMPARE(Page().Model().rowCount(), 0);
+  }
+
+  // "Sort by" orders the rows by what the columns do not show, the counter
+  // following; the header's marker leaves the columns meanwhile, and a
+  // press on a header sorts by its column exactly as it did before. Items
+  // added later take their places in the order in force.
+  void SortByOrdersBeyondTheColumns_data() {
+    QTest::addColumn<bool>("Folders");
+    QTest::addColumn<bool>("Large");
+    QTest::newRow("files") << false << false;
+    QTest::newRow("files, large") << false << true;
+    QTest::newRow("folders") << true << false;
+    QTest::newRow("folders, large") << true << true;
+  }
+  void SortByOrdersBeyondTheColumns() {
+    QFETCH(bool, Folders);
+    QFETCH(bool, Large);
+    FFolders = Folders;
+    const int LBefore = TRenamePage::SetLargeList(Large ? 1 : 1000000);
+    const auto LRestore = qScopeGuard([LBefore] { TRenamePage::SetLargeList(LBefore); });
+    AddDatedEntries({{u"a"_s, 3}, {u"b"_s, 1}, {u"c"_s, 2}});
+    QCOMPARE(Column(0), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    QCOMPARE(SortByEntries(false),
+             Folders ? (QStringList{u"Old Name"_s, u"New Name"_s, u"Location"_s, u"Modified"_s,
+                                    u"Ascending"_s, u"Descending"_s})
+                     : (QStringList{u"Old Name"_s, u"New Name"_s, u"Location"_s, u"Date taken"_s,
+                                    u"Modified"_s, u"Size"_s, u"Ascending"_s, u"Descending"_s}));
+    QCOMPARE(SortByEntries(true), (QStringList{u"Old Name"_s, u"Ascending"_s}));
+    SetMask(u"[N]_[C]"_s);
+    QVERIFY(guitest::WaitForStep(Page()));
+
+    ChooseSortBy(u"Modified"_s);
+    QCOMPARE(Column(0), (QStringList{u"b"_s, u"c"_s, u"a"_s}));
+    QCOMPARE(Column(1), (QStringList{u"b_1"_s, u"c_2"_s, u"a_3"_s}));
+    QVERIFY(Page().Header().MarkerColumn().isEmpty());
+    QCOMPARE(SortByEntries(true), (QStringList{u"Modified"_s, u"Ascending"_s}));
+    ChooseSortBy(u"Descending"_s);
+    QCOMPARE(Column(1), (QStringList{u"a_1"_s, u"c_2"_s, u"b_3"_s}));
+    QCOMPARE(SortByEntries(true), (QStringList{u"Modified"_s, u"Descending"_s}));
+    QVERIFY(Page().Header().MarkerColumn().isEmpty());
+
+    // The first press on "Old Name" sorts it Z-A, as without "Sort by".
+    Page().HeaderPressed(Page().Model().ColumnOf(TListGridModel::dcOldName));
+    QVERIFY(guitest::WaitForStep(Page()));
+    QCOMPARE(Column(1), (QStringList{u"c_1"_s, u"b_2"_s, u"a_3"_s}));
+    QCOMPARE(Page().Header().MarkerColumn(), OldNameColumn());
+    QVERIFY(Page().Header().MarkerPointsDown());
+    QCOMPARE(SortByEntries(true), (QStringList{u"Old Name"_s, u"Descending"_s}));
+    // A column chosen in the menu keeps the direction and shows the marker.
+    ChooseSortBy(u"Ascending"_s);
+    QCOMPARE(Column(1), (QStringList{u"a_1"_s, u"b_2"_s, u"c_3"_s}));
+    QCOMPARE(Page().Header().MarkerColumn(), OldNameColumn());
+    QVERIFY(!Page().Header().MarkerPointsDown());
+    // The next press flips it, as a press after a press does.
+    Page().HeaderPressed(Page().Model().ColumnOf(TListGridModel::dcOldName));
+    QVERIFY(guitest::WaitForStep(Page()));
+    QCOMPARE(Column(0), (QStringList{u"c"_s, u"b"_s, u"a"_s}));
+
+    // An Add puts the new item where the order in force has it.
+    ChooseSortBy(u"Modified"_s);
+    QCOMPARE(SortByEntries(true), (QStringList{u"Modified"_s, u"Descending"_s}));
+    AddDatedEntries({{u"d"_s, 5}, {u"e"_s, 1}});
+    QCOMPARE(Column(0), (QStringList{u"d"_s, u"a"_s, u"c"_s, u"b"_s, u"e"_s}));
+    QCOMPARE(Column(1), (QStringList{u"d_1"_s, u"a_2"_s, u"c_3"_s, u"b_4"_s, u"e_5"_s}));
+    QVERIFY(Page().Header().MarkerColumn().isEmpty());
+  }
+
+  // The dates taken are read in the worker, with Cancel: a cancelled read
+  // leaves the order and the marker as they were.
+  void SortByDateTakenReadsInTheWorker() {
+    if (!metadata::PhotoMetadataAvailable())
+      QSKIP("built without Exiv2: photos are not read");
+    FFolders = false;
+    const QByteArray LJpeg = testsupport::GreyJpeg(8, 8);
+    const struct {
+      const char *FName;
+      const char *FTaken;
+    } LPhotos[] = {{"p1.jpg", "2019:05:02 08:00:00"},
+                   {"p2.jpg", "2019:05:03 08:00:00"},
+                   {"p3.jpg", "2019:05:01 08:00:00"}};
+    QStringList LPaths;
+    for (const auto &LPhoto : LPhotos) {
+      const QString LPath = Path(QString::fromUtf8(LPhoto.FName));
+      QVERIFY(testsupport::WriteFile(LPath, LJpeg));
+      QVERIFY(testsupport::WriteImageFields(QFile::encodeName(LPath),
+                                            {{"Exif.Photo.DateTimeOriginal", LPhoto.FTaken}}));
+      LPaths.append(LPath);
+    }
+    FMain->ShowPage(TMainPage::mpFileRename);
+    FMain->OpenPaths(false, LPaths);
+    QVERIFY(guitest::WaitForStep(Page()));
+    SetMask(u"[C]"_s);
+    QCOMPARE(Column(0), (QStringList{u"p1.jpg"_s, u"p2.jpg"_s, u"p3.jpg"_s}));
+
+    TStepWorker::SetStopAfter(1);
+    ChooseSortBy(u"Date taken"_s);
+    TStepWorker::SetStopAfter(-1);
+    QCOMPARE(Column(0), (QStringList{u"p1.jpg"_s, u"p2.jpg"_s, u"p3.jpg"_s}));
+    QCOMPARE(Page().Header().MarkerColumn(), OldNameColumn());
+
+    Q_EMIT SortByMenu().aboutToShow();
+    for (QAction *LAction : SortByMenu().actions())
+      if (LAction->text() == u"Date taken"_s)
+        LAction->trigger();
+    QVERIFY(Page().StepRunning());
+    QVERIFY(guitest::WaitForStep(Page()));
+    QCOMPARE(Column(0), (QStringList{u"p3.jpg"_s, u"p1.jpg"_s, u"p2.jpg"_s}));
+    QCOMPARE(Column(1), (QStringList{u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s}));
+    QVERIFY(Page().Header().MarkerColumn().isEmpty());
   }
 
   // When a step ends the focus is back where it was: a mask that reads

@@ -3,7 +3,9 @@
 # reads there: exactly the expected files, a desktop entry whose command and
 # icon are installed under the names it gives, icons whose pixel size matches
 # their folder, metadata that names the desktop entry and the project's
-# version, manual pages that list the options their program's --help lists,
+# version, the context-menu entries of Dolphin, Nemo and Thunar that start
+# the installed program, manual pages that list the options their program's
+# --help lists,
 # a copyright file that names the holder and the metadata's licence; then the
 # validators on the installed files (and groff on the manual pages). Exits 77
 # (skipped) when a validator is missing, after the checks that need none.
@@ -37,7 +39,13 @@ expected=(bin/varnwell
   share/doc/varnwell/copyright
   "share/applications/$id.desktop"
   "share/metainfo/$id.metainfo.xml"
-  "share/icons/hicolor/scalable/apps/$id.svg")
+  "share/icons/hicolor/scalable/apps/$id.svg"
+  "share/kio/servicemenus/$id.desktop"
+  "share/kio/servicemenus/$id.Folders.desktop"
+  share/nemo/actions/varnwell-rename.nemo_action
+  share/nemo/actions/varnwell-rename-folders.nemo_action
+  "share/Thunar/sendto/$id.desktop"
+  "share/Thunar/sendto/$id.Folders.desktop")
 for s in "${sizes[@]}"; do
   expected+=("share/icons/hicolor/${s}x$s/apps/$id.png")
 done
@@ -65,6 +73,55 @@ if [ -f "$desktop" ]; then
   esac
   icon=$(sed -n 's/^Icon=//p' "$desktop")
   [ "$icon" = "$id" ] || fail "Icon= names '$icon', the icons are installed as $id"
+fi
+
+# The file managers' context-menu entries: "Rename with Varnwell" for files
+# and folders, "Rename folders with Varnwell" for folders only, each starting
+# the installed program on the selected paths. Dolphin's service menus
+# (Type=Service) and Nemo's actions are no desktop entries a validator reads:
+# their keys are checked here; Thunar's are validated below.
+# Usage: menu_entry FILE GROUP KEY=VALUE...
+menu_entry() {
+  local file=$prefix/$1 group=$2 pair key
+  shift 2
+  [ -f "$file" ] || return 0
+  # The lines of GROUP, up to the next group.
+  local lines
+  lines=$(awk -v g="[$group]" '$0 == g { f = 1; next } /^\[/ { f = 0 } f' "$file")
+  [ -n "$lines" ] || fail "$file has no group [$group]"
+  for pair in "$@"; do
+    grep -qxF -- "$pair" <<<"$lines" || fail "$(basename "$file"): [$group] lacks '$pair'"
+  done
+  exec_line=$(sed -n 's/^Exec=//p' <<<"$lines")
+  if [ -n "$exec_line" ]; then
+    key=${exec_line%% *}
+    [ "$key" = varnwell ] && [ -x "$prefix/bin/$key" ] ||
+      fail "$(basename "$file") starts '$key', not the installed varnwell"
+  fi
+}
+menu_entry "share/kio/servicemenus/$id.desktop" "Desktop Entry" Type=Service \
+  X-KDE-ServiceTypes=KonqPopupMenu/Plugin "MimeType=all/all;" "Actions=RenameWithVarnwell;"
+menu_entry "share/kio/servicemenus/$id.desktop" "Desktop Action RenameWithVarnwell" \
+  "Name=Rename with Varnwell" "Exec=varnwell %F" "Icon=$id"
+menu_entry "share/kio/servicemenus/$id.Folders.desktop" "Desktop Entry" Type=Service \
+  X-KDE-ServiceTypes=KonqPopupMenu/Plugin "MimeType=inode/directory;" \
+  "Actions=RenameFoldersWithVarnwell;"
+menu_entry "share/kio/servicemenus/$id.Folders.desktop" "Desktop Action RenameFoldersWithVarnwell" \
+  "Name=Rename folders with Varnwell" "Exec=varnwell --folders %F" "Icon=$id"
+menu_entry share/nemo/actions/varnwell-rename.nemo_action "Nemo Action" \
+  "Name=Rename with Varnwell" "Exec=varnwell %F" Selection=notnone "Extensions=any;" Quote=double \
+  "Icon-Name=$id"
+menu_entry share/nemo/actions/varnwell-rename-folders.nemo_action "Nemo Action" \
+  "Name=Rename folders with Varnwell" "Exec=varnwell --folders %F" Selection=notnone \
+  "Extensions=dir;" Quote=double "Icon-Name=$id"
+menu_entry "share/Thunar/sendto/$id.desktop" "Desktop Entry" Type=Application \
+  "Name=Rename with Varnwell" "Exec=varnwell %F" "Icon=$id"
+menu_entry "share/Thunar/sendto/$id.Folders.desktop" "Desktop Entry" Type=Application \
+  "Name=Rename folders with Varnwell" "Exec=varnwell --folders %F" "MimeType=inode/directory;" \
+  "Icon=$id"
+# Thunar offers an entry without MimeType for every selection.
+if grep -q '^MimeType=' "$prefix/share/Thunar/sendto/$id.desktop" 2>/dev/null; then
+  fail "the Thunar entry for files and folders is limited by MimeType"
 fi
 
 # A PNG's width and height are the big-endian numbers at bytes 16 and 20.
@@ -138,6 +195,10 @@ fi
 
 echo "== desktop-file-validate $id.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate reports errors"
+for entry in "$prefix/share/Thunar/sendto/"*.desktop; do
+  echo "== desktop-file-validate Thunar/sendto/$(basename "$entry")"
+  desktop-file-validate "$entry" || fail "desktop-file-validate reports errors in $entry"
+done
 
 # appstreamcli exits 3 on warnings as on errors; only lines marked E: fail.
 appstream_check() {
