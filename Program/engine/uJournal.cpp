@@ -1038,6 +1038,44 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
   }
 }
 
+THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSection &ASection) {
+  THalfDoneStep LResult;
+  if (ASection.FEnded)
+    return LResult;
+  // The running step came after every step recorded.
+  size_t LFirst = 0;
+  for (size_t s = std::min(ASection.FDone.size(), ASection.FSteps.size()); s-- > 0;) {
+    if (ASection.FDone[s] != 0) {
+      LFirst = s + 1;
+      break;
+    }
+  }
+  platform::TFileSystemCache LFileSystems;
+  std::vector<signed char> LFolderStable(ABatch.FFolders.size(), -1);
+  for (size_t s = LFirst; s < ASection.FSteps.size(); ++s) {
+    const TJournalStep &LStep = ASection.FSteps[s];
+    if (LStep.FFolder < 0 || static_cast<size_t>(LStep.FFolder) >= ABatch.FFolders.size())
+      continue;
+    const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LStep.FFolder)];
+    signed char &LStable = LFolderStable[static_cast<size_t>(LStep.FFolder)];
+    if (LStable < 0)
+      LStable = LFileSystems.Of(LFolder).FFatFamily ? 0 : 1;
+    const QString LSource = platform::JoinPath(LFolder, LStep.FFrom);
+    const QString LTarget = platform::JoinPath(LFolder, LStep.FTo);
+    const platform::THalfDoneMove LFound =
+        platform::UndoHalfDoneMove(LSource, LTarget, LStep.FInode, LStable == 1);
+    if (LFound == platform::THalfDoneMove::None)
+      continue;
+    // Only one step runs at a time: there is no other.
+    LResult.FStep = static_cast<int>(s);
+    LResult.FTwoNames = LFound == platform::THalfDoneMove::TwoNames;
+    LResult.FSource = LSource;
+    LResult.FTarget = LTarget;
+    break;
+  }
+  return LResult;
+}
+
 namespace {
 
 QString StateText(TBatchState AState, int ARenamed, int AItems) {
