@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -237,9 +238,13 @@ protected:
     return false;
   }
 
-  QString NewestBatch() const {
-    const std::vector<QString> LIds = FJournal.BatchIds();
-    return LIds.empty() ? QString() : LIds.front();
+  // The batch begun since the last call (ids do not sort by age within a
+  // second).
+  QString NewestBatch() {
+    for (const QString &LId : FJournal.BatchIds())
+      if (FSeen.insert(LId).second)
+        FNewest = LId;
+    return FNewest;
   }
 
   static bool HoldsTemporaryName(const std::map<QString, QByteArray> &ATree) {
@@ -288,6 +293,8 @@ protected:
   TTempTree FTree;
   TTempTree FStateTree;
   TJournal FJournal;
+  std::set<QString> FSeen;
+  QString FNewest;
 };
 
 } // namespace
@@ -308,6 +315,52 @@ TEST_F(HalfDoneMoveTest, KilledAfterThePlaceholderOnExfatIsRolledBackExactly) {
   if (!LExfat.Mounted())
     GTEST_SKIP() << "no exFAT here: " << LExfat.SkipReason().toStdString();
   KillEverywhereAndRollBack(LExfat.Root(), TForcedFallback::None, TMoveStep::AfterPlaceholder);
+}
+
+TEST_F(HalfDoneMoveTest, ARollbackKilledHalfWayIsFinishedExactly) {
+  // The rename is whole; the rollback from the journal is the one killed,
+  // at each link or placeholder of its moves, and the next one finishes it.
+  struct TRun {
+    TForcedFallback FFallback;
+    TMoveStep FStep;
+  };
+  for (const TRun LRun : {TRun{TForcedFallback::HardLinks, TMoveStep::AfterLink},
+                          TRun{TForcedFallback::Placeholder, TMoveStep::AfterPlaceholder}}) {
+    for (const TBatchCase &LBatch : CBatches) {
+      if (LBatch.FKind == TKind::Folders && LRun.FStep == TMoveStep::AfterLink)
+        continue;
+      TTempTree LTree;
+      MakeEntries(LTree.Root(), LBatch);
+      const auto LBefore = SnapshotTree(LTree.Root());
+      bool LKilled = true;
+      for (int LKillAt = 0; LKilled; ++LKillAt) {
+        SCOPED_TRACE(testing::Message() << LBatch.FName << ", rollback killed at move " << LKillAt);
+        ASSERT_LT(LKillAt, 20) << "the child was never let finish";
+        ASSERT_EQ(Rename(LTree.Root(), LBatch), 0);
+        const QString LId = NewestBatch();
+        const pid_t LChild = ::fork();
+        if (LChild == 0) {
+          platform::detail::SetForcedFallback(LRun.FFallback);
+          platform::detail::SetMoveStepHook(
+              [&, LSeen = 0](TMoveStep AAt, const QByteArray &) mutable {
+                if (AAt == LRun.FStep && LSeen++ == LKillAt)
+                  ::raise(SIGKILL);
+              });
+          ::_exit(RollbackBatch(FJournal, LId).FFailed == 0 ? 0 : 1);
+        }
+        int LStatus = 0;
+        ::waitpid(LChild, &LStatus, 0);
+        LKilled = WIFSIGNALED(LStatus);
+        const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
+        EXPECT_TRUE(LRollback.FError.isEmpty()) << LRollback.FError.toStdString();
+        for (const auto &LFailure : LRollback.FFailures)
+          ADD_FAILURE() << LFailure.FPath.toStdString() << ": " << LFailure.FReason.toStdString();
+        const auto LAfter = SnapshotTree(LTree.Root());
+        EXPECT_FALSE(HoldsTemporaryName(LAfter));
+        ASSERT_EQ(LAfter, LBefore);
+      }
+    }
+  }
 }
 
 TEST_F(HalfDoneMoveTest, ALinkThatCannotGoIsReportedAndNothingIsDeleted) {
