@@ -1064,7 +1064,14 @@ THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSectio
     const QString LTarget = platform::JoinPath(LFolder, LStep.FTo);
     const platform::THalfDoneMove LFound =
         platform::UndoHalfDoneMove(LSource, LTarget, LStep.FInode, LStable == 1);
-    if (LFound == platform::THalfDoneMove::None)
+    // Among files a step not begun ends the search: the steps after it were
+    // not begun either. Not so the move to a temporary name, which its
+    // cycle's last step empties again, nor a folder's, whose path a later
+    // move of a folder above it may lead to another folder.
+    if (LFound == platform::THalfDoneMove::NotBegun && ABatch.FKind == TBatchKind::Files &&
+        LStep.FKind != TStepKind::ToTemporary)
+      break;
+    if (LFound == platform::THalfDoneMove::None || LFound == platform::THalfDoneMove::NotBegun)
       continue;
     // Only one step runs at a time: there is no other.
     LResult.FStep = static_cast<int>(s);

@@ -124,10 +124,14 @@ TEST(UndoHalfDoneMove, TakesBackOnlyWhatTheFallbackLeft) {
        [&](const QString &F) { return MakeOwnPlaceholder(F, F + u"/new"_s); },
        platform::THalfDoneMove::None,
        {{u"new"_s, ""}}},
-      {"a move made or not begun is no half",
+      {"a move not begun is no half",
        [&](const QString &F) { return LWrite(F, "old", "data"); },
-       platform::THalfDoneMove::None,
+       platform::THalfDoneMove::NotBegun,
        {{u"old"_s, "data"}}},
+      {"a move made is no half",
+       [&](const QString &F) { return LWrite(F, "new", "data"); },
+       platform::THalfDoneMove::None,
+       {{u"new"_s, "data"}}},
   };
   for (const TCase &LCase : LCases) {
     SCOPED_TRACE(LCase.FName);
@@ -156,17 +160,17 @@ enum class TKind { Files, Folders };
 struct TBatchCase {
   const char *FName;
   TKind FKind;
-  std::vector<const char16_t *> FNewNames;
+  std::vector<QString> FNewNames;
 };
 
 const TBatchCase CBatches[] = {
-    {"plain", TKind::Files, {u"n0", u"n1", u"n2"}},
-    {"chain", TKind::Files, {u"e1", u"e2", u"e3"}},
-    {"two-way swap", TKind::Files, {u"e1", u"e0"}},
-    {"three-way swap", TKind::Files, {u"e1", u"e2", u"e0"}},
-    {"two swaps and a chain", TKind::Files, {u"e1", u"e0", u"e3", u"e2", u"e5"}},
-    {"folders, plain", TKind::Folders, {u"n0", u"n1"}},
-    {"folders, two-way swap", TKind::Folders, {u"e1", u"e0"}},
+    {"plain", TKind::Files, {u"n0"_s, u"n1"_s, u"n2"_s}},
+    {"chain", TKind::Files, {u"e1"_s, u"e2"_s, u"e3"_s}},
+    {"two-way swap", TKind::Files, {u"e1"_s, u"e0"_s}},
+    {"three-way swap", TKind::Files, {u"e1"_s, u"e2"_s, u"e0"_s}},
+    {"two swaps and a chain", TKind::Files, {u"e1"_s, u"e0"_s, u"e3"_s, u"e2"_s, u"e5"_s}},
+    {"folders, plain", TKind::Folders, {u"n0"_s, u"n1"_s}},
+    {"folders, two-way swap", TKind::Folders, {u"e1"_s, u"e0"_s}},
 };
 
 class HalfDoneMoveTest : public ::testing::Test {
@@ -194,7 +198,7 @@ protected:
       TFileList LList;
       for (size_t i = 0; i < ABatch.FNewNames.size(); ++i) {
         LList.AddFileInfo(std::make_unique<TFileInfo>(AFolder + u"/e%1"_s.arg(i)));
-        LList[static_cast<int>(i)].SetNewName(QString::fromUtf16(ABatch.FNewNames[i]));
+        LList[static_cast<int>(i)].SetNewName(ABatch.FNewNames[i]);
         LList[static_cast<int>(i)].SetNewFileType(QString());
       }
       LList.SetJournal(&FJournal);
@@ -203,7 +207,7 @@ protected:
     TFolderList LList;
     for (size_t i = 0; i < ABatch.FNewNames.size(); ++i) {
       EXPECT_TRUE(LList.AddFolderInfoIfNeed(AFolder + u"/e%1"_s.arg(i)));
-      LList[static_cast<int>(i)]->SetNewName(QString::fromUtf16(ABatch.FNewNames[i]));
+      LList[static_cast<int>(i)]->SetNewName(ABatch.FNewNames[i]);
     }
     LList.SetJournal(&FJournal);
     return LList.ExecuteRenaming();
@@ -315,6 +319,59 @@ TEST_F(HalfDoneMoveTest, KilledAfterThePlaceholderOnExfatIsRolledBackExactly) {
   if (!LExfat.Mounted())
     GTEST_SKIP() << "no exFAT here: " << LExfat.SkipReason().toStdString();
   KillEverywhereAndRollBack(LExfat.Root(), TForcedFallback::None, TMoveStep::AfterPlaceholder);
+}
+
+TEST_F(HalfDoneMoveTest, KilledLateInALongBatchIsRolledBackExactly) {
+  // Hundreds of moves, so that records reach the journal before the kill and
+  // the step that was running lies far behind the first one: a shift by one
+  // (a chain) and a reversal (swaps). As after a power cut, the journal may
+  // also have lost every record after its plan: the disk alone tells.
+  for (const bool LSwaps : {false, true}) {
+    TBatchCase LBatch{LSwaps ? "swaps" : "chain", TKind::Files, {}};
+    constexpr int KCount = 300;
+    for (int i = 0; i < KCount; ++i)
+      LBatch.FNewNames.push_back(u"e%1"_s.arg(LSwaps ? KCount - 1 - i : i + 1));
+    TTempTree LTree;
+    MakeEntries(LTree.Root(), LBatch);
+    const auto LBefore = SnapshotTree(LTree.Root());
+    for (const TForcedFallback LFallback :
+         {TForcedFallback::HardLinks, TForcedFallback::Placeholder}) {
+      const TMoveStep LStep = LFallback == TForcedFallback::HardLinks ? TMoveStep::AfterLink
+                                                                      : TMoveStep::AfterPlaceholder;
+      for (const int LKillAt : {0, 256, 299}) {
+        for (const bool LRecordsLost : {false, true}) {
+          SCOPED_TRACE(testing::Message() << LBatch.FName << ", killed at move " << LKillAt
+                                          << (LRecordsLost ? ", records lost" : ""));
+          ASSERT_TRUE(RenameAndDie(LTree.Root(), LBatch, LFallback, LStep, LKillAt));
+          const QString LId = NewestBatch();
+          if (LRecordsLost) {
+            const QString LPath = FJournal.Folder() + u'/' + LId + u".journal"_s;
+            QByteArray LText = testsupport::ReadFile(LPath);
+            // What a sync put on the disk stays: the plan, and the records up
+            // to the last move to a temporary name (its record is synced
+            // before the swap goes on).
+            const qsizetype LBegin = LText.indexOf("\nbegin\n");
+            ASSERT_GT(LBegin, 0);
+            qsizetype LKept = LBegin + 7;
+            for (qsizetype LLine = LKept; LLine < LText.size();) {
+              const qsizetype LEnd = LText.indexOf('\n', LLine);
+              if (LEnd < 0)
+                break;
+              if (LText.mid(LLine, LEnd - LLine).count(' ') >= 2)
+                LKept = LEnd + 1;
+              LLine = LEnd + 1;
+            }
+            LText.truncate(LKept);
+            ASSERT_TRUE(testsupport::WriteFile(LPath, LText));
+          }
+          const TJournalRollback LRollback = RollbackBatch(FJournal, LId);
+          EXPECT_TRUE(LRollback.FError.isEmpty()) << LRollback.FError.toStdString();
+          EXPECT_EQ(LRollback.FFailed, 0);
+          ASSERT_EQ(SnapshotTree(LTree.Root()), LBefore);
+        }
+      }
+    }
+  }
 }
 
 TEST_F(HalfDoneMoveTest, ARollbackKilledHalfWayIsFinishedExactly) {

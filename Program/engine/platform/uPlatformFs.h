@@ -209,9 +209,10 @@ TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget);
 
 // What UndoHalfDoneMove found between ASource and ATarget.
 enum class THalfDoneMove {
-  None,    // no move stopped half way between these names: nothing was touched
-  Undone,  // the half made was taken back: the entry stands under ASource alone
-  TwoNames // the entry stands under both names and could not be brought to one
+  None,     // no move stopped half way between these names: nothing was touched
+  NotBegun, // the same, and the source is there while the target is free
+  Undone,   // the half made was taken back: the entry stands under ASource alone
+  TwoNames  // the entry stands under both names and could not be brought to one
 };
 
 // Where the file system refuses the no-replace flag a move is made in two

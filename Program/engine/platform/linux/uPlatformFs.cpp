@@ -860,10 +860,10 @@ THalfDoneMove UndoHalfDoneMove(const QString &ASource, const QString &ATarget, u
   LTarget = WithoutFinalDelimiters(LTarget);
   struct stat LTargetStat;
   struct stat LSourceStat;
-  // The target first: for the steps not begun it is not there, one call.
-  if (::lstat(LTarget.constData(), &LTargetStat) != 0 ||
-      ::lstat(LSource.constData(), &LSourceStat) != 0)
+  if (::lstat(LSource.constData(), &LSourceStat) != 0)
     return THalfDoneMove::None;
+  if (::lstat(LTarget.constData(), &LTargetStat) != 0)
+    return errno == ENOENT ? THalfDoneMove::NotBegun : THalfDoneMove::None;
   // The entry under both names: one of the two links goes, which loses no
   // data. The target's is the one the move added.
   if (AStableInodes && S_ISREG(LSourceStat.st_mode) && S_ISREG(LTargetStat.st_mode) &&
