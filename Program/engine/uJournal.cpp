@@ -1050,6 +1050,7 @@ THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSectio
       break;
     }
   }
+  LResult.FFirstUnrecorded = static_cast<int>(LFirst);
   platform::TFileSystemCache LFileSystems;
   std::vector<signed char> LFolderStable(ABatch.FFolders.size(), -1);
   for (size_t s = LFirst; s < ASection.FSteps.size(); ++s) {

@@ -284,5 +284,6 @@ struct THalfDoneStep {
   bool FTwoNames = false; // it could not be taken back: its entry has two names
   QString FSource;        // the step's paths
   QString FTarget;
+  int FFirstUnrecorded = 0; // the first step after the last one recorded
 };
 THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSection &ASection);

@@ -146,16 +146,26 @@ void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgr
   AResult.FFailed = static_cast<int>(AResult.FFailures.size());
 }
 
-// The temporary names the batch's cycles used, each with its item.
-std::vector<std::pair<int, QString>> TemporaryPaths(const TJournalBatch &ABatch) {
+// The temporary names of the cycles in ASection that its records leave
+// open or do not name: those from the last one opened before AFirst on,
+// each with its item. Where the records go, the list knows where its items
+// are.
+std::vector<std::pair<int, QString>>
+TemporaryPaths(const TJournalBatch &ABatch, const TJournalSection &ASection, size_t AFirst) {
   std::vector<std::pair<int, QString>> LPaths;
-  for (const TJournalSection &LSection : ABatch.FSections)
-    for (const TJournalStep &LStep : LSection.FSteps)
-      if (LStep.FKind == TStepKind::ToTemporary && LStep.FFolder >= 0 &&
-          static_cast<size_t>(LStep.FFolder) < ABatch.FFolders.size())
-        LPaths.emplace_back(
-            LStep.FItem,
-            platform::JoinPath(ABatch.FFolders[static_cast<size_t>(LStep.FFolder)], LStep.FTo));
+  size_t LFrom = std::min(AFirst, ASection.FSteps.size());
+  while (LFrom > 0 && ASection.FSteps[LFrom - 1].FKind != TStepKind::ToTemporary)
+    --LFrom;
+  if (LFrom > 0)
+    --LFrom;
+  for (size_t s = LFrom; s < ASection.FSteps.size(); ++s) {
+    const TJournalStep &LStep = ASection.FSteps[s];
+    if (LStep.FKind == TStepKind::ToTemporary && LStep.FFolder >= 0 &&
+        static_cast<size_t>(LStep.FFolder) < ABatch.FFolders.size())
+      LPaths.emplace_back(
+          LStep.FItem,
+          platform::JoinPath(ABatch.FFolders[static_cast<size_t>(LStep.FFolder)], LStep.FTo));
+  }
   return LPaths;
 }
 
@@ -192,11 +202,14 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
   // A section that ended without its end record: what the disk shows, then
   // its end, so that the batch reads as ended from now on.
   THalfDoneStep LHalfDone;
+  std::vector<std::pair<int, QString>> LTemporaries;
   if (!LBatch.FSections.empty() && !LBatch.FSections.back().FEnded) {
     TJournalSection &LSection = LBatch.FSections.back();
     // A move stopped between the halves of a move without the no-replace
     // flag is taken back first: the disk then shows what a rename shows.
     LHalfDone = UndoHalfDoneStep(LBatch, LSection);
+    LTemporaries =
+        TemporaryPaths(LBatch, LSection, static_cast<size_t>(LHalfDone.FFirstUnrecorded));
     CompleteSectionFromDisk(LBatch, LSection);
     // An entry left under both names counts as moved: the rollback then
     // fails on it and the batch does not read as rolled back.
@@ -221,7 +234,6 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
     const TJournalSection &LSection = LBatch.FSections.back();
     LTwoNamesItem = LSection.FSteps[static_cast<size_t>(LHalfDone.FStep)].FItem;
   }
-  const std::vector<std::pair<int, QString>> LTemporaries = TemporaryPaths(LBatch);
   std::vector<std::pair<int, QString>> LMoves;
   TItemTracks LItems = TrackItems(LBatch, LMoves);
   std::unordered_set<int> LRolledBack;
@@ -243,7 +255,8 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
   if (!LResult.FError.isEmpty())
     return LResult;
   // Nothing counts as rolled back while its entry has a second name, or
-  // while an entry stands under a temporary name.
+  // while an entry stands under a temporary name of the steps the crash
+  // left unrecorded.
   if (LTwoNamesItem >= 0)
     MarkFailed(LResult, LRolledBack, LTwoNamesItem, LHalfDone.FSource,
                rs::FormatMessage(rs::LeftUnderTwoNames, {LHalfDone.FTarget}), true);
