@@ -1048,6 +1048,52 @@ void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASect
   }
 }
 
+THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSection &ASection) {
+  THalfDoneStep LResult;
+  if (ASection.FEnded)
+    return LResult;
+  // The running step came after every step recorded.
+  size_t LFirst = 0;
+  for (size_t s = std::min(ASection.FDone.size(), ASection.FSteps.size()); s-- > 0;) {
+    if (ASection.FDone[s] != 0) {
+      LFirst = s + 1;
+      break;
+    }
+  }
+  LResult.FFirstUnrecorded = static_cast<int>(LFirst);
+  platform::TFileSystemCache LFileSystems;
+  std::vector<signed char> LFolderStable(ABatch.FFolders.size(), -1);
+  for (size_t s = LFirst; s < ASection.FSteps.size(); ++s) {
+    const TJournalStep &LStep = ASection.FSteps[s];
+    if (LStep.FFolder < 0 || static_cast<size_t>(LStep.FFolder) >= ABatch.FFolders.size())
+      continue;
+    const QString &LFolder = ABatch.FFolders[static_cast<size_t>(LStep.FFolder)];
+    signed char &LStable = LFolderStable[static_cast<size_t>(LStep.FFolder)];
+    if (LStable < 0)
+      LStable = LFileSystems.Of(LFolder).FFatFamily ? 0 : 1;
+    const QString LSource = platform::JoinPath(LFolder, LStep.FFrom);
+    const QString LTarget = platform::JoinPath(LFolder, LStep.FTo);
+    const platform::THalfDoneMove LFound =
+        platform::UndoHalfDoneMove(LSource, LTarget, LStep.FInode, LStable == 1);
+    // Among files a step not begun ends the search: the steps after it were
+    // not begun either. Not so the move to a temporary name, which its
+    // cycle's last step empties again, nor a folder's, whose path a later
+    // move of a folder above it may lead to another folder.
+    if (LFound == platform::THalfDoneMove::NotBegun && ABatch.FKind == TBatchKind::Files &&
+        LStep.FKind != TStepKind::ToTemporary)
+      break;
+    if (LFound == platform::THalfDoneMove::None || LFound == platform::THalfDoneMove::NotBegun)
+      continue;
+    // Only one step runs at a time: there is no other.
+    LResult.FStep = static_cast<int>(s);
+    LResult.FTwoNames = LFound == platform::THalfDoneMove::TwoNames;
+    LResult.FSource = LSource;
+    LResult.FTarget = LTarget;
+    break;
+  }
+  return LResult;
+}
+
 namespace {
 
 QString StateText(TBatchState AState, int ARenamed, int AItems) {

@@ -272,3 +272,18 @@ QString JournalUnescape(QByteArrayView AText);
 // after the last record counts as made when its destination exists (and, with
 // stable inode numbers, is the entry the step moved).
 void CompleteSectionFromDisk(const TJournalBatch &ABatch, TJournalSection &ASection);
+
+// A move of a section without its end that the process left between the two
+// halves of a move made without the no-replace flag (the entry under its old
+// and its new name, or an empty placeholder beside it): looked for among the
+// steps after the last record, which holds the one step that was running,
+// and taken back, so that the section stands as a rename that was not made
+// and CompleteSectionFromDisk reads it as such.
+struct THalfDoneStep {
+  int FStep = -1;         // the step found half done, -1 for none
+  bool FTwoNames = false; // it could not be taken back: its entry has two names
+  QString FSource;        // the step's paths
+  QString FTarget;
+  int FFirstUnrecorded = 0; // the first step after the last one recorded
+};
+THalfDoneStep UndoHalfDoneStep(const TJournalBatch &ABatch, const TJournalSection &ASection);

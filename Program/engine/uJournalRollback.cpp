@@ -1,6 +1,7 @@
 #include "uJournalRollback.h"
 
 #include "platform/uPathRules.h"
+#include "platform/uPlatformJournal.h"
 #include "uFileInfo.h"
 #include "uFolderInfo.h"
 #include "uJournal.h"
@@ -110,9 +111,10 @@ void ListFolders(const TJournalBatch &ABatch, const TItemTracks &AItems,
 }
 
 // Moves the renamed items of AList back, recording it as a rollback section
-// of the batch AId, and tells how each of them ended.
+// of the batch AId, and tells how each of them ended; the items that went
+// back are added to ARolledBack.
 void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgress *AProgress,
-              TJournalRollback &AResult) {
+              TJournalRollback &AResult, std::unordered_set<int> &ARolledBack) {
   std::unordered_set<const TRenameItem *> LRenamed;
   for (int i = 0; i < AList.Count(); ++i)
     if (AList.ItemAt(i).isRenamed())
@@ -136,9 +138,51 @@ void RollBack(TRenameList &AList, TJournal &AJournal, const QString &AId, TProgr
     else if (LItem.isRenamed())
       AResult.FFailures.push_back(
           {LItem.JournalItem(), AList.CurrentPath(i), LItem.RenameErrorText()});
-    else
+    else {
       ++AResult.FRolledBack;
+      ARolledBack.insert(LItem.JournalItem());
+    }
   }
+  AResult.FFailed = static_cast<int>(AResult.FFailures.size());
+}
+
+// The temporary names of the cycles in ASection that its records leave
+// open or do not name: those from the last one opened before AFirst on,
+// each with its item. Where the records go, the list knows where its items
+// are.
+std::vector<std::pair<int, QString>>
+TemporaryPaths(const TJournalBatch &ABatch, const TJournalSection &ASection, size_t AFirst) {
+  std::vector<std::pair<int, QString>> LPaths;
+  size_t LFrom = std::min(AFirst, ASection.FSteps.size());
+  while (LFrom > 0 && ASection.FSteps[LFrom - 1].FKind != TStepKind::ToTemporary)
+    --LFrom;
+  if (LFrom > 0)
+    --LFrom;
+  for (size_t s = LFrom; s < ASection.FSteps.size(); ++s) {
+    const TJournalStep &LStep = ASection.FSteps[s];
+    if (LStep.FKind == TStepKind::ToTemporary && LStep.FFolder >= 0 &&
+        static_cast<size_t>(LStep.FFolder) < ABatch.FFolders.size())
+      LPaths.emplace_back(
+          LStep.FItem,
+          platform::JoinPath(ABatch.FFolders[static_cast<size_t>(LStep.FFolder)], LStep.FTo));
+  }
+  return LPaths;
+}
+
+// Counts the item AItem as failed for AReason. An item that failed already
+// keeps its reason unless AOverride.
+void MarkFailed(TJournalRollback &AResult, std::unordered_set<int> &ARolledBack, int AItem,
+                const QString &APath, const QString &AReason, bool AOverride) {
+  for (TJournalRollback::TFailure &LFailure : AResult.FFailures) {
+    if (LFailure.FItem == AItem) {
+      if (AOverride)
+        LFailure = {AItem, APath, AReason};
+      return;
+    }
+  }
+  if (ARolledBack.erase(AItem) > 0)
+    --AResult.FRolledBack;
+  AResult.FFailures.push_back({AItem, APath, AReason});
   AResult.FFailed = static_cast<int>(AResult.FFailures.size());
 }
 
@@ -157,9 +201,20 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
   }
   // A section that ended without its end record: what the disk shows, then
   // its end, so that the batch reads as ended from now on.
+  THalfDoneStep LHalfDone;
+  std::vector<std::pair<int, QString>> LTemporaries;
   if (!LBatch.FSections.empty() && !LBatch.FSections.back().FEnded) {
     TJournalSection &LSection = LBatch.FSections.back();
+    // A move stopped between the halves of a move without the no-replace
+    // flag is taken back first: the disk then shows what a rename shows.
+    LHalfDone = UndoHalfDoneStep(LBatch, LSection);
+    LTemporaries =
+        TemporaryPaths(LBatch, LSection, static_cast<size_t>(LHalfDone.FFirstUnrecorded));
     CompleteSectionFromDisk(LBatch, LSection);
+    // An entry left under both names counts as moved: the rollback then
+    // fails on it and the batch does not read as rolled back.
+    if (LHalfDone.FTwoNames)
+      LSection.FDone[static_cast<size_t>(LHalfDone.FStep)] = 1;
     std::unique_ptr<TBatchWriter> LWriter = AJournal.ReopenBatch(AId, LResult.FError);
     if (!LWriter)
       return LResult;
@@ -174,8 +229,14 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
     LSection.FEnded = true;
   }
 
+  int LTwoNamesItem = -1;
+  if (LHalfDone.FTwoNames) {
+    const TJournalSection &LSection = LBatch.FSections.back();
+    LTwoNamesItem = LSection.FSteps[static_cast<size_t>(LHalfDone.FStep)].FItem;
+  }
   std::vector<std::pair<int, QString>> LMoves;
   TItemTracks LItems = TrackItems(LBatch, LMoves);
+  std::unordered_set<int> LRolledBack;
   // The steps are not needed any more: what the list needs is tracked.
   LBatch.FSections = {};
   if (LBatch.FKind == TBatchKind::Files) {
@@ -183,13 +244,25 @@ TJournalRollback RollbackBatch(TJournal &AJournal, const QString &AId, TProgress
     TFileList LList;
     ListFiles(LBatch, LItems, LList);
     LItems = {};
-    RollBack(LList, AJournal, AId, AProgress, LResult);
+    RollBack(LList, AJournal, AId, AProgress, LResult, LRolledBack);
   } else {
     TFolderList LList;
     ListFolders(LBatch, LItems, LMoves, LList);
     LItems = {};
     LMoves = {};
-    RollBack(LList, AJournal, AId, AProgress, LResult);
+    RollBack(LList, AJournal, AId, AProgress, LResult, LRolledBack);
   }
+  if (!LResult.FError.isEmpty())
+    return LResult;
+  // Nothing counts as rolled back while its entry has a second name, or
+  // while an entry stands under a temporary name of the steps the crash
+  // left unrecorded.
+  if (LTwoNamesItem >= 0)
+    MarkFailed(LResult, LRolledBack, LTwoNamesItem, LHalfDone.FSource,
+               rs::FormatMessage(rs::LeftUnderTwoNames, {LHalfDone.FTarget}), true);
+  for (const auto &[LItem, LPath] : LTemporaries)
+    if (platform::IdentityOf(LPath).FExists)
+      MarkFailed(LResult, LRolledBack, LItem, LPath,
+                 rs::FormatMessage(rs::LeftUnderTemporaryName, {LPath}), false);
   return LResult;
 }

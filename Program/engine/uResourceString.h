@@ -89,6 +89,8 @@ inline const QString BatchCountMany = QStringLiteral("%d batches");
 // A move through a temporary name that could neither finish nor go back: the
 // entry stands under the temporary path named here.
 inline const QString LeftUnderTemporaryName = QStringLiteral("Left under the temporary name %s");
+// A move stopped between its two halves left the entry under both names.
+inline const QString LeftUnderTwoNames = QStringLiteral("Left under two names: %s");
 
 // Collecting.
 inline const QString TryingToAddFiles = QStringLiteral("Trying to add files");

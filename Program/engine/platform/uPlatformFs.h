@@ -207,6 +207,28 @@ struct TMoveResult {
 // onto the entry's own unchanged name succeeds without touching it.
 TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget);
 
+// What UndoHalfDoneMove found between ASource and ATarget.
+enum class THalfDoneMove {
+  None,     // no move stopped half way between these names: nothing was touched
+  NotBegun, // the same, and the source is there while the target is free
+  Undone,   // the half made was taken back: the entry stands under ASource alone
+  TwoNames  // the entry stands under both names and could not be brought to one
+};
+
+// Where the file system refuses the no-replace flag a move is made in two
+// halves, and a process that ends between them leaves a state no rename
+// leaves: the entry under both names as two hard links, or the source
+// untouched beside an empty placeholder at the target. Undoes such a state
+// between ASource and ATarget: a hard link at ATarget to the very entry at
+// ASource (same device and inode, AInode where it is not 0, more than one
+// link) is unlinked; an empty placeholder the move created (recognised by
+// the time it is stamped with) is removed. With AStableInodes false (the FAT
+// family through FUSE, where no hard links are made and inode numbers do
+// not tell entries apart) only the placeholder counts. Nothing that holds
+// data is ever removed.
+THalfDoneMove UndoHalfDoneMove(const QString &ASource, const QString &ATarget, uint64_t AInode,
+                               bool AStableInodes);
+
 // The steps of MoveNoReplace, open to tests.
 namespace detail {
 
@@ -234,11 +256,18 @@ TMoveResult MoveWithoutNoReplaceFlag(const QString &ASource, const QString &ATar
 enum class TMoveStep {
   BeforePlaceholder, // the placeholder is about to be created under APath
   AfterPlaceholder,  // the placeholder stands at APath; the rename comes next
+  AfterLink,         // the entry is linked under APath too; the unlink of the source comes next
   AfterTemporary     // the entry stands under the temporary name APath
 };
 using TMoveStepHook = std::function<void(TMoveStep AStep, const QByteArray &APath)>;
 // Replaces the hook (empty for none); returns the previous one.
 TMoveStepHook SetMoveStepHook(TMoveStepHook AHook);
+
+// Makes every move of MoveNoReplace behave as on a file system that refuses
+// the no-replace flag, so that tests reach the fallback on any file system:
+// through hard links where they work, or through the placeholder alone.
+enum class TForcedFallback { None, HardLinks, Placeholder };
+void SetForcedFallback(TForcedFallback AFallback);
 
 } // namespace detail
 

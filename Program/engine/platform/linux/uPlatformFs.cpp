@@ -613,7 +613,12 @@ TMoveResult CreateFailure(int AErrno, const QByteArray &ASource, const QByteArra
   return Failure(AErrno, ASource);
 }
 
+std::atomic<detail::TForcedFallback> GForcedFallback{detail::TForcedFallback::None};
+
 int RenameNoReplace(const char *ASource, const char *ATarget) {
+  // A test's stand-in for a file system that refuses the flag.
+  if (GForcedFallback.load(std::memory_order_relaxed) != detail::TForcedFallback::None)
+    return EINVAL;
   if (::syscall(SYS_renameat2, AT_FDCWD, ASource, AT_FDCWD, ATarget, RENAME_NOREPLACE) == 0)
     return 0;
   return errno;
@@ -626,16 +631,34 @@ int RenameNoReplace(const char *ASource, const char *ATarget) {
 // and the rename: a program that deletes the placeholder and puts its own
 // entry there in that moment would see it replaced. No call of this system
 // closes that window without the no-replace flag.
+//
+// The placeholder carries a modification time of its own, so that after a
+// crash between its creation and the rename it is told from an empty entry
+// of anyone else's (the only mark every file system keeps, the FAT family
+// included, which keeps seconds in steps of two).
+constexpr time_t KPlaceholderTime = 981173106; // 2001-02-03 04:05:06 UTC
+
+const struct timespec *PlaceholderTimes() {
+  static const struct timespec LTimes[2] = {{KPlaceholderTime, 0}, {KPlaceholderTime, 0}};
+  return LTimes;
+}
+
+bool IsPlaceholderTime(const struct stat &AStat) {
+  return AStat.st_mtim.tv_sec == KPlaceholderTime && AStat.st_mtim.tv_nsec == 0;
+}
+
 TMoveResult PlaceholderMove(const QByteArray &ASource, const QByteArray &ATarget, bool AFolder) {
   AtStep(detail::TMoveStep::BeforePlaceholder, ATarget);
   if (AFolder) {
     if (::mkdir(ATarget.constData(), 0700) != 0)
       return CreateFailure(errno, ASource, ATarget);
+    ::utimensat(AT_FDCWD, ATarget.constData(), PlaceholderTimes(), AT_SYMLINK_NOFOLLOW);
   } else {
     const int LFd =
         ::open(ATarget.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (LFd < 0)
       return CreateFailure(errno, ASource, ATarget);
+    ::futimens(LFd, PlaceholderTimes());
     ::close(LFd);
   }
   AtStep(detail::TMoveStep::AfterPlaceholder, ATarget);
@@ -663,6 +686,7 @@ TMoveResult FallbackMove(const QByteArray &ASource, const QByteArray &ATarget, b
   if (AHardLinks) {
     // link() fails when the target exists, so nothing is ever replaced.
     if (::link(ASource.constData(), ATarget.constData()) == 0) {
+      AtStep(detail::TMoveStep::AfterLink, ATarget);
       if (::unlink(ASource.constData()) != 0) {
         const int LErr = errno;
         ::unlink(ATarget.constData()); // the source stays as it was
@@ -680,7 +704,9 @@ TMoveResult FallbackMove(const QByteArray &ASource, const QByteArray &ATarget, b
 // the file system refuses the flag, otherwise the failure.
 TMoveResult AfterRenameFailed(int AErr, const QByteArray &ASource, const QByteArray &ATarget) {
   if (AErr == EINVAL || AErr == ENOSYS)
-    return FallbackMove(ASource, ATarget, true);
+    return FallbackMove(ASource, ATarget,
+                        GForcedFallback.load(std::memory_order_relaxed) !=
+                            detail::TForcedFallback::Placeholder);
   return Failure(AErr, ASource);
 }
 
@@ -824,6 +850,42 @@ TMoveResult MoveNoReplace(const QString &ASource, const QString &ATarget) {
   return LResult;
 }
 
+THalfDoneMove UndoHalfDoneMove(const QString &ASource, const QString &ATarget, uint64_t AInode,
+                               bool AStableInodes) {
+  QByteArray LSource;
+  QByteArray LTarget;
+  if (!EncodeNativePath(ASource, LSource) || !EncodeNativePath(ATarget, LTarget))
+    return THalfDoneMove::None;
+  LSource = WithoutFinalDelimiters(LSource);
+  LTarget = WithoutFinalDelimiters(LTarget);
+  struct stat LTargetStat;
+  struct stat LSourceStat;
+  if (::lstat(LSource.constData(), &LSourceStat) != 0)
+    return THalfDoneMove::None;
+  if (::lstat(LTarget.constData(), &LTargetStat) != 0)
+    return errno == ENOENT ? THalfDoneMove::NotBegun : THalfDoneMove::None;
+  // The entry under both names: one of the two links goes, which loses no
+  // data. The target's is the one the move added.
+  if (AStableInodes && S_ISREG(LSourceStat.st_mode) && S_ISREG(LTargetStat.st_mode) &&
+      LSourceStat.st_dev == LTargetStat.st_dev && LSourceStat.st_ino == LTargetStat.st_ino &&
+      LSourceStat.st_nlink >= 2 && (AInode == 0 || LSourceStat.st_ino == AInode)) {
+    if (::unlink(LTarget.constData()) == 0)
+      return THalfDoneMove::Undone;
+    return THalfDoneMove::TwoNames;
+  }
+  // The placeholder: empty, with its own time, and no other entry than the
+  // source's. A folder is removed only while it is empty (rmdir refuses
+  // any other).
+  if (!IsPlaceholderTime(LTargetStat) ||
+      (LSourceStat.st_dev == LTargetStat.st_dev && LSourceStat.st_ino == LTargetStat.st_ino))
+    return THalfDoneMove::None;
+  if (S_ISDIR(LTargetStat.st_mode) && S_ISDIR(LSourceStat.st_mode))
+    return ::rmdir(LTarget.constData()) == 0 ? THalfDoneMove::Undone : THalfDoneMove::None;
+  if (S_ISREG(LTargetStat.st_mode) && LTargetStat.st_size == 0 && !S_ISDIR(LSourceStat.st_mode))
+    return ::unlink(LTarget.constData()) == 0 ? THalfDoneMove::Undone : THalfDoneMove::TwoNames;
+  return THalfDoneMove::None;
+}
+
 namespace detail {
 
 bool IsSameEntryOtherSpelling(const QString &ASource, const QString &ATarget) {
@@ -852,6 +914,10 @@ TMoveResult MoveWithoutNoReplaceFlag(const QString &ASource, const QString &ATar
 
 TMoveStepHook SetMoveStepHook(TMoveStepHook AHook) {
   return std::exchange(MoveStepHook(), std::move(AHook));
+}
+
+void SetForcedFallback(TForcedFallback AFallback) {
+  GForcedFallback.store(AFallback, std::memory_order_relaxed);
 }
 
 } // namespace detail
