@@ -658,7 +658,11 @@ bool TFileList::NeedsMetadataRead(const TNameRecipe &ARecipe) const {
 
 bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
   const auto [LPhoto, LMusic] = ReadableNeeds(MetadataNeeds(ARecipe));
-  if (!LPhoto && !LMusic)
+  return ReadEveryFile(LPhoto, LMusic, AProgress);
+}
+
+bool TFileList::ReadEveryFile(bool APhoto, bool AMusic, TProgress *AProgress) {
+  if (!APhoto && !AMusic)
     return true;
   const int LTotal = Count();
   for (int i = 0; i < LTotal; ++i) {
@@ -666,9 +670,9 @@ bool TFileList::ReadMetadata(const TNameRecipe &ARecipe, TProgress *AProgress) {
       return false;
     const TFileInfo &LItem = *Items(i);
     const QByteArray LPath = metadata::NativePathBytes(LItem.CurrentPath());
-    if (LPhoto)
+    if (APhoto)
       FMetadata.PhotoInfo(LPath);
-    if (LMusic)
+    if (AMusic)
       FMetadata.MusicTags(LPath);
     if (AProgress)
       AProgress->Report(i + 1, LTotal, LItem.OldName());
@@ -686,18 +690,8 @@ bool TFileList::NeedsSortRead(TSortKey AKey) const {
 }
 
 bool TFileList::ReadSortKeys(TSortKey AKey, TProgress *AProgress) {
-  if (AKey != TSortKey::Taken || !metadata::PhotoMetadataAvailable())
-    return true;
-  const int LTotal = Count();
-  for (int i = 0; i < LTotal; ++i) {
-    if (AProgress && AProgress->StopRequested())
-      return false;
-    const TFileInfo &LItem = *Items(i);
-    FMetadata.PhotoInfo(metadata::NativePathBytes(LItem.CurrentPath()));
-    if (AProgress)
-      AProgress->Report(i + 1, LTotal, LItem.OldName());
-  }
-  return true;
+  return ReadEveryFile(AKey == TSortKey::Taken && metadata::PhotoMetadataAvailable(), false,
+                       AProgress);
 }
 
 int64_t TFileList::SortValue(const TRenameItem &AItem, TSortKey AKey) {

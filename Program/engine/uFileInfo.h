@@ -296,6 +296,10 @@ protected:
 private:
   // Makes the file AFullFileName (reading its entry) and appends it.
   void AddPath(const QString &AFullFileName);
+  // Reads the photo information (APhoto) and the music tags (AMusic) of
+  // every file into the cache, reporting each to AProgress (may be null);
+  // false when it asks to stop.
+  bool ReadEveryFile(bool APhoto, bool AMusic, TProgress *AProgress);
   TFilePathIndex FPaths;
   // Metadata by the path the file has on disk; a Rename or Rollback forgets
   // the paths it moved files from and to.
