@@ -318,6 +318,10 @@ int TCli::SavePreset() {
   LPreset.FName = *FOptions.FSavePreset;
   LPreset.FKind = FOptions.FFolders ? TPresetKind::Folders : TPresetKind::Files;
   LPreset.FRecipe = FOptions.FRecipe;
+  if (FOptions.FSort) {
+    LPreset.FOrder = PresetOrderText(*FOptions.FSort);
+    LPreset.FReverse = FOptions.FReverse;
+  }
   const TPresetWrite LWrite = TPresetsFile(TPresetsFile::DefaultFileName()).Save(LPreset);
   if (!LWrite) {
     Err(LWrite.FError);

@@ -122,6 +122,11 @@ QString CheckRename(const TCliOptions &AOptions) {
     return QStringLiteral("--include-root and --no-subfolders go with -d");
   if (AOptions.FFolders && AOptions.FNoSubfolders && !AOptions.FIncludeRoot)
     return QStringLiteral("-d --no-subfolders without --include-root renames nothing");
+  if (AOptions.FReverse && !AOptions.FSort)
+    return QStringLiteral("--reverse goes with --sort");
+  if (AOptions.FFolders && (AOptions.FSort == TSortKey::Taken || AOptions.FSort == TSortKey::Size))
+    return QStringLiteral("--sort taken and --sort size are for files: a folder has "
+                          "neither");
   return {};
 }
 
@@ -284,17 +289,12 @@ TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments) {
   } else if (LOptions.FPaths.empty()) {
     return LFail(QStringLiteral("no PATH given (see --help)"));
   }
-  // The rules of a preset are checked once they are known.
+  // The rules and the order of a preset are checked once they are known.
   if (!LOptions.FPreset) {
     const QString LError = CheckRename(LOptions);
     if (!LError.isEmpty())
       return LFail(LError);
   }
-  if (LOptions.FReverse && !LOptions.FSort)
-    return LFail(QStringLiteral("--reverse goes with --sort"));
-  if (LOptions.FFolders && (LOptions.FSort == TSortKey::Taken || LOptions.FSort == TSortKey::Size))
-    return LFail(QStringLiteral("--sort taken and --sort size are for files: a folder has "
-                                "neither"));
   return LParse;
 }
 
@@ -309,6 +309,15 @@ QString UsePreset(TCliOptions &AOptions, const TPreset &APreset) {
   AOptions.FRecipe = APreset.FRecipe;
   for (const auto &[LLong, LValue] : AOptions.FRecipeOptions)
     SetRecipeValue(AOptions.FRecipe, LLong, LValue);
+  // --sort and --reverse replace the preset's order as a pair; --reverse
+  // alone turns the preset's order descending.
+  if (!AOptions.FSort) {
+    AOptions.FSort = PresetSortKey(APreset.FOrder);
+    if (AOptions.FReverse && !AOptions.FSort)
+      return QStringLiteral("--reverse goes with --sort: preset \"%1\" keeps no order")
+          .arg(APreset.FName);
+    AOptions.FReverse = AOptions.FReverse || (AOptions.FSort && APreset.FReverse);
+  }
   return CheckRename(AOptions);
 }
 
@@ -339,7 +348,7 @@ QString CliUsage() {
       "                        names made, sorted, then numbered anew), location,\n"
       "                        taken (files: the date [EXIF:] gives), modified,\n"
       "                        size (files); equal items keep the order found\n"
-      "      --reverse         with --sort: the order descending\n"
+      "      --reverse         with --sort, or a preset's order: descending\n"
       "  -R, --recursive       files: take the files below each folder PATH\n"
       "  -d, --folders         rename folders: the subfolders of each PATH\n"
       "      --include-root    with -d: each PATH folder itself too\n"
@@ -347,10 +356,11 @@ QString CliUsage() {
       "      --apply           rename on disk (a journal records the batch)\n"
       "      --undo [ID]       roll back the last batch of the journal, or batch ID\n"
       "      --history         list the journal's batches\n"
-      "      --preset NAME     start from the rules saved as NAME; the options given\n"
-      "                        here override them; a folder preset takes -d\n"
-      "      --save-preset NAME  save the rules the options give as NAME (no PATH);\n"
-      "                        one of that name is replaced\n"
+      "      --preset NAME     start from the rules and the order saved as NAME; the\n"
+      "                        options given here override them (--sort its order);\n"
+      "                        a folder preset takes -d\n"
+      "      --save-preset NAME  save the rules and the order the options give as NAME\n"
+      "                        (no PATH); one of that name is replaced\n"
       "      --presets         list the saved presets\n"
       "      --delete-preset NAME  remove the preset NAME\n"
       "      --json            one JSON object per line, per item and a summary\n"

@@ -50,9 +50,10 @@ struct TCliParse {
 // "--name=MASK" and "--name MASK" are alike, as are "-n MASK" and "-nMASK".
 TCliParse ParseCliArguments(const std::vector<QByteArray> &AArguments);
 
-// Takes APreset's rules and mode, then the recipe's options of the command
-// line over them; an error text for a usage error (a file preset with -d, a
-// damaged preset, a pattern that is not valid).
+// Takes APreset's rules, mode and order, then the recipe's options of the
+// command line over them (--sort with --reverse over the order); an error
+// text for a usage error (a file preset with -d, a damaged preset, a pattern
+// that is not valid, --reverse alone with a preset without an order).
 QString UsePreset(TCliOptions &AOptions, const TPreset &APreset);
 
 // The text of --help.

@@ -1,5 +1,6 @@
 #include "uPresets.h"
 
+#include "uRenameList.h"
 #include "uSetting.h"
 
 #include "platform/uIniFile.h"
@@ -30,6 +31,7 @@ const QString CKeyCase = QStringLiteral("Case");
 const QString CKeyOrder = QStringLiteral("Order");
 const QString CKeyReverse = QStringLiteral("Reverse");
 
+// The texts of Order; the position of each but the first is its TSortKey + 1.
 const QStringList &Orders() {
   static const QStringList LOrders = {QString(),
                                       QStringLiteral("name"),
@@ -156,6 +158,11 @@ TPreset PresetOf(const TRawPreset &ARaw) {
     LDamage(CKeyOrder);
   else
     LPreset.FOrder = Orders().at(LOrderIndex);
+  // A folder has no date taken and no size.
+  const std::optional<TSortKey> LKey = PresetSortKey(LPreset.FOrder);
+  if (LPreset.FKind == TPresetKind::Folders && LKey &&
+      (*LKey == TSortKey::Taken || *LKey == TSortKey::Size))
+    LDamage(CKeyOrder);
   LBool(CKeyReverse, LPreset.FReverse);
   return LPreset;
 }
@@ -187,6 +194,17 @@ QString ErrorText(const QString &AAction, const QString &AFileName, const QStrin
 
 QString PresetKindText(TPresetKind AKind) {
   return AKind == TPresetKind::Files ? QStringLiteral("files") : QStringLiteral("folders");
+}
+
+std::optional<TSortKey> PresetSortKey(const QString &AOrder) {
+  const qsizetype LIndex = Orders().indexOf(AOrder);
+  if (LIndex < 1)
+    return std::nullopt;
+  return static_cast<TSortKey>(LIndex - 1);
+}
+
+QString PresetOrderText(TSortKey AKey) {
+  return Orders().at(static_cast<int>(AKey) + 1);
 }
 
 bool IsValidPresetName(const QString &AName) {

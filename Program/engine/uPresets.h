@@ -27,6 +27,7 @@
 #include <vector>
 
 enum class TPresetKind { Files, Folders };
+enum class TSortKey; // uRenameList.h
 
 struct TPreset {
   QString FName;
@@ -45,6 +46,11 @@ struct TPreset {
 
 // "files" or "folders", as Kind is written.
 QString PresetKindText(TPresetKind AKind);
+
+// The order Order names: nullopt for none (empty) and for a text that names
+// no order. The text of Order for AKey, as --sort spells it.
+std::optional<TSortKey> PresetSortKey(const QString &AOrder);
+QString PresetOrderText(TSortKey AKey);
 
 // A name a preset may take: not empty, without a line break.
 bool IsValidPresetName(const QString &AName);

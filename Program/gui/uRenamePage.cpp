@@ -309,6 +309,10 @@ void TRenamePage::SavePresetAs() {
   LPreset.FName = *LName;
   LPreset.FKind = Folders() ? TPresetKind::Folders : TPresetKind::Files;
   LPreset.FRecipe = Recipe();
+  if (const auto LOrder = ChosenOrder()) {
+    LPreset.FOrder = PresetOrderText(LOrder->first);
+    LPreset.FReverse = LOrder->second;
+  }
   const TPresetWrite LWrite = LFile.Save(LPreset);
   if (!LWrite)
     ShowErrorMessage(LWrite.FError);
@@ -347,8 +351,23 @@ void TRenamePage::ApplyPreset(const QString &AName) {
     return;
   }
   SetRecipe(LRecipe);
-  if (FList.Count() > 0)
-    ApplyAll();
+  // The names are made by the preset's rules first, so that an order by the
+  // new names sorts those; the sort then numbers the items anew in its order.
+  const std::optional<TSortKey> LKey = PresetSortKey(LPreset->FOrder);
+  const bool LDown = LPreset->FReverse;
+  // A step the worker ran and that was cancelled (Cancel, or the window
+  // closing) leaves the order as it is.
+  auto LOnWorker = std::make_shared<bool>(false);
+  const auto LSort = [this, LKey, LDown, LOnWorker] {
+    if (LKey && !(*LOnWorker && StepWorker->CancelRequested()))
+      SortBy(*LKey, LDown);
+  };
+  if (FList.Count() > 0) {
+    ApplyAll(LSort);
+    *LOnWorker = StepRunning();
+  } else {
+    LSort();
+  }
   FHost.UpdateActions();
 }
 
@@ -537,6 +556,7 @@ void TRenamePage::HeaderPressed(int ASection) {
   if (!LPress)
     return;
   FOrderBeyond.reset();
+  FOrderChosen = true;
   const TSortKey LKey = SortKeyOf(FModel->DataColumnNamed(LPress->FColumn));
   const bool LDown = LPress->FDown;
   // The counter values move with the new positions.
@@ -560,7 +580,12 @@ std::optional<std::pair<TSortKey, bool>> TRenamePage::ShownOrder() const {
   return FOrderBeyond ? FOrderBeyond : MarkedOrder();
 }
 
+std::optional<std::pair<TSortKey, bool>> TRenamePage::ChosenOrder() const {
+  return FOrderChosen ? ShownOrder() : std::nullopt;
+}
+
 void TRenamePage::ShowOrder(TSortKey AKey, bool ADown) {
+  FOrderChosen = true;
   if (!IsColumnKey(AKey)) {
     FHeader->RemoveSortMarker();
     FOrderBeyond = std::pair{AKey, ADown};
@@ -948,7 +973,7 @@ void TRenamePage::CaseChanged() {
   FHost.UpdateActions();
 }
 
-void TRenamePage::ApplyAll() {
+void TRenamePage::ApplyAll(std::function<void()> AThen) {
   if (FList.Count() == 0) {
     ShowWarningMessage(Folders() ? rs::FirstAddSomeFolder : rs::FirstAddSomeFile);
     return;
@@ -958,20 +983,28 @@ void TRenamePage::ApplyAll() {
     if (!StepRunning())
       ChangeListThen(
           nullptr, TListings::ReadAnew, [] {},
-          [this](TListings AListings) { SynchroNames(AListings); });
+          [this, AThen = std::move(AThen)](TListings AListings) {
+            SynchroNames(AListings);
+            if (AThen)
+              AThen();
+          });
     return;
   }
-  RecomputeNewNames(TListings::ReadAnew);
+  RecomputeNewNames(TListings::ReadAnew, std::move(AThen));
 }
 
-void TRenamePage::RecomputeNewNames(TListings AListings) {
+void TRenamePage::RecomputeNewNames(TListings AListings, std::function<void()> AThen) {
   if (StepRunning())
     return;
   FParts.FRollback->SetTag(1);
   const TNameRecipe LRecipe = Recipe();
   ChangeListThen(
       &LRecipe, AListings, [this, LRecipe] { FList.ApplyRecipe(LRecipe, 0); },
-      [this](TListings AShown) { SynchroNames(AShown); });
+      [this, AThen = std::move(AThen)](TListings AShown) {
+        SynchroNames(AShown);
+        if (AThen)
+          AThen();
+      });
 }
 
 namespace {

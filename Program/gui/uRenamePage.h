@@ -107,8 +107,9 @@ public:
   // log entry for each, and renumbers once.
   void DeleteSelected();
   // Applies what the fields show; the folders are read anew, so the marks
-  // tell what a Rename would do with the disk as it is now.
-  void ApplyAll();
+  // tell what a Rename would do with the disk as it is now. AThen runs once
+  // the new names are shown (not when a read is cancelled).
+  void ApplyAll(std::function<void()> AThen = {});
   // Rename and Rollback run in the page's worker (StepWorker): the grid
   // holds its rows, what would change the list is disabled and the
   // progress shows; the report, the log and the marks follow when the step
@@ -131,6 +132,9 @@ public:
   // The order the rows are in: the "Sort by" order beyond the columns in
   // force, else the marked column's; none while neither holds.
   std::optional<std::pair<TSortKey, bool>> ShownOrder() const;
+  // The order chosen last through a header or "Sort by": the one a preset
+  // saved now keeps; none before the first.
+  std::optional<std::pair<TSortKey, bool>> ChosenOrder() const;
   // The "Sort by" menu button above the grid.
   QToolButton &SortByButton() const { return *FSortBy; }
   // The balloon over the hint column, for the mouse at APos in the grid's
@@ -232,7 +236,7 @@ private:
   void Synchronise(int APosition, TListings AListings, bool ANamesOnly);
   // Every item named anew by the recipe, then the grid; with metadata the
   // list has not read yet, once the worker has read it.
-  void RecomputeNewNames(TListings AListings = TListings::Kept);
+  void RecomputeNewNames(TListings AListings = TListings::Kept, std::function<void()> AThen = {});
   // What a change of the list reads from the files first, on the worker:
   // FRead, when FNeeded, reporting to the progress (false: stopped).
   struct TListRead {
@@ -308,6 +312,9 @@ private:
   QToolButton *FSortBy = nullptr;
   // A "Sort by" order that is no column's, while it is in force.
   std::optional<std::pair<TSortKey, bool>> FOrderBeyond;
+  // An order was chosen through a header or "Sort by" (the one at start,
+  // the marker on the first column, is none).
+  bool FOrderChosen = false;
   // The hint column holds the failure marks (the renamed display).
   bool FFailureMarks = false;
   // What the renamed display lists: the items not renamed, or after a

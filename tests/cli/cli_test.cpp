@@ -80,6 +80,23 @@ protected:
       ::close(LFd);
     }
   }
+  // Files whose name, size and modification orders all differ: sizes
+  // a 3, b 1, c 3, d 2; modified c < b < d < a.
+  void MakeFilesOfEveryOrder() const {
+    const struct {
+      const char *FName;
+      const char *FContent;
+      int FDay;
+    } LFiles[] = {{"a.txt", "aaa", 4}, {"b.txt", "b", 2}, {"c.txt", "ccc", 1}, {"d.txt", "dd", 3}};
+    for (const auto &LFile : LFiles) {
+      const QString LPath = Path(QString::fromUtf8(LFile.FName));
+      ASSERT_TRUE(testsupport::WriteFile(LPath, LFile.FContent));
+      QFile LOpen(LPath);
+      ASSERT_TRUE(LOpen.open(QIODevice::ReadWrite));
+      ASSERT_TRUE(LOpen.setFileTime(QDateTime(QDate(2020, 2, LFile.FDay), QTime(9, 0)),
+                                    QFileDevice::FileModificationTime));
+    }
+  }
   std::set<std::string> Disk() const {
     std::set<std::string> LNames;
     for (const auto &[LPath, LContent] : testsupport::SnapshotTree(FTree.path()))
@@ -408,20 +425,7 @@ TEST_F(CliTest, WhatCannotBeReadIsToldAndFailsTheRun) {
 // --sort numbers the items in the order asked for, --reverse turns it
 // round; items that compare equal keep the order they were given in.
 TEST_F(CliTest, SortNumbersTheItemsInTheOrderAskedFor) {
-  // Sizes a 3, b 1, c 3, d 2; modified c < b < d < a; names a-z.
-  const struct {
-    const char *FName;
-    const char *FContent;
-    int FDay;
-  } LFiles[] = {{"a.txt", "aaa", 4}, {"b.txt", "b", 2}, {"c.txt", "ccc", 1}, {"d.txt", "dd", 3}};
-  for (const auto &LFile : LFiles) {
-    const QString LPath = Path(QString::fromUtf8(LFile.FName));
-    ASSERT_TRUE(testsupport::WriteFile(LPath, LFile.FContent));
-    QFile LOpen(LPath);
-    ASSERT_TRUE(LOpen.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(LOpen.setFileTime(QDateTime(QDate(2020, 2, LFile.FDay), QTime(9, 0)),
-                                  QFileDevice::FileModificationTime));
-  }
+  MakeFilesOfEveryOrder();
   struct TCase {
     std::vector<QByteArray> FArguments;
     const char *FOut;
@@ -562,6 +566,57 @@ TEST_F(CliTest, PresetsAreSavedListedUsedAndDeleted) {
   EXPECT_EQ(Disk(), (std::set<std::string>{"a.txt", "b.txt", "t", "t/D_x"}));
 }
 
+// A preset keeps its order: --save-preset stores --sort and --reverse,
+// --preset numbers by it; --sort given with it replaces the order and its
+// direction, --reverse alone turns the preset's order descending.
+TEST_F(CliTest, APresetNumbersInTheOrderItKeeps) {
+  MakeFilesOfEveryOrder();
+  const QString LPresets = FHome.filePath(QStringLiteral("bin/Presets.ini"));
+  const TRun LSaved =
+      Run({"--save-preset", "Largest", "-n", "[N]_[C]", "--sort", "size", "--reverse"});
+  EXPECT_EQ(LSaved.FStatus, 0) << LSaved.FErr.constData();
+  EXPECT_TRUE(testsupport::ReadFile(LPresets).endsWith("\nOrder=size\nReverse=1\n"))
+      << testsupport::ReadFile(LPresets).constData();
+  ASSERT_EQ(Run({"--save-preset", "Oldest", "-n", "[N]_[C]", "--sort", "modified"}).FStatus, 0);
+  // A preset used and saved anew keeps the order in force.
+  ASSERT_EQ(Run({"--preset", "Oldest", "--save-preset", "Newest", "--reverse"}).FStatus, 0);
+  struct TCase {
+    std::vector<QByteArray> FArguments;
+    const char *FOut;
+  };
+  const TCase LCases[] = {
+      // Equal sizes (a, c) keep the order given.
+      {{"--preset", "Largest"},
+       "a.txt -> a_1.txt\nc.txt -> c_2.txt\nd.txt -> d_3.txt\n"
+       "b.txt -> b_4.txt\n"},
+      {{"--preset", "Oldest"},
+       "c.txt -> c_1.txt\nb.txt -> b_2.txt\nd.txt -> d_3.txt\n"
+       "a.txt -> a_4.txt\n"},
+      {{"--preset", "Oldest", "--reverse"},
+       "a.txt -> a_1.txt\nd.txt -> d_2.txt\n"
+       "b.txt -> b_3.txt\nc.txt -> c_4.txt\n"},
+      {{"--preset", "Newest"},
+       "a.txt -> a_1.txt\nd.txt -> d_2.txt\nb.txt -> b_3.txt\n"
+       "c.txt -> c_4.txt\n"},
+      // --sort replaces the preset's order with its own direction.
+      {{"--preset", "Largest", "--sort", "name"},
+       "a.txt -> a_1.txt\nb.txt -> b_2.txt\n"
+       "c.txt -> c_3.txt\nd.txt -> d_4.txt\n"},
+      {{"--preset", "Largest", "--sort", "modified", "--reverse"},
+       "a.txt -> a_1.txt\nd.txt -> d_2.txt\nb.txt -> b_3.txt\nc.txt -> c_4.txt\n"},
+  };
+  for (const TCase &LCase : LCases) {
+    std::vector<QByteArray> LArguments = LCase.FArguments;
+    // Given in an order that is none of the sorted ones.
+    for (const char *LArgument : {"d.txt", "a.txt", "c.txt", "b.txt"})
+      LArguments.push_back(LArgument);
+    const TRun LRun = Run(LArguments);
+    SCOPED_TRACE(LCase.FOut);
+    EXPECT_EQ(LRun.FStatus, 0) << LRun.FErr.constData();
+    EXPECT_EQ(LRun.FOut, QByteArray(LCase.FOut) + "4 to rename, 0 unchanged, 0 conflicts\n");
+  }
+}
+
 TEST_F(CliTest, PresetsThatCannotBeUsedAreUsageErrors) {
   Make({"a.txt"});
   const QString LPresets = FHome.filePath(QStringLiteral("bin/Presets.ini"));
@@ -585,6 +640,13 @@ TEST_F(CliTest, PresetsThatCannotBeUsedAreUsageErrors) {
       {{"-R", "--preset", "Folders", "."}, "-R and -d cannot be given together"},
       {{"--preset", "Files", "--regex", "-s", "(", "a.txt"},
        "--search: not a valid regular expression"},
+      {{"--preset", "Files", "--reverse", "a.txt"},
+       "--reverse goes with --sort: preset \"Files\" keeps no order"},
+      {{"--preset", "Folders", "--sort", "size", "."},
+       "--sort taken and --sort size are for files"},
+      {{"--save-preset", "x", "-d", "--sort", "taken"},
+       "--sort taken and --sort size are for files"},
+      {{"--save-preset", "x", "--reverse"}, "--reverse goes with --sort"},
       {{"--save-preset", "x", "a.txt"}, "--save-preset takes no PATH"},
       {{"--save-preset", ""}, "--save-preset: a name, not empty and without line breaks"},
       {{"--save-preset", "a\nb"}, "--save-preset: a name, not empty and without line breaks"},

@@ -1,4 +1,5 @@
 #include "uPresets.h"
+#include "uRenameList.h"
 #include "uSetting.h"
 
 #include "MountFixtures.h"
@@ -49,6 +50,23 @@ TEST_F(PresetsTest, ASavedPresetIsWrittenWithTheKeysAndReadBackWhole) {
   ASSERT_TRUE(LRead.FOk);
   ASSERT_EQ(LRead.FPresets.size(), 1u);
   EXPECT_EQ(LRead.FPresets[0], LPreset);
+}
+
+// Order names each order as --sort does; the command line and the window
+// turn it into the same key.
+TEST(PresetOrderTest, EveryOrderHasTheNameSortGivesIt) {
+  const std::pair<const char *, TSortKey> LCases[] = {
+      {"name", TSortKey::OldName},      {"new-name", TSortKey::NewName},
+      {"location", TSortKey::Location}, {"taken", TSortKey::Taken},
+      {"modified", TSortKey::Modified}, {"size", TSortKey::Size},
+  };
+  for (const auto &[LText, LKey] : LCases) {
+    SCOPED_TRACE(LText);
+    EXPECT_EQ(PresetOrderText(LKey), QString::fromLatin1(LText));
+    EXPECT_EQ(PresetSortKey(QString::fromLatin1(LText)), LKey);
+  }
+  EXPECT_EQ(PresetSortKey(QString()), std::nullopt);
+  EXPECT_EQ(PresetSortKey(QStringLiteral("colour")), std::nullopt);
 }
 
 TEST_F(PresetsTest, AwkwardTextsComeBackAsTheyWere) {
@@ -169,6 +187,9 @@ TEST_F(PresetsTest, ADamagedPresetIsListedAndKeptByteForByte) {
       {"Search=50%", "Search"},
       {"Order=colour", "Order"},
       {"Reverse=2", "Reverse"},
+      // A folder has no date taken and no size.
+      {"Kind=folders\nOrder=taken", "Order"},
+      {"Kind=folders\nOrder=Size", "Order"},
   };
   for (const TCase &LCase : LCases) {
     SCOPED_TRACE(LCase.FLine);

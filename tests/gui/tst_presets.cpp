@@ -1,7 +1,7 @@
 // Presets on both pages through the real window: "Save as…" with its name and
 // its question, choosing a preset (every rule field set and applied),
-// "Manage…" with Rename and Delete, a damaged preset, and the file shared
-// with varnwell-cli in both directions.
+// "Manage…" with Rename and Delete, a damaged preset, the order a preset
+// keeps, and the file shared with varnwell-cli in both directions.
 #include "GuiTestSupport.h"
 #include "MainUn.h"
 #include "MainUnFilePage.h"
@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -234,6 +236,54 @@ private:
     LNames.sort();
     return LNames;
   }
+  // Files in the tree's folder whose name, size and modification orders all
+  // differ (sizes a 4, b 1, c 3, d 2; modified c < b < d < a), listed on
+  // the file page.
+  void AddFilesOfEveryOrder() {
+    const struct {
+      const char *FName;
+      const char *FContent;
+      int FDay;
+    } LFiles[] = {{"a.txt", "aaaa", 4}, {"b.txt", "b", 2}, {"c.txt", "ccc", 1}, {"d.txt", "dd", 3}};
+    QStringList LPaths;
+    for (const auto &LFile : LFiles) {
+      QFile LOpen(FTree->filePath(QString::fromLatin1(LFile.FName)));
+      QVERIFY(LOpen.open(QIODevice::WriteOnly));
+      LOpen.write(LFile.FContent);
+      // Written out first: a later write would move the time again.
+      QVERIFY(LOpen.flush());
+      QVERIFY(LOpen.setFileTime(QDateTime(QDate(2020, 2, LFile.FDay), QTime(9, 0)),
+                                QFileDevice::FileModificationTime));
+      LPaths.append(LOpen.fileName());
+    }
+    FMain->ShowPage(TMainPage::mpFileRename);
+    FMain->OpenPaths(false, LPaths);
+    QVERIFY(guitest::WaitForStep(PageOf(false)));
+  }
+  // A column of the file page's rows as they are shown.
+  QStringList Rows(TListGridModel::TDataColumn AColumn) const {
+    const TListGridModel &LModel = PageOf(false).Model();
+    QStringList LCells;
+    for (int LRow = 0; LRow < LModel.rowCount(); ++LRow)
+      LCells.append(LModel.index(LRow, LModel.ColumnOf(AColumn)).data().toString());
+    return LCells;
+  }
+  // The file page's rows as varnwell-cli previews them.
+  QByteArray RowsAsCli() const {
+    const QStringList LOld = Rows(TListGridModel::dcOldName);
+    const QStringList LNew = Rows(TListGridModel::dcNewName);
+    QByteArray LLines;
+    for (qsizetype i = 0; i < LOld.size(); ++i)
+      LLines += (LOld[i] + QStringLiteral(" -> ") + LNew[i] + QLatin1Char('\n')).toUtf8();
+    return LLines;
+  }
+  // The lines Order and Reverse of the preset file.
+  QByteArray SavedOrder() const {
+    const QByteArray LFile = ReadPresets();
+    const qsizetype LAt = LFile.lastIndexOf("Order=");
+    return LAt < 0 ? QByteArray() : LFile.mid(LAt);
+  }
+
   // Runs varnwell-cli from the executable's folder, so that it shares its
   // Settings.ini and Presets.ini with the window.
   QByteArray RunCli(const QStringList &AArguments, int *AStatus = nullptr) const {
@@ -411,6 +461,142 @@ private Q_SLOTS:
     QVERIFY(
         FMessages->Texts().at(0).startsWith(QStringLiteral("The preset \"Far\" counts from 500")));
     QCOMPARE(FMain->FilePage->Edit_RenameMask->text(), QStringLiteral("[N]"));
+  }
+
+  // A preset with an order sorts the list as "Sort by" does, after its rules
+  // made the names, and the counter follows the rows; without an order the
+  // list keeps its own. Saved again, the preset keeps the order in force.
+  void APresetSortsTheListByTheOrderItKeeps_data() {
+    QTest::addColumn<QByteArray>("preset");
+    QTest::addColumn<bool>("large");
+    QTest::addColumn<QStringList>("old");
+    QTest::addColumn<QStringList>("made");
+    QTest::addColumn<QByteArray>("saved");
+    const QByteArray LHead = "[Preset P]\nKind=files\nNameMask=[N]_[C]\n";
+    const QStringList LByMask = {u"a_1.txt"_s, u"c_2.txt"_s, u"d_3.txt"_s, u"b_4.txt"_s};
+    QTest::newRow("size descending")
+        << LHead + "Order=size\nReverse=1\n"
+        << false << QStringList{u"a.txt"_s, u"c.txt"_s, u"d.txt"_s, u"b.txt"_s} << LByMask
+        << QByteArray("Order=size\nReverse=1\n");
+    QTest::newRow("size descending, large")
+        << LHead + "Order=size\nReverse=1\n"
+        << true << QStringList{u"a.txt"_s, u"c.txt"_s, u"d.txt"_s, u"b.txt"_s} << LByMask
+        << QByteArray("Order=size\nReverse=1\n");
+    // No file is a photo: the date taken is the modification time, read on
+    // the worker.
+    for (const bool LLarge : {false, true})
+      QTest::addRow("taken%s", LLarge ? ", large" : "")
+          << LHead + "Order=taken\n"
+          << LLarge << QStringList{u"c.txt"_s, u"b.txt"_s, u"d.txt"_s, u"a.txt"_s}
+          << QStringList{u"c_1.txt"_s, u"b_2.txt"_s, u"d_3.txt"_s, u"a_4.txt"_s}
+          << QByteArray("Order=taken\nReverse=0\n");
+    // The preset's names are sorted, then numbered anew: "a" becomes "z_1"
+    // and goes last.
+    for (const bool LLarge : {false, true})
+      QTest::addRow("new name%s", LLarge ? ", large" : "")
+          << LHead + "Search=a\nReplace=z\nOrder=new-name\n"
+          << LLarge << QStringList{u"b.txt"_s, u"c.txt"_s, u"d.txt"_s, u"a.txt"_s}
+          << QStringList{u"b_1.txt"_s, u"c_2.txt"_s, u"d_3.txt"_s, u"z_4.txt"_s}
+          << QByteArray("Order=new-name\nReverse=0\n");
+    QTest::newRow("old name descending")
+        << LHead + "Order=name\nReverse=1\n"
+        << false << QStringList{u"d.txt"_s, u"c.txt"_s, u"b.txt"_s, u"a.txt"_s}
+        << QStringList{u"d_1.txt"_s, u"c_2.txt"_s, u"b_3.txt"_s, u"a_4.txt"_s}
+        << QByteArray("Order=name\nReverse=1\n");
+    // The order the list was in before: modified, descending.
+    QTest::newRow("none") << LHead + "Order=\nReverse=1\n"
+                          << false << QStringList{u"a.txt"_s, u"d.txt"_s, u"b.txt"_s, u"c.txt"_s}
+                          << QStringList{u"a_1.txt"_s, u"d_2.txt"_s, u"b_3.txt"_s, u"c_4.txt"_s}
+                          << QByteArray("Order=modified\nReverse=1\n");
+  }
+  void APresetSortsTheListByTheOrderItKeeps() {
+    QFETCH(QByteArray, preset);
+    QFETCH(bool, large);
+    QFETCH(QStringList, old);
+    QFETCH(QStringList, made);
+    QFETCH(QByteArray, saved);
+    const int LBefore = TRenamePage::SetLargeList(large ? 1 : 1000000);
+    const auto LRestore = qScopeGuard([LBefore] { TRenamePage::SetLargeList(LBefore); });
+    AddFilesOfEveryOrder();
+    TRenamePage &LPage = PageOf(false);
+    // Not in an order any preset gives: the modified descending.
+    LPage.SortBy(TSortKey::Modified, true);
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(Rows(TListGridModel::dcOldName),
+             (QStringList{u"a.txt"_s, u"d.txt"_s, u"b.txt"_s, u"c.txt"_s}));
+
+    WritePresets(preset);
+    MenuEntry(LPage, QStringLiteral("P"))->trigger();
+    QVERIFY(guitest::WaitForStep(LPage));
+    QVERIFY(FMessages->Texts().isEmpty());
+    QCOMPARE(Rows(TListGridModel::dcOldName), old);
+    QCOMPARE(Rows(TListGridModel::dcNewName), made);
+
+    TDialogAnswers LAnswers;
+    LAnswers.FNames.push_back(QStringLiteral("Again"));
+    MenuEntry(LPage, QStringLiteral("Save as…"))->trigger();
+    QCOMPARE(SavedOrder(), saved);
+  }
+
+  // "Save as…" keeps the order chosen last through a header or "Sort by";
+  // none while the list was never sorted.
+  void SavingKeepsTheOrderChosen() {
+    AddFilesOfEveryOrder();
+    TRenamePage &LPage = PageOf(false);
+    TDialogAnswers LAnswers;
+    const auto LSave = [&] {
+      LAnswers.FNames.push_back(QStringLiteral("P"));
+      LAnswers.FConfirms.push_back(true);
+      MenuEntry(LPage, QStringLiteral("Save as…"))->trigger();
+      return SavedOrder();
+    };
+    QCOMPARE(LSave(), QByteArray("Order=\nReverse=0\n"));
+    // The first press on "Old Name" sorts it Z-A.
+    LPage.HeaderPressed(LPage.Model().ColumnOf(TListGridModel::dcOldName));
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(LSave(), QByteArray("Order=name\nReverse=1\n"));
+    LPage.HeaderPressed(LPage.Model().ColumnOf(TListGridModel::dcNewName));
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(LSave(), QByteArray("Order=new-name\nReverse=0\n"));
+    LPage.SortBy(TSortKey::Size, false);
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(LSave(), QByteArray("Order=size\nReverse=0\n"));
+    QVERIFY(FMessages->Texts().isEmpty());
+  }
+
+  // A preset saved with an order in one place numbers the same files in the
+  // same order in the other.
+  void TheWindowAndTheCommandLineNumberInTheSameOrder() {
+    AddFilesOfEveryOrder();
+    TRenamePage &LPage = PageOf(false);
+    const QStringList LFiles = {u"a.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s};
+    const QByteArray LSummary = "4 to rename, 0 unchanged, 0 conflicts\n";
+    TDialogAnswers LAnswers;
+    FMain->FilePage->Edit_RenameMask->setText(QStringLiteral("[N]_[C]"));
+    LPage.SortBy(TSortKey::Size, true);
+    QVERIFY(guitest::WaitForStep(LPage));
+    LPage.ApplyAll();
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(RowsAsCli(), QByteArray("a.txt -> a_1.txt\nc.txt -> c_2.txt\nd.txt -> d_3.txt\n"
+                                     "b.txt -> b_4.txt\n"));
+    LAnswers.FNames.push_back(QStringLiteral("Largest"));
+    MenuEntry(LPage, QStringLiteral("Save as…"))->trigger();
+    int LStatus = -1;
+    QCOMPARE(RunCli(QStringList{u"--preset"_s, u"Largest"_s} + LFiles, &LStatus),
+             RowsAsCli() + LSummary);
+    QCOMPARE(LStatus, 0);
+
+    QCOMPARE(
+        RunCli({u"--save-preset"_s, u"Oldest"_s, u"-n"_s, u"[C]-[N]"_s, u"--sort"_s, u"modified"_s},
+               &LStatus),
+        QByteArray("Preset \"Oldest\" saved.\n"));
+    MenuEntry(LPage, QStringLiteral("Oldest"))->trigger();
+    QVERIFY(guitest::WaitForStep(LPage));
+    QCOMPARE(RowsAsCli(), QByteArray("c.txt -> 1-c.txt\nb.txt -> 2-b.txt\nd.txt -> 3-d.txt\n"
+                                     "a.txt -> 4-a.txt\n"));
+    QCOMPARE(RunCli(QStringList{u"--preset"_s, u"Oldest"_s} + LFiles, &LStatus),
+             RowsAsCli() + LSummary);
+    QVERIFY(FMessages->Texts().isEmpty());
   }
 
   void TheWindowAndTheCommandLineShareTheirPresets() {
