@@ -723,6 +723,9 @@ int TCli::RenameFolders() {
 
 } // namespace
 
+// The sanitizers bring allocation functions of their own, which must pair
+// with each other: a build under them keeps the standard ones.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Every allocation of the program comes here. A large one (the items of a
 // run, their names, the planner's tables) is backed by large pages where the
 // system offers them: a run over a million files fills some hundreds of
@@ -736,6 +739,16 @@ void *operator new(std::size_t ASize) {
     platform::PreferLargePages(LBlock, ASize);
   return LBlock;
 }
+
+// What the operator new above takes from malloc goes back to free.
+void operator delete(void *ABlock) noexcept {
+  std::free(ABlock);
+}
+
+void operator delete(void *ABlock, std::size_t /*ASize*/) noexcept {
+  std::free(ABlock);
+}
+#endif
 
 int main(int argc, char **argv) {
   // The arguments' own bytes: Qt's decoded list would lose names that are
